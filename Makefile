@@ -1,0 +1,51 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+CMAKE_FLAGS ?=
+ifdef CI
+CMAKE_FLAGS += -DKESTROVE_WERROR=ON
+endif
+
+.PHONY: all setup configure build run test bench format format-check fuzz clean
+
+all: build
+
+setup:
+	@./scripts/setup.sh
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+
+configure: setup $(BUILD_DIR)/build.ninja
+
+build: configure
+	cmake --build $(BUILD_DIR)
+
+run: build
+	@if [ -z "$${DISPLAY:-}" ] && [ -z "$${WAYLAND_DISPLAY:-}" ]; then \
+		echo "Kestrove needs a graphical session: no DISPLAY or WAYLAND_DISPLAY is set." >&2; \
+		echo "Run it from your desktop, or on a virtual display: xvfb-run -a make run" >&2; \
+		exit 1; \
+	fi
+	$(BUILD_DIR)/bin/kestrove
+
+test: build
+	./scripts/run-tests.sh $(BUILD_DIR)
+
+bench: configure
+	cmake --build $(BUILD_DIR) --target benchmarks
+	./scripts/run-benchmarks.sh $(BUILD_DIR)
+
+fuzz:
+	./scripts/setup.sh
+	CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROVE_FUZZ=ON -DBUILD_TESTING=OFF
+	cmake --build build-fuzz --target fuzzers
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,73 @@
+#include "cli/clicommand.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <qcoro/qcorotask.h>
+
+#include <cstdio>
+
+namespace
+{
+void printUsage(QTextStream &stream)
+{
+    stream << "Usage: kestrove-cli COMMAND [OPTIONS]\n\n"
+           << "Track parcels from the command line, on the same store as the Kestrove application.\n\n"
+           << "Commands:\n";
+    for (const Cli::Command &command : Cli::commands())
+        stream << "  " << command.synopsis.leftJustified(52) << ' ' << command.summary << '\n';
+    stream << "\nOptions:\n"
+           << "  -h, --help                                           show this help\n"
+           << "  --version                                            show the version\n";
+    stream.flush();
+}
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("com.kestrove.app"));
+    QCoreApplication::setApplicationName(QStringLiteral("Kestrove"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTROVE_VERSION));
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList arguments = app.arguments().mid(1);
+
+    if (arguments.isEmpty()) {
+        printUsage(err);
+        return Cli::UsageError;
+    }
+    const QString first = arguments.takeFirst();
+    if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("help")) {
+        printUsage(out);
+        return Cli::Success;
+    }
+    if (first == QLatin1String("--version")) {
+        out << "kestrove-cli " << QCoreApplication::applicationVersion() << '\n';
+        return Cli::Success;
+    }
+
+    const QList<Cli::Command> commands = Cli::commands();
+    const auto command = std::find_if(commands.begin(), commands.end(),
+                                      [&](const Cli::Command &c) { return c.name == first; });
+    if (command == commands.end()) {
+        err << "kestrove-cli: unknown command \"" << first << "\"; see kestrove-cli --help\n";
+        return Cli::UsageError;
+    }
+
+    Cli::Invocation invocation{arguments, out, err};
+    int exitCode = Cli::Failure;
+    bool finished = false;
+    QCoro::connect(command->run(invocation), &app, [&](int code) {
+        exitCode = code;
+        finished = true;
+        QCoreApplication::exit(code);
+    });
+    // A command that never suspends has finished already, and exit() before exec() would be lost.
+    if (!finished)
+        app.exec();
+    out.flush();
+    err.flush();
+    return exitCode;
+}

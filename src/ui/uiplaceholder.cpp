@@ -1,0 +1,1 @@
+// Placeholder translation unit so that the library exists before its first screen.
