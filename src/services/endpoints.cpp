@@ -1,0 +1,54 @@
+#include "services/endpoints.h"
+
+#include <QHostAddress>
+
+namespace Endpoints
+{
+namespace
+{
+QString overridden(const char *variable, const QString &fallback)
+{
+    const QString value = qEnvironmentVariable(variable).trimmed();
+    return value.isEmpty() ? fallback : value;
+}
+}
+
+QString seventeenTrackBaseUrl()
+{
+    QString base = overridden("KESTROVE_17TRACK_BASE_URL", QStringLiteral("https://api.17track.net/track/v2.2"));
+    // Endpoint paths are appended as plain text and begin with "/".
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    return base;
+}
+
+QUrl updateManifestUrl()
+{
+    return QUrl(overridden("KESTROVE_UPDATE_MANIFEST_URL", QStringLiteral("https://kestrove.app/update.json")));
+}
+
+QUrl geocoderUrl()
+{
+    return QUrl(overridden("KESTROVE_GEOCODER_URL", QStringLiteral("https://nominatim.openstreetmap.org")));
+}
+
+QString tileUrlTemplate()
+{
+    return overridden("KESTROVE_TILE_URL", QStringLiteral("https://tile.openstreetmap.org/{z}/{x}/{y}.png"));
+}
+
+bool mayCarryCredentials(const QUrl &url)
+{
+    if (!url.isValid() || url.host().isEmpty())
+        return false;
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("https"))
+        return true;
+    if (scheme != QLatin1String("http"))
+        return false;
+    if (url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(url.host());
+    return !address.isNull() && address.isLoopback();
+}
+}

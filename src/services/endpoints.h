@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+/**
+ * Every outside address Kestrove talks to, in one place. Each can be overridden through an
+ * environment variable, so that tests and self-hosters can point Kestrove elsewhere.
+ */
+namespace Endpoints
+{
+/** 17TRACK API base ending in "/track/v2.2", without a trailing slash; KESTROVE_17TRACK_BASE_URL overrides it. */
+[[nodiscard]] QString seventeenTrackBaseUrl();
+/** The update manifest; KESTROVE_UPDATE_MANIFEST_URL overrides it. */
+[[nodiscard]] QUrl updateManifestUrl();
+/** The Nominatim geocoder root; KESTROVE_GEOCODER_URL overrides it. */
+[[nodiscard]] QUrl geocoderUrl();
+/** Map tile address template with {z}, {x} and {y} placeholders; KESTROVE_TILE_URL overrides it. */
+[[nodiscard]] QString tileUrlTemplate();
+
+/** True when a credential may be sent to this address: HTTPS, or plain HTTP to a loopback host. */
+[[nodiscard]] bool mayCarryCredentials(const QUrl &url);
+}
