@@ -1,0 +1,54 @@
+#include "model/modelcontainer.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace ModelContainer
+{
+namespace
+{
+std::unique_ptr<ModelContext> &sharedSlot()
+{
+    static std::unique_ptr<ModelContext> context;
+    return context;
+}
+}
+
+QString defaultDirectory()
+{
+    const QString directory =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/com.kestrove.app");
+    QDir().mkpath(directory); // opening the store reports a folder that could not be made
+    return directory;
+}
+
+QString defaultStorePath()
+{
+    return defaultDirectory() + QStringLiteral("/Kestrove.sqlite");
+}
+
+Result<ModelContext *, QString> openShared()
+{
+    std::unique_ptr<ModelContext> &slot = sharedSlot();
+    if (slot)
+        return slot.get();
+    auto opened = open(defaultStorePath());
+    if (!opened)
+        return Result<ModelContext *, QString>::failure(opened.error());
+    slot = std::move(opened).value();
+    return slot.get();
+}
+
+ModelContext *sharedContext()
+{
+    return sharedSlot().get();
+}
+
+Result<std::unique_ptr<ModelContext>, QString> open(const QString &path)
+{
+    auto opened = ModelContext::open(path);
+    if (!opened)
+        return Result<std::unique_ptr<ModelContext>, QString>::failure(opened.error().description);
+    return std::move(opened).value();
+}
+}

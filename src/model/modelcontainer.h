@@ -1,0 +1,23 @@
+#pragma once
+
+#include "model/modelcontext.h"
+#include "model/result.h"
+
+#include <QString>
+
+#include <memory>
+
+/** Where the store lives and the one shared store of the process. */
+namespace ModelContainer
+{
+/** The application-support folder: GenericDataLocation + "/com.kestrove.app" (created; a failure is ignored). */
+[[nodiscard]] QString defaultDirectory();
+/** defaultDirectory() + "/Kestrove.sqlite" */
+[[nodiscard]] QString defaultStorePath();
+/** Opens or creates the shared store once per process; the error is the store's description. */
+[[nodiscard]] Result<ModelContext *, QString> openShared();
+/** The shared main context after openShared() succeeded, else nullptr. */
+[[nodiscard]] ModelContext *sharedContext();
+/** A separate context on the store at path (tests, the command-line front end, benchmarks). */
+[[nodiscard]] Result<std::unique_ptr<ModelContext>, QString> open(const QString &path);
+}

@@ -1,0 +1,201 @@
+#pragma once
+
+#include "model/result.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class Package;
+class PackageGroup;
+class QSqlQuery;
+class QTimer;
+class TrackingEvent;
+
+/** Why the object store failed: a user-presentable description plus the engine's own words. */
+struct ModelError {
+    enum class Code {
+        driverUnavailable, // the SQLite driver is missing
+        cannotOpen, // the file or its directory cannot be opened or created
+        readOnly, // the file can be read but not written
+        notAStore, // an SQLite file of another application
+        corrupt, // not an SQLite file, or a damaged one
+        newerSchema, // written by a newer Kestrove
+        migrationFailed, // an older schema could not be brought forward
+        queryFailed, // a statement failed (locked database, full disk, ...)
+        externalDataFailed, // a picture file beside the store could not be written
+    };
+
+    Code code = Code::queryFailed;
+    /** The localised description shown to the user. */
+    QString description;
+    /** Engine details: the driver's message, its error code and the statement. */
+    QString details;
+
+    /** The full textual form, for logs: "ModelError.queryFailed(description: ..., details: ...)". */
+    [[nodiscard]] QString fullDescription() const;
+};
+
+/** What one insert, remove, save or merge of another process's changes did. */
+struct ModelChanges {
+    enum class Origin {
+        pending, // insert() or remove(), not saved yet
+        saved, // this context's save()
+        external, // another connection's commits, picked up by refreshFromStore()
+    };
+    Origin origin = Origin::pending;
+    QList<Package *> insertedPackages;
+    QList<Package *> updatedPackages;
+    QList<Package *> deletedPackages;
+    QList<PackageGroup *> insertedGroups;
+    QList<PackageGroup *> updatedGroups;
+    QList<PackageGroup *> deletedGroups;
+
+    [[nodiscard]] bool isEmpty() const;
+};
+
+/**
+ * The object store: one SQLite file and one in-memory object per row (identity map).
+ * insert() and remove() change the context; save() writes every inserted, changed and
+ * deleted record in one transaction, and for changed records only the columns that
+ * changed, so that two processes editing different fields of one package keep both edits.
+ * Events load per package on first access; each package's latest event loads with the
+ * package, so list rows stay cheap. Deleted records stay valid objects (with a null
+ * modelContext()) until the context is destroyed, because callers may hold them across a
+ * suspension.
+ */
+class ModelContext : public QObject
+{
+    Q_OBJECT
+public:
+    /** The schema version this build writes, kept in PRAGMA user_version. */
+    static constexpr int schemaVersion = 1;
+
+    using PackagePredicate = std::function<bool(const Package &)>;
+    using PackageComparator = std::function<bool(const Package &, const Package &)>;
+    using GroupPredicate = std::function<bool(const PackageGroup &)>;
+    using GroupComparator = std::function<bool(const PackageGroup &, const PackageGroup &)>;
+
+    /**
+     * Opens the store at path, creating the file (not its directory) when it does not exist.
+     * A file of a newer schema, another application's database or a damaged file is refused
+     * and left untouched.
+     */
+    [[nodiscard]] static Result<std::unique_ptr<ModelContext>, ModelError> open(const QString &path);
+    ~ModelContext() override;
+
+    [[nodiscard]] QString storePath() const { return m_path; }
+    /** The folder beside the store that holds picture bytes. */
+    [[nodiscard]] QString externalDataDirectory() const;
+
+    /** Adds a new record (and its events); the context takes ownership. */
+    void insert(Package *package);
+    /** Adds a new group; the context takes ownership. */
+    void insert(PackageGroup *group);
+    /** Deletes a package with its events; its groups stay, without it. */
+    void remove(Package *package);
+    /** Deletes a group; its packages stay, without it. */
+    void remove(PackageGroup *group);
+
+    /** Packages matching the predicate (all without one), sorted by lessThan (else in store order). */
+    [[nodiscard]] Result<QList<Package *>, ModelError> fetchPackages(const PackagePredicate &predicate = {},
+                                                                     const PackageComparator &lessThan = {});
+    /** Groups matching the predicate, sorted by lessThan (else in store order). */
+    [[nodiscard]] Result<QList<PackageGroup *>, ModelError> fetchGroups(const GroupPredicate &predicate = {},
+                                                                        const GroupComparator &lessThan = {});
+    /** The live package with this persistent identifier, or nullptr. */
+    [[nodiscard]] Package *package(qint64 persistentId);
+    /** The live group with this persistent identifier, or nullptr. */
+    [[nodiscard]] PackageGroup *group(qint64 persistentId);
+
+    /** True when something was inserted, changed or deleted since the last save. */
+    [[nodiscard]] bool hasChanges() const;
+    /**
+     * Writes all changes in one transaction. On failure nothing is written and the
+     * changes stay pending, so a later save tries again.
+     */
+    Result<void, ModelError> save();
+
+    /**
+     * Picks up what other connections (another process) committed since this context last
+     * read: new, changed and deleted rows. Local unsaved edits win over the stored values of
+     * the same column. Returns true when anything changed. fetchPackages() and fetchGroups()
+     * call it first.
+     */
+    Result<bool, ModelError> refreshFromStore();
+    /** Calls refreshFromStore() on this interval (zero stops); for views that outlive many CLI runs. */
+    void setExternalChangePolling(std::chrono::milliseconds interval);
+
+    /** How long a save waits for another process's write lock before it fails. */
+    void setBusyTimeout(std::chrono::milliseconds timeout);
+    /** Test seam: runs inside save()'s transaction just before COMMIT. */
+    void setBeforeCommitHook(std::function<void()> hook) { m_beforeCommitHook = std::move(hook); }
+
+Q_SIGNALS:
+    /** After insert(), remove(), save() and merges of other processes' changes. */
+    void objectsChanged(const ModelChanges &changes);
+
+private:
+    friend class Package;
+    friend class PackageGroup;
+
+    struct LinkOp {
+        Package *package;
+        PackageGroup *group;
+        bool add;
+    };
+
+    ModelContext(const QString &path, QSqlDatabase database, QObject *parent = nullptr);
+
+    // Bookkeeping called by the records.
+    void noteChanged(Package *package);
+    void noteChanged(PackageGroup *group);
+    void noteLink(Package *package, PackageGroup *group, bool add);
+    bool loadEvents(Package *package);
+
+    // Reads what the file holds into the identity map; the first call loads everything.
+    Result<bool, ModelError> merge(ModelChanges &changes);
+    Result<void, ModelError> loadLatestEvents(const QList<Package *> &packages, bool everyPackage);
+    void detachDeleted(Package *package, ModelChanges &changes);
+    void detachDeleted(PackageGroup *group, ModelChanges &changes);
+    [[nodiscard]] QString imagePath(const QString &fileName) const;
+
+    // Row access to the records' private fields; return true when a value changed.
+    bool applyPackageRow(Package *package, const QSqlQuery &query, quint32 keepColumns) const;
+    static bool applyGroupRow(PackageGroup *group, const QSqlQuery &query, quint32 keepColumns);
+    static TrackingEvent *eventFromRow(const QSqlQuery &query);
+
+    QString m_path;
+    QString m_connectionName;
+    QSqlDatabase m_db;
+    bool m_loaded = false;
+    qint64 m_dataVersion = -1;
+    qint64 m_maxEventRowId = 0;
+
+    QList<Package *> m_packages; // live packages in store order, pending inserts last
+    QList<PackageGroup *> m_groups;
+    QHash<qint64, Package *> m_packagesById;
+    QHash<qint64, PackageGroup *> m_groupsById;
+
+    QList<Package *> m_insertedPackages;
+    QList<PackageGroup *> m_insertedGroups;
+    QSet<Package *> m_changedPackages;
+    QSet<PackageGroup *> m_changedGroups;
+    QList<Package *> m_deletedPackages; // saved rows waiting for DELETE
+    QList<PackageGroup *> m_deletedGroups;
+    QList<LinkOp> m_linkOps;
+
+    std::vector<std::unique_ptr<TrackingEvent>> m_retiredEvents; // preloaded rows that vanished; kept valid
+
+    std::function<void()> m_beforeCommitHook;
+    QTimer *m_pollTimer = nullptr;
+    bool m_destroying = false;
+};

@@ -1,0 +1,312 @@
+#include "model/package.h"
+
+#include "carriers/carrier.h"
+#include "model/modelcontext.h"
+#include "model/packagegroup.h"
+#include "services/clock.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+Package::Package(const QString &trackingNumber, const QString &carrierCode, const QString &label,
+                 TrackingStatus status, const std::optional<QDateTime> &estimatedDelivery, const QString &notes,
+                 QObject *parent)
+    : QObject(parent)
+    , m_trackingNumber(trackingNumber)
+    , m_carrierCode(carrierCode)
+    , m_label(label)
+    , m_status(status)
+    , m_estimatedDelivery(estimatedDelivery)
+    , m_notes(notes)
+{
+    const QDateTime now = Clock::shared()->now();
+    m_dateAdded = now;
+    m_lastUpdated = now;
+}
+
+Package::Package(LoadTag, QObject *parent)
+    : QObject(parent)
+{
+}
+
+Package::~Package()
+{
+    for (PackageGroup *group : std::as_const(m_groups))
+        group->m_packages.removeAll(this);
+    if (m_preloadedLatest && m_events.contains(m_preloadedLatest.get()))
+        (void)m_preloadedLatest.release();
+    qDeleteAll(m_events);
+}
+
+template<typename T>
+void Package::assign(T &field, const T &value, Column column)
+{
+    if (field == value)
+        return;
+    field = value;
+    markDirty(column);
+    Q_EMIT changed();
+}
+
+void Package::markDirty(Column column)
+{
+    m_dirty |= 1u << static_cast<unsigned>(column);
+    if (m_context)
+        m_context->noteChanged(this);
+}
+
+void Package::setTrackingNumber(const QString &value)
+{
+    assign(m_trackingNumber, value, Column::trackingNumber);
+}
+
+void Package::setCarrierCode(const QString &value)
+{
+    assign(m_carrierCode, value, Column::carrierCode);
+}
+
+void Package::setLabel(const QString &value)
+{
+    assign(m_label, value, Column::label);
+}
+
+void Package::setStatus(TrackingStatus value)
+{
+    assign(m_status, value, Column::status);
+}
+
+void Package::setEstimatedDelivery(const std::optional<QDateTime> &value)
+{
+    assign(m_estimatedDelivery, value, Column::estimatedDelivery);
+}
+
+void Package::setDateAdded(const QDateTime &value)
+{
+    assign(m_dateAdded, value, Column::dateAdded);
+}
+
+void Package::setLastUpdated(const QDateTime &value)
+{
+    assign(m_lastUpdated, value, Column::lastUpdated);
+}
+
+void Package::setArchived(bool value)
+{
+    assign(m_isArchived, value, Column::isArchived);
+}
+
+void Package::setNotes(const QString &value)
+{
+    assign(m_notes, value, Column::notes);
+}
+
+void Package::setLastErrorMessage(const std::optional<QString> &value)
+{
+    assign(m_lastErrorMessage, value, Column::lastErrorMessage);
+}
+
+void Package::setColorTag(const std::optional<QString> &value)
+{
+    assign(m_colorTag, value, Column::colorTag);
+}
+
+void Package::setCustomRefreshInterval(const std::optional<double> &value)
+{
+    assign(m_customRefreshInterval, value, Column::customRefreshInterval);
+}
+
+void Package::setNotificationsEnabled(bool value)
+{
+    assign(m_notificationsEnabled, value, Column::notificationsEnabled);
+}
+
+void Package::setNotifyOnStatusChange(bool value)
+{
+    assign(m_notifyOnStatusChange, value, Column::notifyOnStatusChange);
+}
+
+void Package::setNotifyOnLocationUpdate(bool value)
+{
+    assign(m_notifyOnLocationUpdate, value, Column::notifyOnLocationUpdate);
+}
+
+void Package::setNotifyOnEstimatedDeliveryChange(bool value)
+{
+    assign(m_notifyOnEstimatedDeliveryChange, value, Column::notifyOnEstimatedDeliveryChange);
+}
+
+void Package::setPinned(bool value)
+{
+    assign(m_isPinned, value, Column::isPinned);
+}
+
+std::optional<QByteArray> Package::customImageData() const
+{
+    if (!m_imageLoaded) {
+        m_imageLoaded = true;
+        QFile file(m_imagePath);
+        if (file.open(QIODevice::ReadOnly))
+            m_imageData = file.readAll();
+        else
+            m_imageData.reset(); // the file went missing: the picture reads as absent
+    }
+    return m_imageData;
+}
+
+bool Package::hasCustomImage() const
+{
+    if (m_imageLoaded)
+        return m_imageData.has_value();
+    return !m_imagePath.isEmpty();
+}
+
+void Package::setCustomImageData(const std::optional<QByteArray> &value)
+{
+    (void)customImageData();
+    assign(m_imageData, value, Column::customImageData);
+}
+
+void Package::ensureEventsLoaded() const
+{
+    if (m_eventsLoaded)
+        return;
+    if (m_context)
+        m_context->loadEvents(const_cast<Package *>(this));
+    // A package whose context is gone cannot read its rows any more; its preloaded latest event is all it has.
+    if (!m_eventsLoaded) {
+        m_eventsLoaded = true;
+        if (m_preloadedLatest)
+            m_events.append(m_preloadedLatest.release());
+        m_latestValid = false;
+    }
+}
+
+const QList<TrackingEvent *> &Package::events() const
+{
+    ensureEventsLoaded();
+    return m_events;
+}
+
+QList<TrackingEvent *> Package::eventsNewestFirst() const
+{
+    QList<TrackingEvent *> sorted = events();
+    std::stable_sort(sorted.begin(), sorted.end(), [](const TrackingEvent *a, const TrackingEvent *b) {
+        return a->timestamp() > b->timestamp();
+    });
+    return sorted;
+}
+
+TrackingEvent *Package::latestEvent() const
+{
+    if (!m_eventsLoaded)
+        return m_preloadedLatest.get();
+    if (!m_latestValid) {
+        m_latestEvent = nullptr;
+        for (TrackingEvent *event : std::as_const(m_events)) {
+            // Only a strictly newer event replaces the current one: on ties the earlier one in the list wins.
+            if (!m_latestEvent || event->timestamp() > m_latestEvent->timestamp())
+                m_latestEvent = event;
+        }
+        m_latestValid = true;
+    }
+    return m_latestEvent;
+}
+
+TrackingEvent *Package::appendEvent(std::unique_ptr<TrackingEvent> event)
+{
+    if (!event)
+        return nullptr;
+    ensureEventsLoaded();
+    TrackingEvent *raw = event.release();
+    raw->m_package = this;
+    m_events.append(raw);
+    if (m_latestValid && (!m_latestEvent || raw->timestamp() > m_latestEvent->timestamp()))
+        m_latestEvent = raw;
+    m_hasEventChanges = true;
+    if (m_context)
+        m_context->noteChanged(this);
+    Q_EMIT changed();
+    return raw;
+}
+
+void Package::eventChanged(TrackingEvent *)
+{
+    m_hasEventChanges = true;
+    if (m_context)
+        m_context->noteChanged(this);
+    Q_EMIT changed();
+}
+
+void Package::addToGroup(PackageGroup *group)
+{
+    if (!group || m_groups.contains(group) || m_deleted || group->m_deleted)
+        return;
+    ModelContext *context = m_context ? m_context : group->m_context;
+    if (m_context && group->m_context && m_context != group->m_context) {
+        qWarning("Package::addToGroup: the package and the group belong to different contexts");
+        return;
+    }
+    m_groups.append(group);
+    group->m_packages.append(this);
+    if (context) {
+        // Relating a new record to a stored one brings it into the same context.
+        if (!m_context)
+            context->insert(this);
+        if (!group->m_context)
+            context->insert(group);
+        context->noteLink(this, group, true);
+    }
+    Q_EMIT changed();
+    Q_EMIT group->changed();
+}
+
+void Package::removeFromGroup(PackageGroup *group)
+{
+    if (!group || !m_groups.contains(group))
+        return;
+    unlinkGroup(group);
+    group->m_packages.removeAll(this);
+    Q_EMIT changed();
+    Q_EMIT group->changed();
+}
+
+void Package::unlinkGroup(PackageGroup *group)
+{
+    m_groups.removeAll(group);
+    if (m_context && group->m_context == m_context)
+        m_context->noteLink(this, group, false);
+}
+
+void Package::linkGroup(PackageGroup *group)
+{
+    m_groups.append(group);
+}
+
+void Package::setGroups(const QList<PackageGroup *> &groups)
+{
+    const QList<PackageGroup *> current = m_groups;
+    for (PackageGroup *group : current) {
+        if (!groups.contains(group))
+            removeFromGroup(group);
+    }
+    for (PackageGroup *group : groups)
+        addToGroup(group);
+}
+
+QString Package::carrierDisplayName() const
+{
+    return Carrier::displayName(m_carrierCode);
+}
+
+void Package::prepareForDeletion()
+{
+    const QList<PackageGroup *> groups = m_groups;
+    for (PackageGroup *group : groups) {
+        if (group->m_packages.removeAll(this) > 0)
+            Q_EMIT group->changed();
+        unlinkGroup(group);
+    }
+    if (!groups.isEmpty())
+        Q_EMIT changed();
+}

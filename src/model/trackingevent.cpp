@@ -1,0 +1,31 @@
+#include "model/trackingevent.h"
+
+#include "model/package.h"
+
+TrackingEvent::TrackingEvent(const QDateTime &timestamp, TrackingStatus status, const QString &eventDescription,
+                             const QString &location, const QString &rawStatusCode)
+    : m_timestamp(timestamp)
+    , m_status(status)
+    , m_eventDescription(eventDescription)
+    , m_location(location)
+    , m_rawStatusCode(rawStatusCode)
+{
+}
+
+void TrackingEvent::setCoordinates(std::optional<double> latitude, std::optional<double> longitude)
+{
+    quint8 changed = 0;
+    if (m_latitude != latitude) {
+        m_latitude = latitude;
+        changed |= LatitudeDirty;
+    }
+    if (m_longitude != longitude) {
+        m_longitude = longitude;
+        changed |= LongitudeDirty;
+    }
+    if (!changed)
+        return;
+    m_dirty |= changed;
+    if (m_package)
+        m_package->eventChanged(this);
+}
