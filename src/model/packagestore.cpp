@@ -1,0 +1,73 @@
+#include "model/packagestore.h"
+
+#include "model/package.h"
+#include "model/preferences.h"
+#include "services/clock.h"
+#include "services/logmanager.h"
+
+namespace PackageStore
+{
+QString StoreError::description() const
+{
+    return QStringLiteral("PackageStore save failed: ") + underlying.description;
+}
+
+Result<void, StoreError> save(ModelContext &context)
+{
+    auto saved = context.save();
+    if (saved)
+        return {};
+    const ModelError &error = saved.error();
+    LogManager::log(QStringLiteral("PackageStore.save failed: ") + error.description + QStringLiteral(" \u2014 ")
+                    + error.fullDescription());
+    return Result<void, StoreError>::failure({StoreError::Kind::saveFailed, error});
+}
+
+Result<void, StoreError> deletePackages(const QList<Package *> &packages, ModelContext &context)
+{
+    for (Package *package : packages)
+        package->prepareForDeletion();
+    for (Package *package : packages)
+        context.remove(package);
+    return save(context);
+}
+
+Result<void, StoreError> deletePackages(const QSet<Package *> &packages, ModelContext &context)
+{
+    return deletePackages(QList<Package *>(packages.begin(), packages.end()), context);
+}
+
+void cleanupDeliveredPackages(ModelContext &context)
+{
+    Preferences *preferences = Preferences::shared();
+    if (!preferences->autoDeleteEnabled())
+        return;
+    // autoDeleteDelay() already counts a value not greater than 0 as 12 hours.
+    const auto delay = static_cast<qint64>(preferences->autoDeleteDelay() * 1000.0);
+    const QDateTime cutoff = Clock::shared()->now().addMSecs(-delay);
+
+    auto fetched = context.fetchPackages([&](const Package &package) { return package.lastUpdated() < cutoff; });
+    if (!fetched) {
+        LogManager::log(QStringLiteral("Auto-delete cleanup fetch failed: ") + fetched.error().description);
+        return;
+    }
+    QList<Package *> delivered;
+    for (Package *package : fetched.value()) {
+        if (package->status() == TrackingStatus::delivered)
+            delivered.append(package);
+    }
+    if (delivered.isEmpty())
+        return;
+
+    const QString cutoffText = cutoff.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
+    for (const Package *package : std::as_const(delivered)) {
+        LogManager::log(QStringLiteral("Auto-deleting delivered package: ") + package->trackingNumber()
+                        + QStringLiteral(" (delivered before ") + cutoffText + QLatin1Char(')'));
+    }
+    const qsizetype count = delivered.size();
+    if (auto deleted = deletePackages(delivered, context); deleted)
+        LogManager::log(QStringLiteral("Auto-deleted %1 delivered package(s)").arg(count));
+    else
+        LogManager::log(QStringLiteral("Auto-delete cleanup failed during save: ") + deleted.error().description());
+}
+}

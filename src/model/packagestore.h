@@ -1,0 +1,45 @@
+#pragma once
+
+#include "model/modelcontext.h"
+#include "model/result.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+class Package;
+
+/** Save, delete and the retention clean-up over a ModelContext; no state of its own. */
+namespace PackageStore
+{
+/** A save that the object store refused. */
+struct StoreError {
+    enum class Kind {
+        saveFailed,
+    };
+    Kind kind = Kind::saveFailed;
+    /** The error the object store raised. */
+    ModelError underlying;
+
+    /** "PackageStore save failed: " + the underlying error's description. */
+    [[nodiscard]] QString description() const;
+};
+
+/** Saves the context; a failure is logged and returned as StoreError::Kind::saveFailed. */
+Result<void, StoreError> save(ModelContext &context);
+
+/**
+ * Detaches every package from its groups, deletes them (their events go with them) and
+ * saves. An empty list only saves. A failed save leaves them deleted in the context.
+ */
+Result<void, StoreError> deletePackages(const QList<Package *> &packages, ModelContext &context);
+Result<void, StoreError> deletePackages(const QSet<Package *> &packages, ModelContext &context);
+
+/**
+ * Deletes delivered packages whose lastUpdated lies strictly before now minus
+ * "autoDeleteDelay" (43200 s when not greater than 0), when "autoDeleteEnabled" is on.
+ * Reads the time from Clock::shared() and the preferences from Preferences::shared();
+ * reports only through the log.
+ */
+void cleanupDeliveredPackages(ModelContext &context);
+}
