@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace CarrierDetector
@@ -12,6 +13,17 @@ namespace
 struct Pattern {
     QRegularExpression expression;
     double confidence;
+    qsizetype minLength; // of any text the expression can match
+    qsizetype maxLength; // -1: no upper bound
+
+    [[nodiscard]] bool matches(const QString &number) const
+    {
+        // PCRE2 checks the whole subject before it even looks at the anchor, so a pattern that
+        // cannot match this length is not run at all; long pasted texts stay cheap that way.
+        if (number.size() < minLength || (maxLength >= 0 && number.size() > maxLength))
+            return false;
+        return expression.match(number).hasMatch();
+    }
 };
 
 struct DetectionRule {
@@ -22,12 +34,87 @@ struct DetectionRule {
     [[nodiscard]] std::optional<double> score(const QString &number) const
     {
         for (const Pattern &pattern : patterns) {
-            if (pattern.expression.match(number).hasMatch())
+            if (pattern.matches(number))
                 return pattern.confidence;
         }
         return std::nullopt;
     }
 };
+
+struct LengthRange {
+    qsizetype min = 0;
+    qsizetype max = 0; // -1: unbounded
+};
+
+/**
+ * The lengths of the texts a rule pattern can match. Understands the small syntax the rules
+ * use: literals, \\d, [classes], (A|B) groups of literals, and the quantifiers {n}, {n,m},
+ * {n,} and +. Anything else counts as "any length", which only costs speed.
+ */
+LengthRange lengthRange(QStringView body)
+{
+    constexpr LengthRange anyLength{0, -1};
+    LengthRange total;
+    qsizetype i = 0;
+    while (i < body.size()) {
+        LengthRange atom{1, 1};
+        const QChar c = body.at(i);
+        if (c == u'\\') {
+            if (i + 1 >= body.size() || body.at(i + 1) != u'd')
+                return anyLength;
+            i += 2;
+        } else if (c == u'[') {
+            i = body.indexOf(u']', i);
+            if (i < 0)
+                return anyLength;
+            ++i;
+        } else if (c == u'(') {
+            const qsizetype close = body.indexOf(u')', i);
+            if (close < 0)
+                return anyLength;
+            const QList<QStringView> alternatives = body.mid(i + 1, close - i - 1).split(u'|');
+            atom = {std::numeric_limits<qsizetype>::max(), 0};
+            for (QStringView alternative : alternatives) {
+                for (QChar a : alternative) {
+                    if (!a.isLetterOrNumber())
+                        return anyLength;
+                }
+                atom.min = std::min(atom.min, alternative.size());
+                atom.max = std::max(atom.max, alternative.size());
+            }
+            i = close + 1;
+        } else if (c.isLetterOrNumber()) {
+            ++i;
+        } else {
+            return anyLength;
+        }
+
+        if (i < body.size() && body.at(i) == u'+') {
+            atom.max = -1;
+            ++i;
+        } else if (i < body.size() && body.at(i) == u'{') {
+            const qsizetype close = body.indexOf(u'}', i);
+            if (close < 0)
+                return anyLength;
+            const QList<QStringView> bounds = body.mid(i + 1, close - i - 1).split(u',');
+            bool ok = true;
+            const qsizetype low = bounds.at(0).toInt(&ok);
+            if (!ok || bounds.size() > 2)
+                return anyLength;
+            qsizetype high = low;
+            if (bounds.size() == 2)
+                high = bounds.at(1).isEmpty() ? -1 : bounds.at(1).toInt(&ok);
+            if (!ok)
+                return anyLength;
+            atom.min *= low;
+            atom.max = (high < 0 || atom.max < 0) ? -1 : atom.max * high;
+            i = close + 1;
+        }
+        total.min += atom.min;
+        total.max = (total.max < 0 || atom.max < 0) ? -1 : total.max + atom.max;
+    }
+    return total;
+}
 
 /**
  * Compiles a pattern written as "^...$" with "\d" for a digit. PCRE2 would let "$" match
@@ -38,12 +125,14 @@ Pattern pattern(const char *source, double confidence)
 {
     QString body = QString::fromLatin1(source);
     Q_ASSERT(body.startsWith(u'^') && body.endsWith(u'$'));
-    body = body.mid(1, body.size() - 2).replace(QStringLiteral("\\d"), QStringLiteral("[0-9]"));
+    body = body.mid(1, body.size() - 2);
+    const LengthRange lengths = lengthRange(body);
+    body.replace(QStringLiteral("\\d"), QStringLiteral("[0-9]"));
     QRegularExpression expression(QStringLiteral("\\A(?:") + body + QStringLiteral(")\\z"),
                                   QRegularExpression::DontCaptureOption);
     Q_ASSERT(expression.isValid());
     expression.optimize();
-    return Pattern{std::move(expression), confidence};
+    return Pattern{std::move(expression), confidence, lengths.min, lengths.max};
 }
 
 DetectionRule rule(const char *code, const char *name, QList<Pattern> patterns)
@@ -104,9 +193,10 @@ const QList<DetectionRule> &rules()
     return instance;
 }
 
-bool isAscii(const QString &text)
+// The only characters any rule admits, before upper-casing.
+bool isAsciiLetterOrDigit(QChar c)
 {
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 }
 
@@ -114,9 +204,10 @@ QList<CarrierDetectionResult> detect(const QString &trackingNumber)
 {
     QList<CarrierDetectionResult> results;
     const QString trimmed = trackingNumber.trimmed();
-    // Every pattern admits ASCII letters and digits only. Checking before upper-casing also
-    // keeps letters such as "ß" (upper case "SS") or "ı" (upper case "I") from turning into a match.
-    if (trimmed.isEmpty() || !isAscii(trimmed))
+    // Every pattern admits ASCII letters and digits only, so any other character rules out
+    // every match. Checking before upper-casing also keeps letters such as "ß" (upper case
+    // "SS") or "ı" (upper case "I") from turning into one.
+    if (trimmed.isEmpty() || !std::all_of(trimmed.cbegin(), trimmed.cend(), isAsciiLetterOrDigit))
         return results;
     const QString number = trimmed.toUpper();
 
