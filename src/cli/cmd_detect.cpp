@@ -37,7 +37,7 @@ void printText(Cli::Invocation &invocation, const QList<CarrierDetectionResult> 
     for (const CarrierDetectionResult &result : results) {
         invocation.out << indent << result.carrierCode.leftJustified(codeWidth) << "  "
                        << result.carrierName.leftJustified(nameWidth) << "  "
-                       << QString::number(qRound(result.confidence * 100)).rightJustified(3) << "%\n";
+                       << qRound(result.confidence * 100) << "%\n";
     }
 }
 
