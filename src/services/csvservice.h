@@ -1,0 +1,104 @@
+#pragma once
+
+#include "model/result.h"
+#include "model/trackingstatus.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+class ModelContext;
+class Package;
+
+/**
+ * Conversion between the stored packages and comma-separated text. Export writes a fixed
+ * nine-column header; import needs only a tracking-number column. The service touches no
+ * file: callers read and write the text (as UTF-8).
+ */
+namespace CSVService
+{
+/** The header line of every export. */
+inline const QString exportHeader =
+    QStringLiteral("trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag");
+
+/** Why an import was refused as a whole. */
+struct CSVError {
+    enum class Kind {
+        missingRequiredColumn,
+        emptyFile,
+    };
+    Kind kind = Kind::emptyFile;
+    /** The column that is missing (missingRequiredColumn only). */
+    QString columnName;
+
+    [[nodiscard]] static CSVError missingRequiredColumn(const QString &name);
+    [[nodiscard]] static CSVError emptyFile();
+    /** The text shown to the user. */
+    [[nodiscard]] QString errorDescription() const;
+};
+
+/** What an import created (in file order) and how many rows it passed over. */
+struct ImportResult {
+    QList<Package *> imported;
+    int skippedCount = 0;
+};
+
+/** One accepted row as plain values, ready to become a package. */
+struct ImportRow {
+    QString trackingNumber;
+    QString carrierCode;
+    QString label;
+    QString notes;
+    TrackingStatus status = TrackingStatus::pending;
+    std::optional<QDateTime> estimatedDelivery;
+    std::optional<QString> colorTag;
+};
+
+/** The rows of a CSV text that will become packages, and the count of rows skipped. */
+struct ParsedImport {
+    QList<ImportRow> rows;
+    int skippedCount = 0;
+};
+
+/** The CSV text for these packages, in the order given: header, one line per package, no final line break. */
+[[nodiscard]] QString exportPackages(const QList<Package *> &packages);
+
+/**
+ * Creates a package for every row with a new tracking number, inserts them into the context and
+ * saves it once (a failed save is ignored: the packages stay inserted). Numbers already in
+ * existingTrackingNumbers, and rows without a number, are skipped and counted.
+ */
+[[nodiscard]] Result<ImportResult, CSVError> importCSV(const QString &text, const QSet<QString> &existingTrackingNumbers,
+                                                       ModelContext *context);
+
+/**
+ * The reading half of importCSV(): validates the text and turns its rows into ImportRow values.
+ * Touches no record, so it may run on a worker thread for large files.
+ */
+[[nodiscard]] Result<ParsedImport, CSVError> parseImport(const QString &text,
+                                                         const QSet<QString> &existingTrackingNumbers);
+
+/** A new, uninserted package holding the row's values. */
+[[nodiscard]] Package *makePackage(const ImportRow &row);
+
+/** "N package(s) imported, M skipped (duplicate or invalid)." */
+[[nodiscard]] QString resultMessage(qsizetype importedCount, qsizetype skippedCount);
+
+/** Reads a file's bytes as UTF-8 text; fails with a description for unreadable or non-UTF-8 files. */
+[[nodiscard]] Result<QString, QString> decodeUtf8(const QByteArray &bytes);
+
+/** Internet date-time in UTC without fractional seconds: "2026-03-05T14:07:00Z". */
+[[nodiscard]] QString formatISODate(const QDateTime &date);
+/** Parses the internet date-time form (with "Z" or a numeric offset, no fractional seconds). */
+[[nodiscard]] std::optional<QDateTime> parseISODate(QStringView text);
+
+/** One CSV line split into its fields, quotes resolved. Exposed for tests. */
+[[nodiscard]] QStringList parseCSVLine(QStringView line);
+/** A field as written to a CSV line: quoted when it holds a comma, a double quote or a line feed. */
+[[nodiscard]] QString escapeField(const QString &field);
+}

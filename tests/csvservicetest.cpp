@@ -1,0 +1,439 @@
+#include "testmain.h"
+#include "virtualclock.h"
+
+#include "model/modelcontainer.h"
+#include "model/modelcontext.h"
+#include "model/package.h"
+#include "model/packagegroup.h"
+#include "services/csvservice.h"
+
+#include <QObject>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+namespace
+{
+QDateTime utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), QTimeZone::utc());
+}
+}
+
+class CsvServiceTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    VirtualClock m_clock{utc(2026, 6, 15, 12)};
+    int m_storeCount = 0;
+
+    std::unique_ptr<ModelContext> openStore(const QString &path = {})
+    {
+        auto opened = ModelContainer::open(path.isEmpty()
+                                               ? m_dir.filePath(QStringLiteral("store%1.sqlite").arg(++m_storeCount))
+                                               : path);
+        if (!opened)
+            qFatal("cannot open the test store: %s", qPrintable(opened.error()));
+        return std::move(opened).value();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        Clock::setShared(&m_clock);
+    }
+
+    void cleanupTestCase() { Clock::setShared(nullptr); }
+
+    void parseLine_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("fields");
+        const auto row = [](const char *name, const QString &line, const QStringList &fields) {
+            QTest::newRow(name) << line << fields;
+        };
+        row("plain fields split at commas", QStringLiteral("a,b,c"), {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+        row("an empty line is one empty field", QString(), {QString()});
+        row("a trailing comma gives a trailing empty field", QStringLiteral("a,"), {QStringLiteral("a"), QString()});
+        row("a quoted comma belongs to the field", QStringLiteral("\"a,b\",c"), {QStringLiteral("a,b"), QStringLiteral("c")});
+        row("doubled quotes inside quotes give one quote", QStringLiteral("\"a\"\"b\""), {QStringLiteral("a\"b")});
+        row("a quote in the middle of a field opens quoting", QStringLiteral("ab\"c,d\"e,f"),
+            {QStringLiteral("abc,de"), QStringLiteral("f")});
+        row("an unterminated quote runs to the end of the line", QStringLiteral("a,\"b,c"),
+            {QStringLiteral("a"), QStringLiteral("b,c")});
+        row("a closing quote at the end ends the line", QStringLiteral("\"x\""), {QStringLiteral("x")});
+        row("spaces are kept", QStringLiteral(" a , b "), {QStringLiteral(" a "), QStringLiteral(" b ")});
+        row("an empty quoted field", QStringLiteral("\"\",x"), {QString(), QStringLiteral("x")});
+        row("four quotes give one quote", QStringLiteral("\"\"\"\""), {QStringLiteral("\"")});
+    }
+
+    void parseLine()
+    {
+        QFETCH(QString, line);
+        QFETCH(QStringList, fields);
+        QCOMPARE(CSVService::parseCSVLine(line), fields);
+    }
+
+    void escapeField_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("escaped");
+        QTest::newRow("plain text is unchanged") << QStringLiteral("hello world") << QStringLiteral("hello world");
+        QTest::newRow("surrounding spaces are not trimmed") << QStringLiteral(" x ") << QStringLiteral(" x ");
+        QTest::newRow("a comma is quoted") << QStringLiteral("a,b") << QStringLiteral("\"a,b\"");
+        QTest::newRow("quotes are doubled") << QStringLiteral("say \"hi\"") << QStringLiteral("\"say \"\"hi\"\"\"");
+        QTest::newRow("a line feed is quoted") << QStringLiteral("a\nb") << QStringLiteral("\"a\nb\"");
+        QTest::newRow("a lone carriage return is not quoted") << QStringLiteral("a\rb") << QStringLiteral("a\rb");
+        QTest::newRow("empty stays empty") << QString() << QString();
+    }
+
+    void escapeField()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, escaped);
+        QCOMPARE(CSVService::escapeField(field), escaped);
+        // Whatever is escaped reads back as the same single field, unless it spans lines.
+        if (!field.contains(u'\n'))
+            QCOMPARE(CSVService::parseCSVLine(escaped), QStringList{field});
+    }
+
+    void isoDates_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDateTime>("expected");
+        QTest::newRow("UTC with Z") << QStringLiteral("2026-03-05T14:07:00Z") << utc(2026, 3, 5, 14, 7);
+        QTest::newRow("offset with colon") << QStringLiteral("2026-03-05T15:07:00+01:00") << utc(2026, 3, 5, 14, 7);
+        QTest::newRow("offset without colon") << QStringLiteral("2026-03-05T09:07:00-0500") << utc(2026, 3, 5, 14, 7);
+        QTest::newRow("date only is rejected") << QStringLiteral("2026-03-05") << QDateTime();
+        QTest::newRow("missing zone is rejected") << QStringLiteral("2026-03-05T14:07:00") << QDateTime();
+        QTest::newRow("fractional seconds are rejected") << QStringLiteral("2026-03-05T14:07:00.5Z") << QDateTime();
+        QTest::newRow("month 13 is rejected") << QStringLiteral("2026-13-05T14:07:00Z") << QDateTime();
+        QTest::newRow("letters are rejected") << QStringLiteral("2026-0a-05T14:07:00Z") << QDateTime();
+        QTest::newRow("a display date is rejected") << QStringLiteral("March 5, 2026") << QDateTime();
+    }
+
+    void isoDates()
+    {
+        QFETCH(QString, text);
+        QFETCH(QDateTime, expected);
+        const std::optional<QDateTime> parsed = CSVService::parseISODate(text);
+        QCOMPARE(parsed.has_value(), expected.isValid());
+        if (parsed) {
+            QCOMPARE(*parsed, expected);
+            QCOMPARE(CSVService::formatISODate(*parsed), CSVService::formatISODate(expected));
+        }
+    }
+
+    void formatDropsMilliseconds()
+    {
+        const QDateTime withMs = utc(2026, 3, 5, 14, 7).addMSecs(987);
+        QCOMPARE(CSVService::formatISODate(withMs), QStringLiteral("2026-03-05T14:07:00Z"));
+        const QDateTime local(QDate(2026, 3, 5), QTime(15, 7), QTimeZone(3600));
+        QCOMPARE(CSVService::formatISODate(local), QStringLiteral("2026-03-05T14:07:00Z"));
+    }
+
+    void importFailures_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("description");
+        const QString empty = QStringLiteral("The CSV file is empty or contains only headers.");
+        const QString missing = QStringLiteral("Required column 'trackingNumber' not found in CSV headers.");
+        QTest::newRow("an empty text is empty") << QString() << empty;
+        QTest::newRow("only a header is empty") << QStringLiteral("trackingNumber,carrier") << empty;
+        QTest::newRow("a header with blank lines is empty")
+            << QStringLiteral("\n  \ntrackingNumber\r\n\t\n\r\n") << empty;
+        QTest::newRow("non-breaking spaces count as blank") << QStringLiteral("trackingNumber\n\u00a0\u3000\n") << empty;
+        QTest::newRow("no tracking-number column")
+            << QStringLiteral("number,carrier\n1Z999AA10123456784,ups") << missing;
+        QTest::newRow("a header name with a leading space does not match")
+            << QStringLiteral("carrier, trackingNumber\nups,1Z999AA10123456784") << missing;
+        QTest::newRow("a header name in quotes with a space does not match")
+            << QStringLiteral("\"trackingNumber \"\nX") << missing;
+    }
+
+    void importFailures()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, description);
+        auto context = openStore();
+        const auto result = CSVService::importCSV(text, {}, context.get());
+        QVERIFY(!result);
+        QCOMPARE(result.error().errorDescription(), description);
+        QVERIFY(!context->hasChanges());
+        QCOMPARE(context->fetchPackages().value().size(), 0);
+    }
+
+    void importRows_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QStringList>("numbers");
+        QTest::addColumn<int>("skipped");
+
+        QTest::newRow("header names match in any letter case")
+            << QStringLiteral("TRACKINGNUMBER\nAAA11111\n") << QStringList() << QStringList{QStringLiteral("AAA11111")} << 0;
+        QTest::newRow("numbers are upper-cased without spaces and hyphens")
+            << QStringLiteral("TrackingNumber\n1z 999-aa1") << QStringList() << QStringList{QStringLiteral("1Z999AA1")}
+            << 0;
+        QTest::newRow("a stored number is skipped")
+            << QStringLiteral("trackingNumber\nNEW0000001\nold-0000001")
+            << QStringList{QStringLiteral("OLD0000001")} << QStringList{QStringLiteral("NEW0000001")} << 1;
+        QTest::newRow("stored numbers compare exactly")
+            << QStringLiteral("trackingNumber\nabc12345") << QStringList{QStringLiteral("abc12345")}
+            << QStringList{QStringLiteral("ABC12345")} << 0;
+        QTest::newRow("an empty number is skipped")
+            << QStringLiteral("label,trackingNumber\nno number,\nshort row\nok, - \nfine,N1")
+            << QStringList() << QStringList{QStringLiteral("N1")} << 3;
+        QTest::newRow("a number repeated in the file gives two packages")
+            << QStringLiteral("trackingNumber\nDUP12345\nDUP12345") << QStringList()
+            << QStringList{QStringLiteral("DUP12345"), QStringLiteral("DUP12345")} << 0;
+        QTest::newRow("CRLF line ends") << QStringLiteral("trackingNumber,label\r\nA1,x\r\nB2,y\r\n") << QStringList()
+                                        << QStringList{QStringLiteral("A1"), QStringLiteral("B2")} << 0;
+        QTest::newRow("lone CR and Unicode line separators split lines")
+            << QStringLiteral("trackingNumber\rA1\u2028B2\u2029C3\u0085D4\fE5\vF6") << QStringList()
+            << QStringList{QStringLiteral("A1"), QStringLiteral("B2"), QStringLiteral("C3"), QStringLiteral("D4"),
+                           QStringLiteral("E5"), QStringLiteral("F6")}
+            << 0;
+        QTest::newRow("the first of two equal header names wins")
+            << QStringLiteral("trackingNumber,TRACKINGNUMBER\nFIRST1,SECOND2") << QStringList()
+            << QStringList{QStringLiteral("FIRST1")} << 0;
+        QTest::newRow("a quoted number with a comma keeps the comma")
+            << QStringLiteral("trackingNumber\n\"a,b\"") << QStringList() << QStringList{QStringLiteral("A,B")} << 0;
+    }
+
+    void importRows()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, existing);
+        QFETCH(QStringList, numbers);
+        QFETCH(int, skipped);
+        auto context = openStore();
+        const auto result = CSVService::importCSV(text, QSet<QString>(existing.begin(), existing.end()), context.get());
+        QVERIFY2(result, result ? "" : qPrintable(result.error().errorDescription()));
+        QStringList imported;
+        for (const Package *package : result.value().imported)
+            imported.append(package->trackingNumber());
+        QCOMPARE(imported, numbers);
+        QCOMPARE(result.value().skippedCount, skipped);
+        QCOMPARE(context->fetchPackages().value().size(), numbers.size());
+        // Saved once: nothing is left pending.
+        QVERIFY(!context->hasChanges());
+    }
+
+    void importValues()
+    {
+        auto context = openStore();
+        const QString text = QStringLiteral(
+            "trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag\n"
+            "A0000001,ups,Shoes,delivered,2020-01-01T00:00:00Z,2026-03-05T14:07:00Z,\"left, at \"\"door\"\"\",Home,#FF9500\n"
+            "A0000002,,,Delivered,,2026-03-05,,,not-a-colour\n"
+            "A0000003,fedex\n"
+            "A0000004,dhl,Lamp,inTransit,,garbage,,,");
+        const auto result = CSVService::importCSV(text, {}, context.get());
+        QVERIFY(result);
+        const QList<Package *> &p = result.value().imported;
+        QCOMPARE(p.size(), 4);
+
+        QCOMPARE(p[0]->carrierCode(), QStringLiteral("ups"));
+        QCOMPARE(p[0]->label(), QStringLiteral("Shoes"));
+        QCOMPARE(p[0]->status(), TrackingStatus::delivered);
+        QCOMPARE(p[0]->estimatedDelivery(), std::optional<QDateTime>(utc(2026, 3, 5, 14, 7)));
+        QCOMPARE(p[0]->notes(), QStringLiteral("left, at \"door\""));
+        QCOMPARE(p[0]->colorTag(), std::optional<QString>(QStringLiteral("#FF9500")));
+        // The date added is the import time and groups are not read.
+        QCOMPARE(p[0]->dateAdded(), m_clock.now());
+        QVERIFY(p[0]->groups().isEmpty());
+
+        // A display name is not a raw status; a date without time does not parse; the colour is taken as is.
+        QCOMPARE(p[1]->status(), TrackingStatus::pending);
+        QCOMPARE(p[1]->estimatedDelivery(), std::nullopt);
+        QCOMPARE(p[1]->colorTag(), std::optional<QString>(QStringLiteral("not-a-colour")));
+        QCOMPARE(p[1]->carrierCode(), QString());
+
+        // A short row reads the missing columns as empty or absent.
+        QCOMPARE(p[2]->carrierCode(), QStringLiteral("fedex"));
+        QCOMPARE(p[2]->label(), QString());
+        QCOMPARE(p[2]->status(), TrackingStatus::pending);
+        QCOMPARE(p[2]->colorTag(), std::nullopt);
+
+        QCOMPARE(p[3]->status(), TrackingStatus::inTransit);
+        QCOMPARE(p[3]->estimatedDelivery(), std::nullopt);
+        QCOMPARE(p[3]->colorTag(), std::nullopt);
+    }
+
+    void resultMessages_data()
+    {
+        QTest::addColumn<int>("imported");
+        QTest::addColumn<int>("skipped");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("one new and one stored")
+            << 1 << 1 << QStringLiteral("1 package(s) imported, 1 skipped (duplicate or invalid).");
+        QTest::newRow("a failed import reads zero")
+            << 0 << 0 << QStringLiteral("0 package(s) imported, 0 skipped (duplicate or invalid).");
+    }
+
+    void resultMessages()
+    {
+        QFETCH(int, imported);
+        QFETCH(int, skipped);
+        QFETCH(QString, message);
+        QCOMPARE(CSVService::resultMessage(imported, skipped), message);
+    }
+
+    void exportLayout()
+    {
+        QCOMPARE(CSVService::exportPackages({}), CSVService::exportHeader);
+        QCOMPARE(CSVService::exportHeader,
+                 QStringLiteral("trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag"));
+
+        auto context = openStore();
+        auto *home = new PackageGroup(QStringLiteral("Home"), QStringLiteral("#007AFF"), 0);
+        auto *gifts = new PackageGroup(QStringLiteral("Gifts, 2026"), QStringLiteral("#FF2D55"), 1);
+        context->insert(home);
+        context->insert(gifts);
+        auto *a = new Package(QStringLiteral("1Z999AA10123456784"), QStringLiteral("ups"), QStringLiteral("Shoe \"X\""),
+                              TrackingStatus::outForDelivery, utc(2026, 3, 5, 14, 7), QStringLiteral("line1\nline2"));
+        context->insert(a);
+        a->addToGroup(gifts);
+        a->addToGroup(home);
+        a->setColorTag(QStringLiteral("#34C759"));
+        auto *b = new Package(QStringLiteral("B1"), QString());
+        context->insert(b);
+
+        const QString csv = CSVService::exportPackages({a, b});
+        QCOMPARE(csv, CSVService::exportHeader
+                          + QStringLiteral("\n1Z999AA10123456784,ups,\"Shoe \"\"X\"\"\",outForDelivery,2026-06-15T12:00:00Z,"
+                                           "2026-03-05T14:07:00Z,\"line1\nline2\",\"Gifts, 2026;Home\",#34C759"
+                                           "\nB1,,,pending,2026-06-15T12:00:00Z,,,,"));
+        QVERIFY(!csv.endsWith(u'\n'));
+    }
+
+    void roundTrip()
+    {
+        auto source = openStore();
+        auto *group = new PackageGroup(QStringLiteral("Work"), QStringLiteral("#5856D6"), 0);
+        source->insert(group);
+        QList<Package *> packages;
+        for (int i = 0; i < int(TrackingStatuses::allCases().size()); ++i) {
+            const TrackingStatus status = TrackingStatuses::allCases()[i];
+            auto *p = new Package(QStringLiteral("RT%1000000").arg(i), i % 2 ? QStringLiteral("dhl") : QStringLiteral("weird code"),
+                                  i % 3 ? QStringLiteral("Label, %1 \"q\"").arg(i) : QString(), status,
+                                  i % 2 ? std::optional<QDateTime>(utc(2026, 7, i + 1, 9, 30)) : std::nullopt,
+                                  QStringLiteral("note %1; with, commas").arg(i));
+            if (i % 2 == 0)
+                p->setColorTag(PackageGroup::colorPalette().at(i).hex);
+            source->insert(p);
+            p->addToGroup(group);
+            packages.append(p);
+        }
+        const QString csv = CSVService::exportPackages(packages);
+
+        m_clock.advance(std::chrono::hours(5));
+        auto target = openStore();
+        const auto result = CSVService::importCSV(csv, {}, target.get());
+        QVERIFY(result);
+        QCOMPARE(result.value().skippedCount, 0);
+        const QList<Package *> &imported = result.value().imported;
+        QCOMPARE(imported.size(), packages.size());
+        for (int i = 0; i < packages.size(); ++i) {
+            const Package *was = packages[i];
+            const Package *now = imported[i];
+            QCOMPARE(now->trackingNumber(), was->trackingNumber());
+            QCOMPARE(now->carrierCode(), was->carrierCode());
+            QCOMPARE(now->label(), was->label());
+            QCOMPARE(now->status(), was->status());
+            QCOMPARE(now->estimatedDelivery(), was->estimatedDelivery());
+            QCOMPARE(now->notes(), was->notes());
+            QCOMPARE(now->colorTag(), was->colorTag());
+            QCOMPARE(now->dateAdded(), m_clock.now());
+            QVERIFY(now->groups().isEmpty());
+        }
+
+        // The same file again: every number exists now.
+        QSet<QString> existing;
+        for (const Package *p : imported)
+            existing.insert(p->trackingNumber());
+        const auto again = CSVService::importCSV(csv, existing, target.get());
+        QVERIFY(again);
+        QCOMPARE(again.value().imported.size(), 0);
+        QCOMPARE(again.value().skippedCount, packages.size());
+
+        // What was imported is in the file, not only in memory.
+        const QString path = target->storePath();
+        target.reset();
+        auto reopened = openStore(path);
+        QCOMPARE(reopened->fetchPackages().value().size(), packages.size());
+    }
+
+    void noteWithLineBreakSplitsOnImport()
+    {
+        auto source = openStore();
+        auto *p = new Package(QStringLiteral("NL000001"), QStringLiteral("ups"), QString(), TrackingStatus::pending,
+                              std::nullopt, QStringLiteral("ring twice\nthen wait"));
+        source->insert(p);
+        p->setColorTag(QStringLiteral("#FF3B30"));
+        const QString csv = CSVService::exportPackages({p});
+        QCOMPARE(csv.count(u'\n'), 2);
+
+        auto target = openStore();
+        const auto result = CSVService::importCSV(csv, {}, target.get());
+        QVERIFY(result);
+        // The record is cut in two: its first half keeps the number with the note's first line,
+        // the second half becomes a row of its own whose "number" is what follows the break.
+        QCOMPARE(result.value().imported.size(), 2);
+        QCOMPARE(result.value().imported[0]->trackingNumber(), QStringLiteral("NL000001"));
+        QCOMPARE(result.value().imported[0]->notes(), QStringLiteral("ring twice"));
+        QCOMPARE(result.value().imported[0]->colorTag(), std::nullopt);
+        QCOMPARE(result.value().imported[1]->trackingNumber(), QStringLiteral("THENWAIT,,#FF3B30"));
+    }
+
+    void decodeFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("readable");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("UTF-8 text") << QByteArray("trackingNumber\n\xc3\xa9t\xc3\xa9") << true
+                                    << QStringLiteral("trackingNumber\n\u00e9t\u00e9");
+        QTest::newRow("a byte-order mark is dropped") << QByteArray("\xef\xbb\xbftrackingNumber") << true
+                                                      << QStringLiteral("trackingNumber");
+        QTest::newRow("an empty file is empty text") << QByteArray() << true << QString();
+        QTest::newRow("a PNG header is not text") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << false << QString();
+        QTest::newRow("Latin-1 bytes are not UTF-8") << QByteArray("trackingNumber\n\xe9t\xe9") << false << QString();
+    }
+
+    void decodeFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, readable);
+        QFETCH(QString, text);
+        const auto decoded = CSVService::decodeUtf8(bytes);
+        QCOMPARE(decoded.ok(), readable);
+        if (readable)
+            QCOMPARE(decoded.value(), text);
+        else
+            QVERIFY(!decoded.error().isEmpty());
+    }
+
+    void binaryTextNeverCrashes()
+    {
+        // Arbitrary characters, NULs and stray quotes included: the import either refuses the
+        // text with one of its two errors or imports something, never anything else.
+        auto context = openStore();
+        QString text = QStringLiteral("trackingNumber,status\n");
+        for (int i = 0; i < 4000; ++i)
+            text.append(QChar(char16_t((i * 7919) % 0xD7FF)));
+        const auto result = CSVService::importCSV(text, {}, context.get());
+        if (result) {
+            for (const Package *p : result.value().imported) {
+                QVERIFY(!p->trackingNumber().isEmpty());
+                QVERIFY(!p->trackingNumber().contains(u' '));
+                QVERIFY(!p->trackingNumber().contains(u'-'));
+            }
+        }
+    }
+};
+
+KESTROVE_TEST_MAIN(CsvServiceTest)
+#include "csvservicetest.moc"

@@ -1,0 +1,4 @@
+# CSV import and export, the package list, the main window view and their command-line commands.
+kestrove_add_test(csvservicetest)
+kestrove_add_test(csvclitest)
+add_dependencies(csvclitest kestrove-cli)
