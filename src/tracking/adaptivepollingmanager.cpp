@@ -1,0 +1,189 @@
+#include "tracking/adaptivepollingmanager.h"
+
+#include "model/package.h"
+#include "model/preferences.h"
+#include "services/clock.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+using std::chrono::milliseconds;
+
+milliseconds fromSeconds(double seconds)
+{
+    return milliseconds(std::llround(seconds * 1000.0));
+}
+
+/** How often one active package wants to be looked at, by what it is doing. */
+double packageIntervalSeconds(const Package &package, const QDateTime &now)
+{
+    if (const auto custom = package.customRefreshInterval(); custom && *custom > 0)
+        return *custom;
+    switch (package.status()) {
+    case TrackingStatus::pending:
+        return 3600;
+    case TrackingStatus::inTransit:
+        // A shipment that has not moved for a day is unlikely to move in the next quarter hour.
+        return package.lastUpdated().secsTo(now) >= 24 * 3600 ? 1800 : 900;
+    case TrackingStatus::outForDelivery:
+        return 120;
+    case TrackingStatus::failedAttempt:
+    case TrackingStatus::exception:
+        return 900;
+    case TrackingStatus::unknown:
+        return 1800;
+    case TrackingStatus::delivered:
+    case TrackingStatus::expired:
+        break; // never active
+    }
+    return 1800;
+}
+
+bool isActive(const Package &package)
+{
+    return !package.isArchived() && package.status() != TrackingStatus::delivered
+        && package.status() != TrackingStatus::expired;
+}
+}
+
+AdaptivePollingManager::AdaptivePollingManager(QObject *parent)
+    : AdaptivePollingManager(Options{}, parent)
+{
+}
+
+AdaptivePollingManager::AdaptivePollingManager(Options options, QObject *parent)
+    : QObject(parent)
+    , m_clock(options.clock)
+    , m_preferences(options.preferences)
+{
+    if (!options.observeSystemSleep)
+        return;
+    QDBusConnection bus = options.systemBus.value_or(QDBusConnection::systemBus());
+    // Without a system bus there is no one to tell us about sleep, and polling never pauses.
+    if (!bus.isConnected())
+        return;
+    m_observingSleep = bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                                   QStringLiteral("org.freedesktop.login1.Manager"),
+                                   QStringLiteral("PrepareForSleep"), this, SLOT(handlePrepareForSleep(bool)));
+}
+
+AdaptivePollingManager::~AdaptivePollingManager() = default;
+
+std::chrono::milliseconds AdaptivePollingManager::computeInterval(const QList<Package *> &packages,
+                                                                  double refreshIntervalSeconds, const QDateTime &now)
+{
+    const double global = refreshIntervalSeconds > 0 ? refreshIntervalSeconds : double(defaultGlobalInterval.count());
+
+    std::optional<double> smallest;
+    for (const Package *package : packages) {
+        if (!package || !isActive(*package))
+            continue;
+        const double interval = packageIntervalSeconds(*package, now);
+        smallest = smallest ? std::min(*smallest, interval) : interval;
+    }
+    if (!smallest)
+        return fromSeconds(global);
+    return fromSeconds(std::max(std::min(*smallest, global), double(minimumInterval.count())));
+}
+
+std::chrono::milliseconds AdaptivePollingManager::computeInterval(const QList<Package *> &packages) const
+{
+    Preferences *preferences = m_preferences ? m_preferences : Preferences::shared();
+    Clock *clock = m_clock ? m_clock : Clock::shared();
+    // The stored number as it is: the rule itself treats a value not greater than 0 as absent.
+    const double stored = preferences->number(PreferenceKeys::refreshInterval).value_or(0);
+    return computeInterval(packages, stored, clock->now());
+}
+
+void AdaptivePollingManager::setOnRefreshNeeded(RefreshCallback callback)
+{
+    m_onRefreshNeeded = std::move(callback);
+}
+
+void AdaptivePollingManager::setRunning()
+{
+    if (m_running)
+        return;
+    m_running = true;
+    Q_EMIT isRunningChanged();
+}
+
+void AdaptivePollingManager::start()
+{
+    if (m_running)
+        return;
+    setRunning();
+    scheduleNext({});
+}
+
+void AdaptivePollingManager::cancelPlannedPoll()
+{
+    ++m_generation;
+    m_planned = false;
+}
+
+void AdaptivePollingManager::scheduleNext(const QList<Package *> &packages)
+{
+    cancelPlannedPoll();
+    if (!m_running)
+        return;
+
+    Clock *clock = m_clock ? m_clock : Clock::shared();
+    const milliseconds interval = computeInterval(packages);
+    m_nextPollDate = clock->now().addMSecs(interval.count());
+    Q_EMIT nextPollDateChanged();
+
+    m_planned = true;
+    [[maybe_unused]] auto task = runPoll(m_generation, interval);
+}
+
+QCoro::Task<> AdaptivePollingManager::runPoll(quint64 generation, std::chrono::milliseconds interval)
+{
+    QPointer<AdaptivePollingManager> self(this);
+    Clock *clock = m_clock ? m_clock : Clock::shared();
+    co_await clock->sleep(interval);
+
+    // A newer plan, a system sleep or the manager's end all cancel this poll.
+    if (!self || !self->m_running || self->m_generation != generation || !self->m_systemAwake)
+        co_return;
+    self->m_planned = false;
+
+    Q_EMIT self->pollStarted();
+    if (self->m_onRefreshNeeded) {
+        // Copied, so that replacing the callback while it runs cannot destroy the running one.
+        const RefreshCallback callback = self->m_onRefreshNeeded;
+        co_await callback();
+        if (!self)
+            co_return;
+    }
+    Q_EMIT self->pollFinished();
+    // Automatic polls keep the steady rhythm of the global interval; this replaces whatever
+    // the refresh itself planned from its active packages.
+    if (self->m_running)
+        self->scheduleNext({});
+}
+
+void AdaptivePollingManager::handlePrepareForSleep(bool start)
+{
+    if (start)
+        systemWillSleep();
+    else
+        systemDidWake();
+}
+
+void AdaptivePollingManager::systemWillSleep()
+{
+    m_systemAwake = false;
+    cancelPlannedPoll();
+}
+
+void AdaptivePollingManager::systemDidWake()
+{
+    m_systemAwake = true;
+    if (m_running)
+        scheduleNext({});
+}
