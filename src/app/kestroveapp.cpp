@@ -1,7 +1,45 @@
 #include "app/kestroveapp.h"
 
+#include "app/appdelegate.h"
+#include "app/mainwindow.h"
+#include "app/settingswindow.h"
+#include "app/singleinstance.h"
+#include "app/statusitem.h"
+#include "model/modelcontainer.h"
+#include "model/preferences.h"
+#include "services/appnotifications.h"
+#include "services/logmanager.h"
+#include "ui/symbolicon.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QDBusConnection>
+#include <QIcon>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace
+{
+// Platforms on which a dialog has no one to look at it.
+bool hasDisplay()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+void bringForward(QWidget *window)
+{
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->activateWindow();
+}
+}
 
 int KestroveApp::main(int argc, char *argv[])
 {
@@ -9,10 +47,154 @@ int KestroveApp::main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("com.kestrove.app"));
     QApplication::setApplicationName(QStringLiteral("Kestrove"));
     QApplication::setApplicationVersion(QStringLiteral(KESTROVE_VERSION));
-    QMainWindow window;
-    window.setObjectName(QStringLiteral("main-window"));
-    window.setWindowTitle(QStringLiteral("Kestrove"));
-    window.resize(800, 600);
-    window.show();
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.kestrove.app"));
+    // Closing the last window leaves Kestrove in the tray; only Quit ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // Before the store is touched: a second copy must never poll and write the same file.
+    SingleInstance instance;
+    if (instance.claim(QDBusConnection::sessionBus()) == SingleInstance::Role::secondary)
+        return 0;
+
+    setUpIconTheme();
+    QApplication::setWindowIcon(SymbolIcon::icon(QStringLiteral("shippingbox.fill")));
+
+    const Result<ModelContext *, QString> container = ModelContainer::openShared();
+    if (!container) {
+        const QString message = containerErrorPrefix + container.error();
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        if (hasDisplay())
+            QMessageBox::critical(nullptr, QStringLiteral("Kestrove"), message);
+        return 1;
+    }
+
+    KestroveApp shell(container.value(), AppServices::standard());
+    connect(&instance, &SingleInstance::activationRequested, &shell, &KestroveApp::activateFromAnotherStart);
+    QTimer::singleShot(0, &shell, &KestroveApp::applicationDidFinishLaunching);
     return app.exec();
+}
+
+void KestroveApp::setUpIconTheme()
+{
+    // The platform often reports "hicolor", which holds almost no action icons; the
+    // symbolic names used throughout resolve in Adwaita. On the offscreen platform and
+    // under a private XDG_DATA_HOME the system icon folders are not searched by default.
+    QStringList paths = QIcon::themeSearchPaths();
+    const QStringList located =
+        QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                  QStandardPaths::LocateDirectory);
+    const QStringList dataDirs = qEnvironmentVariable("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"))
+                                     .split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    QStringList candidates = located;
+    for (const QString &dir : dataDirs)
+        candidates.append(dir + QStringLiteral("/icons"));
+    for (const QString &path : std::as_const(candidates)) {
+        if (!paths.contains(path))
+            paths.append(path);
+    }
+    QIcon::setThemeSearchPaths(paths);
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+}
+
+KestroveApp::KestroveApp(ModelContext *context, AppServices services, QObject *parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_services(std::move(services))
+    , m_delegate(new AppDelegate(*this, this))
+    , m_showOnboarding(!Preferences::shared()->hasCompletedOnboarding())
+{
+    connect(AppNotifications::shared(), &AppNotifications::posted, this, &KestroveApp::notificationPosted);
+}
+
+KestroveApp::~KestroveApp()
+{
+    delete m_statusItem;
+    delete m_mainWindow;
+    delete m_settingsWindow;
+}
+
+MainWindow *KestroveApp::mainWindow() const
+{
+    return m_mainWindow;
+}
+
+SettingsWindow *KestroveApp::settingsWindow() const
+{
+    return m_settingsWindow;
+}
+
+void KestroveApp::applicationDidFinishLaunching()
+{
+    if (!m_statusItem && QSystemTrayIcon::isSystemTrayAvailable())
+        m_statusItem = new StatusItem(*this);
+    m_delegate->applicationDidFinishLaunching();
+    // Without a tray there would be no way in: the main window stands in for it. Opened
+    // after the services, so that its activation follows the launch's switch to accessory.
+    if (!m_statusItem)
+        openMainWindow();
+}
+
+void KestroveApp::setShowOnboarding(bool show)
+{
+    m_showOnboarding = show;
+}
+
+void KestroveApp::notificationPosted(const QString &name, const QVariantMap &userInfo)
+{
+    if (name != AppNotifications::trackingNumberDetected)
+        return;
+    const QVariant number = userInfo.value(AppNotifications::trackingNumberKey);
+    if (number.typeId() != QMetaType::QString)
+        return;
+    m_detectedTrackingNumber = number.toString();
+    m_showClipboardBanner = true;
+    Q_EMIT clipboardBannerChanged();
+}
+
+void KestroveApp::addDetectedPackage(const QString &number)
+{
+    m_showClipboardBanner = false;
+    Q_EMIT clipboardBannerChanged();
+    if (m_services.clearDetectedTrackingNumber)
+        m_services.clearDetectedTrackingNumber();
+    AppNotifications::shared()->post(AppNotifications::addPackageRequested,
+                                     {{AppNotifications::trackingNumberKey, number}});
+}
+
+void KestroveApp::dismissClipboardBanner()
+{
+    if (!m_detectedTrackingNumber.isEmpty() && m_services.dismissDetectedTrackingNumber)
+        m_services.dismissDetectedTrackingNumber(m_detectedTrackingNumber);
+    m_showClipboardBanner = false;
+    m_detectedTrackingNumber.clear();
+    Q_EMIT clipboardBannerChanged();
+}
+
+void KestroveApp::openMainWindow()
+{
+    if (!m_mainWindow)
+        m_mainWindow = new MainWindow(*this);
+    bringForward(m_mainWindow);
+    if (m_showOnboarding)
+        m_mainWindow->presentOnboarding();
+}
+
+void KestroveApp::openSettings()
+{
+    if (!m_settingsWindow)
+        m_settingsWindow = new SettingsWindow;
+    bringForward(m_settingsWindow);
+}
+
+void KestroveApp::quit()
+{
+    QApplication::quit();
+}
+
+void KestroveApp::activateFromAnotherStart()
+{
+    LogManager::log(QStringLiteral("Another start of Kestrove asked for the main window"));
+    openMainWindow();
 }

@@ -1,7 +1,87 @@
 #pragma once
 
-/** The application shell: process start, the shared store, tray item, windows and services. */
-namespace KestroveApp
+#include "app/appservices.h"
+#include "ui/shellactions.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVariantMap>
+
+class AppDelegate;
+class MainWindow;
+class ModelContext;
+class SettingsWindow;
+class StatusItem;
+
+/**
+ * The application shell: the tray item, the main window and the settings window, the
+ * clipboard banner state, the first-run onboarding flag, and the delegate that starts the
+ * services and follows the windows with the activation policy.
+ */
+class KestroveApp : public QObject, public ShellActions
 {
-int main(int argc, char *argv[]);
-}
+    Q_OBJECT
+public:
+    /** The start of the message with which Kestrove stops when its store cannot be opened. */
+    static inline const QString containerErrorPrefix = QStringLiteral("Could not create ModelContainer: ");
+
+    /** The process: single instance, store, shell, event loop. Returns the exit status. */
+    static int main(int argc, char *argv[]);
+    /** Makes freedesktop icon names resolve: Adwaita as fallback theme, system icon folders searched. */
+    static void setUpIconTheme();
+
+    /** Reads "hasCompletedOnboarding" once. Every screen and service works on context. */
+    KestroveApp(ModelContext *context, AppServices services, QObject *parent = nullptr);
+    ~KestroveApp() override;
+
+    /** Launching has finished: the tray item (or the main window without a tray), then the services. */
+    void applicationDidFinishLaunching();
+
+    [[nodiscard]] AppDelegate *delegate() const { return m_delegate; }
+    [[nodiscard]] ModelContext *modelContext() const { return m_context; }
+    [[nodiscard]] const AppServices &services() const { return m_services; }
+
+    /** The main window while it is open. */
+    [[nodiscard]] MainWindow *mainWindow() const;
+    /** The settings window while it is open. */
+    [[nodiscard]] SettingsWindow *settingsWindow() const;
+    /** The tray item, absent when the desktop offers no tray. */
+    [[nodiscard]] StatusItem *statusItem() const { return m_statusItem; }
+
+    /** Whether the onboarding sheet is to be shown over the main window. */
+    [[nodiscard]] bool showOnboarding() const { return m_showOnboarding; }
+    void setShowOnboarding(bool show);
+
+    [[nodiscard]] bool showClipboardBanner() const { return m_showClipboardBanner; }
+    /** The number the clipboard banner offers; empty when none. */
+    [[nodiscard]] QString detectedTrackingNumber() const { return m_detectedTrackingNumber; }
+    /** The banner's "Add": hides it, tells the clipboard monitor, asks the main window to add the number. */
+    void addDetectedPackage(const QString &number);
+    /** The banner's "Dismiss": tells the clipboard monitor not to offer the number again, hides the banner. */
+    void dismissClipboardBanner();
+
+    void openMainWindow() override;
+    void openSettings() override;
+    void quit() override;
+
+    /** A later start of kestrove asked for this process: bring the main window forward. */
+    void activateFromAnotherStart();
+
+Q_SIGNALS:
+    /** The banner was shown, hidden, or offers another number. */
+    void clipboardBannerChanged();
+
+private:
+    void notificationPosted(const QString &name, const QVariantMap &userInfo);
+
+    ModelContext *m_context;
+    AppServices m_services;
+    AppDelegate *m_delegate;
+    StatusItem *m_statusItem = nullptr;
+    QPointer<MainWindow> m_mainWindow;
+    QPointer<SettingsWindow> m_settingsWindow;
+    bool m_showOnboarding;
+    bool m_showClipboardBanner = false;
+    QString m_detectedTrackingNumber;
+};

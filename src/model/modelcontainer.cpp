@@ -1,5 +1,6 @@
 #include "model/modelcontainer.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
 
@@ -36,6 +37,8 @@ Result<ModelContext *, QString> openShared()
     if (!opened)
         return Result<ModelContext *, QString>::failure(opened.error());
     slot = std::move(opened).value();
+    // Closed with the application: as a static it would outlive Qt SQL's connection list.
+    qAddPostRoutine([] { sharedSlot().reset(); });
     return slot.get();
 }
 

@@ -1,0 +1,151 @@
+#include "app/mainwindow.h"
+
+#include "app/kestroveapp.h"
+#include "services/appnotifications.h"
+#include "ui/clipboardbanner.h"
+#include "ui/mainwindowview.h"
+#include "ui/onboardingview.h"
+
+#include <QAction>
+#include <QGraphicsOpacityEffect>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <QVariantAnimation>
+
+MainWindow::MainWindow(KestroveApp &app, QWidget *parent)
+    : QMainWindow(parent)
+    , m_app(app)
+    , m_view(new MainWindowView(app.modelContext(), &app))
+    , m_bannerSlot(new QWidget)
+    , m_banner(new ClipboardBanner(m_bannerSlot))
+    , m_bannerOpacity(new QGraphicsOpacityEffect(m_banner))
+    , m_bannerAnimation(new QVariantAnimation(this))
+{
+    setObjectName(identifier);
+    setWindowTitle(QStringLiteral("Kestrove"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setMinimumSize(minimumContentSize);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, defaultSize, screen->availableGeometry()));
+    else
+        resize(defaultSize);
+
+    m_bannerSlot->setObjectName(QStringLiteral("clipboard-banner-slot"));
+    auto *slotLayout = new QVBoxLayout(m_bannerSlot);
+    slotLayout->setContentsMargins(12, 8, 12, 0);
+    // Anchored to the bottom of its slot: as the slot grows from zero height the banner
+    // appears to move in from the top edge.
+    slotLayout->addStretch();
+    slotLayout->addWidget(m_banner);
+    m_banner->setGraphicsEffect(m_bannerOpacity);
+    connect(m_banner, &ClipboardBanner::addClicked, this, [this](const QString &number) {
+        m_app.addDetectedPackage(number);
+    });
+    connect(m_banner, &ClipboardBanner::dismissClicked, this, [this] { m_app.dismissClipboardBanner(); });
+
+    m_bannerAnimation->setDuration(bannerAnimationMs);
+    m_bannerAnimation->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(m_bannerAnimation, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant &value) { setBannerProgress(value.toReal()); });
+    connect(m_bannerAnimation, &QVariantAnimation::finished, this, [this] {
+        if (!m_bannerShown)
+            m_bannerSlot->hide();
+        else
+            m_bannerSlot->setMaximumHeight(QWIDGETSIZE_MAX);
+    });
+
+    auto *content = new QWidget;
+    auto *layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_bannerSlot);
+    layout->addWidget(m_view, 1);
+    setCentralWidget(content);
+
+    buildMenus();
+
+    connect(&m_app, &KestroveApp::clipboardBannerChanged, this, [this] { updateBanner(true); });
+    updateBanner(false);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildMenus()
+{
+    auto addAction = [this](QMenu *menu, const QString &objectName, const QString &title,
+                            const QKeySequence &shortcut) {
+        QAction *action = menu->addAction(title);
+        action->setObjectName(objectName);
+        action->setShortcut(shortcut);
+        return action;
+    };
+    auto post = [](const QString &name) { AppNotifications::shared()->post(name); };
+
+    QMenu *file = menuBar()->addMenu(tr("&File"));
+    connect(addAction(file, QStringLiteral("action-add-package"), tr("Add Package..."), QKeySequence(Qt::CTRL | Qt::Key_N)),
+            &QAction::triggered, this, [post] { post(AppNotifications::addPackageRequested); });
+    file->addSeparator();
+    connect(addAction(file, QStringLiteral("action-settings"), tr("Settings..."), QKeySequence(Qt::CTRL | Qt::Key_Comma)),
+            &QAction::triggered, this, [this] { m_app.openSettings(); });
+    file->addSeparator();
+    QAction *quit = addAction(file, QStringLiteral("action-quit"), tr("Quit Kestrove"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, this, [this] { m_app.quit(); });
+
+    QMenu *edit = menuBar()->addMenu(tr("&Edit"));
+    connect(addAction(edit, QStringLiteral("action-archive-selected"), tr("Archive Selected"),
+                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)),
+            &QAction::triggered, this, [post] { post(AppNotifications::archiveSelectedRequested); });
+
+    QMenu *view = menuBar()->addMenu(tr("&View"));
+    connect(addAction(view, QStringLiteral("action-refresh-all"), tr("Refresh All"), QKeySequence(Qt::CTRL | Qt::Key_R)),
+            &QAction::triggered, this, [post] { post(AppNotifications::refreshAllRequested); });
+}
+
+void MainWindow::updateBanner(bool animated)
+{
+    const QString number = m_app.detectedTrackingNumber();
+    const bool shown = m_app.showClipboardBanner() && !number.isEmpty();
+    if (shown)
+        m_banner->setTrackingNumber(number);
+    if (!animated) {
+        m_bannerShown = shown;
+        m_bannerAnimation->stop();
+        setBannerProgress(shown ? 1.0 : 0.0);
+        m_bannerSlot->setMaximumHeight(QWIDGETSIZE_MAX);
+        m_bannerSlot->setVisible(shown);
+        return;
+    }
+    if (shown == m_bannerShown)
+        return;
+    m_bannerShown = shown;
+    m_bannerAnimation->stop();
+    if (shown)
+        m_bannerSlot->show();
+    m_bannerAnimation->setStartValue(m_bannerProgress);
+    m_bannerAnimation->setEndValue(shown ? 1.0 : 0.0);
+    m_bannerAnimation->start();
+}
+
+void MainWindow::setBannerProgress(qreal progress)
+{
+    m_bannerProgress = progress;
+    m_bannerOpacity->setOpacity(progress);
+    m_bannerSlot->setMaximumHeight(qRound(m_bannerSlot->sizeHint().height() * progress));
+}
+
+void MainWindow::presentOnboarding()
+{
+    if (m_onboarding)
+        return;
+    auto *sheet = new OnboardingView(this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setWindowModality(Qt::WindowModal);
+    m_onboarding = sheet;
+    // However the sheet goes away, it is not presented again in this process.
+    connect(sheet, &QDialog::finished, this, [this] { m_app.setShowOnboarding(false); });
+    sheet->open();
+}

@@ -1,0 +1,182 @@
+#include "ui/symbolicon.h"
+
+#include <QGuiApplication>
+#include <QHash>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+#include <QPixmap>
+
+namespace
+{
+// Symbolic names first: they follow the palette and match the monochrome symbols the
+// screens are drawn for; the coloured names after them cover themes without symbolic icons.
+const QHash<QString, QStringList> &table()
+{
+    static const QHash<QString, QStringList> names = [] {
+        QHash<QString, QStringList> t;
+        auto add = [&t](const char *symbol, std::initializer_list<const char *> themeNames) {
+            QStringList list;
+            for (const char *name : themeNames)
+                list.append(QString::fromLatin1(name));
+            t.insert(QString::fromLatin1(symbol), list);
+        };
+        add("shippingbox.fill", {"package-x-generic-symbolic", "package-x-generic"});
+        add("shippingbox", {"package-x-generic-symbolic", "package-x-generic"});
+        add("box.truck.fill", {"package-x-generic-symbolic", "package-x-generic"});
+        add("truck.box", {"package-x-generic-symbolic", "package-x-generic"});
+        add("bag", {"package-x-generic-symbolic", "package-x-generic"});
+        add("bag.fill", {"package-x-generic-symbolic", "package-x-generic"});
+        add("car.fill", {"emoji-travel-symbolic"});
+        add("airplane", {"airplane-mode-symbolic"});
+        add("leaf.fill", {"emoji-nature-symbolic"});
+        add("archivebox", {"folder-symbolic", "folder"});
+        add("tray.and.arrow.up", {"document-send-symbolic", "document-send"});
+        add("arrow.clockwise", {"view-refresh-symbolic", "view-refresh"});
+        add("clock.arrow.circlepath", {"document-open-recent-symbolic", "document-open-recent"});
+        add("arrow.triangle.branch", {"view-sort-ascending-symbolic", "view-sort-ascending"});
+        add("arrow.up.arrow.down", {"view-sort-descending-symbolic", "view-sort-descending"});
+        add("arrow.up.right.square", {"send-to-symbolic", "web-browser-symbolic", "web-browser"});
+        add("safari", {"web-browser-symbolic", "web-browser"});
+        add("globe", {"web-browser-symbolic", "network-workgroup-symbolic"});
+        add("globe.americas.fill", {"web-browser-symbolic", "network-workgroup-symbolic"});
+        add("globe.europe.africa.fill", {"web-browser-symbolic", "network-workgroup-symbolic"});
+        add("globe.asia.australia.fill", {"web-browser-symbolic", "network-workgroup-symbolic"});
+        add("globe.central.south.asia.fill", {"web-browser-symbolic", "network-workgroup-symbolic"});
+        add("map", {"mark-location-symbolic", "find-location-symbolic"});
+        add("plus", {"list-add-symbolic", "list-add"});
+        add("plus.circle.fill", {"list-add-symbolic", "list-add"});
+        add("minus.circle", {"list-remove-symbolic", "list-remove"});
+        add("trash", {"user-trash-symbolic", "user-trash"});
+        add("gear", {"emblem-system-symbolic", "preferences-system-symbolic", "preferences-system"});
+        add("gearshape", {"emblem-system-symbolic", "preferences-system-symbolic", "preferences-system"});
+        add("key", {"dialog-password-symbolic", "dialog-password"});
+        add("key.fill", {"dialog-password-symbolic", "dialog-password"});
+        add("bell", {"preferences-system-notifications-symbolic", "alarm-symbolic"});
+        add("bell.fill", {"preferences-system-notifications-symbolic", "alarm-symbolic"});
+        add("bell.badge.fill", {"preferences-system-notifications-symbolic", "alarm-symbolic"});
+        add("info.circle", {"help-about-symbolic", "dialog-information-symbolic", "help-about"});
+        add("questionmark.circle", {"help-faq-symbolic", "dialog-question-symbolic", "help-faq"});
+        add("power", {"system-shutdown-symbolic", "application-exit-symbolic", "application-exit"});
+        add("macwindow", {"window-new-symbolic", "window-new"});
+        add("calendar", {"x-office-calendar-symbolic", "x-office-calendar"});
+        add("calendar.badge.plus", {"appointment-new-symbolic", "appointment-new"});
+        add("calendar.badge.clock", {"x-office-calendar-symbolic", "x-office-calendar"});
+        add("clock", {"alarm-symbolic", "document-open-recent-symbolic"});
+        add("clock.badge.xmark", {"alarm-symbolic", "document-open-recent-symbolic"});
+        add("clock.badge.questionmark", {"alarm-symbolic", "document-open-recent-symbolic"});
+        add("list.bullet", {"view-list-symbolic", "view-list"});
+        add("checkmark", {"object-select-symbolic", "emblem-ok-symbolic"});
+        add("checkmark.circle", {"emblem-ok-symbolic", "object-select-symbolic"});
+        add("checkmark.circle.fill", {"emblem-ok-symbolic", "object-select-symbolic"});
+        add("xmark.circle", {"window-close-symbolic", "process-stop-symbolic"});
+        add("xmark.circle.fill", {"window-close-symbolic", "process-stop-symbolic"});
+        add("exclamationmark.triangle", {"dialog-warning-symbolic", "dialog-warning"});
+        add("exclamationmark.triangle.fill", {"dialog-warning-symbolic", "dialog-warning"});
+        add("exclamationmark.octagon", {"dialog-error-symbolic", "process-stop-symbolic", "dialog-error"});
+        add("exclamationmark.circle.fill", {"dialog-error-symbolic", "emblem-important-symbolic"});
+        add("doc.on.doc", {"edit-copy-symbolic", "edit-copy"});
+        add("doc.on.clipboard", {"edit-paste-symbolic", "edit-paste"});
+        add("note.text", {"accessories-text-editor-symbolic", "document-edit-symbolic"});
+        add("folder", {"folder-symbolic", "folder"});
+        add("folder.badge.plus", {"folder-new-symbolic", "folder-new"});
+        add("square.and.arrow.up", {"document-save-symbolic", "document-save"});
+        add("square.and.arrow.down", {"document-open-symbolic", "document-open"});
+        add("pin.fill", {"view-pin-symbolic", "starred-symbolic"});
+        add("pin.slash", {"view-pin-symbolic", "non-starred-symbolic"});
+        add("envelope.fill", {"mail-unread-symbolic", "mail-send-symbolic"});
+        add("ellipsis.circle", {"view-more-symbolic", "view-more-horizontal-symbolic"});
+        add("chevron.right", {"go-next-symbolic", "go-next"});
+        add("chevron.left", {"go-previous-symbolic", "go-previous"});
+        add("circle.fill", {"media-record-symbolic"});
+        add("magnifyingglass", {"edit-find-symbolic", "system-search-symbolic"});
+        add("photo", {"image-x-generic-symbolic", "insert-image-symbolic"});
+        return t;
+    }();
+    return names;
+}
+
+void drawBox(QPainter &p, const QColor &color, bool filled)
+{
+    // An upright parcel seen slightly from above: lid, two sides and the tape line.
+    const QPointF top(32, 8), left(8, 20), right(56, 20), centre(32, 32);
+    const QPointF bottomLeft(8, 46), bottomRight(56, 46), bottom(32, 58);
+    QPainterPath outline;
+    outline.moveTo(top);
+    outline.lineTo(right);
+    outline.lineTo(bottomRight);
+    outline.lineTo(bottom);
+    outline.lineTo(bottomLeft);
+    outline.lineTo(left);
+    outline.closeSubpath();
+    if (filled) {
+        // Solid body; the edges are cut out of it so that the shape still reads as a box.
+        p.fillPath(outline, color);
+        p.setCompositionMode(QPainter::CompositionMode_Clear);
+        p.setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    } else {
+        p.setPen(QPen(color, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPath(outline);
+    }
+    p.drawLine(left, centre);
+    p.drawLine(centre, right);
+    p.drawLine(centre, bottom);
+    p.drawLine(QPointF(20, 14), QPointF(44, 26));
+}
+
+void drawGeneric(QPainter &p, const QColor &color, const QString &symbolName)
+{
+    // A rounded frame with the symbol's initial: recognisable enough for an unknown name.
+    p.setPen(QPen(color, 4));
+    p.drawRoundedRect(QRectF(8, 8, 48, 48), 10, 10);
+    QFont font = p.font();
+    font.setPixelSize(30);
+    font.setBold(true);
+    p.setFont(font);
+    const QString initial = symbolName.isEmpty() ? QStringLiteral("?") : symbolName.left(1).toUpper();
+    p.drawText(QRectF(8, 8, 48, 48), Qt::AlignCenter, initial);
+}
+}
+
+namespace SymbolIcon
+{
+QStringList themeNames(const QString &symbolName)
+{
+    return table().value(symbolName);
+}
+
+QIcon drawnFallback(const QString &symbolName)
+{
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor color = QGuiApplication::palette().color(QPalette::WindowText);
+    if (symbolName.startsWith(QLatin1String("shippingbox")) || symbolName.contains(QLatin1String("box")))
+        drawBox(p, color, symbolName.endsWith(QLatin1String(".fill")));
+    else
+        drawGeneric(p, color, symbolName);
+    p.end();
+    return QIcon(pixmap);
+}
+
+QIcon icon(const QString &symbolName)
+{
+    for (const QString &name : themeNames(symbolName)) {
+        if (QIcon::hasThemeIcon(name))
+            return QIcon::fromTheme(name);
+    }
+    return drawnFallback(symbolName);
+}
+
+QPixmap tinted(const QString &symbolName, int size, const QColor &color, qreal devicePixelRatio)
+{
+    QPixmap pixmap = icon(symbolName).pixmap(QSize(size, size), devicePixelRatio);
+    QPainter p(&pixmap);
+    // Keep the glyph's shape (alpha) and replace its colour.
+    p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    p.fillRect(pixmap.rect(), color);
+    p.end();
+    return pixmap;
+}
+}

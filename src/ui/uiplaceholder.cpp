@@ -1,1 +1,0 @@
-// Placeholder translation unit so that the library exists before its first screen.

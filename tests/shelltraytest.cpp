@@ -1,0 +1,164 @@
+#include "app/appdelegate.h"
+#include "app/kestroveapp.h"
+#include "app/mainwindow.h"
+#include "app/statusitem.h"
+#include "fakestatusnotifierwatcher.h"
+#include "model/modelcontainer.h"
+#include "model/preferences.h"
+#include "testmain.h"
+#include "ui/menubarpopoverview.h"
+
+#include <QCursor>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+// With a tray host on the bus: the tray item replaces the main window at launch, its
+// panel opens on a click without making Kestrove a windowed application, and a first
+// run comes forward on its own after half a second.
+class ShellTrayTest : public QObject
+{
+    Q_OBJECT
+
+    FakeStatusNotifierWatcher m_watcher;
+    ModelContext *m_context = nullptr;
+    std::unique_ptr<KestroveApp> m_app;
+
+    KestroveApp &launch(bool onboardingCompleted)
+    {
+        Preferences::shared()->setHasCompletedOnboarding(onboardingCompleted);
+        m_app = std::make_unique<KestroveApp>(m_context, AppServices());
+        m_app->applicationDidFinishLaunching();
+        return *m_app;
+    }
+
+    [[nodiscard]] ActivationPolicy policy() const { return m_app->delegate()->activationPolicy(); }
+
+    /** Clicks the tray item the way the desktop's tray host does: over the bus. */
+    void clickTrayItem(const QString &item)
+    {
+        QDBusMessage click = QDBusMessage::createMethodCall(item, QStringLiteral("/StatusNotifierItem"),
+                                                            QStringLiteral("org.kde.StatusNotifierItem"),
+                                                            QStringLiteral("Activate"));
+        click << 0 << 0;
+        // Asynchronous: the item lives in this thread.
+        QDBusConnection::sessionBus().asyncCall(click);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("No session bus: run through scripts/run-tests.sh");
+        // Before Qt first asks: it decides once per process whether a tray host exists.
+        QVERIFY(m_watcher.start());
+        QVERIFY(QSystemTrayIcon::isSystemTrayAvailable());
+        const auto opened = ModelContainer::openShared();
+        QVERIFY2(opened.ok(), qPrintable(opened.ok() ? QString() : opened.error()));
+        m_context = opened.value();
+    }
+
+    void cleanup() { m_app.reset(); }
+
+    void trayItemTakesThePlaceOfTheMainWindow()
+    {
+        KestroveApp &app = launch(true);
+        QVERIFY(app.statusItem());
+        QVERIFY(!app.mainWindow());
+        QSystemTrayIcon *tray = app.statusItem()->trayIcon();
+        QVERIFY(tray->isVisible());
+        QCOMPARE(tray->toolTip(), QStringLiteral("Kestrove"));
+        QVERIFY(!tray->icon().isNull());
+        QVERIFY(tray->contextMenu());
+        QTRY_VERIFY(!m_watcher.registeredItems().isEmpty());
+        QTest::qWait(200);
+        QCOMPARE(policy(), ActivationPolicy::accessory);
+        QVERIFY(!app.mainWindow());
+    }
+
+    void clickOpensThePanelWithoutComingForward()
+    {
+        const qsizetype before = m_watcher.registeredItems().size();
+        KestroveApp &app = launch(true);
+        QTRY_COMPARE(m_watcher.registeredItems().size(), before + 1);
+        clickTrayItem(m_watcher.registeredItems().last());
+
+        QTRY_VERIFY(app.statusItem()->panel() && app.statusItem()->panel()->isVisible());
+        QWidget *panel = app.statusItem()->panel();
+        QVERIFY(panel->windowFlags().testFlag(Qt::Popup));
+        QVERIFY(!AppDelegate::isAppWindow(panel));
+        QVERIFY(panel->findChild<MenuBarPopoverView *>());
+        QCOMPARE(panel->size(), StatusItem::panelSize);
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(available.contains(panel->geometry()));
+
+        QTest::qWait(300);
+        QCOMPARE(policy(), ActivationPolicy::accessory);
+        QVERIFY(!app.mainWindow());
+
+        // "Open Kestrove" hands over to the main window and closes the panel.
+        auto *open = panel->findChild<QToolButton *>(QStringLiteral("popover-open"));
+        QVERIFY(open);
+        open->click();
+        QTRY_VERIFY(!app.statusItem()->panel());
+        QVERIFY(app.mainWindow());
+        QVERIFY(QTest::qWaitForWindowActive(app.mainWindow()));
+        QTRY_COMPARE(policy(), ActivationPolicy::regular);
+    }
+
+    void firstRunComesForwardHalfASecondAfterLaunch()
+    {
+        QElapsedTimer sinceLaunch;
+        sinceLaunch.start();
+        KestroveApp &app = launch(false);
+        QCOMPARE(policy(), ActivationPolicy::accessory);
+        QTest::qWait(300);
+        QCOMPARE(policy(), ActivationPolicy::accessory);
+        QVERIFY(!app.mainWindow());
+
+        QTRY_COMPARE(policy(), ActivationPolicy::regular);
+        QVERIFY2(sinceLaunch.elapsed() >= 475, qPrintable(QString::number(sinceLaunch.elapsed())));
+        QVERIFY(app.mainWindow());
+        QVERIFY(QTest::qWaitForWindowExposed(app.mainWindow()));
+        QTRY_VERIFY(app.mainWindow()->onboardingSheet() && app.mainWindow()->onboardingSheet()->isVisible());
+    }
+
+    void panelPosition_data()
+    {
+        QTest::addColumn<QRect>("icon");
+        QTest::addColumn<QPoint>("cursor");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QPoint>("expected");
+        const QRect screen(0, 0, 1280, 800);
+        QTest::newRow("icon in a top panel: centred below it")
+            << QRect(600, 0, 24, 24) << QPoint(5, 5) << screen << QPoint(441, 28);
+        QTest::newRow("icon at the end of a top panel: kept on screen")
+            << QRect(1256, 0, 24, 24) << QPoint(5, 5) << screen << QPoint(940, 28);
+        QTest::newRow("icon in a bottom panel: above it")
+            << QRect(1200, 776, 24, 24) << QPoint(5, 5) << screen << QPoint(940, 352);
+        QTest::newRow("no icon geometry: at the cursor, kept on screen")
+            << QRect() << QPoint(100, 200) << screen << QPoint(0, 205);
+        QTest::newRow("cursor low on the screen: above it") << QRect() << QPoint(640, 790) << screen << QPoint(470, 366);
+        QTest::newRow("second screen to the right")
+            << QRect(3170, 0, 24, 24) << QPoint(5, 5) << QRect(1280, 0, 1920, 1080) << QPoint(2860, 28);
+    }
+    void panelPosition()
+    {
+        QFETCH(QRect, icon);
+        QFETCH(QPoint, cursor);
+        QFETCH(QRect, available);
+        QFETCH(QPoint, expected);
+        QCOMPARE(StatusItem::panelPosition(icon, cursor, StatusItem::panelSize, available), expected);
+    }
+};
+
+KESTROVE_GUI_TEST_MAIN(ShellTrayTest)
+#include "shelltraytest.moc"
