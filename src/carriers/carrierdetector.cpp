@@ -18,8 +18,8 @@ struct Pattern {
 
     [[nodiscard]] bool matches(const QString &number) const
     {
-        // PCRE2 checks the whole subject before it even looks at the anchor, so a pattern that
-        // cannot match this length is not run at all; long pasted texts stay cheap that way.
+        // Every match first validates the whole subject, even when the anchor fails at once, so
+        // a pattern that cannot match this length is not run at all: long texts stay cheap.
         if (number.size() < minLength || (maxLength >= 0 && number.size() > maxLength))
             return false;
         return expression.match(number).hasMatch();
@@ -48,7 +48,7 @@ struct LengthRange {
 
 /**
  * The lengths of the texts a rule pattern can match. Understands the small syntax the rules
- * use: literals, \\d, [classes], (A|B) groups of literals, and the quantifiers {n}, {n,m},
+ * use: literals, \d, [classes], (A|B) groups of literals, and the quantifiers {n}, {n,m},
  * {n,} and +. Anything else counts as "any length", which only costs speed.
  */
 LengthRange lengthRange(QStringView body)
