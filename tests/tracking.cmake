@@ -1,3 +1,4 @@
 # Tracking service, adaptive polling, the visible-list rule and the command-line tracking commands.
 kestrove_add_test(pollingtest)
 kestrove_add_test(packagelisttest)
+kestrove_add_test(trackingservicetest)

@@ -79,6 +79,7 @@ TrackingService::TrackingService(Collaborators collaborators, QObject *parent)
     , m_preferences(collaborators.preferences)
     , m_notifications(collaborators.notifications)
     , m_postNotifications(collaborators.postNotifications)
+    , m_backgroundRetries(collaborators.backgroundRetries)
     , m_context(collaborators.context)
 {
     AdaptivePollingManager::Options pollingOptions = std::move(collaborators.polling);
@@ -487,7 +488,7 @@ void TrackingService::apply(const TrackingResult &result, Package &package, Mode
 void TrackingService::scheduleBackgroundRetry(Package *package, ModelContext &context)
 {
     const QString number = package->trackingNumber();
-    if (m_pendingRetries.contains(number))
+    if (!m_backgroundRetries || m_pendingRetries.contains(number))
         return;
     m_pendingRetries.insert(number);
     LogManager::log(QStringLiteral("Scheduling background retries for ") + number);

@@ -55,6 +55,8 @@ public:
         NotificationService *notifications = nullptr; // NotificationService::shared(), on first need
         /** False: status changes only emit statusChanged() (the command-line front end prints them). */
         bool postNotifications = true;
+        /** False: no background retries (a command-line run ends long before the first would fire). */
+        bool backgroundRetries = true;
         /** The context for work the service starts by itself until startServices() names one. */
         ModelContext *context = nullptr;
         /** Passed to the polling manager (the system bus for logind's sleep signal). */
@@ -160,6 +162,7 @@ private:
     Preferences *m_preferences;
     NotificationService *m_notifications;
     bool m_postNotifications;
+    bool m_backgroundRetries;
     QPointer<ModelContext> m_context;
 
     TrackingProvider *m_provider = nullptr; // child of this service
