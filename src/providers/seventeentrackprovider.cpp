@@ -423,6 +423,12 @@ QCoro::Task<> SeventeenTrackProvider::registerInBackground(QString number, std::
 {
     QPointer<SeventeenTrackProvider> self(this);
     ++m_backgroundTasks;
+    // Step aside for one turn of the event loop, so that the caller's own next request queues
+    // first: when the caller goes on to register the number itself, its registration is the one
+    // the service treats as new, and this one merely finds it registered.
+    co_await m_options.clock->sleep(std::chrono::milliseconds(0));
+    if (!self)
+        co_return;
     // Registering makes later refreshes work from stored data; its outcome does not matter now.
     [[maybe_unused]] const auto outcome = co_await registerTracking(std::move(number), std::move(carrierCode), false);
     if (!self)
