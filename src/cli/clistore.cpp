@@ -7,8 +7,7 @@
 
 #include <algorithm>
 
-namespace Cli
-{
+namespace Cli {
 ModelContext *openStore(Invocation &invocation)
 {
     auto opened = ModelContainer::openShared();
@@ -25,7 +24,7 @@ QList<Package *> findPackages(ModelContext &context, const QString &number)
     normalised.remove(QLatin1Char(' '));
     normalised.remove(QLatin1Char('-'));
     const auto newestFirst = [](const Package &a, const Package &b) { return a.dateAdded() > b.dateAdded(); };
-    for (const QString &candidate : {number, normalised}) {
+    for (const QString &candidate : { number, normalised }) {
         auto found = context.fetchPackages(
             [&](const Package &package) { return package.trackingNumber() == candidate; }, newestFirst);
         if (found && !found.value().isEmpty())
@@ -74,15 +73,15 @@ void printPackageTable(QTextStream &out, const QList<Package *> &packages)
 void printPackageDetails(QTextStream &out, const Package &package)
 {
     const auto row = [&](const QString &name, const QString &value) {
-        out << (name + QLatin1Char(':')).leftJustified(20) << value << '\n';
+        out << QString(name + QLatin1Char(':')).leftJustified(20) << value << '\n';
     };
     const auto yesNo = [](bool value) { return value ? QStringLiteral("yes") : QStringLiteral("no"); };
     out << package.trackingNumber() << '\n';
     row(QStringLiteral("Label"), package.label());
-    row(QStringLiteral("Carrier"), package.carrierCode().isEmpty()
-                                       ? QStringLiteral("-")
-                                       : QStringLiteral("%1 (%2)").arg(package.carrierDisplayName(),
-                                                                       package.carrierCode()));
+    row(QStringLiteral("Carrier"),
+        package.carrierCode().isEmpty()
+            ? QStringLiteral("-")
+            : QStringLiteral("%1 (%2)").arg(package.carrierDisplayName(), package.carrierCode()));
     row(QStringLiteral("Status"), TrackingStatuses::displayName(package.status()));
     row(QStringLiteral("Estimated delivery"), shortDate(package.estimatedDelivery().value_or(QDateTime())));
     row(QStringLiteral("Added"), shortDate(package.dateAdded()));

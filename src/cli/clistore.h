@@ -10,8 +10,7 @@ class ModelContext;
 class Package;
 
 /** What the store commands share: opening the store, finding packages, and their text forms. */
-namespace Cli
-{
+namespace Cli {
 /**
  * The shared store of this process. On failure prints "Could not create ModelContainer: " and
  * the error to standard error and returns nullptr; the command then exits with Failure.

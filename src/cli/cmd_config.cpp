@@ -1,8 +1,7 @@
 #include "cli/clicommand.h"
 #include "model/preferences.h"
 
-namespace
-{
+namespace {
 const auto synopsis = QStringLiteral("config get KEY | config set KEY VALUE");
 
 QString knownKeys()
@@ -30,9 +29,9 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     }
     const Preferences::Key *key = Preferences::key(args.at(1));
     if (!key) {
-        co_return Cli::fail(invocation,
-                            QStringLiteral("unknown preference key \"%1\"; known keys: %2").arg(args.at(1), knownKeys()),
-                            Cli::UsageError);
+        co_return Cli::fail(
+            invocation, QStringLiteral("unknown preference key \"%1\"; known keys: %2").arg(args.at(1), knownKeys()),
+            Cli::UsageError);
     }
 
     Preferences *preferences = Preferences::shared();
@@ -50,8 +49,8 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
 }
 }
 
-KESTROVE_CLI_COMMAND({.name = QStringLiteral("config"),
-                      .synopsis = synopsis,
-                      .summary = QStringLiteral("read or write a preference of the application"),
-                      .order = 140,
-                      .run = run})
+KESTROVE_CLI_COMMAND({ .name = QStringLiteral("config"),
+                       .synopsis = synopsis,
+                       .summary = QStringLiteral("read or write a preference of the application"),
+                       .order = 140,
+                       .run = run })

@@ -6,8 +6,7 @@
 
 #include <QJsonArray>
 
-namespace
-{
+namespace {
 const auto synopsis = QStringLiteral("list [--json]");
 
 QCoro::Task<int> run(Cli::Invocation &invocation)
@@ -44,8 +43,8 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
 }
 }
 
-KESTROVE_CLI_COMMAND({.name = QStringLiteral("list"),
-                      .synopsis = synopsis,
-                      .summary = QStringLiteral("list the stored packages, pinned first, then newest first"),
-                      .order = 60,
-                      .run = run})
+KESTROVE_CLI_COMMAND({ .name = QStringLiteral("list"),
+                       .synopsis = synopsis,
+                       .summary = QStringLiteral("list the stored packages, pinned first, then newest first"),
+                       .order = 60,
+                       .run = run })

@@ -4,10 +4,8 @@
 #include <QDir>
 #include <QStandardPaths>
 
-namespace ModelContainer
-{
-namespace
-{
+namespace ModelContainer {
+namespace {
 std::unique_ptr<ModelContext> &sharedSlot()
 {
     static std::unique_ptr<ModelContext> context;
@@ -17,8 +15,8 @@ std::unique_ptr<ModelContext> &sharedSlot()
 
 QString defaultDirectory()
 {
-    const QString directory =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/com.kestrove.app");
+    const QString directory
+        = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/com.kestrove.app");
     QDir().mkpath(directory); // opening the store reports a folder that could not be made
     return directory;
 }

@@ -19,22 +19,30 @@
 #include <algorithm>
 #include <array>
 
-namespace
-{
+namespace {
 using PackageColumn = Package::Column;
 using GroupColumn = PackageGroup::Column;
 
 // Column names in Package::Column order; the picture column holds the name of its file.
 constexpr std::array<const char16_t *, Package::columnCount> s_packageColumns = {
-    u"trackingNumber",         u"carrierCode",
-    u"label",                  u"status",
-    u"estimatedDelivery",      u"dateAdded",
-    u"lastUpdated",            u"isArchived",
-    u"notes",                  u"lastErrorMessage",
-    u"colorTag",               u"customRefreshInterval",
-    u"notificationsEnabled",   u"notifyOnStatusChange",
-    u"notifyOnLocationUpdate", u"notifyOnEstimatedDeliveryChange",
-    u"isPinned",               u"customImageFile",
+    u"trackingNumber",
+    u"carrierCode",
+    u"label",
+    u"status",
+    u"estimatedDelivery",
+    u"dateAdded",
+    u"lastUpdated",
+    u"isArchived",
+    u"notes",
+    u"lastErrorMessage",
+    u"colorTag",
+    u"customRefreshInterval",
+    u"notificationsEnabled",
+    u"notifyOnStatusChange",
+    u"notifyOnLocationUpdate",
+    u"notifyOnEstimatedDeliveryChange",
+    u"isPinned",
+    u"customImageFile",
 };
 constexpr std::array<const char16_t *, PackageGroup::columnCount> s_groupColumns = {
     u"uuid", u"name", u"colorHex", u"sortOrder", u"dateCreated",
@@ -180,8 +188,7 @@ QVariant groupValue(const PackageGroup &group, GroupColumn column)
     return {};
 }
 
-template<typename T>
-bool update(T &field, const T &value)
+template<typename T> bool update(T &field, const T &value)
 {
     if (field == value)
         return false;
@@ -194,9 +201,9 @@ QAtomicInteger<quint64> s_connectionCounter;
 
 QString ModelError::fullDescription() const
 {
-    static const char *const names[] = {"driverUnavailable", "cannotOpen",      "readOnly",
-                                        "notAStore",         "corrupt",         "newerSchema",
-                                        "migrationFailed",   "queryFailed",     "externalDataFailed"};
+    static const char *const names[]
+        = { "driverUnavailable", "cannotOpen",      "readOnly",    "notAStore",         "corrupt",
+            "newerSchema",       "migrationFailed", "queryFailed", "externalDataFailed" };
     return QStringLiteral("ModelError.%1(description: \"%2\", details: \"%3\")")
         .arg(QLatin1String(names[static_cast<int>(code)]), description, details);
 }
@@ -226,8 +233,7 @@ ModelContext::ModelContext(const QString &path, QSqlDatabase database, QObject *
     : QObject(parent)
     , m_path(path)
     , m_db(std::move(database))
-{
-}
+{ }
 
 ModelContext::~ModelContext()
 {
@@ -278,7 +284,7 @@ void ModelContext::insert(Package *package)
             noteLink(package, group, true);
     }
     ModelChanges changes;
-    changes.insertedPackages = {package};
+    changes.insertedPackages = { package };
     Q_EMIT objectsChanged(changes);
 }
 
@@ -301,7 +307,7 @@ void ModelContext::insert(PackageGroup *group)
             noteLink(package, group, true);
     }
     ModelChanges changes;
-    changes.insertedGroups = {group};
+    changes.insertedGroups = { group };
     Q_EMIT objectsChanged(changes);
 }
 
@@ -326,7 +332,7 @@ void ModelContext::remove(Package *package)
     m_changedPackages.remove(package);
     package->m_context = nullptr;
     package->m_deleted = true;
-    changes.deletedPackages = {package};
+    changes.deletedPackages = { package };
     for (PackageGroup *group : std::as_const(changes.updatedGroups))
         Q_EMIT group->changed();
     Q_EMIT package->changed();
@@ -353,7 +359,7 @@ void ModelContext::remove(PackageGroup *group)
     m_changedGroups.remove(group);
     group->m_context = nullptr;
     group->m_deleted = true;
-    changes.deletedGroups = {group};
+    changes.deletedGroups = { group };
     for (Package *package : std::as_const(changes.updatedPackages))
         Q_EMIT package->changed();
     Q_EMIT group->changed();
@@ -375,7 +381,7 @@ void ModelContext::noteChanged(PackageGroup *group)
 
 void ModelContext::noteLink(Package *package, PackageGroup *group, bool add)
 {
-    m_linkOps.append({package, group, add});
+    m_linkOps.append({ package, group, add });
 }
 
 bool ModelContext::hasChanges() const
@@ -468,8 +474,7 @@ bool ModelContext::applyPackageRow(Package *p, const QSqlQuery &q, quint32 keep)
     if (take(PackageColumn::colorTag))
         changed |= update(p->m_colorTag, optionalTextFrom(value(PackageColumn::colorTag)));
     if (take(PackageColumn::customRefreshInterval))
-        changed |= update(p->m_customRefreshInterval,
-                          optionalDoubleFrom(value(PackageColumn::customRefreshInterval)));
+        changed |= update(p->m_customRefreshInterval, optionalDoubleFrom(value(PackageColumn::customRefreshInterval)));
     if (take(PackageColumn::notificationsEnabled))
         changed |= update(p->m_notificationsEnabled, value(PackageColumn::notificationsEnabled).toBool());
     if (take(PackageColumn::notifyOnStatusChange))
@@ -536,8 +541,7 @@ bool ModelContext::loadEvents(Package *package)
     query.prepare(QStringLiteral("SELECT %1 FROM TrackingEvent WHERE packageId = ? ORDER BY id").arg(s_eventColumns));
     query.addBindValue(package->m_rowId);
     if (!query.exec()) {
-        qWarning("ModelContext: could not read the events of a package: %s",
-                 qPrintable(query.lastError().text()));
+        qWarning("ModelContext: could not read the events of a package: %s", qPrintable(query.lastError().text()));
         return false;
     }
     std::unique_ptr<TrackingEvent> preloaded = std::move(package->m_preloadedLatest);
@@ -577,12 +581,13 @@ Result<void, ModelError> ModelContext::loadLatestEvents(const QList<Package *> &
     };
     if (everyPackage) {
         // One index lookup per package: newest timestamp first, lowest id among equal timestamps.
-        const QString statement =
-            QStringLiteral("SELECT %1 FROM Package p JOIN TrackingEvent e ON e.id = (SELECT id FROM TrackingEvent "
-                           "WHERE packageId = p.id ORDER BY timestamp DESC, id ASC LIMIT 1)")
-                .arg(QString(s_eventColumns).replace(QLatin1String(", "), QLatin1String(", e.")).prepend(u"e."));
+        const QString statement
+            = QStringLiteral("SELECT %1 FROM Package p JOIN TrackingEvent e ON e.id = (SELECT id FROM TrackingEvent "
+                             "WHERE packageId = p.id ORDER BY timestamp DESC, id ASC LIMIT 1)")
+                  .arg(QString(s_eventColumns).replace(QLatin1String(", "), QLatin1String(", e.")).prepend(u"e."));
         if (!query.exec(statement))
-            return R::failure(ModelSchema::sqlError(ModelError::Code::queryFailed, failed, query.lastError(), statement));
+            return R::failure(
+                ModelSchema::sqlError(ModelError::Code::queryFailed, failed, query.lastError(), statement));
         while (query.next())
             adopt();
         return {};
@@ -594,7 +599,8 @@ Result<void, ModelError> ModelContext::loadLatestEvents(const QList<Package *> &
     for (Package *package : packages) {
         query.addBindValue(package->m_rowId);
         if (!query.exec())
-            return R::failure(ModelSchema::sqlError(ModelError::Code::queryFailed, failed, query.lastError(), statement));
+            return R::failure(
+                ModelSchema::sqlError(ModelError::Code::queryFailed, failed, query.lastError(), statement));
         if (query.next())
             adopt();
     }
@@ -700,7 +706,7 @@ Result<bool, ModelError> ModelContext::merge(ModelChanges &changes)
             if (applyGroupRow(group, query, group->m_dirty))
                 changes.updatedGroups.append(group);
         } else {
-            auto *created = new PackageGroup(PackageGroup::LoadTag{}, this);
+            auto *created = new PackageGroup(PackageGroup::LoadTag {}, this);
             created->m_rowId = id;
             created->m_context = this;
             applyGroupRow(created, query, 0);
@@ -732,7 +738,7 @@ Result<bool, ModelError> ModelContext::merge(ModelChanges &changes)
             if (applyPackageRow(package, query, package->m_dirty))
                 changes.updatedPackages.append(package);
         } else {
-            auto *created = new Package(Package::LoadTag{}, this);
+            auto *created = new Package(Package::LoadTag {}, this);
             created->m_rowId = id;
             created->m_context = this;
             created->m_eventsLoaded = false;
@@ -761,7 +767,7 @@ Result<bool, ModelError> ModelContext::merge(ModelChanges &changes)
     query.finish();
     QHash<QPair<Package *, PackageGroup *>, bool> pendingLinks;
     for (const LinkOp &op : std::as_const(m_linkOps))
-        pendingLinks.insert({op.package, op.group}, op.add);
+        pendingLinks.insert({ op.package, op.group }, op.add);
     const auto markUpdated = [&](Package *package, PackageGroup *group) {
         if (!newPackages.contains(package) && !changes.updatedPackages.contains(package))
             changes.updatedPackages.append(package);
@@ -773,14 +779,14 @@ Result<bool, ModelError> ModelContext::merge(ModelChanges &changes)
             continue;
         const QList<PackageGroup *> stored = storedLinks.value(package);
         for (PackageGroup *group : stored) {
-            if (!package->m_groups.contains(group) && !pendingLinks.contains({package, group})) {
+            if (!package->m_groups.contains(group) && !pendingLinks.contains({ package, group })) {
                 package->m_groups.append(group);
                 group->m_packages.append(package);
                 markUpdated(package, group);
             }
         }
         for (PackageGroup *group : QList<PackageGroup *>(package->m_groups)) {
-            if (group->m_rowId != 0 && !stored.contains(group) && !pendingLinks.contains({package, group})) {
+            if (group->m_rowId != 0 && !stored.contains(group) && !pendingLinks.contains({ package, group })) {
                 package->m_groups.removeAll(group);
                 group->m_packages.removeAll(package);
                 markUpdated(package, group);
@@ -890,8 +896,8 @@ Result<void, ModelError> ModelContext::save()
     using R = Result<void, ModelError>;
     if (!hasChanges())
         return {};
-    const QString failed =
-        QStringLiteral("The changes could not be saved to %1.").arg(QDir::toNativeSeparators(m_path));
+    const QString failed
+        = QStringLiteral("The changes could not be saved to %1.").arg(QDir::toNativeSeparators(m_path));
 
     // Pictures first: a committed row may only name a file that exists.
     struct ImageChange {
@@ -914,25 +920,25 @@ Result<void, ModelError> ModelContext::save()
         const bool isNew = package->m_rowId == 0;
         if (!data) {
             if (!isNew)
-                imageChanges.append({package, QString()});
+                imageChanges.append({ package, QString() });
             continue;
         }
         if (!QDir().mkpath(externalDataDirectory())) {
             discardWritten();
-            return R::failure({ModelError::Code::externalDataFailed,
-                               failed + QStringLiteral(" The folder for pictures could not be created."),
-                               externalDataDirectory()});
+            return R::failure({ ModelError::Code::externalDataFailed,
+                                failed + QStringLiteral(" The folder for pictures could not be created."),
+                                externalDataDirectory() });
         }
         const QString path = imagePath(QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".data"));
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(*data) != data->size() || !file.commit()) {
             const QString reason = file.errorString();
             discardWritten();
-            return R::failure({ModelError::Code::externalDataFailed,
-                               failed + QStringLiteral(" A picture could not be written: %1.").arg(reason), path});
+            return R::failure({ ModelError::Code::externalDataFailed,
+                                failed + QStringLiteral(" A picture could not be written: %1.").arg(reason), path });
         }
         writtenFiles.append(path);
-        imageChanges.append({package, path});
+        imageChanges.append({ package, path });
     }
     QHash<Package *, QString> imageFileFor;
     for (const ImageChange &change : std::as_const(imageChanges))
@@ -946,8 +952,7 @@ Result<void, ModelError> ModelContext::save()
     QSqlQuery query(m_db);
     QString statement;
     const auto failWith = [&](QSqlQuery &failing) {
-        ModelError error =
-            ModelSchema::sqlError(ModelError::Code::queryFailed, failed, failing.lastError(), statement);
+        ModelError error = ModelSchema::sqlError(ModelError::Code::queryFailed, failed, failing.lastError(), statement);
         failing.finish();
         QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
         discardWritten();
@@ -1072,9 +1077,9 @@ Result<void, ModelError> ModelContext::save()
             if (!insertEvent.prepare(statement)
                 || !updateLatitude.prepare(QStringLiteral("UPDATE TrackingEvent SET latitude = ? WHERE id = ?"))
                 || !updateLongitude.prepare(QStringLiteral("UPDATE TrackingEvent SET longitude = ? WHERE id = ?")))
-                return failWith(insertEvent.lastError().isValid() ? insertEvent
-                                : updateLatitude.lastError().isValid() ? updateLatitude
-                                                                       : updateLongitude);
+                return failWith(insertEvent.lastError().isValid()          ? insertEvent
+                                    : updateLatitude.lastError().isValid() ? updateLatitude
+                                                                           : updateLongitude);
             eventStatementsReady = true;
         }
         const qint64 packageId = package->m_rowId != 0 ? package->m_rowId : newPackageIds.value(package);
@@ -1092,14 +1097,14 @@ Result<void, ModelError> ModelContext::save()
                     return failWith(insertEvent);
                 newEventIds.insert(event, insertEvent.lastInsertId().toLongLong());
             } else if (event->m_dirty) {
-                const std::pair<TrackingEvent::DirtyBit, QSqlQuery *> updates[] = {
-                    {TrackingEvent::LatitudeDirty, &updateLatitude}, {TrackingEvent::LongitudeDirty, &updateLongitude}};
+                const std::pair<TrackingEvent::DirtyBit, QSqlQuery *> updates[]
+                    = { { TrackingEvent::LatitudeDirty, &updateLatitude },
+                        { TrackingEvent::LongitudeDirty, &updateLongitude } };
                 for (const auto &[dirtyBit, update] : updates) {
                     if (!(event->m_dirty & dirtyBit))
                         continue;
-                    update->addBindValue(optionalDoubleValue(dirtyBit == TrackingEvent::LatitudeDirty
-                                                                 ? event->m_latitude
-                                                                 : event->m_longitude));
+                    update->addBindValue(optionalDoubleValue(
+                        dirtyBit == TrackingEvent::LatitudeDirty ? event->m_latitude : event->m_longitude));
                     update->addBindValue(event->m_rowId);
                     if (!update->exec())
                         return failWith(*update);

@@ -5,12 +5,11 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
 
-namespace ModelSchema
-{
-namespace
-{
+namespace ModelSchema {
+namespace {
 constexpr int sqliteCorrupt = 11;
 constexpr int sqliteNotADatabase = 26;
 constexpr int sqliteReadOnly = 8;
@@ -37,15 +36,23 @@ struct Inspection {
 Result<Inspection, ModelError> inspect(const QString &path, const QString &connectionName)
 {
     const QString name = connectionName + QStringLiteral("-inspect");
-    Result<Inspection, ModelError> result = Inspection{};
+    Result<Inspection, ModelError> result = Inspection {};
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
+        if (QFile::exists(path + QStringLiteral("-wal"))) {
+            // Committed pages may still sit in the WAL; only a real (read-only) connection sees them.
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
+        } else {
+            // Without a WAL the file is all there is: "immutable" reads it without creating lock or WAL files.
+            db.setDatabaseName(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+                               + QStringLiteral("?immutable=1"));
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        }
         const QString unreadable = QStringLiteral("The store file %1 could not be read.").arg(nativePath(path));
         if (!db.open()) {
-            result = Result<Inspection, ModelError>::failure(sqlError(ModelError::Code::cannotOpen, unreadable,
-                                                                      db.lastError()));
+            result = Result<Inspection, ModelError>::failure(
+                sqlError(ModelError::Code::cannotOpen, unreadable, db.lastError()));
         } else {
             Inspection inspection;
             QSqlQuery query(db);
@@ -55,10 +62,10 @@ Result<Inspection, ModelError> inspect(const QString &path, const QString &conne
                 target = query.value(0).toLongLong();
                 return true;
             };
-            const QStringList statements = {QStringLiteral("PRAGMA user_version"),
-                                             QStringLiteral("PRAGMA application_id"),
-                                             QStringLiteral("SELECT count(*) FROM sqlite_master")};
-            qint64 *targets[] = {&inspection.userVersion, &inspection.applicationId, &inspection.tableCount};
+            const QStringList statements
+                = { QStringLiteral("PRAGMA user_version"), QStringLiteral("PRAGMA application_id"),
+                    QStringLiteral("SELECT count(*) FROM sqlite_master") };
+            qint64 *targets[] = { &inspection.userVersion, &inspection.applicationId, &inspection.tableCount };
             bool ok = true;
             for (int i = 0; ok && i < statements.size(); ++i) {
                 ok = readValue(statements[i], *targets[i]);
@@ -103,13 +110,13 @@ Result<void, ModelError> migrate(QSqlDatabase &db, const QString &path)
     const qint64 version = query.value(0).toLongLong();
     query.finish();
     if (version > ModelContext::schemaVersion) {
-        return rollback({ModelError::Code::newerSchema,
-                         QStringLiteral("The store file %1 was written by a newer version of Kestrove (schema "
-                                        "version %2; this version reads up to %3). Update Kestrove to open it.")
-                             .arg(nativePath(path))
-                             .arg(version)
-                             .arg(ModelContext::schemaVersion),
-                         QStringLiteral("user_version %1").arg(version)});
+        return rollback({ ModelError::Code::newerSchema,
+                          QStringLiteral("The store file %1 was written by a newer version of Kestrove (schema "
+                                         "version %2; this version reads up to %3). Update Kestrove to open it.")
+                              .arg(nativePath(path))
+                              .arg(version)
+                              .arg(ModelContext::schemaVersion),
+                          QStringLiteral("user_version %1").arg(version) });
     }
     if (version == ModelContext::schemaVersion)
         return exec(db, QStringLiteral("COMMIT"), ModelError::Code::migrationFailed, failed);
@@ -122,8 +129,8 @@ Result<void, ModelError> migrate(QSqlDatabase &db, const QString &path)
                 return rollback(sqlError(ModelError::Code::migrationFailed, failed, query.lastError(), statement));
         }
     }
-    const QStringList stamps = {QStringLiteral("PRAGMA application_id = %1").arg(applicationId),
-                                QStringLiteral("PRAGMA user_version = %1").arg(ModelContext::schemaVersion)};
+    const QStringList stamps = { QStringLiteral("PRAGMA application_id = %1").arg(applicationId),
+                                 QStringLiteral("PRAGMA user_version = %1").arg(ModelContext::schemaVersion) };
     for (const QString &statement : stamps) {
         if (!query.exec(statement))
             return rollback(sqlError(ModelError::Code::migrationFailed, failed, query.lastError(), statement));
@@ -137,60 +144,59 @@ Result<void, ModelError> migrate(QSqlDatabase &db, const QString &path)
 const QList<Migration> &migrations()
 {
     static const QList<Migration> list = {
-        {1,
-         {
-             QStringLiteral("CREATE TABLE Package ("
-                            "id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                            "trackingNumber TEXT NOT NULL, "
-                            "carrierCode TEXT NOT NULL, "
-                            "label TEXT NOT NULL, "
-                            "status TEXT NOT NULL, "
-                            "estimatedDelivery INTEGER, "
-                            "dateAdded INTEGER, "
-                            "lastUpdated INTEGER, "
-                            "isArchived INTEGER NOT NULL DEFAULT 0, "
-                            "notes TEXT NOT NULL, "
-                            "lastErrorMessage TEXT, "
-                            "colorTag TEXT, "
-                            "customRefreshInterval REAL, "
-                            "notificationsEnabled INTEGER NOT NULL DEFAULT 1, "
-                            "notifyOnStatusChange INTEGER NOT NULL DEFAULT 1, "
-                            "notifyOnLocationUpdate INTEGER NOT NULL DEFAULT 0, "
-                            "notifyOnEstimatedDeliveryChange INTEGER NOT NULL DEFAULT 1, "
-                            "isPinned INTEGER NOT NULL DEFAULT 0, "
-                            "customImageFile TEXT)"),
-             QStringLiteral("CREATE INDEX PackageTrackingNumber ON Package(trackingNumber)"),
-             QStringLiteral("CREATE TABLE TrackingEvent ("
-                            "id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                            "packageId INTEGER REFERENCES Package(id) ON DELETE CASCADE, "
-                            "timestamp INTEGER, "
-                            "status TEXT NOT NULL, "
-                            "eventDescription TEXT NOT NULL, "
-                            "location TEXT NOT NULL, "
-                            "rawStatusCode TEXT NOT NULL, "
-                            "latitude REAL, "
-                            "longitude REAL)"),
-             // Serves both a package's event list and its latest event (newest first, lowest id on ties).
-             QStringLiteral("CREATE INDEX TrackingEventPackage ON TrackingEvent(packageId, timestamp DESC, id)"),
-             QStringLiteral("CREATE TABLE PackageGroup ("
-                            "id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                            "uuid TEXT NOT NULL UNIQUE, "
-                            "name TEXT NOT NULL, "
-                            "colorHex TEXT NOT NULL, "
-                            "sortOrder INTEGER NOT NULL, "
-                            "dateCreated INTEGER)"),
-             QStringLiteral("CREATE TABLE PackageGroupMembership ("
-                            "packageId INTEGER NOT NULL REFERENCES Package(id) ON DELETE CASCADE, "
-                            "groupId INTEGER NOT NULL REFERENCES PackageGroup(id) ON DELETE CASCADE, "
-                            "UNIQUE (packageId, groupId))"),
-             QStringLiteral("CREATE INDEX PackageGroupMembershipGroup ON PackageGroupMembership(groupId)"),
-         }},
+        { 1,
+          {
+              QStringLiteral("CREATE TABLE Package ("
+                             "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                             "trackingNumber TEXT NOT NULL, "
+                             "carrierCode TEXT NOT NULL, "
+                             "label TEXT NOT NULL, "
+                             "status TEXT NOT NULL, "
+                             "estimatedDelivery INTEGER, "
+                             "dateAdded INTEGER, "
+                             "lastUpdated INTEGER, "
+                             "isArchived INTEGER NOT NULL DEFAULT 0, "
+                             "notes TEXT NOT NULL, "
+                             "lastErrorMessage TEXT, "
+                             "colorTag TEXT, "
+                             "customRefreshInterval REAL, "
+                             "notificationsEnabled INTEGER NOT NULL DEFAULT 1, "
+                             "notifyOnStatusChange INTEGER NOT NULL DEFAULT 1, "
+                             "notifyOnLocationUpdate INTEGER NOT NULL DEFAULT 0, "
+                             "notifyOnEstimatedDeliveryChange INTEGER NOT NULL DEFAULT 1, "
+                             "isPinned INTEGER NOT NULL DEFAULT 0, "
+                             "customImageFile TEXT)"),
+              QStringLiteral("CREATE INDEX PackageTrackingNumber ON Package(trackingNumber)"),
+              QStringLiteral("CREATE TABLE TrackingEvent ("
+                             "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                             "packageId INTEGER REFERENCES Package(id) ON DELETE CASCADE, "
+                             "timestamp INTEGER, "
+                             "status TEXT NOT NULL, "
+                             "eventDescription TEXT NOT NULL, "
+                             "location TEXT NOT NULL, "
+                             "rawStatusCode TEXT NOT NULL, "
+                             "latitude REAL, "
+                             "longitude REAL)"),
+              // Serves both a package's event list and its latest event (newest first, lowest id on ties).
+              QStringLiteral("CREATE INDEX TrackingEventPackage ON TrackingEvent(packageId, timestamp DESC, id)"),
+              QStringLiteral("CREATE TABLE PackageGroup ("
+                             "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                             "uuid TEXT NOT NULL UNIQUE, "
+                             "name TEXT NOT NULL, "
+                             "colorHex TEXT NOT NULL, "
+                             "sortOrder INTEGER NOT NULL, "
+                             "dateCreated INTEGER)"),
+              QStringLiteral("CREATE TABLE PackageGroupMembership ("
+                             "packageId INTEGER NOT NULL REFERENCES Package(id) ON DELETE CASCADE, "
+                             "groupId INTEGER NOT NULL REFERENCES PackageGroup(id) ON DELETE CASCADE, "
+                             "UNIQUE (packageId, groupId))"),
+              QStringLiteral("CREATE INDEX PackageGroupMembershipGroup ON PackageGroupMembership(groupId)"),
+          } },
     };
     return list;
 }
 
-ModelError sqlError(ModelError::Code code, const QString &description, const QSqlError &error,
-                    const QString &statement)
+ModelError sqlError(ModelError::Code code, const QString &description, const QSqlError &error, const QString &statement)
 {
     const int primary = primaryCode(error);
     if (primary == sqliteCorrupt || primary == sqliteNotADatabase)
@@ -205,82 +211,89 @@ ModelError sqlError(ModelError::Code code, const QString &description, const QSq
         text += QStringLiteral(" The file is damaged or is not a database.");
     else if (!error.databaseText().isEmpty())
         text += QLatin1Char(' ') + error.databaseText().trimmed() + QLatin1Char('.');
-    return {code, text, details};
+    return { code, text, details };
 }
 
 Result<QSqlDatabase, ModelError> openDatabase(const QString &path, const QString &connectionName)
 {
     using R = Result<QSqlDatabase, ModelError>;
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
-        return R::failure({ModelError::Code::driverUnavailable,
-                           QStringLiteral("The SQLite driver of Qt (QSQLITE) is not installed."),
-                           QStringLiteral("available drivers: %1").arg(QSqlDatabase::drivers().join(u", "))});
+        return R::failure({ ModelError::Code::driverUnavailable,
+                            QStringLiteral("The SQLite driver of Qt (QSQLITE) is not installed."),
+                            QStringLiteral("available drivers: %1").arg(QSqlDatabase::drivers().join(u", ")) });
     }
 
     const QFileInfo info(path);
     const QString shownPath = nativePath(path);
     if (info.exists()) {
         if (info.isDir()) {
-            return R::failure({ModelError::Code::cannotOpen,
-                               QStringLiteral("The store path %1 is a folder, not a file.").arg(shownPath), {}});
+            return R::failure({ ModelError::Code::cannotOpen,
+                                QStringLiteral("The store path %1 is a folder, not a file.").arg(shownPath),
+                                {} });
         }
         // Look at the header before SQLite does anything to the file.
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            return R::failure({ModelError::Code::cannotOpen,
-                               QStringLiteral("The store file %1 could not be read: %2.")
-                                   .arg(shownPath, file.errorString()),
-                               file.errorString()});
+            return R::failure(
+                { ModelError::Code::cannotOpen,
+                  QStringLiteral("The store file %1 could not be read: %2.").arg(shownPath, file.errorString()),
+                  file.errorString() });
         }
         const QByteArray header = file.read(100);
         file.close();
         if (!header.isEmpty()) {
             static const QByteArray magic("SQLite format 3\0", 16);
             if (header.size() < 100 || !header.startsWith(magic)) {
-                return R::failure({ModelError::Code::corrupt,
-                                   QStringLiteral("The store file %1 is damaged or is not a database.").arg(shownPath),
-                                   QStringLiteral("missing SQLite header (%1 bytes read)").arg(header.size())});
+                return R::failure({ ModelError::Code::corrupt,
+                                    QStringLiteral("The store file %1 is damaged or is not a database.").arg(shownPath),
+                                    QStringLiteral("missing SQLite header (%1 bytes read)").arg(header.size()) });
             }
             auto inspection = inspect(path, connectionName);
             if (!inspection)
                 return R::failure(inspection.error());
             const Inspection &found = inspection.value();
             if (found.userVersion > ModelContext::schemaVersion) {
-                return R::failure({ModelError::Code::newerSchema,
-                                   QStringLiteral("The store file %1 was written by a newer version of Kestrove "
-                                                  "(schema version %2; this version reads up to %3). Update "
-                                                  "Kestrove to open it.")
-                                       .arg(shownPath)
-                                       .arg(found.userVersion)
-                                       .arg(ModelContext::schemaVersion),
-                                   QStringLiteral("user_version %1").arg(found.userVersion)});
+                return R::failure({ ModelError::Code::newerSchema,
+                                    QStringLiteral("The store file %1 was written by a newer version of Kestrove "
+                                                   "(schema version %2; this version reads up to %3). Update "
+                                                   "Kestrove to open it.")
+                                        .arg(shownPath)
+                                        .arg(found.userVersion)
+                                        .arg(ModelContext::schemaVersion),
+                                    QStringLiteral("user_version %1").arg(found.userVersion) });
             }
             const bool ours = found.applicationId == applicationId;
             const bool blank = found.applicationId == 0 && found.userVersion == 0 && found.tableCount == 0;
             if (!ours && !blank) {
-                return R::failure({ModelError::Code::notAStore,
-                                   QStringLiteral("The file %1 is a database of another application, not a "
-                                                  "Kestrove store.")
-                                       .arg(shownPath),
-                                   QStringLiteral("application_id %1, user_version %2, %3 schema objects")
-                                       .arg(found.applicationId)
-                                       .arg(found.userVersion)
-                                       .arg(found.tableCount)});
+                return R::failure({ ModelError::Code::notAStore,
+                                    QStringLiteral("The file %1 is a database of another application, not a "
+                                                   "Kestrove store.")
+                                        .arg(shownPath),
+                                    QStringLiteral("application_id %1, user_version %2, %3 schema objects")
+                                        .arg(found.applicationId)
+                                        .arg(found.userVersion)
+                                        .arg(found.tableCount) });
             }
         }
     } else {
         const QFileInfo dir(info.absolutePath());
-        if (!dir.exists() || !dir.isDir()) {
-            return R::failure({ModelError::Code::cannotOpen,
-                               QStringLiteral("The store file %1 cannot be created: the folder %2 does not exist.")
-                                   .arg(shownPath, QDir::toNativeSeparators(dir.absoluteFilePath())),
-                               {}});
+        if (dir.exists() && !dir.isDir()) {
+            return R::failure({ ModelError::Code::cannotOpen,
+                                QStringLiteral("The store file %1 cannot be created: %2 is not a folder.")
+                                    .arg(shownPath, QDir::toNativeSeparators(dir.absoluteFilePath())),
+                                {} });
+        }
+        if (!dir.exists()) {
+            return R::failure({ ModelError::Code::cannotOpen,
+                                QStringLiteral("The store file %1 cannot be created: the folder %2 does not exist.")
+                                    .arg(shownPath, QDir::toNativeSeparators(dir.absoluteFilePath())),
+                                {} });
         }
         if (!dir.isWritable()) {
-            return R::failure({ModelError::Code::cannotOpen,
-                               QStringLiteral("The store file %1 cannot be created: the folder %2 is not writable.")
-                                   .arg(shownPath, QDir::toNativeSeparators(dir.absoluteFilePath())),
-                               {}});
+            return R::failure({ ModelError::Code::cannotOpen,
+                                QStringLiteral("The store file %1 cannot be created: the folder %2 is not writable.")
+                                    .arg(shownPath, QDir::toNativeSeparators(dir.absoluteFilePath())),
+                                {} });
         }
     }
 
@@ -297,9 +310,9 @@ Result<QSqlDatabase, ModelError> openDatabase(const QString &path, const QString
             const QString failed = QStringLiteral("The store file %1 could not be opened for writing.").arg(shownPath);
             QSqlQuery query(db);
             bool ok = true;
-            for (const QString &statement : {QStringLiteral("PRAGMA foreign_keys = ON"),
-                                             QStringLiteral("PRAGMA journal_mode = WAL"),
-                                             QStringLiteral("PRAGMA synchronous = NORMAL")}) {
+            for (const QString &statement :
+                 { QStringLiteral("PRAGMA foreign_keys = ON"), QStringLiteral("PRAGMA journal_mode = WAL"),
+                   QStringLiteral("PRAGMA synchronous = NORMAL") }) {
                 if (!query.exec(statement)) {
                     ModelError error = sqlError(ModelError::Code::cannotOpen, failed, query.lastError(), statement);
                     if (primaryCode(query.lastError()) == sqliteReadOnly) {
@@ -313,9 +326,9 @@ Result<QSqlDatabase, ModelError> openDatabase(const QString &path, const QString
                 if (statement.contains(QLatin1String("journal_mode")) && query.next()
                     && query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
                     // SQLite keeps the old journal when it cannot create the WAL files (read-only folder).
-                    result = R::failure({ModelError::Code::readOnly,
-                                         QStringLiteral("The store file %1 is read-only.").arg(shownPath),
-                                         QStringLiteral("journal_mode stayed %1").arg(query.value(0).toString())});
+                    result = R::failure({ ModelError::Code::readOnly,
+                                          QStringLiteral("The store file %1 is read-only.").arg(shownPath),
+                                          QStringLiteral("journal_mode stayed %1").arg(query.value(0).toString()) });
                     ok = false;
                     break;
                 }

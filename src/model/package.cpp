@@ -9,9 +9,8 @@
 
 #include <algorithm>
 
-Package::Package(const QString &trackingNumber, const QString &carrierCode, const QString &label,
-                 TrackingStatus status, const std::optional<QDateTime> &estimatedDelivery, const QString &notes,
-                 QObject *parent)
+Package::Package(const QString &trackingNumber, const QString &carrierCode, const QString &label, TrackingStatus status,
+                 const std::optional<QDateTime> &estimatedDelivery, const QString &notes, QObject *parent)
     : QObject(parent)
     , m_trackingNumber(trackingNumber)
     , m_carrierCode(carrierCode)
@@ -27,8 +26,7 @@ Package::Package(const QString &trackingNumber, const QString &carrierCode, cons
 
 Package::Package(LoadTag, QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 Package::~Package()
 {
@@ -39,8 +37,7 @@ Package::~Package()
     qDeleteAll(m_events);
 }
 
-template<typename T>
-void Package::assign(T &field, const T &value, Column column)
+template<typename T> void Package::assign(T &field, const T &value, Column column)
 {
     if (field == value)
         return;
@@ -191,9 +188,8 @@ const QList<TrackingEvent *> &Package::events() const
 QList<TrackingEvent *> Package::eventsNewestFirst() const
 {
     QList<TrackingEvent *> sorted = events();
-    std::stable_sort(sorted.begin(), sorted.end(), [](const TrackingEvent *a, const TrackingEvent *b) {
-        return a->timestamp() > b->timestamp();
-    });
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const TrackingEvent *a, const TrackingEvent *b) { return a->timestamp() > b->timestamp(); });
     return sorted;
 }
 

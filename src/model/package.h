@@ -140,11 +140,11 @@ private:
     friend class PackageGroup;
     friend class TrackingEvent;
 
-    struct LoadTag {};
+    struct LoadTag {
+    };
     Package(LoadTag, QObject *parent); // rows loaded by ModelContext
 
-    template<typename T>
-    void assign(T &field, const T &value, Column column);
+    template<typename T> void assign(T &field, const T &value, Column column);
     void markDirty(Column column);
     void eventChanged(TrackingEvent *event);
     void ensureEventsLoaded() const;

@@ -72,11 +72,11 @@ private:
     friend class ModelContext;
     friend class Package;
 
-    struct LoadTag {};
+    struct LoadTag {
+    };
     PackageGroup(LoadTag, QObject *parent); // rows loaded by ModelContext
 
-    template<typename T>
-    void assign(T &field, const T &value, Column column);
+    template<typename T> void assign(T &field, const T &value, Column column);
     void markDirty(Column column);
 
     QUuid m_id;

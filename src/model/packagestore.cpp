@@ -5,8 +5,7 @@
 #include "services/clock.h"
 #include "services/logmanager.h"
 
-namespace PackageStore
-{
+namespace PackageStore {
 QString StoreError::description() const
 {
     return QStringLiteral("PackageStore save failed: ") + underlying.description;
@@ -20,7 +19,7 @@ Result<void, StoreError> save(ModelContext &context)
     const ModelError &error = saved.error();
     LogManager::log(QStringLiteral("PackageStore.save failed: ") + error.description + QStringLiteral(" \u2014 ")
                     + error.fullDescription());
-    return Result<void, StoreError>::failure({StoreError::Kind::saveFailed, error});
+    return Result<void, StoreError>::failure({ StoreError::Kind::saveFailed, error });
 }
 
 Result<void, StoreError> deletePackages(const QList<Package *> &packages, ModelContext &context)
@@ -59,7 +58,8 @@ void cleanupDeliveredPackages(ModelContext &context)
     if (delivered.isEmpty())
         return;
 
-    const QString cutoffText = cutoff.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
+    const QString cutoffText
+        = cutoff.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
     for (const Package *package : std::as_const(delivered)) {
         LogManager::log(QStringLiteral("Auto-deleting delivered package: ") + package->trackingNumber()
                         + QStringLiteral(" (delivered before ") + cutoffText + QLatin1Char(')'));

@@ -14,8 +14,7 @@
 class QSettings;
 
 /** The names of every stored preference. */
-namespace PreferenceKeys
-{
+namespace PreferenceKeys {
 inline const QString hasCompletedOnboarding = QStringLiteral("hasCompletedOnboarding");
 inline const QString selectedProvider = QStringLiteral("selectedProvider");
 inline const QString refreshInterval = QStringLiteral("refreshInterval");
@@ -146,16 +145,14 @@ private:
  * A typed view of one key: its own default when the key is absent or holds a value that
  * does not convert to T. T is bool, double or QString.
  */
-template<typename T>
-class AppStorageBacked
+template<typename T> class AppStorageBacked
 {
 public:
     AppStorageBacked(QString key, T defaultValue, Preferences *preferences = nullptr)
         : m_key(std::move(key))
         , m_default(std::move(defaultValue))
         , m_preferences(preferences)
-    {
-    }
+    { }
 
     [[nodiscard]] T value() const
     {

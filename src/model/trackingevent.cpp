@@ -9,8 +9,7 @@ TrackingEvent::TrackingEvent(const QDateTime &timestamp, TrackingStatus status, 
     , m_eventDescription(eventDescription)
     , m_location(location)
     , m_rawStatusCode(rawStatusCode)
-{
-}
+{ }
 
 void TrackingEvent::setCoordinates(std::optional<double> latitude, std::optional<double> longitude)
 {

@@ -1,0 +1,302 @@
+#include "model/modelcontainer.h"
+#include "model/modelcontext.h"
+#include "model/modelschema.h"
+#include "model/package.h"
+#include "model/trackingevent.h"
+#include "testmain.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QObject>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+#include <unistd.h>
+
+namespace {
+QByteArray fileHash(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+/** Runs statements on a plain SQLite connection, then closes it (which checkpoints a WAL file). */
+bool runSql(const QString &path, const QStringList &statements)
+{
+    static int counter = 0;
+    const QString name = QStringLiteral("storetest-%1").arg(++counter);
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        ok = db.open();
+        QSqlQuery query(db);
+        for (const QString &statement : statements)
+            ok = ok && query.exec(statement);
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+QVariant scalar(const QString &path, const QString &sql)
+{
+    const QString name = QStringLiteral("storetest-scalar");
+    QVariant value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery query(db);
+        if (query.exec(sql) && query.next())
+            value = query.value(0);
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return value;
+}
+
+void seedStore(const QString &path, int packages)
+{
+    auto opened = ModelContext::open(path);
+    QVERIFY(opened);
+    ModelContext &context = *opened.value();
+    const QDateTime start(QDate(2026, 3, 1), QTime(10, 0), Qt::UTC);
+    for (int i = 0; i < packages; ++i) {
+        auto *package = new Package(QStringLiteral("BASE%1").arg(i), QStringLiteral("ups"), QStringLiteral("baseline"));
+        context.insert(package);
+        for (int e = 0; e < 3; ++e)
+            package->appendEvent(std::make_unique<TrackingEvent>(start.addSecs(e), TrackingStatus::inTransit,
+                                                                 QStringLiteral("scan %1").arg(e)));
+    }
+    QVERIFY(context.save());
+}
+}
+
+class StoreTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_path = m_dir->filePath(QStringLiteral("Kestrove.sqlite"));
+    }
+
+    void newStoreIsStampedAndInWalMode()
+    {
+        {
+            auto opened = ModelContext::open(m_path);
+            QVERIFY2(opened, opened ? "" : qPrintable(opened.error().fullDescription()));
+            // Read while our connection is open, so the WAL setting is not undone by a checkpoint question.
+            QCOMPARE(scalar(m_path, QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+        }
+        QCOMPARE(scalar(m_path, QStringLiteral("PRAGMA user_version")).toInt(), ModelContext::schemaVersion);
+        QCOMPARE(scalar(m_path, QStringLiteral("PRAGMA application_id")).toInt(), ModelSchema::applicationId);
+        QCOMPARE(ModelSchema::migrations().last().toVersion, ModelContext::schemaVersion);
+    }
+
+    void emptyFileBecomesAStore()
+    {
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        auto opened = ModelContext::open(m_path);
+        QVERIFY(opened);
+        opened.value()->insert(new Package(QStringLiteral("X"), QStringLiteral("ups")));
+        QVERIFY(opened.value()->save());
+    }
+
+    void foreignKeysAreEnforced()
+    {
+        auto opened = ModelContext::open(m_path);
+        QVERIFY(opened);
+        // The cascade rules depend on it: an event row pointing at no package must be refused.
+        QVERIFY(!runSql(m_path,
+                        { QStringLiteral("PRAGMA foreign_keys = ON"),
+                          QStringLiteral("INSERT INTO TrackingEvent (packageId, status, eventDescription, "
+                                         "location, rawStatusCode) VALUES (42, 'pending', '', '', '')") }));
+    }
+
+    void refusedFilesAreLeftUntouched_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<ModelError::Code>("code");
+        QTest::addColumn<QString>("wording");
+        QTest::newRow("newer schema in WAL mode") << "newer-wal" << ModelError::Code::newerSchema << "newer version";
+        QTest::newRow("newer schema with a rollback journal")
+            << "newer-rollback" << ModelError::Code::newerSchema << "newer version";
+        QTest::newRow("text file") << "text" << ModelError::Code::corrupt << "damaged";
+        QTest::newRow("header without pages") << "truncated" << ModelError::Code::corrupt << "damaged";
+        QTest::newRow("garbage schema page") << "garbage-page" << ModelError::Code::corrupt << "damaged";
+        QTest::newRow("database of another application")
+            << "foreign" << ModelError::Code::notAStore << "another application";
+    }
+    void refusedFilesAreLeftUntouched()
+    {
+        QFETCH(QString, kind);
+        QFETCH(ModelError::Code, code);
+        QFETCH(QString, wording);
+
+        if (kind.startsWith(QLatin1String("newer"))) {
+            seedStore(m_path, 2);
+            QStringList statements = { QStringLiteral("PRAGMA user_version = 7") };
+            if (kind == QLatin1String("newer-rollback"))
+                statements.prepend(QStringLiteral("PRAGMA journal_mode = DELETE"));
+            QVERIFY(runSql(m_path, statements));
+        } else if (kind == QLatin1String("text")) {
+            QFile file(m_path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("These are my shopping notes, not a database.\n");
+        } else if (kind == QLatin1String("truncated") || kind == QLatin1String("garbage-page")) {
+            seedStore(m_path, 20);
+            QFile file(m_path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            if (kind == QLatin1String("truncated")) {
+                QVERIFY(file.resize(100));
+            } else {
+                file.seek(100);
+                file.write(QByteArray(3000, '\xAB'));
+            }
+        } else if (kind == QLatin1String("foreign")) {
+            QVERIFY(runSql(m_path,
+                           { QStringLiteral("CREATE TABLE recipes (name TEXT)"),
+                             QStringLiteral("INSERT INTO recipes VALUES ('soup')") }));
+        }
+        QVERIFY(QFile::exists(m_path));
+        const QByteArray before = fileHash(m_path);
+        const QStringList filesBefore = QDir(m_dir->path()).entryList(QDir::Files);
+
+        auto opened = ModelContext::open(m_path);
+        QVERIFY(!opened);
+        QCOMPARE(opened.error().code, code);
+        QVERIFY2(opened.error().description.contains(wording), qPrintable(opened.error().description));
+        QVERIFY2(opened.error().description.contains(QFileInfo(m_path).absoluteFilePath()),
+                 qPrintable(opened.error().description));
+        QCOMPARE(fileHash(m_path), before);
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), filesBefore);
+
+        // The container reports the same text the application shows.
+        auto viaContainer = ModelContainer::open(m_path);
+        QVERIFY(!viaContainer);
+        QCOMPARE(viaContainer.error(), opened.error().description);
+        QCOMPARE(fileHash(m_path), before);
+    }
+
+    void uncreatableLocationsGiveAClearError_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("wording");
+        QTest::newRow("missing folder") << "missing"
+                                        << "does not exist";
+        QTest::newRow("a file where the folder should be") << "file-parent"
+                                                           << "is not a folder";
+        QTest::newRow("read-only folder") << "read-only"
+                                          << "not writable";
+        QTest::newRow("a folder where the file should be") << "folder"
+                                                           << "is a folder";
+    }
+    void uncreatableLocationsGiveAClearError()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, wording);
+        QString path;
+        if (kind == QLatin1String("missing")) {
+            path = m_dir->filePath(QStringLiteral("no/such/folder/Kestrove.sqlite"));
+        } else if (kind == QLatin1String("file-parent")) {
+            QFile blocker(m_dir->filePath(QStringLiteral("blocker")));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            path = blocker.fileName() + QStringLiteral("/Kestrove.sqlite");
+        } else if (kind == QLatin1String("read-only")) {
+            if (::geteuid() == 0)
+                QSKIP("root writes into read-only folders");
+            const QString folder = m_dir->filePath(QStringLiteral("locked"));
+            QVERIFY(QDir().mkpath(folder));
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            path = folder + QStringLiteral("/Kestrove.sqlite");
+        } else {
+            QVERIFY(QDir().mkpath(m_path));
+            path = m_path;
+        }
+        auto opened = ModelContext::open(path);
+        if (kind == QLatin1String("read-only"))
+            QFile::setPermissions(QFileInfo(path).absolutePath(),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(!opened);
+        QCOMPARE(opened.error().code, ModelError::Code::cannotOpen);
+        QVERIFY2(opened.error().description.contains(wording), qPrintable(opened.error().description));
+        QVERIFY(!QFileInfo(path).isFile());
+    }
+
+    void killedSaveLeavesTheLastCommittedState_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("count");
+        QTest::newRow("killed just before COMMIT") << "hook" << 2000;
+        QTest::newRow("killed at an arbitrary moment of the save") << "plain" << 2000;
+    }
+    void killedSaveLeavesTheLastCommittedState()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, count);
+        seedStore(m_path, 3);
+
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(TestSupport::executablePath(QStringLiteral("storekillhelper")),
+                    { m_path, mode, QString::number(count) });
+        QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
+        const QByteArray marker = mode == QLatin1String("hook") ? "COMMITTING" : "SAVING";
+        QByteArray output;
+        while (!output.contains(marker) && child.state() == QProcess::Running && child.waitForReadyRead(60000))
+            output += child.readAllStandardOutput();
+        QVERIFY2(output.contains(marker), output.constData());
+        if (mode == QLatin1String("plain"))
+            QTest::qWait(40); // somewhere inside the save
+        child.kill(); // SIGKILL: no destructor, no rollback, no checkpoint
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        output += child.readAllStandardOutput();
+
+        if (mode == QLatin1String("hook")) {
+            // The uncommitted pages did reach the WAL file before the kill.
+            QVERIFY(QFileInfo(m_path + QStringLiteral("-wal")).size() > 1024 * 1024);
+        }
+        auto reopened = ModelContext::open(m_path);
+        QVERIFY2(reopened, reopened ? "" : qPrintable(reopened.error().fullDescription()));
+        const QList<Package *> packages = reopened.value()->fetchPackages().value();
+        const bool committed = output.contains("SAVED");
+        qInfo("the child %s before it was killed", committed ? "had committed" : "had not committed");
+        if (mode == QLatin1String("hook") || !committed) {
+            QCOMPARE(packages.size(), 3);
+            for (const Package *package : packages) {
+                QCOMPARE(package->label(), QStringLiteral("baseline"));
+                QCOMPARE(package->events().size(), 3);
+            }
+            QCOMPARE(scalar(m_path, QStringLiteral("SELECT count(*) FROM TrackingEvent")).toInt(), 9);
+        } else {
+            // The save won the race: then all of it is there.
+            QCOMPARE(packages.size(), 2 + count);
+            QCOMPARE(scalar(m_path, QStringLiteral("SELECT count(*) FROM TrackingEvent")).toInt(), 6 + 50 * count);
+        }
+        QCOMPARE(scalar(m_path, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    }
+};
+
+KESTROVE_TEST_MAIN(StoreTest)
+#include "storetest.moc"
