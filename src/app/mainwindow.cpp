@@ -139,8 +139,12 @@ void MainWindow::setBannerProgress(qreal progress)
 
 void MainWindow::presentOnboarding()
 {
-    if (m_onboarding)
+    if (m_onboarding) {
+        // Raising the window must not bury its sheet (without a window manager nothing keeps it on top).
+        m_onboarding->raise();
+        m_onboarding->activateWindow();
         return;
+    }
     auto *sheet = new OnboardingView(this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setWindowModality(Qt::WindowModal);

@@ -33,7 +33,7 @@ public:
     /** The onboarding sheet while it is shown. */
     [[nodiscard]] QDialog *onboardingSheet() const { return m_onboarding; }
 
-    /** Shows the onboarding sheet over this window, unless it is already shown. */
+    /** Shows the onboarding sheet over this window, or raises it when it is already shown. */
     void presentOnboarding();
 
 private:

@@ -6,6 +6,7 @@
 
 #include <QCursor>
 #include <QEvent>
+#include <QFrame>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
@@ -19,12 +20,14 @@ namespace
 // activation is the same click and must not reopen the panel.
 constexpr qint64 reopenGuardMs = 300;
 
-class PopoverPanel : public QWidget
+class PopoverPanel : public QFrame
 {
 public:
     explicit PopoverPanel(QWidget *content)
-        : QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint)
+        : QFrame(nullptr, Qt::Popup | Qt::FramelessWindowHint)
     {
+        // Frameless, so the panel draws its own edge against what lies beneath.
+        setFrameShape(QFrame::StyledPanel);
         setObjectName(QStringLiteral("menu-bar-popover"));
         setFixedSize(StatusItem::panelSize);
         auto *layout = new QVBoxLayout(this);

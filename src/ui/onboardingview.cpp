@@ -30,7 +30,7 @@ OnboardingView::OnboardingView(QWidget *parent)
     auto *text = new QLabel(tr("Track all your packages in one place."), this);
     text->setAlignment(Qt::AlignCenter);
     text->setWordWrap(true);
-    text->setMaximumWidth(380);
+    text->setFixedWidth(380);
     QPalette textPalette = text->palette();
     textPalette.setColor(QPalette::WindowText, textPalette.color(QPalette::PlaceholderText));
     text->setPalette(textPalette);
