@@ -289,7 +289,7 @@ private Q_SLOTS:
         QCOMPARE(m_log.size(), 1);
         QVERIFY2(m_log.first().startsWith(QStringLiteral("Auto-delete cleanup fetch failed: The store file ")),
                  qPrintable(m_log.first()));
-        QVERIFY(m_log.first().contains(QLatin1String("no such table")));
+        QVERIFY(m_log.first().contains(QLatin1String("No such table: PackageGroupMembership.")));
     }
 };
 

@@ -209,8 +209,10 @@ ModelError sqlError(ModelError::Code code, const QString &description, const QSq
     QString text = description;
     if (code == ModelError::Code::corrupt && !description.contains(QLatin1String("damaged")))
         text += QStringLiteral(" The file is damaged or is not a database.");
-    else if (!error.databaseText().isEmpty())
-        text += QLatin1Char(' ') + error.databaseText().trimmed() + QLatin1Char('.');
+    else if (QString engine = error.databaseText().trimmed(); !engine.isEmpty()) {
+        engine[0] = engine[0].toUpper(); // SQLite's messages start in lower case
+        text += QLatin1Char(' ') + engine + (engine.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."));
+    }
     return { code, text, details };
 }
 
