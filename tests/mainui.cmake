@@ -2,3 +2,4 @@
 kestrove_add_test(csvservicetest)
 kestrove_add_test(csvclitest)
 add_dependencies(csvclitest kestrove-cli)
+kestrove_add_test(packagelistmodeltest LIBS kestrove_ui)

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStyle>
+#include <QToolBar>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 
@@ -66,6 +67,8 @@ MainWindow::MainWindow(KestroveApp &app, QWidget *parent)
     setCentralWidget(content);
 
     buildMenus();
+    // The view's toolbar belongs at the top of the window, above the clipboard banner.
+    addToolBar(Qt::TopToolBarArea, m_view->toolBar());
 
     connect(&m_app, &KestroveApp::clipboardBannerChanged, this, [this] { updateBanner(true); });
     updateBanner(false);

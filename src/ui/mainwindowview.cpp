@@ -1,10 +1,113 @@
 #include "ui/mainwindowview.h"
 
+#include "model/modelcontext.h"
+#include "model/package.h"
+#include "model/packagegroup.h"
+#include "model/packagestore.h"
+#include "providers/trackingprovider.h"
+#include "services/appnotifications.h"
+#include "services/csvservice.h"
+#include "tracking/trackingservice.h"
+#include "ui/addpackagedialog.h"
+#include "ui/batchactionbar.h"
+#include "ui/csvimportjob.h"
+#include "ui/emptystateview.h"
+#include "ui/filepanels.h"
+#include "ui/filterpillbar.h"
+#include "ui/groupchipbar.h"
+#include "ui/packagelistmodel.h"
+#include "ui/packagelistview.h"
+#include "ui/packagesummaryview.h"
+#include "ui/shellactions.h"
 #include "ui/symbolicon.h"
+#include "ui/trackingnumberdrop.h"
+#include "ui/uistyle.h"
 
+#include <QActionGroup>
+#include <QButtonGroup>
+#include <QDragEnterEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
-#include <QPalette>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
+
+namespace
+{
+const QString csvFilter = QStringLiteral("Comma-separated values (*.csv)");
+
+MainWindowView::SheetFactory &groupManagementFactory()
+{
+    static MainWindowView::SheetFactory factory;
+    return factory;
+}
+
+/** A small spinning arc: the refresh button's stand-in while a refresh runs. */
+class ActivityIndicator : public QWidget
+{
+public:
+    explicit ActivityIndicator(QWidget *parent)
+        : QWidget(parent)
+        , m_timer(new QTimer(this))
+    {
+        setFixedSize(22, 22);
+        m_timer->setInterval(50);
+        connect(m_timer, &QTimer::timeout, this, [this] {
+            m_angle = (m_angle + 30) % 360;
+            update();
+        });
+    }
+
+protected:
+    void showEvent(QShowEvent *) override { m_timer->start(); }
+    void hideEvent(QHideEvent *) override { m_timer->stop(); }
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF r = QRectF(rect()).adjusted(5, 5, -5, -5);
+        p.setPen(QPen(UiStyle::withAlpha(UiStyle::secondary(palette()), 0.3), 2));
+        p.drawEllipse(r);
+        p.setPen(QPen(UiStyle::secondary(palette()), 2, Qt::SolidLine, Qt::RoundCap));
+        p.drawArc(r, -m_angle * 16, 100 * 16);
+    }
+
+private:
+    QTimer *m_timer;
+    int m_angle = 0;
+};
+
+QFrame *divider(QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    QPalette p = line->palette();
+    p.setColor(QPalette::WindowText, UiStyle::withAlpha(UiStyle::secondary(p), 0.35));
+    line->setPalette(p);
+    return line;
+}
+
+bool isMember(const Package &package, const PackageGroup &group)
+{
+    const QList<PackageGroup *> &groups = package.groups();
+    return std::any_of(groups.begin(), groups.end(), [&](const PackageGroup *g) { return g->id() == group.id(); });
+}
+}
 
 MainWindowView::MainWindowView(ModelContext *context, ShellActions *shell, QWidget *parent)
     : QWidget(parent)
@@ -12,31 +115,649 @@ MainWindowView::MainWindowView(ModelContext *context, ShellActions *shell, QWidg
     , m_shell(shell)
 {
     setObjectName(QStringLiteral("main-window-view"));
+    setAcceptDrops(true);
 
-    auto *icon = new QLabel(this);
-    const QColor secondary = palette().color(QPalette::PlaceholderText);
-    icon->setPixmap(SymbolIcon::tinted(QStringLiteral("shippingbox"), 48, secondary, devicePixelRatioF()));
-    icon->setAlignment(Qt::AlignCenter);
+    // The sidebar builds the list, which the toolbar's actions need.
+    QWidget *sidebar = buildSidebar();
+    QWidget *detail = buildDetail();
+    buildToolBar();
+    m_apiKeyBanner = buildApiKeyBanner();
 
-    auto *title = new QLabel(tr("Select a Package"), this);
-    title->setObjectName(QStringLiteral("empty-state-title"));
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
-    title->setAlignment(Qt::AlignCenter);
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName(QStringLiteral("mainSplitter"));
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(sidebar);
+    m_splitter->addWidget(detail);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({sidebarIdealWidth, 520});
 
-    auto *text = new QLabel(tr("Choose a package from the sidebar to view its details."), this);
-    text->setAlignment(Qt::AlignCenter);
-    text->setWordWrap(true);
-    QPalette textPalette = text->palette();
-    textPalette.setColor(QPalette::WindowText, secondary);
-    text->setPalette(textPalette);
+    auto *calendar = new EmptyStateView(this);
+    calendar->setObjectName(QStringLiteral("calendarPlaceholder"));
+    calendar->setContent(QStringLiteral("calendar"), QStringLiteral("Delivery Calendar"),
+                         QStringLiteral("Packages with an estimated delivery date will appear in the calendar."));
+
+    m_content = new QStackedWidget(this);
+    m_content->setObjectName(QStringLiteral("content"));
+    m_content->addWidget(m_splitter);
+    m_content->addWidget(calendar);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addStretch();
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_toolBar);
+    layout->addWidget(m_apiKeyBanner);
+    layout->addWidget(m_content, 1);
+
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        setViewMode(ViewMode::list);
+        m_search->setFocus(Qt::ShortcutFocusReason);
+        m_search->selectAll();
+    });
+    auto *refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(refresh, &QShortcut::activated, this, [this] {
+        if (!TrackingService::shared()->isRefreshing())
+            refreshAll();
+    });
+
+    connect(AppNotifications::shared(), &AppNotifications::posted, this, &MainWindowView::onNotification);
+    TrackingService *service = TrackingService::shared();
+    connect(service, &TrackingService::isRefreshingChanged, this, &MainWindowView::updateRefreshState);
+    connect(service, &TrackingService::providerChanged, this, &MainWindowView::updateApiKeyBanner);
+
+    updateApiKeyBanner();
+    updateRefreshState();
+    updateBatchBar();
+    updateDetail();
+}
+
+MainWindowView::~MainWindowView() = default;
+
+void MainWindowView::setGroupManagementFactory(SheetFactory factory)
+{
+    groupManagementFactory() = std::move(factory);
+}
+
+// ---- Building ------------------------------------------------------------------------------
+
+void MainWindowView::buildToolBar()
+{
+    m_toolBar = new QToolBar(QStringLiteral("Main"), this);
+    m_toolBar->setObjectName(QStringLiteral("mainToolBar"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setIconSize(QSize(18, 18));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_toolBar->toggleViewAction()->setVisible(false);
+
+    // View picker: two segments, 80 points wide together.
+    auto *picker = new QWidget(m_toolBar);
+    picker->setObjectName(QStringLiteral("viewPicker"));
+    picker->setAccessibleName(QStringLiteral("View"));
+    picker->setToolTip(QStringLiteral("View"));
+    picker->setFixedWidth(80);
+    auto *pickerLayout = new QHBoxLayout(picker);
+    pickerLayout->setContentsMargins(0, 0, 0, 0);
+    pickerLayout->setSpacing(0);
+    auto *segments = new QButtonGroup(picker);
+    const auto segment = [&](const QString &objectName, ViewMode mode) {
+        auto *button = new QToolButton(picker);
+        button->setObjectName(objectName);
+        button->setCheckable(true);
+        button->setIcon(SymbolIcon::icon(ViewModes::iconName(mode)));
+        button->setIconSize(QSize(16, 16));
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        button->setAccessibleName(mode == ViewMode::list ? QStringLiteral("List") : QStringLiteral("Calendar"));
+        button->setToolTip(button->accessibleName());
+        segments->addButton(button);
+        pickerLayout->addWidget(button);
+        connect(button, &QToolButton::clicked, this, [this, mode] { setViewMode(mode); });
+        return button;
+    };
+    m_listModeButton = segment(QStringLiteral("viewModeList"), ViewMode::list);
+    m_calendarModeButton = segment(QStringLiteral("viewModeCalendar"), ViewMode::calendar);
+    m_listModeButton->setChecked(true);
+    m_toolBar->addWidget(picker);
+
+    auto *spacer = new QWidget(m_toolBar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_toolBar->addWidget(spacer);
+
+    QAction *add = m_toolBar->addAction(SymbolIcon::icon(QStringLiteral("plus")), QStringLiteral("Add Package"));
+    add->setObjectName(QStringLiteral("addPackageAction"));
+    add->setToolTip(QStringLiteral("Add Package (Ctrl+N)"));
+    connect(add, &QAction::triggered, this, [this] { showAddPackage(); });
+
+    m_refreshAction = m_toolBar->addAction(SymbolIcon::icon(QStringLiteral("arrow.clockwise")), QStringLiteral("Refresh"));
+    m_refreshAction->setObjectName(QStringLiteral("refreshAction"));
+    m_refreshAction->setToolTip(QStringLiteral("Refresh (F5)"));
+    connect(m_refreshAction, &QAction::triggered, this, &MainWindowView::refreshAll);
+    auto *indicator = new ActivityIndicator(m_toolBar);
+    indicator->setObjectName(QStringLiteral("refreshProgress"));
+    indicator->setToolTip(QStringLiteral("Refreshing..."));
+    m_refreshIndicator = m_toolBar->addWidget(indicator);
+
+    auto *sort = new QToolButton(m_toolBar);
+    sort->setObjectName(QStringLiteral("sortButton"));
+    sort->setIcon(SymbolIcon::icon(QStringLiteral("arrow.up.arrow.down")));
+    sort->setText(QStringLiteral("Sort"));
+    sort->setToolTip(QStringLiteral("Sort packages"));
+    sort->setAccessibleName(QStringLiteral("Sort"));
+    sort->setPopupMode(QToolButton::InstantPopup);
+    auto *sortMenu = new QMenu(sort);
+    sortMenu->setObjectName(QStringLiteral("sortMenu"));
+    auto *sortGroup = new QActionGroup(sortMenu);
+    sortGroup->setExclusive(true);
+    for (const PackageSortMode mode : PackageSortModes::allCases()) {
+        QAction *action =
+            sortMenu->addAction(SymbolIcon::icon(PackageSortModes::iconName(mode)), PackageSortModes::label(mode));
+        action->setObjectName(QStringLiteral("sort-") + PackageSortModes::rawValue(mode));
+        // The checked state draws the check mark beside the current mode.
+        action->setCheckable(true);
+        action->setChecked(mode == m_sortMode);
+        sortGroup->addAction(action);
+        connect(action, &QAction::triggered, this, [this, mode] { setSortMode(mode); });
+        m_sortActions.append(action);
+    }
+    sort->setMenu(sortMenu);
+    m_toolBar->addWidget(sort);
+
+    m_batchAction =
+        m_toolBar->addAction(SymbolIcon::icon(QStringLiteral("checkmark.circle")), QStringLiteral("Select"));
+    m_batchAction->setObjectName(QStringLiteral("batchToggleAction"));
+    m_batchAction->setCheckable(true);
+    m_batchAction->setToolTip(QStringLiteral("Batch select packages"));
+    connect(m_batchAction, &QAction::toggled, this, &MainWindowView::setBatchMode);
+
+    auto *more = new QToolButton(m_toolBar);
+    more->setObjectName(QStringLiteral("moreButton"));
+    more->setIcon(SymbolIcon::icon(QStringLiteral("ellipsis.circle")));
+    more->setText(QStringLiteral("More"));
+    more->setToolTip(QStringLiteral("More"));
+    more->setAccessibleName(QStringLiteral("More"));
+    more->setPopupMode(QToolButton::InstantPopup);
+    auto *moreMenu = new QMenu(more);
+    moreMenu->setObjectName(QStringLiteral("moreMenu"));
+    QAction *import = moreMenu->addAction(SymbolIcon::icon(QStringLiteral("square.and.arrow.down")),
+                                          QStringLiteral("Import CSV..."));
+    import->setObjectName(QStringLiteral("importCSVAction"));
+    connect(import, &QAction::triggered, this, &MainWindowView::importCSV);
+    QAction *exportAction = moreMenu->addAction(SymbolIcon::icon(QStringLiteral("square.and.arrow.up")),
+                                                QStringLiteral("Export CSV..."));
+    exportAction->setObjectName(QStringLiteral("exportCSVAction"));
+    connect(exportAction, &QAction::triggered, this, &MainWindowView::exportCSV);
+    moreMenu->addSeparator();
+    QAction *settings =
+        moreMenu->addAction(SymbolIcon::icon(QStringLiteral("gearshape")), QStringLiteral("Settings..."));
+    settings->setObjectName(QStringLiteral("settingsAction"));
+    connect(settings, &QAction::triggered, this, [this] {
+        if (m_shell)
+            m_shell->openSettings();
+    });
+    more->setMenu(moreMenu);
+    m_toolBar->addWidget(more);
+}
+
+QWidget *MainWindowView::buildApiKeyBanner()
+{
+    auto *banner = new QWidget(this);
+    banner->setObjectName(QStringLiteral("apiKeyBanner"));
+    banner->setAutoFillBackground(true);
+    QPalette p = banner->palette();
+    const QColor warning = UiStyle::named(StatusColor::yellow, p);
+    p.setColor(QPalette::Window, UiStyle::isDark(p) ? QColor(0x3a, 0x32, 0x10) : QColor(0xff, 0xf4, 0xcc));
+    banner->setPalette(p);
+
+    auto *icon = new QLabel(banner);
+    icon->setPixmap(UiStyle::symbol(QStringLiteral("exclamationmark.triangle.fill"), 16, warning, devicePixelRatioF()));
+    auto *text = new QLabel(QStringLiteral("Tracking API key not configured."), banner);
+    text->setObjectName(QStringLiteral("apiKeyBannerText"));
+    auto *link = new QPushButton(QStringLiteral("Open Settings"), banner);
+    link->setObjectName(QStringLiteral("openSettingsLink"));
+    link->setFlat(true);
+    link->setCursor(Qt::PointingHandCursor);
+    QPalette linkPalette = link->palette();
+    linkPalette.setColor(QPalette::ButtonText, linkPalette.color(QPalette::Link));
+    link->setPalette(linkPalette);
+    connect(link, &QPushButton::clicked, this, [this] {
+        if (m_shell)
+            m_shell->openSettings();
+    });
+
+    auto *layout = new QHBoxLayout(banner);
+    layout->setContentsMargins(12, 4, 8, 4);
+    layout->setSpacing(8);
     layout->addWidget(icon);
-    layout->addWidget(title);
     layout->addWidget(text);
     layout->addStretch();
+    layout->addWidget(link);
+    return banner;
+}
+
+QWidget *MainWindowView::buildSidebar()
+{
+    auto *sidebar = new QWidget(this);
+    sidebar->setObjectName(QStringLiteral("sidebar"));
+    sidebar->setMinimumWidth(sidebarMinimumWidth);
+    sidebar->setMaximumWidth(sidebarMaximumWidth);
+
+    m_search = new QLineEdit(sidebar);
+    m_search->setObjectName(QStringLiteral("searchField"));
+    m_search->setPlaceholderText(QStringLiteral("Search packages"));
+    m_search->setAccessibleName(QStringLiteral("Search packages"));
+    m_search->setClearButtonEnabled(true);
+    m_search->addAction(SymbolIcon::icon(QStringLiteral("magnifyingglass")), QLineEdit::LeadingPosition);
+    m_search->installEventFilter(this);
+
+    m_pills = new FilterPillBar(sidebar);
+    m_groups = new GroupChipBar(m_context, sidebar);
+    m_batchBar = new BatchActionBar(sidebar);
+    m_list = new PackageListView(m_context, sidebar);
+
+    connect(m_search, &QLineEdit::textChanged, m_list->listModel(), &PackageListModel::setSearchText);
+    connect(m_pills, &FilterPillBar::filterChosen, this, [this](PackageFilter filter) {
+        setSelectedFilter(filter);
+        if (filter != PackageFilter::all)
+            setSelectedGroup(nullptr);
+    });
+    connect(m_groups, &GroupChipBar::groupClicked, this, [this](PackageGroup *group) {
+        if (m_group && group && m_group->id() == group->id()) {
+            setSelectedGroup(nullptr);
+        } else {
+            setSelectedGroup(group);
+            setSelectedFilter(PackageFilter::all);
+        }
+    });
+    connect(m_groups, &GroupChipBar::manageGroupsRequested, this, &MainWindowView::showGroupManagement);
+    connect(m_groups, &GroupChipBar::groupsChanged, this, [this] {
+        if (m_group && (m_group->isDeleted() || !m_groups->groups().contains(m_group.data())))
+            setSelectedGroup(nullptr);
+        m_groups->setSelectedGroup(m_group);
+        m_batchBar->setGroups(m_groups->groups());
+    });
+    connect(m_batchBar, &BatchActionBar::archiveRequested, this, &MainWindowView::batchArchive);
+    connect(m_batchBar, &BatchActionBar::deleteRequested, this, &MainWindowView::batchDelete);
+    connect(m_batchBar, &BatchActionBar::addToGroupRequested, this, &MainWindowView::batchAddToGroup);
+    connect(m_list->listModel(), &PackageListModel::batchSelectionChanged, this, &MainWindowView::updateBatchBar);
+    connect(m_list, &PackageListView::batchDeleteRequested, this, &MainWindowView::batchDelete);
+    connect(m_list, &PackageListView::selectedPackageChanged, this, [this](Package *package) {
+        updateDetail();
+        Q_EMIT selectedPackageChanged(package);
+    });
+    m_batchBar->setGroups(m_groups->groups());
+
+    auto *searchRow = new QHBoxLayout;
+    searchRow->setContentsMargins(8, 8, 8, 2);
+    searchRow->addWidget(m_search);
+
+    auto *layout = new QVBoxLayout(sidebar);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(searchRow);
+    layout->addWidget(m_pills);
+    layout->addWidget(divider(sidebar));
+    layout->addWidget(m_groups);
+    layout->addWidget(divider(sidebar));
+    layout->addWidget(m_batchBar);
+    layout->addWidget(m_list, 1);
+    return sidebar;
+}
+
+QWidget *MainWindowView::buildDetail()
+{
+    m_detail = new QStackedWidget(this);
+    m_detail->setObjectName(QStringLiteral("detail"));
+    m_detailEmpty = new EmptyStateView(m_detail);
+    m_detailEmpty->setObjectName(QStringLiteral("detailEmptyState"));
+    m_detailEmpty->setContent(QStringLiteral("shippingbox"), QStringLiteral("Select a Package"),
+                              QStringLiteral("Choose a package from the sidebar to view its details."));
+    auto *scroll = new QScrollArea(m_detail);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    m_summary = new PackageSummaryView;
+    scroll->setWidget(m_summary);
+    m_detail->addWidget(m_detailEmpty);
+    m_detail->addWidget(scroll);
+    return m_detail;
+}
+
+// ---- State ---------------------------------------------------------------------------------
+
+Package *MainWindowView::selectedPackage() const
+{
+    return m_list->selectedPackage();
+}
+
+AddPackageDialog *MainWindowView::addPackageSheet() const
+{
+    return m_addSheet;
+}
+
+QString MainWindowView::searchText() const
+{
+    return m_search->text();
+}
+
+QSet<Package *> MainWindowView::batchSelection() const
+{
+    return m_list->listModel()->batchSelection();
+}
+
+void MainWindowView::setSelectedFilter(PackageFilter filter)
+{
+    m_filter = filter;
+    m_pills->setSelectedFilter(filter);
+    m_list->listModel()->setFilter(filter);
+}
+
+void MainWindowView::setSelectedGroup(PackageGroup *group)
+{
+    m_group = group;
+    m_groups->setSelectedGroup(group);
+    m_list->listModel()->setGroup(group);
+}
+
+void MainWindowView::setSelectedPackage(Package *package)
+{
+    m_list->setSelectedPackage(package);
+}
+
+void MainWindowView::setViewMode(ViewMode mode)
+{
+    m_viewMode = mode;
+    m_listModeButton->setChecked(mode == ViewMode::list);
+    m_calendarModeButton->setChecked(mode == ViewMode::calendar);
+    m_content->setCurrentIndex(mode == ViewMode::list ? 0 : 1);
+}
+
+void MainWindowView::setSortMode(PackageSortMode mode)
+{
+    m_sortMode = mode;
+    for (QAction *action : std::as_const(m_sortActions))
+        action->setChecked(action->objectName() == QStringLiteral("sort-") + PackageSortModes::rawValue(mode));
+    m_list->listModel()->setSortMode(mode);
+}
+
+void MainWindowView::setBatchMode(bool on)
+{
+    m_batchMode = on;
+    if (m_batchAction->isChecked() != on)
+        m_batchAction->setChecked(on);
+    m_list->setBatchMode(on);
+    updateBatchBar();
+}
+
+void MainWindowView::updateBatchBar()
+{
+    m_batchBar->setVisible(m_batchMode);
+    m_batchBar->setSelectedCount(m_list->listModel()->batchSelection().size());
+}
+
+void MainWindowView::updateDetail()
+{
+    Package *package = m_list->selectedPackage();
+    m_summary->setPackage(package);
+    m_detail->setCurrentIndex(package ? 1 : 0);
+}
+
+void MainWindowView::updateApiKeyBanner()
+{
+    const TrackingProvider *provider = TrackingService::shared()->provider();
+    m_apiKeyBanner->setVisible(provider && !provider->isConfigured());
+}
+
+void MainWindowView::updateRefreshState()
+{
+    const bool refreshing = TrackingService::shared()->isRefreshing();
+    m_refreshAction->setVisible(!refreshing);
+    m_refreshAction->setEnabled(!refreshing);
+    m_refreshIndicator->setVisible(refreshing);
+}
+
+QList<Package *> MainWindowView::allPackages() const
+{
+    return m_list->listModel()->allPackages();
+}
+
+QList<PackageGroup *> MainWindowView::sortedGroups() const
+{
+    return m_groups->groups();
+}
+
+// ---- Actions -------------------------------------------------------------------------------
+
+void MainWindowView::showAddPackage(const QString &number)
+{
+    if (m_addSheet) {
+        m_addSheet->raise();
+        m_addSheet->activateWindow();
+        return;
+    }
+    auto *sheet = new AddPackageDialog(m_context, sortedGroups(), number, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    m_addSheet = sheet;
+    sheet->open();
+}
+
+void MainWindowView::refreshAll()
+{
+    if (!m_context)
+        return;
+    // Started, not awaited: the service publishes its progress through isRefreshing.
+    (void)TrackingService::shared()->refreshAll(*m_context);
+}
+
+void MainWindowView::batchArchive()
+{
+    const QSet<Package *> selection = m_list->listModel()->batchSelection();
+    for (Package *package : selection)
+        package->setArchived(true);
+    if (m_context)
+        (void)PackageStore::save(*m_context);
+    m_list->listModel()->clearBatchSelection();
+    setBatchMode(false);
+}
+
+void MainWindowView::batchDelete()
+{
+    const QSet<Package *> selection = m_list->listModel()->batchSelection();
+    if (selection.contains(m_list->selectedPackage()))
+        m_list->setSelectedPackage(nullptr);
+    m_list->listModel()->clearBatchSelection();
+    setBatchMode(false);
+    if (m_context)
+        (void)PackageStore::deletePackages(selection, *m_context);
+}
+
+void MainWindowView::batchAddToGroup(PackageGroup *group)
+{
+    if (!group)
+        return;
+    for (Package *package : m_list->listModel()->batchSelection()) {
+        if (!isMember(*package, *group))
+            package->addToGroup(group);
+    }
+    if (m_context)
+        (void)PackageStore::save(*m_context);
+}
+
+void MainWindowView::handleDroppedText(const QByteArray &utf8)
+{
+    const std::optional<QString> text = TrackingNumberDrop::decode(utf8);
+    if (!text)
+        return;
+    const QStringList candidates = TrackingNumberDrop::candidates(*text);
+    if (!candidates.isEmpty())
+        showAddPackage(candidates.constFirst());
+}
+
+void MainWindowView::importCSV()
+{
+    const QString path = FilePanels::openFile(this, QStringLiteral("Import CSV"), csvFilter);
+    if (path.isEmpty())
+        return;
+    importCSVFile(path);
+}
+
+void MainWindowView::importCSVFile(const QString &path)
+{
+    if (m_importRunning || !m_context)
+        return;
+    m_importRunning = true;
+    QSet<QString> existing;
+    const QList<Package *> packages = allPackages();
+    existing.reserve(packages.size());
+    for (const Package *package : packages)
+        existing.insert(package->trackingNumber());
+
+    auto *progress = new QProgressDialog(QStringLiteral("Importing packages..."), QString(), 0, 0, this);
+    progress->setObjectName(QStringLiteral("csvImportProgress"));
+    progress->setWindowTitle(QStringLiteral("Import CSV"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(400);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setCancelButton(nullptr);
+
+    auto *job = new CsvImportJob(m_context, this);
+    connect(job, &CsvImportJob::progress, progress, [progress](qsizetype done, qsizetype total) {
+        progress->setMaximum(int(qMax<qsizetype>(total, 1)));
+        progress->setValue(int(done));
+    });
+    connect(job, &CsvImportJob::finished, this,
+            [this, progress](qsizetype imported, qsizetype skipped, const QString &error) {
+                progress->close();
+                progress->deleteLater();
+                m_importRunning = false;
+                showImportResult(imported, skipped, error);
+            });
+    job->start(path, existing);
+}
+
+void MainWindowView::showImportResult(qsizetype imported, qsizetype skipped, const QString &error)
+{
+    if (m_importAlert)
+        m_importAlert->close();
+    auto *alert = new QMessageBox(this);
+    alert->setObjectName(QStringLiteral("importResultAlert"));
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setIcon(QMessageBox::Information);
+    alert->setWindowTitle(QStringLiteral("Import Complete"));
+    alert->setText(QStringLiteral("Import Complete"));
+    // A failed import reads as zero counts, with the reason underneath.
+    alert->setInformativeText(error.isEmpty() ? CSVService::resultMessage(imported, skipped)
+                                              : CSVService::resultMessage(0, 0) + u'\n' + error);
+    alert->setStandardButtons(QMessageBox::Ok);
+    m_importAlert = alert;
+    alert->open();
+    Q_EMIT csvImportFinished(imported, skipped);
+}
+
+void MainWindowView::exportCSV()
+{
+    const QString path = FilePanels::saveFile(this, QStringLiteral("Export CSV"), exportFileName, csvFilter);
+    if (path.isEmpty())
+        return;
+    const QString csv = CSVService::exportPackages(allPackages());
+    // Written whole or not at all; a failure is not reported.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(csv.toUtf8()) >= 0)
+        file.commit();
+}
+
+void MainWindowView::showGroupManagement()
+{
+    if (m_groupSheet) {
+        m_groupSheet->raise();
+        return;
+    }
+    if (!groupManagementFactory())
+        return;
+    QDialog *sheet = groupManagementFactory()(m_context, this);
+    if (!sheet)
+        return;
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setWindowModality(Qt::WindowModal);
+    m_groupSheet = sheet;
+    sheet->open();
+}
+
+// ---- Notifications and events --------------------------------------------------------------
+
+void MainWindowView::onNotification(const QString &name, const QVariantMap &userInfo)
+{
+    const QVariant number = userInfo.value(AppNotifications::trackingNumberKey);
+    const bool hasNumber = number.isValid() && number.typeId() == QMetaType::QString;
+    if (name == AppNotifications::addPackageRequested) {
+        showAddPackage(hasNumber ? number.toString() : QString());
+    } else if (name == AppNotifications::refreshAllRequested) {
+        // Unlike the toolbar button, this path starts a refresh even while one runs.
+        refreshAll();
+    } else if (name == AppNotifications::selectPackageRequested) {
+        if (!hasNumber)
+            return;
+        const QString wanted = number.toString();
+        Package *found = nullptr;
+        for (Package *package : allPackages()) {
+            if (package->trackingNumber() == wanted) {
+                found = package;
+                break;
+            }
+        }
+        setSelectedPackage(found);
+        if (m_viewMode == ViewMode::calendar)
+            setViewMode(ViewMode::list);
+        if (m_filter == PackageFilter::archived)
+            setSelectedFilter(PackageFilter::all);
+    }
+}
+
+void MainWindowView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasText())
+        event->acceptProposedAction();
+}
+
+void MainWindowView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (event->mimeData()->hasText())
+        event->acceptProposedAction();
+}
+
+void MainWindowView::dropEvent(QDropEvent *event)
+{
+    QByteArray bytes = event->mimeData()->data(QStringLiteral("text/plain"));
+    if (bytes.isEmpty())
+        bytes = event->mimeData()->text().toUtf8();
+    event->acceptProposedAction();
+    // After the drop has finished: the sheet must not open inside the drag's own event loop.
+    QTimer::singleShot(0, this, [this, bytes] { handleDroppedText(bytes); });
+}
+
+bool MainWindowView::event(QEvent *event)
+{
+    // Back from the settings window, a key may have been stored.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        updateApiKeyBanner();
+    return QWidget::event(event);
+}
+
+bool MainWindowView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_search && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Escape && !m_search->text().isEmpty()) {
+            m_search->clear();
+            return true;
+        }
+        if (key->key() == Qt::Key_Down) {
+            m_list->setFocus(Qt::TabFocusReason);
+            if (!m_list->currentIndex().isValid() && m_list->model()->rowCount() > 0)
+                m_list->setCurrentIndex(m_list->model()->index(0, 0));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }

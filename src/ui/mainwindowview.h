@@ -1,25 +1,163 @@
 #pragma once
 
+#include "model/packagegroup.h"
+#include "model/packagelistrule.h"
+
+#include <QPointer>
+#include <QSet>
+#include <QVariantMap>
 #include <QWidget>
 
+#include <functional>
+
+class AddPackageDialog;
+class BatchActionBar;
+class EmptyStateView;
+class FilterPillBar;
+class GroupChipBar;
 class ModelContext;
+class Package;
+class PackageListView;
+class PackageSummaryView;
+class QAction;
+class QDialog;
+class QLineEdit;
+class QMessageBox;
+class QSplitter;
+class QStackedWidget;
+class QToolBar;
+class QToolButton;
 class ShellActions;
 
 /**
- * The content of the main window: sidebar, package list, detail pane and calendar.
- * The shell hosts exactly one of these below the clipboard banner; until the full view
- * exists it shows the empty state of the detail pane.
+ * The content of the main window: the API-key banner, the toolbar (view picker, add, refresh,
+ * sort, batch mode, CSV import and export, settings), and the split view of the sidebar
+ * (search, filter pills, groups, batch actions, package list) and the detail side. Handles
+ * drops of text, the CSV import and export, batch archive, delete and add-to-group, and the
+ * "addPackageRequested", "refreshAllRequested" and "selectPackageRequested" notifications.
  */
 class MainWindowView : public QWidget
 {
     Q_OBJECT
 public:
+    static constexpr int sidebarMinimumWidth = 220;
+    static constexpr int sidebarMaximumWidth = 350;
+    static constexpr int sidebarIdealWidth = 280;
+    /** The name the export's save panel proposes. */
+    static inline const QString exportFileName = QStringLiteral("Kestrove-Export.csv");
+
+    /** Makes the group-management sheet; until one is installed, its buttons do nothing. */
+    using SheetFactory = std::function<QDialog *(ModelContext *context, QWidget *parent)>;
+
     /** The view works on the store's main context and reaches the shell through shell. */
     MainWindowView(ModelContext *context, ShellActions *shell, QWidget *parent = nullptr);
+    ~MainWindowView() override;
 
     [[nodiscard]] ModelContext *modelContext() const { return m_context; }
+    /** The toolbar; the window may move it into its own toolbar area. */
+    [[nodiscard]] QToolBar *toolBar() const { return m_toolBar; }
+    [[nodiscard]] PackageListView *packageList() const { return m_list; }
+
+    // The view's state, as the screens around it see it.
+    [[nodiscard]] PackageFilter selectedFilter() const { return m_filter; }
+    [[nodiscard]] PackageGroup *selectedGroup() const { return m_group; }
+    [[nodiscard]] Package *selectedPackage() const;
+    [[nodiscard]] ViewMode viewMode() const { return m_viewMode; }
+    [[nodiscard]] PackageSortMode sortMode() const { return m_sortMode; }
+    [[nodiscard]] QString searchText() const;
+    [[nodiscard]] bool isBatchMode() const { return m_batchMode; }
+    [[nodiscard]] QSet<Package *> batchSelection() const;
+    /** The add-package sheet while it is shown. */
+    [[nodiscard]] AddPackageDialog *addPackageSheet() const;
+
+    void setSelectedFilter(PackageFilter filter);
+    /** Selects a group (its members replace the filter), or none with nullptr. */
+    void setSelectedGroup(PackageGroup *group);
+    void setSelectedPackage(Package *package);
+    void setViewMode(ViewMode mode);
+    void setSortMode(PackageSortMode mode);
+    void setBatchMode(bool on);
+
+    /** Shows the add-package sheet, prefilled with number when it is not empty. */
+    void showAddPackage(const QString &number = {});
+    /** Starts a refresh of all packages through the tracking service. */
+    void refreshAll();
+    /** Archives the batch selection, saves, and leaves batch mode. */
+    void batchArchive();
+    /** Deletes the batch selection without asking, and leaves batch mode. */
+    void batchDelete();
+    /** Adds every package of the batch selection that is not a member to the group, and saves. */
+    void batchAddToGroup(PackageGroup *group);
+    /** Offers a dropped text: the first tracking number candidate opens the add sheet. */
+    void handleDroppedText(const QByteArray &utf8);
+    /** Chooses a CSV file and imports it, then shows the result alert. */
+    void importCSV();
+    /** Imports the file at path, then shows the result alert. */
+    void importCSVFile(const QString &path);
+    /** Chooses where to save and writes every package as CSV there. */
+    void exportCSV();
+    /** Opens the group-management sheet through the installed factory. */
+    void showGroupManagement();
+
+    static void setGroupManagementFactory(SheetFactory factory);
+
+Q_SIGNALS:
+    void selectedPackageChanged(Package *package);
+    /** A CSV import ended and its alert is shown. */
+    void csvImportFinished(qsizetype imported, qsizetype skipped);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildToolBar();
+    QWidget *buildApiKeyBanner();
+    QWidget *buildSidebar();
+    QWidget *buildDetail();
+    void onNotification(const QString &name, const QVariantMap &userInfo);
+    void updateApiKeyBanner();
+    void updateRefreshState();
+    void updateDetail();
+    void updateBatchBar();
+    void showImportResult(qsizetype imported, qsizetype skipped, const QString &error);
+    [[nodiscard]] QList<Package *> allPackages() const;
+    [[nodiscard]] QList<PackageGroup *> sortedGroups() const;
+
     ModelContext *m_context;
     ShellActions *m_shell;
+
+    PackageFilter m_filter = PackageFilter::all;
+    QPointer<PackageGroup> m_group;
+    ViewMode m_viewMode = ViewMode::list;
+    PackageSortMode m_sortMode = PackageSortMode::lastUpdated;
+    bool m_batchMode = false;
+
+    QToolBar *m_toolBar = nullptr;
+    QToolButton *m_listModeButton = nullptr;
+    QToolButton *m_calendarModeButton = nullptr;
+    QAction *m_refreshAction = nullptr;
+    QAction *m_refreshIndicator = nullptr;
+    QAction *m_batchAction = nullptr;
+    QList<QAction *> m_sortActions;
+
+    QWidget *m_apiKeyBanner = nullptr;
+    QStackedWidget *m_content = nullptr;
+    QSplitter *m_splitter = nullptr;
+    QLineEdit *m_search = nullptr;
+    FilterPillBar *m_pills = nullptr;
+    GroupChipBar *m_groups = nullptr;
+    BatchActionBar *m_batchBar = nullptr;
+    PackageListView *m_list = nullptr;
+    QStackedWidget *m_detail = nullptr;
+    EmptyStateView *m_detailEmpty = nullptr;
+    PackageSummaryView *m_summary = nullptr;
+
+    QPointer<AddPackageDialog> m_addSheet;
+    QPointer<QDialog> m_groupSheet;
+    QPointer<QMessageBox> m_importAlert;
+    bool m_importRunning = false;
 };

@@ -89,6 +89,8 @@ const QHash<QString, QStringList> &table()
         add("chevron.right", {"go-next-symbolic", "go-next"});
         add("chevron.left", {"go-previous-symbolic", "go-previous"});
         add("circle.fill", {"media-record-symbolic"});
+        add("circle", {"radio-symbolic"});
+        add("pin", {"view-pin-symbolic", "non-starred-symbolic"});
         add("magnifyingglass", {"edit-find-symbolic", "system-search-symbolic"});
         add("photo", {"image-x-generic-symbolic", "insert-image-symbolic"});
         return t;

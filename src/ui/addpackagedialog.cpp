@@ -1,0 +1,492 @@
+#include "ui/addpackagedialog.h"
+
+#include "carriers/carrier.h"
+#include "model/modelcontext.h"
+#include "model/package.h"
+#include "model/packagegroup.h"
+#include "model/packagestore.h"
+#include "services/clock.h"
+#include "tracking/trackingservice.h"
+#include "ui/capsulebutton.h"
+#include "ui/carriericonview.h"
+#include "ui/chipstrip.h"
+#include "ui/hexcolor.h"
+#include "ui/symbolicon.h"
+#include "ui/uistyle.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimeZone>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <qcoro/qcorotask.h>
+
+#include <cmath>
+
+namespace
+{
+QLabel *sectionCaption(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setFont(UiStyle::font(UiStyle::TextStyle::subheadline, parent->font(), QFont::DemiBold));
+    return label;
+}
+
+QLabel *secondaryLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    UiStyle::makeSecondary(label);
+    return label;
+}
+
+// A round colour swatch; the chosen one carries a bold white check mark.
+QIcon swatchIcon(const QColor &color, bool chosen, int size, qreal dpr)
+{
+    QPixmap pixmap(QSize(size, size) * dpr);
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(color);
+    p.drawEllipse(QRectF(1, 1, size - 2, size - 2));
+    if (chosen) {
+        p.setPen(QPen(Qt::white, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(QPolygonF({QPointF(size * 0.3, size * 0.52), QPointF(size * 0.45, size * 0.67),
+                                  QPointF(size * 0.72, size * 0.36)}));
+    }
+    p.end();
+    return QIcon(pixmap);
+}
+
+/** The part of adding that outlives the sheet: waits for the service, then applies the sheet's choices. */
+QCoro::Task<> addAndApply(QPointer<TrackingService> service, QPointer<ModelContext> context, QString number,
+                          QString label, std::optional<QString> carrierCode, std::optional<QString> colorTag,
+                          std::optional<QDateTime> delivery, QList<QPointer<PackageGroup>> groups,
+                          QPointer<AddPackageDialog> sheet)
+{
+    if (!service || !context)
+        co_return;
+    const QPointer<Package> package = co_await service->addPackage(number, label, carrierCode, *context);
+    if (!package || package->isDeleted() || !context)
+        co_return;
+    package->setColorTag(colorTag);
+    if (delivery)
+        package->setEstimatedDelivery(delivery);
+    for (const QPointer<PackageGroup> &group : std::as_const(groups)) {
+        if (group && !group->isDeleted())
+            package->addToGroup(group);
+    }
+    (void)PackageStore::save(*context);
+    if (sheet)
+        Q_EMIT sheet->packageAdded(package);
+}
+}
+
+AddPackageDialog::AddPackageDialog(ModelContext *context, const QList<PackageGroup *> &availableGroups,
+                                   const QString &prefill, QWidget *parent)
+    : QDialog(parent)
+    , m_context(context)
+    , m_estimatedDelivery(Clock::shared()->now())
+{
+    setObjectName(QStringLiteral("addPackageSheet"));
+    setWindowTitle(QStringLiteral("Add Package"));
+    setWindowModality(Qt::WindowModal);
+    setFixedSize(420, 520);
+    for (PackageGroup *group : availableGroups)
+        m_groups.append(group);
+
+    auto *title = new QLabel(QStringLiteral("Add Package"), this);
+    title->setFont(UiStyle::font(UiStyle::TextStyle::headline, font()));
+    auto *close = new QToolButton(this);
+    close->setObjectName(QStringLiteral("closeButton"));
+    close->setAutoRaise(true);
+    close->setIcon(QIcon(UiStyle::symbol(QStringLiteral("xmark.circle.fill"), 18, UiStyle::secondary(palette()),
+                                         devicePixelRatioF())));
+    close->setIconSize(QSize(18, 18));
+    close->setToolTip(QStringLiteral("Close"));
+    close->setAccessibleName(QStringLiteral("Close"));
+    connect(close, &QToolButton::clicked, this, &QDialog::reject);
+    auto *header = new QHBoxLayout;
+    header->setContentsMargins(16, 12, 10, 8);
+    header->addWidget(title);
+    header->addStretch();
+    header->addWidget(close);
+
+    auto *scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(buildForm());
+
+    auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    cancel->setAutoDefault(false);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    m_addButton = new QPushButton(QStringLiteral("Add Package"), this);
+    m_addButton->setObjectName(QStringLiteral("addButton"));
+    m_addButton->setDefault(true);
+    connect(m_addButton, &QPushButton::clicked, this, &AddPackageDialog::addPackage);
+    auto *buttons = new QHBoxLayout;
+    buttons->setContentsMargins(16, 8, 16, 14);
+    buttons->addStretch();
+    buttons->addWidget(cancel);
+    buttons->addWidget(m_addButton);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(header);
+    layout->addWidget(scroll, 1);
+    layout->addLayout(buttons);
+
+    if (!prefill.isEmpty())
+        m_number->setText(prefill); // runs the detection through textChanged
+    updateDetection();
+    updateAddButton();
+    m_number->setFocus();
+}
+
+AddPackageDialog::~AddPackageDialog() = default;
+
+void AddPackageDialog::setTrackingService(TrackingService *service)
+{
+    m_service = service;
+}
+
+QWidget *AddPackageDialog::buildForm()
+{
+    auto *form = new QWidget;
+    auto *layout = new QVBoxLayout(form);
+    layout->setContentsMargins(16, 4, 16, 8);
+    layout->setSpacing(6);
+
+    // Tracking number
+    layout->addWidget(sectionCaption(QStringLiteral("Tracking Number"), form));
+    m_number = new QLineEdit(form);
+    m_number->setObjectName(QStringLiteral("trackingNumberField"));
+    m_number->setPlaceholderText(QStringLiteral("Tracking Number"));
+    m_number->setAccessibleName(QStringLiteral("Tracking Number"));
+    connect(m_number, &QLineEdit::textChanged, this, [this] {
+        updateDetection();
+        updateAddButton();
+    });
+    auto *paste = new QToolButton(form);
+    paste->setObjectName(QStringLiteral("pasteButton"));
+    paste->setIcon(SymbolIcon::icon(QStringLiteral("doc.on.clipboard")));
+    paste->setToolTip(QStringLiteral("Paste from clipboard"));
+    paste->setAccessibleName(QStringLiteral("Paste from clipboard"));
+    connect(paste, &QToolButton::clicked, this, &AddPackageDialog::pasteFromClipboard);
+    auto *numberRow = new QHBoxLayout;
+    numberRow->addWidget(m_number, 1);
+    numberRow->addWidget(paste);
+    layout->addLayout(numberRow);
+    layout->addSpacing(6);
+
+    // Label
+    layout->addWidget(sectionCaption(QStringLiteral("Label (Optional)"), form));
+    m_label = new QLineEdit(form);
+    m_label->setObjectName(QStringLiteral("labelField"));
+    m_label->setPlaceholderText(QStringLiteral("e.g., New iPhone"));
+    m_label->setAccessibleName(QStringLiteral("Label"));
+    layout->addWidget(m_label);
+    layout->addSpacing(6);
+
+    // Carrier
+    layout->addWidget(sectionCaption(QStringLiteral("Carrier"), form));
+    auto *modes = new QButtonGroup(form);
+    modes->setExclusive(true);
+    auto *modeRow = new QHBoxLayout;
+    modeRow->setSpacing(0);
+    const auto segment = [&](const QString &objectName, const QString &text) {
+        auto *button = new QToolButton(form);
+        button->setObjectName(objectName);
+        button->setText(text);
+        button->setCheckable(true);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        modes->addButton(button);
+        modeRow->addWidget(button);
+        return button;
+    };
+    m_autoButton = segment(QStringLiteral("carrierModeAuto"), QStringLiteral("Auto-Detect"));
+    m_manualButton = segment(QStringLiteral("carrierModeManual"), QStringLiteral("Manual"));
+    m_autoButton->setAccessibleDescription(QStringLiteral("Detection"));
+    m_autoButton->setChecked(true);
+    connect(m_autoButton, &QToolButton::toggled, this, [this](bool on) {
+        if (on)
+            setCarrierMode(CarrierMode::autoDetect);
+    });
+    connect(m_manualButton, &QToolButton::toggled, this, [this](bool on) {
+        if (on)
+            setCarrierMode(CarrierMode::manual);
+    });
+    layout->addLayout(modeRow);
+
+    m_autoDetectInfo = new QWidget(form);
+    m_autoDetectInfo->setObjectName(QStringLiteral("autoDetectInfo"));
+    m_autoDetectLayout = new QVBoxLayout(m_autoDetectInfo);
+    m_autoDetectLayout->setContentsMargins(2, 4, 2, 4);
+    m_autoDetectLayout->setSpacing(4);
+    layout->addWidget(m_autoDetectInfo);
+
+    m_carrierPicker = new QComboBox(form);
+    m_carrierPicker->setObjectName(QStringLiteral("manualCarrierPicker"));
+    m_carrierPicker->setAccessibleName(QStringLiteral("Carrier"));
+    m_carrierPicker->addItem(QStringLiteral("Select a carrier..."), QString());
+    m_carrierPicker->insertSeparator(1);
+    QList<Carrier::Entry> carriers = Carrier::entries();
+    std::stable_sort(carriers.begin(), carriers.end(),
+                     [](const Carrier::Entry &a, const Carrier::Entry &b) { return a.displayName < b.displayName; });
+    for (const Carrier::Entry &carrier : std::as_const(carriers))
+        m_carrierPicker->addItem(carrier.displayName, carrier.code);
+    m_carrierPicker->setVisible(false);
+    layout->addWidget(m_carrierPicker);
+    layout->addSpacing(6);
+
+    // Colour tag
+    layout->addWidget(sectionCaption(QStringLiteral("Color Tag (Optional)"), form));
+    auto *colorRow = new QHBoxLayout;
+    colorRow->setSpacing(4);
+    m_noColor = new QPushButton(QStringLiteral("No color"), form);
+    m_noColor->setObjectName(QStringLiteral("noColorButton"));
+    m_noColor->setFlat(true);
+    m_noColor->setAutoDefault(false);
+    connect(m_noColor, &QPushButton::clicked, this, [this] { selectColorTag(std::nullopt); });
+    colorRow->addWidget(m_noColor);
+    for (const PackageGroup::PaletteColor &preset : PackageGroup::colorPalette()) {
+        auto *swatch = new QToolButton(form);
+        swatch->setObjectName(QStringLiteral("colorSwatch-") + preset.name);
+        swatch->setToolTip(preset.name);
+        swatch->setAccessibleName(preset.name);
+        swatch->setAutoRaise(true);
+        swatch->setIconSize(QSize(20, 20));
+        swatch->setProperty("hex", preset.hex);
+        const QString hex = preset.hex;
+        connect(swatch, &QToolButton::clicked, this, [this, hex] { selectColorTag(hex); });
+        m_swatches.append(swatch);
+        colorRow->addWidget(swatch);
+    }
+    colorRow->addStretch();
+    layout->addLayout(colorRow);
+    selectColorTag(std::nullopt);
+    layout->addSpacing(6);
+
+    // Estimated delivery
+    m_hasDelivery = new QCheckBox(QStringLiteral("Set estimated delivery date"), form);
+    m_hasDelivery->setObjectName(QStringLiteral("estimatedDeliveryToggle"));
+    m_deliveryDate = new QDateEdit(m_estimatedDelivery.toLocalTime().date(), form);
+    m_deliveryDate->setObjectName(QStringLiteral("deliveryDatePicker"));
+    m_deliveryDate->setAccessibleName(QStringLiteral("Delivery Date"));
+    m_deliveryDate->setCalendarPopup(true);
+    m_deliveryDate->setVisible(false);
+    connect(m_hasDelivery, &QCheckBox::toggled, m_deliveryDate, &QWidget::setVisible);
+    connect(m_deliveryDate, &QDateEdit::dateChanged, this, [this](QDate date) {
+        // The picker chooses the day; the time of day stays the one the sheet opened with.
+        const QDateTime local = m_estimatedDelivery.toLocalTime();
+        m_estimatedDelivery = QDateTime(date, local.time(), local.timeZone());
+    });
+    auto *deliveryRow = new QHBoxLayout;
+    deliveryRow->addWidget(m_hasDelivery);
+    deliveryRow->addStretch();
+    deliveryRow->addWidget(m_deliveryDate);
+    layout->addLayout(deliveryRow);
+
+    // Groups
+    if (!m_groups.isEmpty()) {
+        layout->addSpacing(6);
+        layout->addWidget(sectionCaption(QStringLiteral("Groups (Optional)"), form));
+        auto *strip = new ChipStrip(form);
+        const QPalette pal = palette();
+        for (const QPointer<PackageGroup> &group : std::as_const(m_groups)) {
+            auto *chip = new CapsuleButton(strip);
+            chip->setObjectName(QStringLiteral("groupChip-") + group->id().toString(QUuid::WithoutBraces));
+            chip->setText(group->name());
+            chip->setDotColor(HexColor::colorOr(group->colorHex(), UiStyle::named(StatusColor::gray, pal)));
+            chip->setPadding(10, 5);
+            chip->setColors(UiStyle::withAlpha(UiStyle::named(StatusColor::blue, pal), 0.15), UiStyle::primary(pal),
+                            UiStyle::withAlpha(UiStyle::secondary(pal), 0.08), UiStyle::primary(pal));
+            const QUuid id = group->id();
+            connect(chip, &CapsuleButton::toggled, this, [this, chip, id](bool on) {
+                if (on)
+                    m_selectedGroupIDs.insert(id);
+                else
+                    m_selectedGroupIDs.remove(id);
+                chip->setTrailingText(on ? QStringLiteral("\u2713") : QString());
+            });
+            m_groupChips.append(chip);
+            strip->addWidget(chip);
+        }
+        layout->addWidget(strip);
+    }
+    layout->addStretch();
+    return form;
+}
+
+QString AddPackageDialog::trackingNumber() const
+{
+    return m_number->text();
+}
+
+bool AddPackageDialog::isValid() const
+{
+    return !m_number->text().trimmed().isEmpty();
+}
+
+QString AddPackageDialog::resolvedCarrierCode() const
+{
+    if (m_carrierMode == CarrierMode::manual)
+        return m_carrierPicker->currentData().toString();
+    return m_detectionResults.isEmpty() ? QString() : m_detectionResults.constFirst().carrierCode;
+}
+
+QString AddPackageDialog::numberToAdd(const QString &typed)
+{
+    QString number = typed.toUpper();
+    number.remove(u' ');
+    number.remove(u'-');
+    return number;
+}
+
+void AddPackageDialog::updateDetection()
+{
+    const QString trimmed = m_number->text().trimmed();
+    m_detectionResults = trimmed.size() >= 4 ? CarrierDetector::detect(trimmed) : QList<CarrierDetectionResult>();
+    rebuildDetectionPanel();
+}
+
+void AddPackageDialog::rebuildDetectionPanel()
+{
+    while (QLayoutItem *item = m_autoDetectLayout->takeAt(0)) {
+        if (QWidget *widget = item->widget())
+            widget->deleteLater();
+        if (QLayout *inner = item->layout()) {
+            while (QLayoutItem *child = inner->takeAt(0)) {
+                if (child->widget())
+                    child->widget()->deleteLater();
+                delete child;
+            }
+        }
+        delete item;
+    }
+    QWidget *panel = m_autoDetectInfo;
+    const QString trimmed = m_number->text().trimmed();
+    if (trimmed.isEmpty()) {
+        auto *hint = secondaryLabel(QStringLiteral("Enter a tracking number to auto-detect the carrier"), panel);
+        hint->setObjectName(QStringLiteral("detectionMessage"));
+        m_autoDetectLayout->addWidget(hint);
+        return;
+    }
+    if (m_detectionResults.isEmpty()) {
+        auto *row = new QHBoxLayout;
+        auto *icon = new QLabel(panel);
+        icon->setPixmap(UiStyle::symbol(QStringLiteral("questionmark.circle"), 16,
+                                        UiStyle::named(StatusColor::orange, palette()), devicePixelRatioF()));
+        auto *text = new QLabel(QStringLiteral("Could not detect carrier -- consider selecting manually"), panel);
+        text->setObjectName(QStringLiteral("detectionMessage"));
+        text->setWordWrap(true);
+        row->addWidget(icon);
+        row->addWidget(text, 1);
+        m_autoDetectLayout->addLayout(row);
+        return;
+    }
+    const auto percent = [](double confidence) { return qint64(std::floor(confidence * 100 + 1e-9)); };
+    const CarrierDetectionResult &best = m_detectionResults.constFirst();
+    auto *bestRow = new QHBoxLayout;
+    bestRow->setSpacing(8);
+    bestRow->addWidget(new CarrierIconView(best.carrierCode, CarrierIconView::IconSize::small, std::nullopt, panel));
+    auto *name = new QLabel(best.carrierName, panel);
+    name->setObjectName(QStringLiteral("detectedCarrierName"));
+    name->setFont(UiStyle::font(UiStyle::TextStyle::body, font(), QFont::Medium));
+    bestRow->addWidget(name);
+    bestRow->addStretch();
+    auto *confidence = secondaryLabel(QStringLiteral("%1% confidence").arg(percent(best.confidence)), panel);
+    confidence->setObjectName(QStringLiteral("detectedConfidence"));
+    confidence->setWordWrap(false);
+    bestRow->addWidget(confidence);
+    m_autoDetectLayout->addLayout(bestRow);
+    if (m_detectionResults.size() < 2)
+        return;
+    auto *others = secondaryLabel(QStringLiteral("Other possibilities"), panel);
+    others->setFont(UiStyle::font(UiStyle::TextStyle::caption, font()));
+    m_autoDetectLayout->addWidget(others);
+    for (qsizetype i = 1; i < m_detectionResults.size(); ++i) {
+        const CarrierDetectionResult &result = m_detectionResults.at(i);
+        auto *row = new QHBoxLayout;
+        auto *otherName = new QLabel(result.carrierName, panel);
+        otherName->setObjectName(QStringLiteral("otherCarrierName"));
+        otherName->setFont(UiStyle::font(UiStyle::TextStyle::caption, font()));
+        row->addWidget(otherName);
+        row->addStretch();
+        auto *otherPercent = secondaryLabel(QStringLiteral("%1%").arg(percent(result.confidence)), panel);
+        otherPercent->setFont(UiStyle::font(UiStyle::TextStyle::caption, font()));
+        otherPercent->setWordWrap(false);
+        row->addWidget(otherPercent);
+        m_autoDetectLayout->addLayout(row);
+    }
+}
+
+void AddPackageDialog::setCarrierMode(CarrierMode mode)
+{
+    m_carrierMode = mode;
+    m_autoDetectInfo->setVisible(mode == CarrierMode::autoDetect);
+    m_carrierPicker->setVisible(mode == CarrierMode::manual);
+}
+
+void AddPackageDialog::selectColorTag(const std::optional<QString> &hex)
+{
+    m_selectedColorTag = hex;
+    const qreal dpr = devicePixelRatioF();
+    for (QToolButton *swatch : std::as_const(m_swatches)) {
+        const QString swatchHex = swatch->property("hex").toString();
+        const QColor color = HexColor::colorOr(swatchHex, UiStyle::named(StatusColor::gray, palette()));
+        const bool chosen = hex == swatchHex;
+        swatch->setIcon(swatchIcon(color, chosen, 20, dpr));
+        swatch->setAccessibleDescription(chosen ? QStringLiteral("selected") : QString());
+    }
+}
+
+void AddPackageDialog::pasteFromClipboard()
+{
+    const QString text = QGuiApplication::clipboard()->text();
+    if (!text.isEmpty())
+        m_number->setText(text.trimmed());
+}
+
+void AddPackageDialog::updateAddButton()
+{
+    m_addButton->setEnabled(isValid());
+}
+
+void AddPackageDialog::addPackage()
+{
+    if (!isValid())
+        return;
+    const QString number = numberToAdd(m_number->text());
+    const QString carrier = resolvedCarrierCode();
+    const std::optional<QString> carrierCode = carrier.isEmpty() ? std::nullopt : std::optional<QString>(carrier);
+    const QString label = m_label->text().trimmed();
+    const std::optional<QDateTime> delivery =
+        m_hasDelivery->isChecked() ? std::optional<QDateTime>(m_estimatedDelivery) : std::nullopt;
+    QList<QPointer<PackageGroup>> groups;
+    for (const QPointer<PackageGroup> &group : std::as_const(m_groups)) {
+        if (group && m_selectedGroupIDs.contains(group->id()))
+            groups.append(group);
+    }
+    TrackingService *service = m_service ? m_service.data() : TrackingService::shared();
+    // Started, not awaited: the sheet closes at once and the task finishes on its own.
+    (void)addAndApply(service, m_context, number, label, carrierCode, m_selectedColorTag, delivery, groups, this);
+    accept();
+}

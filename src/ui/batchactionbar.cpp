@@ -1,0 +1,90 @@
+#include "ui/batchactionbar.h"
+
+#include "model/packagegroup.h"
+#include "ui/symbolicon.h"
+#include "ui/uistyle.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QToolButton>
+
+namespace
+{
+QToolButton *actionButton(QWidget *parent, const QString &objectName, const QString &text, const QString &symbol)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(objectName);
+    button->setText(text);
+    button->setIcon(SymbolIcon::icon(symbol));
+    button->setIconSize(QSize(14, 14));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    button->setFont(UiStyle::font(UiStyle::TextStyle::caption, parent->font()));
+    return button;
+}
+}
+
+BatchActionBar::BatchActionBar(QWidget *parent)
+    : QWidget(parent)
+    , m_count(new QLabel(this))
+    , m_groupMenu(new QMenu(this))
+{
+    setObjectName(QStringLiteral("batchActionBar"));
+    m_count->setObjectName(QStringLiteral("batchSelectedCount"));
+    m_count->setFont(UiStyle::font(UiStyle::TextStyle::caption, font(), QFont::Medium));
+
+    QToolButton *archive =
+        actionButton(this, QStringLiteral("batchArchiveButton"), QStringLiteral("Archive"), QStringLiteral("archivebox"));
+    connect(archive, &QToolButton::clicked, this, &BatchActionBar::archiveRequested);
+
+    m_addToGroup = actionButton(this, QStringLiteral("batchAddToGroupButton"), QStringLiteral("Add to Group"),
+                                QStringLiteral("folder.badge.plus"));
+    m_groupMenu->setObjectName(QStringLiteral("batchAddToGroupMenu"));
+    m_addToGroup->setMenu(m_groupMenu);
+    m_addToGroup->setPopupMode(QToolButton::InstantPopup);
+
+    QToolButton *remove =
+        actionButton(this, QStringLiteral("batchDeleteButton"), QStringLiteral("Delete"), QStringLiteral("trash"));
+    QPalette destructive = remove->palette();
+    destructive.setColor(QPalette::ButtonText, UiStyle::named(StatusColor::red, destructive));
+    remove->setPalette(destructive);
+    connect(remove, &QToolButton::clicked, this, &BatchActionBar::deleteRequested);
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(10, 2, 6, 2);
+    layout->setSpacing(2);
+    layout->addWidget(m_count);
+    layout->addStretch();
+    layout->addWidget(archive);
+    layout->addWidget(m_addToGroup);
+    layout->addWidget(remove);
+    setSelectedCount(0);
+}
+
+void BatchActionBar::setSelectedCount(qsizetype count)
+{
+    m_count->setText(QStringLiteral("%1 selected").arg(count));
+}
+
+void BatchActionBar::setGroups(const QList<PackageGroup *> &groups)
+{
+    m_groups = groups;
+    rebuildGroupMenu();
+}
+
+void BatchActionBar::rebuildGroupMenu()
+{
+    m_groupMenu->clear();
+    for (PackageGroup *group : std::as_const(m_groups)) {
+        QAction *action = m_groupMenu->addAction(SymbolIcon::icon(QStringLiteral("folder")), group->name());
+        action->setObjectName(QStringLiteral("batchAddToGroup-") + group->id().toString(QUuid::WithoutBraces));
+        const QPointer<PackageGroup> target(group);
+        connect(action, &QAction::triggered, this, [this, target] {
+            if (target && !target->isDeleted())
+                Q_EMIT addToGroupRequested(target);
+        });
+    }
+    m_addToGroup->setEnabled(!m_groups.isEmpty());
+}

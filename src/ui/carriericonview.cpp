@@ -1,0 +1,185 @@
+#include "ui/carriericonview.h"
+
+#include "carriers/carrier.h"
+#include "ui/uistyle.h"
+
+#include <QCryptographicHash>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmapCache>
+
+namespace
+{
+CarrierIconView::LogoLookup &logoLookup()
+{
+    static CarrierIconView::LogoLookup lookup;
+    return lookup;
+}
+
+// The picture scaled to cover the frame, decoded once per key and size.
+QPixmap scaledPicture(const QString &key, const std::function<QImage()> &decode, int edge, qreal dpr, bool cover)
+{
+    const QString cacheKey = QStringLiteral("kestrove-picture:%1:%2:%3:%4").arg(key).arg(edge).arg(dpr).arg(cover);
+    QPixmap pixmap;
+    if (QPixmapCache::find(cacheKey, &pixmap))
+        return pixmap;
+    QImage image = decode();
+    if (image.isNull())
+        return {};
+    const int device = qRound(edge * dpr);
+    image = image.scaled(device, device, cover ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio,
+                         Qt::SmoothTransformation);
+    pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(dpr);
+    QPixmapCache::insert(cacheKey, pixmap);
+    return pixmap;
+}
+
+void drawClipped(QPainter &painter, const QRect &frame, qreal radius, const QPixmap &pixmap)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    QPainterPath clip;
+    clip.addRoundedRect(QRectF(frame), radius, radius);
+    painter.setClipPath(clip);
+    const QSizeF logical = pixmap.deviceIndependentSize();
+    const QPointF origin(frame.left() + (frame.width() - logical.width()) / 2.0,
+                         frame.top() + (frame.height() - logical.height()) / 2.0);
+    painter.drawPixmap(origin, pixmap);
+    painter.restore();
+}
+}
+
+CarrierIconView::CarrierIconView(const QString &carrierCode, IconSize size,
+                                 const std::optional<QByteArray> &customImageData, QWidget *parent)
+    : QWidget(parent)
+    , m_carrierCode(carrierCode)
+    , m_size(size)
+{
+    setObjectName(QStringLiteral("carrierIcon"));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setCustomImageData(customImageData);
+}
+
+void CarrierIconView::setCarrierCode(const QString &code)
+{
+    m_carrierCode = code;
+    update();
+}
+
+void CarrierIconView::setCustomImageData(const std::optional<QByteArray> &data)
+{
+    m_customImage = data;
+    m_imageKey = data ? QString::fromLatin1(QCryptographicHash::hash(*data, QCryptographicHash::Sha1).toHex())
+                      : QString();
+    update();
+}
+
+QSize CarrierIconView::sizeHint() const
+{
+    return {frameSize(m_size), frameSize(m_size)};
+}
+
+int CarrierIconView::frameSize(IconSize size)
+{
+    switch (size) {
+    case IconSize::small:
+        return 24;
+    case IconSize::medium:
+        return 36;
+    case IconSize::large:
+        return 48;
+    }
+    return 24;
+}
+
+qreal CarrierIconView::cornerRadius(IconSize size)
+{
+    return frameSize(size) * 0.2;
+}
+
+QColor CarrierIconView::carrierColor(const QString &carrierCode, const QPalette &palette)
+{
+    const QString code = Carrier::normalizeCode(carrierCode);
+    if (code == u"ups")
+        return UiStyle::brown(palette);
+    if (code == u"usps")
+        return UiStyle::named(StatusColor::blue, palette);
+    if (code == u"fedex")
+        return UiStyle::purple(palette);
+    if (code == u"amazon")
+        return UiStyle::named(StatusColor::orange, palette);
+    if (code == u"dhl" || code == u"dhl_ecommerce")
+        return UiStyle::named(StatusColor::yellow, palette);
+    static const QStringList reds = {QStringLiteral("royal-mail"), QStringLiteral("canada-post"),
+                                     QStringLiteral("australia-post"), QStringLiteral("china-post"),
+                                     QStringLiteral("china-ems"), QStringLiteral("cainiao")};
+    if (reds.contains(code))
+        return UiStyle::named(StatusColor::red, palette);
+    return UiStyle::named(StatusColor::gray, palette);
+}
+
+void CarrierIconView::setLogoLookup(LogoLookup lookup)
+{
+    logoLookup() = std::move(lookup);
+}
+
+void CarrierIconView::paint(QPainter &painter, const QPoint &topLeft, IconSize size, const QString &carrierCode,
+                            const std::function<std::optional<QByteArray>()> &customImageData,
+                            const QString &customImageKey, const QPalette &palette, qreal devicePixelRatio)
+{
+    const int edge = frameSize(size);
+    const QRect frame(topLeft, QSize(edge, edge));
+
+    if (customImageData && !customImageKey.isEmpty()) {
+        const auto decode = [&customImageData] {
+            QImage image;
+            if (const std::optional<QByteArray> bytes = customImageData())
+                image.loadFromData(*bytes);
+            return image;
+        };
+        const QPixmap picture = scaledPicture(customImageKey, decode, edge, devicePixelRatio, true);
+        if (!picture.isNull()) {
+            drawClipped(painter, frame, cornerRadius(size), picture);
+            return;
+        }
+    }
+
+    const QString code = Carrier::normalizeCode(carrierCode);
+    if (const LogoLookup &lookup = logoLookup()) {
+        const QImage logo = lookup(code);
+        if (!logo.isNull()) {
+            const QString key = QStringLiteral("logo-%1-%2").arg(code).arg(logo.cacheKey());
+            const QPixmap fitted = scaledPicture(key, [&logo] { return logo; }, edge, devicePixelRatio, false);
+            if (!fitted.isNull()) {
+                drawClipped(painter, frame, cornerRadius(size), fitted);
+                return;
+            }
+        }
+    }
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor color = carrierColor(carrierCode, palette);
+    QLinearGradient gradient(frame.topLeft(), frame.bottomRight());
+    gradient.setColorAt(0, color.lighter(125));
+    gradient.setColorAt(1, color);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(gradient);
+    painter.drawEllipse(QRectF(frame));
+    const int symbolSize = size == IconSize::small ? 13 : (size == IconSize::medium ? 19 : 26);
+    const QRect symbolRect(frame.left() + (edge - symbolSize) / 2, frame.top() + (edge - symbolSize) / 2, symbolSize,
+                           symbolSize);
+    painter.drawPixmap(symbolRect, UiStyle::symbol(Carrier::systemImage(code), symbolSize, Qt::white, devicePixelRatio));
+    painter.restore();
+}
+
+void CarrierIconView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const std::optional<QByteArray> image = m_customImage;
+    paint(painter, QPoint(0, 0), m_size, m_carrierCode, [image] { return image; }, m_imageKey, palette(),
+          devicePixelRatioF());
+}

@@ -1,0 +1,50 @@
+#include "ui/deliverycountdown.h"
+
+#include <cmath>
+
+namespace DeliveryCountdown
+{
+int daysUntil(const QDateTime &date, const QDateTime &now)
+{
+    if (!date.isValid() || !now.isValid())
+        return 0;
+    return int(now.toLocalTime().date().daysTo(date.toLocalTime().date()));
+}
+
+Label label(const QDateTime &date, const QDateTime &now)
+{
+    const int days = daysUntil(date, now);
+    if (days == 0)
+        return {QStringLiteral("Today"), Style::soon};
+    if (days == 1)
+        return {QStringLiteral("Tomorrow"), Style::soon};
+    if (days >= 2)
+        return {QStringLiteral("in %1d").arg(days), Style::later};
+    return {QStringLiteral("%1d late").arg(-days), Style::late};
+}
+
+QString relativeTime(const QDateTime &date, const QDateTime &now)
+{
+    if (!date.isValid() || !now.isValid())
+        return {};
+    const qint64 seconds = date.secsTo(now);
+    const bool past = seconds >= 0;
+    const qint64 span = std::llabs(seconds);
+    QString amount;
+    if (span < 60)
+        return QStringLiteral("now");
+    if (span < 3600)
+        amount = QStringLiteral("%1 min").arg(span / 60);
+    else if (span < 86400)
+        amount = QStringLiteral("%1 hr").arg(span / 3600);
+    else if (span < 7 * 86400)
+        amount = span / 86400 == 1 ? QStringLiteral("1 day") : QStringLiteral("%1 days").arg(span / 86400);
+    else if (span < 30 * 86400)
+        amount = QStringLiteral("%1 wk").arg(span / (7 * 86400));
+    else if (span < 365 * 86400)
+        amount = QStringLiteral("%1 mo").arg(span / (30 * 86400));
+    else
+        amount = QStringLiteral("%1 yr").arg(span / (365 * 86400));
+    return past ? amount + QStringLiteral(" ago") : QStringLiteral("in ") + amount;
+}
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+/** The short delivery countdown of the list rows and the relative update time. */
+namespace DeliveryCountdown
+{
+enum class Style {
+    soon, // today and tomorrow: caption-2, semibold, green
+    later, // two days or more: caption-2, secondary
+    late, // overdue: caption-2, semibold, red
+};
+
+struct Label {
+    QString text;
+    Style style = Style::later;
+};
+
+/** Whole calendar days from the start of now's day to the start of date's day, in local time; 0 when unknown. */
+[[nodiscard]] int daysUntil(const QDateTime &date, const QDateTime &now);
+
+/** "Today", "Tomorrow", "in 3d" or "2d late". */
+[[nodiscard]] Label label(const QDateTime &date, const QDateTime &now);
+
+/** How long ago (or until) date is, in short words: "now", "5 min ago", "3 hr ago", "2 days ago", "in 4 days". */
+[[nodiscard]] QString relativeTime(const QDateTime &date, const QDateTime &now);
+}

@@ -1,0 +1,387 @@
+#include "ui/packagelistview.h"
+
+#include "carriers/carrier.h"
+#include "model/modelcontext.h"
+#include "model/package.h"
+#include "model/packagegroup.h"
+#include "model/packagestore.h"
+#include "tracking/trackingservice.h"
+#include "ui/emptystateview.h"
+#include "ui/hexcolor.h"
+#include "ui/packagelistmodel.h"
+#include "ui/packagerowdelegate.h"
+#include "ui/symbolicon.h"
+#include "ui/uistyle.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+namespace
+{
+struct EmptyContent {
+    QString symbol;
+    QString title;
+    QString text;
+};
+
+EmptyContent emptyContent(const PackageListModel &model)
+{
+    if (model.group())
+        return {QStringLiteral("folder"), QStringLiteral("No Packages in Group"),
+                QStringLiteral("Assign packages to this group from the package detail view.")};
+    switch (model.filter()) {
+    case PackageFilter::all:
+        if (!model.searchText().isEmpty())
+            return {QStringLiteral("magnifyingglass"),
+                    QStringLiteral("No Results for \u201c%1\u201d").arg(model.searchText()),
+                    QStringLiteral("Check the spelling or try a new search.")};
+        return {QStringLiteral("shippingbox"), QStringLiteral("No Packages"),
+                QStringLiteral("Add a package to start tracking.")};
+    case PackageFilter::inTransit:
+        return {QStringLiteral("shippingbox"), QStringLiteral("No Packages In Transit"),
+                QStringLiteral("Packages currently in transit will appear here.")};
+    case PackageFilter::delivered:
+        return {QStringLiteral("checkmark.circle"), QStringLiteral("No Delivered Packages"),
+                QStringLiteral("Delivered packages will appear here.")};
+    case PackageFilter::exceptions:
+        return {QStringLiteral("exclamationmark.triangle"), QStringLiteral("No Exceptions"),
+                QStringLiteral("Packages with delivery issues will appear here.")};
+    case PackageFilter::archived:
+        return {QStringLiteral("archivebox"), QStringLiteral("No Archived Packages"),
+                QStringLiteral("Archived packages will appear here.")};
+    }
+    return {};
+}
+
+// A menu icon: a symbol drawn in a given colour (the colour-tag presets).
+QIcon coloredSymbol(const QString &symbol, const QColor &color, qreal dpr)
+{
+    return QIcon(UiStyle::symbol(symbol, 16, color, dpr));
+}
+
+bool isMember(const Package &package, const PackageGroup &group)
+{
+    const QList<PackageGroup *> &groups = package.groups();
+    return std::any_of(groups.begin(), groups.end(), [&](const PackageGroup *g) { return g->id() == group.id(); });
+}
+}
+
+PackageListView::PackageListView(ModelContext *context, QWidget *parent)
+    : QListView(parent)
+    , m_model(new PackageListModel(context, this))
+    , m_emptyState(new EmptyStateView(viewport()))
+{
+    setObjectName(QStringLiteral("packageList"));
+    setModel(m_model);
+    setItemDelegate(new PackageRowDelegate(this));
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setMouseTracking(true);
+    setFrameShape(QFrame::NoFrame);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    verticalScrollBar()->setSingleStep(24);
+    m_emptyState->setObjectName(QStringLiteral("packageListEmptyState"));
+    m_emptyState->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        Package *package = m_model->packageAt(indexAt(pos).row());
+        if (!package)
+            return;
+        QMenu *menu = createContextMenu(package, this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(viewport()->mapToGlobal(pos));
+    });
+    connect(m_model, &PackageListModel::listUpdated, this, [this] {
+        if (m_selected && m_selected->isDeleted())
+            setSelectedPackage(nullptr);
+        syncSelection();
+        updateEmptyState();
+    });
+    connect(m_model, &QAbstractItemModel::modelReset, this, &PackageListView::syncSelection);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &PackageListView::syncSelection);
+    updateEmptyState();
+}
+
+ModelContext *PackageListView::modelContext() const
+{
+    return m_model->modelContext();
+}
+
+void PackageListView::setSelectedPackage(Package *package)
+{
+    if (m_selected == package) {
+        syncSelection();
+        return;
+    }
+    m_selected = package;
+    syncSelection();
+    Q_EMIT selectedPackageChanged(package);
+}
+
+void PackageListView::setBatchMode(bool on)
+{
+    m_model->setBatchMode(on);
+    // In batch mode a click ticks a row; the highlighted row stays the selected package's.
+    viewport()->update();
+}
+
+bool PackageListView::isBatchMode() const
+{
+    return m_model->isBatchMode();
+}
+
+void PackageListView::syncSelection()
+{
+    if (!selectionModel())
+        return;
+    m_syncing = true;
+    const QModelIndex index = m_model->indexOf(m_selected);
+    if (index.isValid()) {
+        if (selectionModel()->currentIndex() != index || !selectionModel()->isSelected(index))
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    } else {
+        selectionModel()->clearSelection();
+    }
+    m_syncing = false;
+}
+
+void PackageListView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QListView::currentChanged(current, previous);
+    if (m_syncing || isBatchMode() || !current.isValid())
+        return;
+    if (Package *package = m_model->packageAt(current.row()); package && package != m_selected) {
+        m_selected = package;
+        Q_EMIT selectedPackageChanged(package);
+    }
+}
+
+void PackageListView::mousePressEvent(QMouseEvent *event)
+{
+    if (isBatchMode() && event->button() == Qt::LeftButton) {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (Package *package = m_model->packageAt(index.row())) {
+            m_syncing = true;
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+            m_syncing = false;
+            m_model->toggleBatchSelection(package);
+        }
+        event->accept();
+        return;
+    }
+    QListView::mousePressEvent(event);
+}
+
+void PackageListView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // A double click is two clicks; in batch mode the second one must not tick the row again.
+    if (isBatchMode()) {
+        mousePressEvent(event);
+        return;
+    }
+    QListView::mouseDoubleClickEvent(event);
+}
+
+void PackageListView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) {
+        if (isBatchMode())
+            Q_EMIT batchDeleteRequested();
+        else if (m_selected && m_model->rowOf(m_selected) >= 0)
+            deletePackage(m_selected);
+        event->accept();
+        return;
+    }
+    if (isBatchMode() && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return)) {
+        if (Package *package = m_model->packageAt(currentIndex().row()))
+            m_model->toggleBatchSelection(package);
+        event->accept();
+        return;
+    }
+    if (isBatchMode() && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
+        // Moves the keyboard position without changing the selected package.
+        const int row = qBound(0, currentIndex().row() + (event->key() == Qt::Key_Up ? -1 : 1), m_model->rowCount() - 1);
+        m_syncing = true;
+        selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::NoUpdate);
+        m_syncing = false;
+        scrollTo(m_model->index(row));
+        viewport()->update();
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void PackageListView::resizeEvent(QResizeEvent *event)
+{
+    QListView::resizeEvent(event);
+    m_emptyState->setGeometry(viewport()->rect());
+}
+
+void PackageListView::updateEmptyState()
+{
+    const bool empty = m_model->rowCount() == 0;
+    if (empty) {
+        const EmptyContent content = emptyContent(*m_model);
+        m_emptyState->setContent(content.symbol, content.title, content.text);
+        m_emptyState->setGeometry(viewport()->rect());
+    }
+    m_emptyState->setVisible(empty);
+}
+
+void PackageListView::save()
+{
+    if (ModelContext *context = modelContext())
+        (void)PackageStore::save(*context);
+}
+
+QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("packageContextMenu"));
+    const QPointer<Package> target(package);
+    const qreal dpr = devicePixelRatioF();
+    const auto add = [&](QMenu *into, const QString &objectName, const QString &text, const QString &symbol) {
+        QAction *action = into->addAction(symbol.isEmpty() ? QIcon() : SymbolIcon::icon(symbol), text);
+        action->setObjectName(objectName);
+        return action;
+    };
+
+    connect(add(menu, QStringLiteral("refreshAction"), QStringLiteral("Refresh"), QStringLiteral("arrow.clockwise")),
+            &QAction::triggered, this, [this, target] {
+                ModelContext *context = modelContext();
+                if (target && context)
+                    (void)TrackingService::shared()->refreshPackage(target, *context);
+            });
+    connect(add(menu, QStringLiteral("copyTrackingNumberAction"), QStringLiteral("Copy Tracking Number"),
+                QStringLiteral("doc.on.doc")),
+            &QAction::triggered, this, [target] {
+                if (!target)
+                    return;
+                QClipboard *clipboard = QGuiApplication::clipboard();
+                clipboard->clear();
+                clipboard->setText(target->trackingNumber());
+            });
+    const QUrl url = Carrier::trackingURL(package->trackingNumber(), package->carrierCode());
+    if (url.isValid()) {
+        connect(add(menu, QStringLiteral("trackOnlineAction"),
+                    QStringLiteral("Track on %1").arg(package->carrierDisplayName()), QStringLiteral("safari")),
+                &QAction::triggered, this, [url] { QDesktopServices::openUrl(url); });
+    }
+    menu->addSeparator();
+
+    const bool pinned = package->isPinned();
+    connect(add(menu, QStringLiteral("pinAction"), pinned ? QStringLiteral("Unpin") : QStringLiteral("Pin to Top"),
+                pinned ? QStringLiteral("pin.slash") : QStringLiteral("pin")),
+            &QAction::triggered, this, [this, target] {
+                if (!target)
+                    return;
+                target->setPinned(!target->isPinned());
+                save();
+            });
+
+    QMenu *groups = menu->addMenu(QStringLiteral("Add to Group"));
+    groups->setObjectName(QStringLiteral("addToGroupMenu"));
+    if (ModelContext *context = modelContext()) {
+        auto fetched = context->fetchGroups(
+            {}, [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
+        if (fetched) {
+            for (PackageGroup *group : fetched.value()) {
+                const bool member = isMember(*package, *group);
+                QAction *action = add(groups, QStringLiteral("groupToggle-") + group->id().toString(QUuid::WithoutBraces),
+                                      group->name(),
+                                      member ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"));
+                const QPointer<PackageGroup> g(group);
+                connect(action, &QAction::triggered, this, [this, target, g] {
+                    if (target && g)
+                        togglePackageInGroup(target, g);
+                });
+            }
+        }
+    }
+    groups->setEnabled(!groups->isEmpty());
+
+    QMenu *colors = menu->addMenu(QStringLiteral("Color Tag"));
+    colors->setObjectName(QStringLiteral("colorTagMenu"));
+    QAction *removeColor = add(colors, QStringLiteral("removeColorAction"), QStringLiteral("Remove Color"),
+                               QStringLiteral("xmark.circle"));
+    removeColor->setEnabled(package->colorTag().has_value());
+    connect(removeColor, &QAction::triggered, this, [this, target] {
+        if (!target)
+            return;
+        target->setColorTag(std::nullopt);
+        save();
+    });
+    colors->addSeparator();
+    for (const PackageGroup::PaletteColor &preset : PackageGroup::colorPalette()) {
+        const bool chosen = package->colorTag() == preset.hex;
+        const QColor color = HexColor::colorOr(preset.hex, UiStyle::named(StatusColor::gray, palette()));
+        QAction *action = colors->addAction(
+            coloredSymbol(chosen ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle.fill"), color, dpr),
+            preset.name);
+        action->setObjectName(QStringLiteral("colorTag-") + preset.name);
+        const QString hex = preset.hex;
+        connect(action, &QAction::triggered, this, [this, target, hex] {
+            if (!target)
+                return;
+            target->setColorTag(hex);
+            save();
+        });
+    }
+    menu->addSeparator();
+
+    const bool archived = package->isArchived();
+    connect(add(menu, QStringLiteral("archiveAction"), archived ? QStringLiteral("Unarchive") : QStringLiteral("Archive"),
+                archived ? QStringLiteral("tray.and.arrow.up") : QStringLiteral("archivebox")),
+            &QAction::triggered, this, [this, target] {
+                if (!target)
+                    return;
+                target->setArchived(!target->isArchived());
+                save();
+            });
+    menu->addSeparator();
+    QAction *remove = add(menu, QStringLiteral("deleteAction"), QStringLiteral("Delete"), QStringLiteral("trash"));
+    connect(remove, &QAction::triggered, this, [this, target] {
+        if (target)
+            deletePackage(target);
+    });
+    return menu;
+}
+
+void PackageListView::deletePackage(Package *package)
+{
+    ModelContext *context = modelContext();
+    if (!package || !context || package->isDeleted())
+        return;
+    if (package == m_selected)
+        setSelectedPackage(nullptr);
+    package->prepareForDeletion();
+    context->remove(package);
+    (void)PackageStore::save(*context);
+}
+
+void PackageListView::togglePackageInGroup(Package *package, PackageGroup *group)
+{
+    if (!package || !group)
+        return;
+    if (isMember(*package, *group)) {
+        // Remove every entry with the group's id (there is one, but match as the records do).
+        const QList<PackageGroup *> groups = package->groups();
+        for (PackageGroup *g : groups) {
+            if (g->id() == group->id())
+                package->removeFromGroup(g);
+        }
+    } else {
+        package->addToGroup(group);
+    }
+    save();
+}

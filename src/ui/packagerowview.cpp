@@ -1,0 +1,225 @@
+#include "ui/packagerowview.h"
+
+#include "model/package.h"
+#include "model/packagegroup.h"
+#include "services/clock.h"
+#include "ui/carriericonview.h"
+#include "ui/deliverycountdown.h"
+#include "ui/deliveryprogressview.h"
+#include "ui/hexcolor.h"
+#include "ui/statusbadgeview.h"
+#include "ui/uistyle.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+namespace
+{
+constexpr int paddingX = 8;
+constexpr int paddingY = 7;
+constexpr int spacing = 8;
+constexpr int pinWidth = 10;
+constexpr int dotSize = 8;
+constexpr int lineGap = 2;
+
+QFont titleFont(const QFont &base)
+{
+    return UiStyle::font(UiStyle::TextStyle::subheadline, base, QFont::Medium);
+}
+
+QFont carrierFont(const QFont &base)
+{
+    return UiStyle::font(UiStyle::TextStyle::caption, base, QFont::Medium);
+}
+
+QFont numberFont(const QFont &base)
+{
+    return UiStyle::font(UiStyle::TextStyle::caption, base);
+}
+
+QFont footFont(const QFont &base, bool semibold)
+{
+    return UiStyle::font(UiStyle::TextStyle::caption2, base, semibold ? QFont::DemiBold : QFont::Normal);
+}
+
+bool showsCountdown(const Package &package)
+{
+    return package.estimatedDelivery().has_value() && package.status() != TrackingStatus::delivered
+        && package.status() != TrackingStatus::expired;
+}
+}
+
+PackageRowView::PackageRowView(Package *package, QWidget *parent)
+    : QWidget(parent)
+    , m_package(package)
+{
+    setObjectName(QStringLiteral("packageRow"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    if (package)
+        connect(package, &Package::changed, this, qOverload<>(&QWidget::update));
+}
+
+QSize PackageRowView::sizeHint() const
+{
+    return {320, rowHeight(font())};
+}
+
+int PackageRowView::rowHeight(const QFont &base)
+{
+    const int left = QFontMetrics(titleFont(base)).height() + lineGap + QFontMetrics(carrierFont(base)).height();
+    const int badge = StatusBadgeView::sizeFor(TrackingStatus::outForDelivery, StatusBadgeView::BadgeSize::regular, base)
+                          .height();
+    const int right = badge + lineGap + QFontMetrics(footFont(base, true)).height();
+    return qMax(left, right) + 2 * paddingY;
+}
+
+std::optional<QColor> PackageRowView::effectiveColor(const Package &package)
+{
+    if (const std::optional<QString> tag = package.colorTag())
+        return HexColor::color(*tag);
+    if (!package.groups().isEmpty())
+        return HexColor::color(package.groups().constFirst()->colorHex());
+    return std::nullopt;
+}
+
+std::optional<QColor> PackageRowView::backgroundColor(const Package &package, const QPalette &palette)
+{
+    if (package.isPinned())
+        return UiStyle::withAlpha(UiStyle::named(StatusColor::orange, palette), 0.04);
+    if (package.status() == TrackingStatus::outForDelivery)
+        return UiStyle::withAlpha(UiStyle::named(StatusColor::orange, palette), 0.06);
+    if (package.status() == TrackingStatus::failedAttempt)
+        return UiStyle::withAlpha(UiStyle::named(StatusColor::yellow, palette), 0.06);
+    return std::nullopt;
+}
+
+QString PackageRowView::title(const Package &package)
+{
+    return package.label().isEmpty() ? package.trackingNumber() : package.label();
+}
+
+void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &package, const QPalette &palette,
+                           const QFont &base, qreal devicePixelRatio, const QDateTime &now)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRect content = rect.adjusted(paddingX, paddingY, -paddingX, -paddingY);
+    const int midY = content.center().y();
+    int x = content.left();
+
+    if (package.isPinned()) {
+        const int pinSize = 10;
+        painter.drawPixmap(QRect(x, midY - pinSize / 2, pinWidth, pinSize),
+                           UiStyle::symbol(QStringLiteral("pin.fill"), pinSize,
+                                           UiStyle::named(StatusColor::orange, palette), devicePixelRatio));
+        x += pinWidth + spacing / 2;
+    }
+    if (const std::optional<QColor> dot = effectiveColor(package)) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(*dot);
+        painter.drawEllipse(QRectF(x, midY - dotSize / 2.0, dotSize, dotSize));
+        x += dotSize + spacing / 2;
+    }
+    const int iconEdge = CarrierIconView::frameSize(CarrierIconView::IconSize::small);
+    // The picture is keyed by its bytes, so a new picture never shows a stale decoded one.
+    const std::optional<QByteArray> picture = package.hasCustomImage() ? package.customImageData() : std::nullopt;
+    const QString pictureKey = picture ? QStringLiteral("%1-%2").arg(qHash(*picture)).arg(picture->size()) : QString();
+    CarrierIconView::paint(
+        painter, QPoint(x, midY - iconEdge / 2), CarrierIconView::IconSize::small, package.carrierCode(),
+        [&picture] { return picture; }, pictureKey, palette, devicePixelRatio);
+    x += iconEdge + spacing;
+
+    // Trailing column: badge above, countdown or update time below.
+    const QSize badge = StatusBadgeView::sizeFor(package.status(), StatusBadgeView::BadgeSize::regular, base);
+    QString foot;
+    QColor footColor = UiStyle::secondary(palette);
+    bool footBold = false;
+    const bool countdown = showsCountdown(package);
+    if (countdown) {
+        const DeliveryCountdown::Label label = DeliveryCountdown::label(*package.estimatedDelivery(), now);
+        foot = label.text;
+        footBold = label.style != DeliveryCountdown::Style::later;
+        if (label.style == DeliveryCountdown::Style::soon)
+            footColor = UiStyle::named(StatusColor::green, palette);
+        else if (label.style == DeliveryCountdown::Style::late)
+            footColor = UiStyle::named(StatusColor::red, palette);
+    } else {
+        foot = DeliveryCountdown::relativeTime(package.lastUpdated(), now);
+    }
+    const QFont footF = footFont(base, footBold);
+    const QFontMetrics footMetrics(footF);
+    const int calendarSize = countdown ? footMetrics.ascent() : 0;
+    const int footWidth = footMetrics.horizontalAdvance(foot) + (countdown ? calendarSize + 3 : 0);
+    const int trailingWidth = qMax(badge.width(), footWidth);
+    const int blockHeight = badge.height() + lineGap + footMetrics.height();
+    const int trailingTop = midY - blockHeight / 2;
+    const int trailingRight = content.right();
+    StatusBadgeView::paint(painter, QPoint(trailingRight - badge.width() + 1, trailingTop), package.status(),
+                           StatusBadgeView::BadgeSize::regular, palette, base, devicePixelRatio);
+    const QRect footRect(trailingRight - footWidth + 1, trailingTop + badge.height() + lineGap, footWidth,
+                         footMetrics.height());
+    int footX = footRect.left();
+    if (countdown) {
+        painter.drawPixmap(QRect(footX, footRect.center().y() - calendarSize / 2, calendarSize, calendarSize),
+                           UiStyle::symbol(QStringLiteral("calendar"), calendarSize, footColor, devicePixelRatio));
+        footX += calendarSize + 3;
+    }
+    painter.setFont(footF);
+    painter.setPen(footColor);
+    painter.drawText(QRect(footX, footRect.top(), footRect.right() - footX + 1, footRect.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, foot);
+
+    // Leading column: title with progress dots, then carrier and number.
+    const int textRight = trailingRight - trailingWidth - spacing;
+    const int textWidth = qMax(0, textRight - x);
+    const QFont tFont = titleFont(base);
+    const QFont cFont = carrierFont(base);
+    const QFontMetrics tMetrics(tFont);
+    const QFontMetrics cMetrics(cFont);
+    const int textHeight = tMetrics.height() + lineGap + cMetrics.height();
+    const int top = midY - textHeight / 2;
+
+    const int dotsWidth = DeliveryProgressDotsView::widthFor(package.status(), 4);
+    const int titleRoom = qMax(0, textWidth - (dotsWidth > 0 ? dotsWidth + 6 : 0));
+    const QString titleText = tMetrics.elidedText(title(package), Qt::ElideRight, titleRoom);
+    painter.setFont(tFont);
+    painter.setPen(UiStyle::primary(palette));
+    const QRect titleRect(x, top, titleRoom, tMetrics.height());
+    painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, titleText);
+    if (dotsWidth > 0 && textWidth > dotsWidth) {
+        const int dotsLeft = x + tMetrics.horizontalAdvance(titleText) + 6;
+        DeliveryProgressDotsView::paint(painter, dotsLeft, titleRect.center().y() + 1, package.status(), 4, palette);
+    }
+
+    const int secondTop = top + tMetrics.height() + lineGap;
+    const QString carrier = package.carrierDisplayName();
+    painter.setFont(cFont);
+    painter.setPen(UiStyle::primary(palette));
+    const QString carrierText = cMetrics.elidedText(carrier, Qt::ElideRight, textWidth);
+    painter.drawText(QRect(x, secondTop, textWidth, cMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter, carrierText);
+    if (!package.label().isEmpty()) {
+        const int used = cMetrics.horizontalAdvance(carrierText);
+        const QFont nFont = numberFont(base);
+        const QFontMetrics nMetrics(nFont);
+        const int room = textWidth - used;
+        if (room > 0) {
+            painter.setFont(nFont);
+            painter.setPen(UiStyle::secondary(palette));
+            const QString rest = nMetrics.elidedText(QStringLiteral(" · ") + package.trackingNumber(), Qt::ElideRight,
+                                                     room);
+            painter.drawText(QRect(x + used, secondTop, room, cMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                             rest);
+        }
+    }
+    painter.restore();
+}
+
+void PackageRowView::paintEvent(QPaintEvent *)
+{
+    if (!m_package)
+        return;
+    QPainter painter(this);
+    if (const std::optional<QColor> background = backgroundColor(*m_package, palette()))
+        painter.fillRect(rect(), *background);
+    paint(painter, rect(), *m_package, palette(), font(), devicePixelRatioF(), Clock::shared()->now());
+}

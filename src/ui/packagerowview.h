@@ -1,0 +1,47 @@
+#pragma once
+
+#include "model/package.h"
+#include <QColor>
+#include <QDateTime>
+#include <QPointer>
+#include <QWidget>
+
+#include <optional>
+
+
+/**
+ * One package as a list row: pin, colour dot, carrier icon, title with progress dots, carrier
+ * line, status badge and delivery countdown (or the time of the last update). The static
+ * paint() draws it for the list delegate; the widget draws the same for one package.
+ */
+class PackageRowView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PackageRowView(Package *package, QWidget *parent = nullptr);
+
+    [[nodiscard]] Package *package() const { return m_package; }
+    [[nodiscard]] QSize sizeHint() const override;
+
+    /** The height of a row for a base font. */
+    [[nodiscard]] static int rowHeight(const QFont &base);
+    /**
+     * The colour dot's colour: the colour tag's when the package has one (none when it does not
+     * convert), else the first group's, else none.
+     */
+    [[nodiscard]] static std::optional<QColor> effectiveColor(const Package &package);
+    /** Pinned: orange at 0.04; else out for delivery orange at 0.06, failed attempt yellow at 0.06; else none. */
+    [[nodiscard]] static std::optional<QColor> backgroundColor(const Package &package, const QPalette &palette);
+    /** The title: the label, or the tracking number when the label is empty. */
+    [[nodiscard]] static QString title(const Package &package);
+
+    /** Draws the row's content (not its background) into rect. */
+    static void paint(QPainter &painter, const QRect &rect, const Package &package, const QPalette &palette,
+                      const QFont &base, qreal devicePixelRatio, const QDateTime &now);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPointer<Package> m_package;
+};

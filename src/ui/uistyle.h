@@ -1,0 +1,60 @@
+#pragma once
+
+#include "model/trackingstatus.h"
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+#include <QPixmap>
+#include <QString>
+
+class QWidget;
+
+/**
+ * The look shared by the main window's views: named colours that read on light and dark
+ * palettes, the text styles (body, subheadline, caption, ...) as fonts derived from the
+ * application font, and the secondary and accent colours of the palette.
+ */
+namespace UiStyle
+{
+/** True when the palette's window is darker than its text. */
+[[nodiscard]] bool isDark(const QPalette &palette);
+
+/**
+ * A named colour as foreground on this palette: the light variants are darker, so that
+ * yellow and orange text stays readable on white, the dark variants brighter.
+ */
+[[nodiscard]] QColor named(StatusColor color, const QPalette &palette);
+/** Purple and brown are not status colours, but carriers use them. */
+[[nodiscard]] QColor purple(const QPalette &palette);
+[[nodiscard]] QColor brown(const QPalette &palette);
+
+/** The primary text colour. */
+[[nodiscard]] QColor primary(const QPalette &palette);
+/** Text of lesser weight (captions, counts). */
+[[nodiscard]] QColor secondary(const QPalette &palette);
+/** Text of least weight (upcoming steps). */
+[[nodiscard]] QColor tertiary(const QPalette &palette);
+/** The accent (selection) colour. */
+[[nodiscard]] QColor accent(const QPalette &palette);
+/** A colour with an opacity, for tinted backgrounds. */
+[[nodiscard]] QColor withAlpha(QColor color, qreal opacity);
+
+enum class TextStyle {
+    title2,
+    title3,
+    headline,
+    body,
+    subheadline,
+    caption,
+    caption2,
+};
+/** The font of a text style, scaled from the base font. */
+[[nodiscard]] QFont font(TextStyle style, const QFont &base, QFont::Weight weight = QFont::Normal);
+
+/** A symbol tinted in one colour at a logical size, cached (list rows draw the same few icons many times). */
+[[nodiscard]] QPixmap symbol(const QString &symbolName, int size, const QColor &color, qreal devicePixelRatio);
+
+/** Sets a widget's text colour to the secondary colour. */
+void makeSecondary(QWidget *widget);
+}
