@@ -61,13 +61,16 @@ void printText(QTextStream &out, const TrackingResult &result)
         out << "No events yet.\n";
         return;
     }
+    qsizetype dateWidth = 0;
     qsizetype statusWidth = 0;
-    for (const auto &event : result.events)
+    for (const auto &event : result.events) {
+        dateWidth = std::max(dateWidth, isoDate(event.timestamp).size());
         statusWidth = std::max(statusWidth, TrackingStatuses::rawValue(event.status).size());
+    }
     out << "Events, newest first:\n";
     for (const auto &event : result.events) {
-        out << "  " << isoDate(event.timestamp) << "  " << TrackingStatuses::rawValue(event.status).leftJustified(statusWidth)
-            << "  " << event.description;
+        out << "  " << isoDate(event.timestamp).leftJustified(dateWidth) << "  "
+            << TrackingStatuses::rawValue(event.status).leftJustified(statusWidth) << "  " << event.description;
         if (!event.location.isEmpty())
             out << " (" << event.location << ')';
         out << '\n';
