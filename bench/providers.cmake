@@ -1,0 +1,1 @@
+kestrove_add_benchmark(bench_17track_decoding)
