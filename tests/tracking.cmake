@@ -2,3 +2,5 @@
 kestrove_add_test(pollingtest)
 kestrove_add_test(packagelisttest)
 kestrove_add_test(trackingservicetest)
+kestrove_add_test(trackingclitest TIMEOUT 300)
+add_dependencies(trackingclitest kestrove-cli)

@@ -2,42 +2,111 @@
 #include "cli/clistore.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
+#include "model/packagegroup.h"
 #include "model/packagejson.h"
+#include "model/packagelistrule.h"
 
 #include <QJsonArray>
 
 namespace {
-const auto synopsis = QStringLiteral("list [--json]");
+const auto synopsis = QStringLiteral("list [--filter F] [--group NAME] [--search TEXT] [--sort MODE] [--json]");
+
+/** "a, b, c" of every raw value, for the error of an unknown one. */
+template<typename Cases, typename Raw>
+QString validValues(const Cases &cases, Raw raw)
+{
+    QStringList values;
+    for (const auto value : cases)
+        values.append(raw(value));
+    return values.join(QStringLiteral(", "));
+}
 
 QCoro::Task<int> run(Cli::Invocation &invocation)
 {
     QCommandLineParser parser;
     parser.addOption(QCommandLineOption(QStringLiteral("json"), QStringLiteral("JSON output")));
+    parser.addOption(QCommandLineOption(QStringLiteral("filter"), QStringLiteral("status filter"), QStringLiteral("F")));
+    parser.addOption(QCommandLineOption(QStringLiteral("group"), QStringLiteral("group name"), QStringLiteral("NAME")));
+    parser.addOption(QCommandLineOption(QStringLiteral("search"), QStringLiteral("search text"), QStringLiteral("TEXT")));
+    parser.addOption(QCommandLineOption(QStringLiteral("sort"), QStringLiteral("sort mode"), QStringLiteral("MODE")));
     if (!Cli::parse(parser, invocation, QStringLiteral("list"), synopsis, 0, 0))
         co_return Cli::UsageError;
+
+    // The main window's rule. Without --filter every package is listed, archived ones included,
+    // and the default order is pinned first, then newest added.
+    PackageListRule::Criteria criteria;
+    criteria.sortMode = PackageSortMode::dateAdded;
+    std::optional<PackageFilter> filter;
+    if (parser.isSet(QStringLiteral("filter"))) {
+        const QString raw = parser.value(QStringLiteral("filter"));
+        filter = PackageFilters::fromRawValue(raw);
+        if (!filter)
+            co_return Cli::fail(invocation,
+                                QStringLiteral("unknown filter \"%1\"; valid filters: %2")
+                                    .arg(raw, validValues(PackageFilters::allCases(), PackageFilters::rawValue)),
+                                Cli::UsageError);
+        criteria.filter = *filter;
+    }
+    if (parser.isSet(QStringLiteral("sort"))) {
+        const QString raw = parser.value(QStringLiteral("sort"));
+        const auto mode = PackageSortModes::fromRawValue(raw);
+        if (!mode)
+            co_return Cli::fail(invocation,
+                                QStringLiteral("unknown sort mode \"%1\"; valid sort modes: %2")
+                                    .arg(raw, validValues(PackageSortModes::allCases(), PackageSortModes::rawValue)),
+                                Cli::UsageError);
+        criteria.sortMode = *mode;
+    }
+    criteria.searchText = parser.value(QStringLiteral("search"));
+
     ModelContext *context = Cli::openStore(invocation);
     if (!context)
         co_return Cli::Failure;
-    auto packages = context->fetchPackages({}, Cli::listOrder);
-    if (!packages)
-        co_return Cli::fail(invocation, packages.error().description);
+    if (parser.isSet(QStringLiteral("group"))) {
+        const QString name = parser.value(QStringLiteral("group"));
+        auto groups = context->fetchGroups([&](const PackageGroup &group) { return group.name() == name; },
+                                           [](const PackageGroup &a, const PackageGroup &b) {
+                                               return a.sortOrder() < b.sortOrder();
+                                           });
+        if (!groups)
+            co_return Cli::fail(invocation, groups.error().description);
+        if (groups.value().isEmpty())
+            co_return Cli::fail(invocation, QStringLiteral("No group named ") + name);
+        criteria.group = groups.value().constFirst();
+    }
+    // Newest update first, like the main window's query; the rule keeps this order among ties.
+    auto all = context->fetchPackages(
+        {}, [](const Package &a, const Package &b) { return a.lastUpdated() > b.lastUpdated(); });
+    if (!all)
+        co_return Cli::fail(invocation, all.error().description);
+    QList<Package *> packages;
+    if (filter || criteria.group) {
+        packages = PackageListRule::visiblePackages(all.value(), criteria);
+    } else {
+        // No status filter: the rule's search and sort over every package.
+        for (Package *package : std::as_const(all.value())) {
+            if (PackageListRule::matchesSearch(*package, criteria.searchText))
+                packages.append(package);
+        }
+        PackageListRule::sort(packages, criteria.sortMode);
+    }
 
     if (parser.isSet(QStringLiteral("json"))) {
-        if (packages.value().isEmpty()) {
+        if (packages.isEmpty()) {
             invocation.out << "[]\n"; // QJsonDocument would spread an empty array over two lines
             invocation.out.flush();
             co_return Cli::Success;
         }
         QJsonArray array;
-        for (const Package *package : packages.value())
+        for (const Package *package : packages)
             array.append(PackageJson::toJson(*package, PackageJson::Events::omit));
         Cli::printJson(invocation, array);
         co_return Cli::Success;
     }
-    if (packages.value().isEmpty())
+    if (packages.isEmpty())
         invocation.out << "No packages.\n";
     else
-        Cli::printPackageTable(invocation.out, packages.value());
+        Cli::printPackageTable(invocation.out, packages);
     invocation.out.flush();
     co_return Cli::Success;
 }
@@ -45,6 +114,7 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
 
 KESTROVE_CLI_COMMAND({ .name = QStringLiteral("list"),
                        .synopsis = synopsis,
-                       .summary = QStringLiteral("list the stored packages, pinned first, then newest first"),
+                       .summary = QStringLiteral("list packages by the main window's filter, group, search and sort "
+                                                 "(default: every package, pinned first, then newest added)"),
                        .order = 60,
                        .run = run })

@@ -1,0 +1,75 @@
+#include "cli/clicommand.h"
+#include "cli/clistore.h"
+#include "model/modelcontext.h"
+#include "model/package.h"
+#include "model/packagestore.h"
+#include "providers/seventeentrackprovider.h"
+#include "tracking/trackingservice.h"
+
+#include <QPointer>
+
+namespace
+{
+const auto synopsis = QStringLiteral("add NUMBER [--carrier CODE] [--label TEXT] [--notes TEXT]");
+
+QCoro::Task<int> run(Cli::Invocation &invocation)
+{
+    QCommandLineParser parser;
+    parser.addOption(QCommandLineOption(QStringLiteral("carrier"), QStringLiteral("carrier code"), QStringLiteral("CODE")));
+    parser.addOption(QCommandLineOption(QStringLiteral("label"), QStringLiteral("label"), QStringLiteral("TEXT")));
+    parser.addOption(QCommandLineOption(QStringLiteral("notes"), QStringLiteral("notes"), QStringLiteral("TEXT")));
+    if (!Cli::parse(parser, invocation, QStringLiteral("add"), synopsis, 1, 1))
+        co_return Cli::UsageError;
+    const QString entered = parser.positionalArguments().constFirst();
+    if (TrackingService::normalizeTrackingNumber(entered).isEmpty())
+        co_return Cli::fail(invocation, QStringLiteral("the tracking number is empty"), Cli::UsageError);
+
+    ModelContext *context = Cli::openStore(invocation);
+    if (!context)
+        co_return Cli::Failure;
+
+    // A command-line run ends before any retry or poll would fire, and it reports status
+    // changes in its own output rather than as desktop notifications.
+    TrackingService::Collaborators collaborators;
+    collaborators.postNotifications = false;
+    collaborators.backgroundRetries = false;
+    collaborators.polling.observeSystemSleep = false;
+    TrackingService service(std::move(collaborators));
+
+    const QString carrier = parser.value(QStringLiteral("carrier"));
+    QPointer<Package> package = co_await service.addPackage(
+        entered, parser.value(QStringLiteral("label")), carrier.isEmpty() ? std::nullopt : std::optional(carrier),
+        *context);
+    if (!package)
+        co_return Cli::fail(invocation, QStringLiteral("the package could not be created"));
+    if (parser.isSet(QStringLiteral("notes")))
+        package->setNotes(parser.value(QStringLiteral("notes")));
+
+    // The service ignores a failed save; here it is the command's failure, and nothing stays half-written.
+    if (context->hasChanges()) {
+        const auto saved = PackageStore::save(*context);
+        if (!saved)
+            co_return Cli::fail(invocation, saved.error().description());
+    }
+
+    // A real-time answer registers the number in the background; finishing that lets later
+    // refreshes find stored data.
+    if (auto *seventeenTrack = qobject_cast<SeventeenTrackProvider *>(service.provider()))
+        co_await seventeenTrack->waitForBackgroundTasks();
+
+    Cli::printPackageDetails(invocation.out, *package);
+    invocation.out.flush();
+    if (package->lastErrorMessage()) {
+        invocation.err << "kestrove-cli: added " << package->trackingNumber()
+                       << ", but the first fetch failed: " << *package->lastErrorMessage() << '\n';
+        invocation.err.flush();
+    }
+    co_return Cli::Success;
+}
+}
+
+KESTROVE_CLI_COMMAND({.name = QStringLiteral("add"),
+                      .synopsis = synopsis,
+                      .summary = QStringLiteral("add a package and fetch its tracking data once"),
+                      .order = 50,
+                      .run = run})
