@@ -1,6 +1,6 @@
 #include "app/appservices.h"
 
-#include "model/packagestore.h"
+#include "tracking/trackingservice.h"
 
 namespace
 {
@@ -14,9 +14,7 @@ void updateCheckerNotInThisBuild() { }
 AppServices AppServices::standard()
 {
     AppServices services;
-    // Until the tracking service runs its own start-up, the shell runs the retention
-    // clean-up that belongs to it, so that delivered packages still expire at launch.
-    services.startTrackingServices = [](ModelContext &context) { PackageStore::cleanupDeliveredPackages(context); };
+    services.startTrackingServices = [](ModelContext &context) { TrackingService::shared()->startServices(context); };
     services.startClipboardMonitor = clipboardMonitorNotInThisBuild;
     services.checkForUpdatesIfNeeded = updateCheckerNotInThisBuild;
     services.clearDetectedTrackingNumber = clipboardMonitorNotInThisBuild;

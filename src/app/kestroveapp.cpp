@@ -143,6 +143,14 @@ void KestroveApp::setShowOnboarding(bool show)
 
 void KestroveApp::notificationPosted(const QString &name, const QVariantMap &userInfo)
 {
+    if (name == AppNotifications::openPackageDetail) {
+        // A click on a desktop notification: the main window comes forward on that package.
+        if (userInfo.value(AppNotifications::trackingNumberKey).typeId() != QMetaType::QString)
+            return;
+        openMainWindow();
+        AppNotifications::shared()->post(AppNotifications::selectPackageRequested, userInfo);
+        return;
+    }
     if (name != AppNotifications::trackingNumberDetected)
         return;
     const QVariant number = userInfo.value(AppNotifications::trackingNumberKey);
