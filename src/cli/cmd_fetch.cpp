@@ -85,10 +85,13 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     if (!Cli::parse(parser, invocation, QStringLiteral("fetch"), synopsis, 1, 1))
         co_return Cli::UsageError;
 
+    // Arguments are named before co_await: GCC 12 destroys a ?: temporary inside a co_await
+    // expression twice, which corrupted the heap here.
+    const QString number = parser.positionalArguments().constFirst();
     const QString code = parser.value(QStringLiteral("carrier"));
+    const std::optional<QString> carrierCode = code.isEmpty() ? std::nullopt : std::optional(code);
     SeventeenTrackProvider provider;
-    const TrackingOutcome outcome = co_await provider.fetchTracking(
-        parser.positionalArguments().constFirst(), code.isEmpty() ? std::nullopt : std::optional(code));
+    const TrackingOutcome outcome = co_await provider.fetchTracking(number, carrierCode);
     if (!outcome.ok())
         co_return Cli::fail(invocation, outcome.error().description());
 

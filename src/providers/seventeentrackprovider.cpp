@@ -318,9 +318,11 @@ SeventeenTrackProvider::registerTracking(QString number, std::optional<QString> 
 {
     using Registration = Outcome<RegistrationResult>;
     QPointer<SeventeenTrackProvider> self(this);
-    // Lists are built before co_await: GCC 12 mishandles initializer lists inside co_await expressions.
+    // Arguments are built before co_await: GCC 12 mishandles some temporaries inside co_await
+    // expressions (initializer lists do not compile, a ?: temporary is destroyed twice).
+    const QString path = QString::fromLatin1(registerPath);
     const QList<RequestItem> items{RequestItem{number, carrierNumberFor(carrierCode)}};
-    const auto body = co_await send(QString::fromLatin1(registerPath), items);
+    const auto body = co_await send(path, items);
     if (!self)
         co_return Registration::failure(providerGoneError());
     if (!body.ok())
@@ -371,8 +373,9 @@ SeventeenTrackProvider::registerTracking(QString number, std::optional<QString> 
 QCoro::Task<> SeventeenTrackProvider::deleteTrack(QString number)
 {
     // The answer and every failure are ignored: a registration that stays only costs quota.
+    const QString path = QString::fromLatin1(deletePath);
     const QList<RequestItem> items{RequestItem{number, std::nullopt}};
-    [[maybe_unused]] const auto outcome = co_await send(QString::fromLatin1(deletePath), items);
+    [[maybe_unused]] const auto outcome = co_await send(path, items);
 }
 
 QCoro::Task<SeventeenTrackProvider::Outcome<TrackInfoResponse>>
@@ -407,8 +410,9 @@ SeventeenTrackProvider::getRealTimeTrackInfo(QList<RequestItem> items)
 QCoro::Task<SeventeenTrackProvider::Outcome<GetCarrierResponse>> SeventeenTrackProvider::getCarrier(QString number)
 {
     using Carriers = Outcome<GetCarrierResponse>;
+    const QString path = QString::fromLatin1(carrierPath);
     const QList<RequestItem> items{RequestItem{number, std::nullopt}};
-    const auto body = co_await send(QString::fromLatin1(carrierPath), items);
+    const auto body = co_await send(path, items);
     if (!body.ok())
         co_return Carriers::failure(body.error());
     auto response = decodeGetCarrierResponse(body.value());
@@ -529,8 +533,8 @@ QCoro::Task<BatchOutcome> SeventeenTrackProvider::fetchTrackingBatch(QList<Track
         const QList<TrackingRequest> chunk = packages.mid(start, maxBatchSize);
 
         for (const TrackingRequest &request : chunk) {
-            [[maybe_unused]] const auto registration
-                = co_await registerTracking(request.trackingNumber.trimmed(), request.carrierCode, false);
+            const QString number = request.trackingNumber.trimmed();
+            [[maybe_unused]] const auto registration = co_await registerTracking(number, request.carrierCode, false);
             if (!self)
                 co_return BatchOutcome::failure(providerGoneError());
         }
