@@ -6,9 +6,16 @@
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "model/packagelistrule.h"
+#include "ui/deliverycountdown.h"
+#include "ui/deliveryprogressview.h"
+#include "ui/hexcolor.h"
 #include "ui/packagelistmodel.h"
+#include "ui/packagerowview.h"
+#include "ui/trackingnumberdrop.h"
 
 #include <QAbstractItemModelTester>
+#include <QColor>
+#include <QPalette>
 #include <QObject>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -291,6 +298,155 @@ private Q_SLOTS:
         model.setBatchMode(false);
         QVERIFY(model.batchSelection().isEmpty());
         QVERIFY(selectionChanged.size() >= 5);
+    }
+    void hexColors_data()
+    {
+        QTest::addColumn<QString>("hex");
+        QTest::addColumn<QColor>("color");
+        QTest::newRow("with number sign") << QStringLiteral("#FF9500") << QColor(255, 149, 0);
+        QTest::newRow("without number sign") << QStringLiteral("34c759") << QColor(0x34, 0xc7, 0x59);
+        QTest::newRow("surrounding white space and line breaks") << QStringLiteral(" \t#5856D6\n") << QColor(0x58, 0x56, 0xd6);
+        QTest::newRow("mixed letter case") << QStringLiteral("#aBcDeF") << QColor(0xab, 0xcd, 0xef);
+        QTest::newRow("three digits are rejected") << QStringLiteral("#FFF") << QColor();
+        QTest::newRow("eight digits are rejected") << QStringLiteral("#FF9500FF") << QColor();
+        QTest::newRow("two number signs are rejected") << QStringLiteral("##FF9500") << QColor();
+        QTest::newRow("a non-hex digit is rejected") << QStringLiteral("#FF95G0") << QColor();
+        QTest::newRow("a sign inside is rejected") << QStringLiteral("+FF950") << QColor();
+        QTest::newRow("empty is rejected") << QString() << QColor();
+    }
+
+    void hexColors()
+    {
+        QFETCH(QString, hex);
+        QFETCH(QColor, color);
+        const std::optional<QColor> converted = HexColor::color(hex);
+        QCOMPARE(converted.has_value(), color.isValid());
+        if (converted)
+            QCOMPARE(converted->rgba(), color.rgba());
+    }
+
+    void countdownLabels_data()
+    {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<QDateTime>("date");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("style");
+        const QDateTime noon(QDate(2026, 6, 15), QTime(12, 0));
+        const auto soon = int(DeliveryCountdown::Style::soon);
+        QTest::newRow("later today") << noon << noon.addSecs(3600 * 8) << QStringLiteral("Today") << soon;
+        QTest::newRow("earlier today still today") << noon << noon.addSecs(-3600 * 10) << QStringLiteral("Today") << soon;
+        QTest::newRow("a minute before midnight, tomorrow just after") << QDateTime(QDate(2026, 6, 15), QTime(23, 59))
+                                                                       << QDateTime(QDate(2026, 6, 16), QTime(0, 1))
+                                                                       << QStringLiteral("Tomorrow") << soon;
+        QTest::newRow("three days") << noon << noon.addDays(3) << QStringLiteral("in 3d")
+                                    << int(DeliveryCountdown::Style::later);
+        QTest::newRow("yesterday is one day late") << noon << noon.addDays(-1) << QStringLiteral("1d late")
+                                                   << int(DeliveryCountdown::Style::late);
+        QTest::newRow("two days overdue") << noon << noon.addDays(-2).addSecs(3600 * 11) << QStringLiteral("2d late")
+                                          << int(DeliveryCountdown::Style::late);
+    }
+
+    void countdownLabels()
+    {
+        QFETCH(QDateTime, now);
+        QFETCH(QDateTime, date);
+        QFETCH(QString, text);
+        QFETCH(int, style);
+        const DeliveryCountdown::Label label = DeliveryCountdown::label(date, now);
+        QCOMPARE(label.text, text);
+        QCOMPARE(int(label.style), style);
+    }
+
+    void relativeTimes_data()
+    {
+        QTest::addColumn<qint64>("secondsAgo");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("seconds") << qint64(20) << QStringLiteral("now");
+        QTest::newRow("minutes") << qint64(5 * 60 + 10) << QStringLiteral("5 min ago");
+        QTest::newRow("hours") << qint64(3 * 3600 + 100) << QStringLiteral("3 hr ago");
+        QTest::newRow("one day") << qint64(86400 + 5) << QStringLiteral("1 day ago");
+        QTest::newRow("days") << qint64(4 * 86400) << QStringLiteral("4 days ago");
+        QTest::newRow("weeks") << qint64(15 * 86400) << QStringLiteral("2 wk ago");
+        QTest::newRow("future") << qint64(-2 * 3600) << QStringLiteral("in 2 hr");
+    }
+
+    void relativeTimes()
+    {
+        QFETCH(qint64, secondsAgo);
+        QFETCH(QString, text);
+        const QDateTime now(QDate(2026, 6, 15), QTime(12, 0), QTimeZone::utc());
+        QCOMPARE(DeliveryCountdown::relativeTime(now.addSecs(-secondsAgo), now), text);
+    }
+
+    void rowColorsAndBackgrounds()
+    {
+        auto *group = new PackageGroup(QStringLiteral("Home"), QStringLiteral("#007AFF"), 0);
+        m_context->insert(group);
+        Package *p = add(QStringLiteral("C1"), TrackingStatus::outForDelivery, 1);
+        QCOMPARE(PackageRowView::effectiveColor(*p), std::nullopt);
+        p->addToGroup(group);
+        QCOMPARE(PackageRowView::effectiveColor(*p)->rgb(), QColor(0x00, 0x7a, 0xff).rgb());
+        // The tag wins over the group; a tag that does not convert draws no dot at all.
+        p->setColorTag(QStringLiteral("#FF2D55"));
+        QCOMPARE(PackageRowView::effectiveColor(*p)->rgb(), QColor(0xff, 0x2d, 0x55).rgb());
+        p->setColorTag(QStringLiteral("red"));
+        QCOMPARE(PackageRowView::effectiveColor(*p), std::nullopt);
+
+        // Out for delivery is tinted, but a pin's tint replaces it.
+        const QPalette palette;
+        const std::optional<QColor> urgent = PackageRowView::backgroundColor(*p, palette);
+        QVERIFY(urgent);
+        QVERIFY(qAbs(urgent->alphaF() - 0.06) < 0.001);
+        p->setPinned(true);
+        QVERIFY(qAbs(PackageRowView::backgroundColor(*p, palette)->alphaF() - 0.04) < 0.001);
+        p->setPinned(false);
+        p->setStatus(TrackingStatus::failedAttempt);
+        QVERIFY(PackageRowView::backgroundColor(*p, palette));
+        p->setStatus(TrackingStatus::inTransit);
+        QCOMPARE(PackageRowView::backgroundColor(*p, palette), std::nullopt);
+        QCOMPARE(PackageRowView::title(*p), QStringLiteral("C1"));
+        p->setLabel(QStringLiteral("Lamp"));
+        QCOMPARE(PackageRowView::title(*p), QStringLiteral("Lamp"));
+    }
+
+    void progressDotsAndSteps()
+    {
+        // The off-track statuses show no dots; a pending package one filled dot, delivered four.
+        QCOMPARE(DeliveryProgressDotsView::widthFor(TrackingStatus::exception, 4), 0);
+        QCOMPARE(DeliveryProgressDotsView::widthFor(TrackingStatus::unknown, 4), 0);
+        QCOMPARE(DeliveryProgressDotsView::widthFor(TrackingStatus::pending, 4), 4 * 5 + 3 * 3);
+        using State = DeliveryProgressView::StepState;
+        QCOMPARE(DeliveryProgressView::stepState(0, TrackingStatus::pending), State::current);
+        QCOMPARE(DeliveryProgressView::stepState(1, TrackingStatus::pending), State::upcoming);
+        QCOMPARE(DeliveryProgressView::stepState(1, TrackingStatus::outForDelivery), State::completed);
+        QCOMPARE(DeliveryProgressView::stepState(2, TrackingStatus::outForDelivery), State::current);
+        QCOMPARE(DeliveryProgressView::stepState(3, TrackingStatus::delivered), State::current);
+    }
+
+    void dropCandidates_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("candidates");
+        QTest::newRow("trimmed of punctuation at both ends")
+            << QStringLiteral("(1Z999AA10123456784).") << QStringList{QStringLiteral("1Z999AA10123456784")};
+        QTest::newRow("hyphens removed after splitting") << QStringLiteral("ab-cd-ef-gh")
+                                                         << QStringList{QStringLiteral("ABCDEFGH")};
+        QTest::newRow("blocks split at spaces are too short") << QStringLiteral("9400 1118 9922") << QStringList();
+        QTest::newRow("seven characters are too short") << QStringLiteral("ABC-1234") << QStringList();
+        QTest::newRow("symbols inside reject the piece") << QStringLiteral("AB$CD1234 GOOD12345")
+                                                         << QStringList{QStringLiteral("GOOD12345")};
+        QTest::newRow("every line and word is a piece, in order")
+            << QStringLiteral("first: LX123456789CN\nthen RR123456785GB")
+            << QStringList{QStringLiteral("LX123456789CN"), QStringLiteral("RR123456785GB")};
+        QTest::newRow("letters outside ASCII count") << QStringLiteral("ÄÖÜ12345") << QStringList{QStringLiteral("ÄÖÜ12345")};
+    }
+
+    void dropCandidates()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, candidates);
+        QCOMPARE(TrackingNumberDrop::candidates(text), candidates);
+        QCOMPARE(TrackingNumberDrop::decode(text.toUtf8()), std::optional<QString>(text));
     }
 };
 

@@ -185,7 +185,7 @@ QWidget *AddPackageDialog::buildForm()
     });
     auto *paste = new QToolButton(form);
     paste->setObjectName(QStringLiteral("pasteButton"));
-    paste->setIcon(SymbolIcon::icon(QStringLiteral("doc.on.clipboard")));
+    UiStyle::setSymbol(paste, QStringLiteral("doc.on.clipboard"));
     paste->setToolTip(QStringLiteral("Paste from clipboard"));
     paste->setAccessibleName(QStringLiteral("Paste from clipboard"));
     connect(paste, &QToolButton::clicked, this, &AddPackageDialog::pasteFromClipboard);
@@ -209,14 +209,15 @@ QWidget *AddPackageDialog::buildForm()
     auto *modes = new QButtonGroup(form);
     modes->setExclusive(true);
     auto *modeRow = new QHBoxLayout;
-    modeRow->setSpacing(0);
+    modeRow->setSpacing(4);
+    const QPalette pal = palette();
     const auto segment = [&](const QString &objectName, const QString &text) {
-        auto *button = new QToolButton(form);
+        auto *button = new CapsuleButton(form);
         button->setObjectName(objectName);
         button->setText(text);
-        button->setCheckable(true);
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        button->setPadding(14, 5);
+        button->setColors(UiStyle::accent(pal), Qt::white, UiStyle::withAlpha(UiStyle::secondary(pal), 0.12),
+                          UiStyle::primary(pal));
         modes->addButton(button);
         modeRow->addWidget(button);
         return button;
@@ -225,11 +226,12 @@ QWidget *AddPackageDialog::buildForm()
     m_manualButton = segment(QStringLiteral("carrierModeManual"), QStringLiteral("Manual"));
     m_autoButton->setAccessibleDescription(QStringLiteral("Detection"));
     m_autoButton->setChecked(true);
-    connect(m_autoButton, &QToolButton::toggled, this, [this](bool on) {
+    modeRow->addStretch();
+    connect(m_autoButton, &CapsuleButton::toggled, this, [this](bool on) {
         if (on)
             setCarrierMode(CarrierMode::autoDetect);
     });
-    connect(m_manualButton, &QToolButton::toggled, this, [this](bool on) {
+    connect(m_manualButton, &CapsuleButton::toggled, this, [this](bool on) {
         if (on)
             setCarrierMode(CarrierMode::manual);
     });

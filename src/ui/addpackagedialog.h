@@ -87,8 +87,8 @@ private:
 
     QLineEdit *m_number = nullptr;
     QLineEdit *m_label = nullptr;
-    QToolButton *m_autoButton = nullptr;
-    QToolButton *m_manualButton = nullptr;
+    CapsuleButton *m_autoButton = nullptr;
+    CapsuleButton *m_manualButton = nullptr;
     QWidget *m_autoDetectInfo = nullptr;
     QVBoxLayout *m_autoDetectLayout = nullptr;
     QComboBox *m_carrierPicker = nullptr;

@@ -17,7 +17,7 @@ QToolButton *actionButton(QWidget *parent, const QString &objectName, const QStr
     auto *button = new QToolButton(parent);
     button->setObjectName(objectName);
     button->setText(text);
-    button->setIcon(SymbolIcon::icon(symbol));
+    UiStyle::setSymbol(button, symbol);
     button->setIconSize(QSize(14, 14));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setAutoRaise(true);
@@ -63,6 +63,15 @@ BatchActionBar::BatchActionBar(QWidget *parent)
     setSelectedCount(0);
 }
 
+void BatchActionBar::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // Icons only while there is room for them beside the texts.
+    const Qt::ToolButtonStyle style = width() >= iconsMinimumWidth ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonTextOnly;
+    for (QToolButton *button : findChildren<QToolButton *>())
+        button->setToolButtonStyle(style);
+}
+
 void BatchActionBar::setSelectedCount(qsizetype count)
 {
     m_count->setText(QStringLiteral("%1 selected").arg(count));
@@ -78,7 +87,7 @@ void BatchActionBar::rebuildGroupMenu()
 {
     m_groupMenu->clear();
     for (PackageGroup *group : std::as_const(m_groups)) {
-        QAction *action = m_groupMenu->addAction(SymbolIcon::icon(QStringLiteral("folder")), group->name());
+        QAction *action = m_groupMenu->addAction(UiStyle::symbolIcon(QStringLiteral("folder"), palette()), group->name());
         action->setObjectName(QStringLiteral("batchAddToGroup-") + group->id().toString(QUuid::WithoutBraces));
         const QPointer<PackageGroup> target(group);
         connect(action, &QAction::triggered, this, [this, target] {

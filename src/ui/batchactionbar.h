@@ -13,6 +13,9 @@ class BatchActionBar : public QWidget
 {
     Q_OBJECT
 public:
+    /** Below this width the buttons show their texts without icons. */
+    static constexpr int iconsMinimumWidth = 340;
+
     explicit BatchActionBar(QWidget *parent = nullptr);
 
     /** Shows the count as "%lld selected". */
@@ -25,6 +28,9 @@ Q_SIGNALS:
     void archiveRequested();
     void deleteRequested();
     void addToGroupRequested(PackageGroup *group);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void rebuildGroupMenu();

@@ -75,13 +75,20 @@ QSize CapsuleButton::sizeHint() const
     const QFontMetrics text(textFont(font()));
     const QFontMetrics small(smallFont(font()));
     int width = 2 * m_padX + text.horizontalAdvance(this->text());
+    const int leadingGap = this->text().isEmpty() ? 0 : gap;
     if (!m_symbol.isEmpty())
-        width += small.ascent() + gap;
+        width += symbolSize() + leadingGap;
     else if (m_dot.isValid())
-        width += dotSize + gap;
+        width += dotSize + leadingGap;
     if (!m_trailing.isEmpty())
         width += gap + small.horizontalAdvance(m_trailing);
-    return {width, text.height() + 2 * m_padY};
+    return {width, qMax(text.height(), m_symbol.isEmpty() ? 0 : symbolSize()) + 2 * m_padY};
+}
+
+int CapsuleButton::symbolSize() const
+{
+    // Beside a text the symbol is a small companion; alone it carries the meaning and is larger.
+    return text().isEmpty() ? QFontMetrics(font()).height() - 2 : QFontMetrics(smallFont(font())).ascent();
 }
 
 void CapsuleButton::paintEvent(QPaintEvent *)
@@ -105,10 +112,11 @@ void CapsuleButton::paintEvent(QPaintEvent *)
 
     const QFont tFont = textFont(font());
     const QFont sFont = smallFont(font());
-    int x = m_padX;
+    // Centred, so that a capsule stretched beyond its size hint keeps its content together.
+    int x = qMax(m_padX, (width() - sizeHint().width()) / 2 + m_padX);
     const int midY = height() / 2;
     if (!m_symbol.isEmpty()) {
-        const int size = QFontMetrics(sFont).ascent();
+        const int size = symbolSize();
         painter.drawPixmap(QRect(x, midY - size / 2, size, size),
                            UiStyle::symbol(m_symbol, size, textColor, devicePixelRatioF()));
         x += size + gap;

@@ -18,6 +18,7 @@ public:
     /** A filled circle before the text instead of a symbol. */
     void setDotColor(const QColor &color);
     void setTrailingText(const QString &text);
+    [[nodiscard]] QString trailingText() const { return m_trailing; }
     void setColors(const QColor &checkedFill, const QColor &checkedText, const QColor &fill, const QColor &text);
     void setPadding(int horizontal, int vertical);
 
@@ -28,6 +29,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    [[nodiscard]] int symbolSize() const;
+
     QString m_symbol;
     QColor m_dot;
     QString m_trailing;

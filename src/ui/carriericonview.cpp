@@ -100,25 +100,26 @@ qreal CarrierIconView::cornerRadius(IconSize size)
     return frameSize(size) * 0.2;
 }
 
-QColor CarrierIconView::carrierColor(const QString &carrierCode, const QPalette &palette)
+QColor CarrierIconView::carrierColor(const QString &carrierCode, const QPalette &)
 {
+    // Mid tones whatever the palette: the disc carries a white symbol in light and dark mode alike.
     const QString code = Carrier::normalizeCode(carrierCode);
     if (code == u"ups")
-        return UiStyle::brown(palette);
+        return QColor(0xa2, 0x84, 0x5e);
     if (code == u"usps")
-        return UiStyle::named(StatusColor::blue, palette);
+        return QColor(0x0a, 0x7a, 0xff);
     if (code == u"fedex")
-        return UiStyle::purple(palette);
+        return QColor(0xaf, 0x52, 0xde);
     if (code == u"amazon")
-        return UiStyle::named(StatusColor::orange, palette);
+        return QColor(0xff, 0x95, 0x00);
     if (code == u"dhl" || code == u"dhl_ecommerce")
-        return UiStyle::named(StatusColor::yellow, palette);
+        return QColor(0xe0, 0xaa, 0x00);
     static const QStringList reds = {QStringLiteral("royal-mail"), QStringLiteral("canada-post"),
                                      QStringLiteral("australia-post"), QStringLiteral("china-post"),
                                      QStringLiteral("china-ems"), QStringLiteral("cainiao")};
     if (reds.contains(code))
-        return UiStyle::named(StatusColor::red, palette);
-    return UiStyle::named(StatusColor::gray, palette);
+        return QColor(0xff, 0x3b, 0x30);
+    return QColor(0x8e, 0x8e, 0x93);
 }
 
 void CarrierIconView::setLogoLookup(LogoLookup lookup)

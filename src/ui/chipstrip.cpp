@@ -1,14 +1,50 @@
 #include "ui/chipstrip.h"
 
 #include <QEvent>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QHBoxLayout>
 #include <QScrollBar>
 #include <QWheelEvent>
+
+namespace
+{
+/** A gradient from the background to transparent: tells that the row goes on beyond the edge. */
+class EdgeFade : public QWidget
+{
+public:
+    EdgeFade(QWidget *parent, bool leftEdge)
+        : QWidget(parent)
+        , m_leftEdge(leftEdge)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFixedWidth(28);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        QColor solid = palette().color(QPalette::Window);
+        QColor clear = solid;
+        clear.setAlpha(0);
+        QLinearGradient gradient(0, 0, width(), 0);
+        gradient.setColorAt(0, m_leftEdge ? solid : clear);
+        gradient.setColorAt(1, m_leftEdge ? clear : solid);
+        p.fillRect(rect(), gradient);
+    }
+
+private:
+    bool m_leftEdge;
+};
+}
 
 ChipStrip::ChipStrip(QWidget *parent)
     : QScrollArea(parent)
     , m_row(new QWidget)
     , m_layout(new QHBoxLayout(m_row))
+    , m_leftFade(new EdgeFade(this, true))
+    , m_rightFade(new EdgeFade(this, false))
 {
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
@@ -22,6 +58,26 @@ ChipStrip::ChipStrip(QWidget *parent)
     m_layout->setSpacing(6);
     m_layout->addStretch();
     setWidget(m_row);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &ChipStrip::updateFades);
+    connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, &ChipStrip::updateFades);
+    updateFades();
+}
+
+void ChipStrip::resizeEvent(QResizeEvent *event)
+{
+    QScrollArea::resizeEvent(event);
+    updateFades();
+}
+
+void ChipStrip::updateFades()
+{
+    const QScrollBar *bar = horizontalScrollBar();
+    m_leftFade->setGeometry(0, 0, m_leftFade->width(), height());
+    m_rightFade->setGeometry(width() - m_rightFade->width(), 0, m_rightFade->width(), height());
+    m_leftFade->setVisible(bar->value() > bar->minimum());
+    m_rightFade->setVisible(bar->value() < bar->maximum());
+    m_leftFade->raise();
+    m_rightFade->raise();
 }
 
 void ChipStrip::addWidget(QWidget *widget)

@@ -24,9 +24,14 @@ public:
 
 protected:
     void wheelEvent(QWheelEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void updateFades();
+
     QWidget *m_row;
     QHBoxLayout *m_layout;
+    QWidget *m_leftFade;
+    QWidget *m_rightFade;
 };

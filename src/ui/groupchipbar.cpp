@@ -32,7 +32,7 @@ GroupChipBar::GroupChipBar(ModelContext *context, QWidget *parent)
     auto *gear = new QToolButton(m_withGroups);
     gear->setObjectName(QStringLiteral("manageGroupsButton"));
     gear->setAutoRaise(true);
-    gear->setIcon(SymbolIcon::icon(QStringLiteral("gear")));
+    UiStyle::setSymbol(gear, QStringLiteral("gear"));
     gear->setIconSize(QSize(14, 14));
     gear->setToolTip(QStringLiteral("Manage Groups"));
     gear->setAccessibleName(QStringLiteral("Manage Groups"));
@@ -51,7 +51,7 @@ GroupChipBar::GroupChipBar(ModelContext *context, QWidget *parent)
 
     m_addGroups->setObjectName(QStringLiteral("addGroupsButton"));
     m_addGroups->setText(QStringLiteral("Add Groups"));
-    m_addGroups->setIcon(SymbolIcon::icon(QStringLiteral("folder.badge.plus")));
+    UiStyle::setSymbol(m_addGroups, QStringLiteral("folder.badge.plus"));
     m_addGroups->setFlat(true);
     m_addGroups->setFont(UiStyle::font(UiStyle::TextStyle::caption, font()));
     m_addGroups->setCursor(Qt::PointingHandCursor);

@@ -10,6 +10,7 @@
 #include "tracking/trackingservice.h"
 #include "ui/addpackagedialog.h"
 #include "ui/batchactionbar.h"
+#include "ui/capsulebutton.h"
 #include "ui/csvimportjob.h"
 #include "ui/emptystateview.h"
 #include "ui/filepanels.h"
@@ -126,6 +127,8 @@ MainWindowView::MainWindowView(ModelContext *context, ShellActions *shell, QWidg
     m_splitter = new QSplitter(Qt::Horizontal, this);
     m_splitter->setObjectName(QStringLiteral("mainSplitter"));
     m_splitter->setChildrenCollapsible(false);
+    m_splitter->setHandleWidth(1);
+    m_splitter->setStyleSheet(QStringLiteral("QSplitter::handle { background: palette(mid); }"));
     m_splitter->addWidget(sidebar);
     m_splitter->addWidget(detail);
     m_splitter->setStretchFactor(0, 0);
@@ -193,26 +196,27 @@ void MainWindowView::buildToolBar()
 
     // View picker: two segments, 80 points wide together.
     auto *picker = new QWidget(m_toolBar);
+    const QPalette pal = palette();
     picker->setObjectName(QStringLiteral("viewPicker"));
     picker->setAccessibleName(QStringLiteral("View"));
     picker->setToolTip(QStringLiteral("View"));
     picker->setFixedWidth(80);
     auto *pickerLayout = new QHBoxLayout(picker);
     pickerLayout->setContentsMargins(0, 0, 0, 0);
-    pickerLayout->setSpacing(0);
+    pickerLayout->setSpacing(2);
     auto *segments = new QButtonGroup(picker);
     const auto segment = [&](const QString &objectName, ViewMode mode) {
-        auto *button = new QToolButton(picker);
+        auto *button = new CapsuleButton(picker);
         button->setObjectName(objectName);
-        button->setCheckable(true);
-        button->setIcon(SymbolIcon::icon(ViewModes::iconName(mode)));
-        button->setIconSize(QSize(16, 16));
-        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        button->setSymbol(ViewModes::iconName(mode));
+        button->setPadding(12, 6);
+        button->setColors(UiStyle::accent(pal), Qt::white, UiStyle::withAlpha(UiStyle::secondary(pal), 0.12),
+                          UiStyle::primary(pal));
         button->setAccessibleName(mode == ViewMode::list ? QStringLiteral("List") : QStringLiteral("Calendar"));
         button->setToolTip(button->accessibleName());
         segments->addButton(button);
         pickerLayout->addWidget(button);
-        connect(button, &QToolButton::clicked, this, [this, mode] { setViewMode(mode); });
+        connect(button, &CapsuleButton::clicked, this, [this, mode] { setViewMode(mode); });
         return button;
     };
     m_listModeButton = segment(QStringLiteral("viewModeList"), ViewMode::list);
@@ -224,12 +228,14 @@ void MainWindowView::buildToolBar()
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_toolBar->addWidget(spacer);
 
-    QAction *add = m_toolBar->addAction(SymbolIcon::icon(QStringLiteral("plus")), QStringLiteral("Add Package"));
+    QAction *add = m_toolBar->addAction(QStringLiteral("Add Package"));
+    UiStyle::setSymbol(add, QStringLiteral("plus"), palette());
     add->setObjectName(QStringLiteral("addPackageAction"));
     add->setToolTip(QStringLiteral("Add Package (Ctrl+N)"));
     connect(add, &QAction::triggered, this, [this] { showAddPackage(); });
 
-    m_refreshAction = m_toolBar->addAction(SymbolIcon::icon(QStringLiteral("arrow.clockwise")), QStringLiteral("Refresh"));
+    m_refreshAction = m_toolBar->addAction(QStringLiteral("Refresh"));
+    UiStyle::setSymbol(m_refreshAction, QStringLiteral("arrow.clockwise"), palette());
     m_refreshAction->setObjectName(QStringLiteral("refreshAction"));
     m_refreshAction->setToolTip(QStringLiteral("Refresh (F5)"));
     connect(m_refreshAction, &QAction::triggered, this, &MainWindowView::refreshAll);
@@ -240,7 +246,7 @@ void MainWindowView::buildToolBar()
 
     auto *sort = new QToolButton(m_toolBar);
     sort->setObjectName(QStringLiteral("sortButton"));
-    sort->setIcon(SymbolIcon::icon(QStringLiteral("arrow.up.arrow.down")));
+    UiStyle::setSymbol(sort, QStringLiteral("arrow.up.arrow.down"));
     sort->setText(QStringLiteral("Sort"));
     sort->setToolTip(QStringLiteral("Sort packages"));
     sort->setAccessibleName(QStringLiteral("Sort"));
@@ -251,7 +257,8 @@ void MainWindowView::buildToolBar()
     sortGroup->setExclusive(true);
     for (const PackageSortMode mode : PackageSortModes::allCases()) {
         QAction *action =
-            sortMenu->addAction(SymbolIcon::icon(PackageSortModes::iconName(mode)), PackageSortModes::label(mode));
+            sortMenu->addAction(PackageSortModes::label(mode));
+        UiStyle::setSymbol(action, PackageSortModes::iconName(mode), palette());
         action->setObjectName(QStringLiteral("sort-") + PackageSortModes::rawValue(mode));
         // The checked state draws the check mark beside the current mode.
         action->setCheckable(true);
@@ -263,8 +270,8 @@ void MainWindowView::buildToolBar()
     sort->setMenu(sortMenu);
     m_toolBar->addWidget(sort);
 
-    m_batchAction =
-        m_toolBar->addAction(SymbolIcon::icon(QStringLiteral("checkmark.circle")), QStringLiteral("Select"));
+    m_batchAction = m_toolBar->addAction(QStringLiteral("Select"));
+    UiStyle::setSymbol(m_batchAction, QStringLiteral("checkmark.circle"), palette());
     m_batchAction->setObjectName(QStringLiteral("batchToggleAction"));
     m_batchAction->setCheckable(true);
     m_batchAction->setToolTip(QStringLiteral("Batch select packages"));
@@ -272,24 +279,24 @@ void MainWindowView::buildToolBar()
 
     auto *more = new QToolButton(m_toolBar);
     more->setObjectName(QStringLiteral("moreButton"));
-    more->setIcon(SymbolIcon::icon(QStringLiteral("ellipsis.circle")));
+    UiStyle::setSymbol(more, QStringLiteral("ellipsis.circle"));
     more->setText(QStringLiteral("More"));
     more->setToolTip(QStringLiteral("More"));
     more->setAccessibleName(QStringLiteral("More"));
     more->setPopupMode(QToolButton::InstantPopup);
     auto *moreMenu = new QMenu(more);
     moreMenu->setObjectName(QStringLiteral("moreMenu"));
-    QAction *import = moreMenu->addAction(SymbolIcon::icon(QStringLiteral("square.and.arrow.down")),
-                                          QStringLiteral("Import CSV..."));
+    QAction *import = moreMenu->addAction(QStringLiteral("Import CSV..."));
+    UiStyle::setSymbol(import, QStringLiteral("square.and.arrow.down"), palette());
     import->setObjectName(QStringLiteral("importCSVAction"));
     connect(import, &QAction::triggered, this, &MainWindowView::importCSV);
-    QAction *exportAction = moreMenu->addAction(SymbolIcon::icon(QStringLiteral("square.and.arrow.up")),
-                                                QStringLiteral("Export CSV..."));
+    QAction *exportAction = moreMenu->addAction(QStringLiteral("Export CSV..."));
+    UiStyle::setSymbol(exportAction, QStringLiteral("square.and.arrow.up"), palette());
     exportAction->setObjectName(QStringLiteral("exportCSVAction"));
     connect(exportAction, &QAction::triggered, this, &MainWindowView::exportCSV);
     moreMenu->addSeparator();
-    QAction *settings =
-        moreMenu->addAction(SymbolIcon::icon(QStringLiteral("gearshape")), QStringLiteral("Settings..."));
+    QAction *settings = moreMenu->addAction(QStringLiteral("Settings..."));
+    UiStyle::setSymbol(settings, QStringLiteral("gearshape"), palette());
     settings->setObjectName(QStringLiteral("settingsAction"));
     connect(settings, &QAction::triggered, this, [this] {
         if (m_shell)
@@ -347,7 +354,8 @@ QWidget *MainWindowView::buildSidebar()
     m_search->setPlaceholderText(QStringLiteral("Search packages"));
     m_search->setAccessibleName(QStringLiteral("Search packages"));
     m_search->setClearButtonEnabled(true);
-    m_search->addAction(SymbolIcon::icon(QStringLiteral("magnifyingglass")), QLineEdit::LeadingPosition);
+    QAction *magnifier = m_search->addAction(QIcon(), QLineEdit::LeadingPosition);
+    UiStyle::setSymbol(magnifier, QStringLiteral("magnifyingglass"), palette());
     m_search->installEventFilter(this);
 
     m_pills = new FilterPillBar(sidebar);
@@ -742,6 +750,20 @@ bool MainWindowView::event(QEvent *event)
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         updateApiKeyBanner();
     return QWidget::event(event);
+}
+
+void MainWindowView::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        // The toolbar may live in the window's toolbar area, outside this view.
+        UiStyle::retintSymbols(this);
+        UiStyle::retintSymbols(m_toolBar);
+        const QPalette pal = palette();
+        for (CapsuleButton *button : {m_listModeButton, m_calendarModeButton})
+            button->setColors(UiStyle::accent(pal), Qt::white, UiStyle::withAlpha(UiStyle::secondary(pal), 0.12),
+                              UiStyle::primary(pal));
+    }
 }
 
 bool MainWindowView::eventFilter(QObject *watched, QEvent *event)

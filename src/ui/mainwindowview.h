@@ -12,6 +12,7 @@
 
 class AddPackageDialog;
 class BatchActionBar;
+class CapsuleButton;
 class EmptyStateView;
 class FilterPillBar;
 class GroupChipBar;
@@ -112,6 +113,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildToolBar();
@@ -137,8 +139,8 @@ private:
     bool m_batchMode = false;
 
     QToolBar *m_toolBar = nullptr;
-    QToolButton *m_listModeButton = nullptr;
-    QToolButton *m_calendarModeButton = nullptr;
+    CapsuleButton *m_listModeButton = nullptr;
+    CapsuleButton *m_calendarModeButton = nullptr;
     QAction *m_refreshAction = nullptr;
     QAction *m_refreshIndicator = nullptr;
     QAction *m_batchAction = nullptr;

@@ -87,6 +87,8 @@ PackageListView::PackageListView(ModelContext *context, QWidget *parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setMouseTracking(true);
     setFrameShape(QFrame::NoFrame);
+    // The list sits on the sidebar's own background.
+    viewport()->setBackgroundRole(QPalette::Window);
     setContextMenuPolicy(Qt::CustomContextMenu);
     verticalScrollBar()->setSingleStep(24);
     m_emptyState->setObjectName(QStringLiteral("packageListEmptyState"));
@@ -251,7 +253,7 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
     const QPointer<Package> target(package);
     const qreal dpr = devicePixelRatioF();
     const auto add = [&](QMenu *into, const QString &objectName, const QString &text, const QString &symbol) {
-        QAction *action = into->addAction(symbol.isEmpty() ? QIcon() : SymbolIcon::icon(symbol), text);
+        QAction *action = into->addAction(symbol.isEmpty() ? QIcon() : UiStyle::symbolIcon(symbol, palette()), text);
         action->setObjectName(objectName);
         return action;
     };

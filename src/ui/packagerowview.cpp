@@ -21,6 +21,7 @@ constexpr int spacing = 8;
 constexpr int pinWidth = 10;
 constexpr int dotSize = 8;
 constexpr int lineGap = 2;
+constexpr int compactBadgeWidth = 240; // below this row width every badge drops its name
 
 QFont titleFont(const QFont &base)
 {
@@ -129,8 +130,15 @@ void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &
         [&picture] { return picture; }, pictureKey, palette, devicePixelRatio);
     x += iconEdge + spacing;
 
-    // Trailing column: badge above, countdown or update time below.
-    const QSize badge = StatusBadgeView::sizeFor(package.status(), StatusBadgeView::BadgeSize::regular, base);
+    // Trailing column: badge above, countdown or update time below. In a narrow row (batch mode
+    // in a narrow sidebar) the badge drops its name, so that the title keeps room to be read;
+    // the rule depends on the width alone, so all rows of a list look alike.
+    StatusBadgeView::BadgeSize badgeSize = StatusBadgeView::BadgeSize::regular;
+    QSize badge = StatusBadgeView::sizeFor(package.status(), badgeSize, base);
+    if (content.width() < compactBadgeWidth) {
+        badgeSize = StatusBadgeView::BadgeSize::compact;
+        badge = StatusBadgeView::sizeFor(package.status(), badgeSize, base);
+    }
     QString foot;
     QColor footColor = UiStyle::secondary(palette);
     bool footBold = false;
@@ -155,7 +163,7 @@ void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &
     const int trailingTop = midY - blockHeight / 2;
     const int trailingRight = content.right();
     StatusBadgeView::paint(painter, QPoint(trailingRight - badge.width() + 1, trailingTop), package.status(),
-                           StatusBadgeView::BadgeSize::regular, palette, base, devicePixelRatio);
+                           badgeSize, palette, base, devicePixelRatio);
     const QRect footRect(trailingRight - footWidth + 1, trailingTop + badge.height() + lineGap, footWidth,
                          footMetrics.height());
     int footX = footRect.left();

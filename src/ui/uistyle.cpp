@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QPixmapCache>
+#include <QAbstractButton>
+#include <QAction>
 #include <QWidget>
 
 namespace UiStyle
@@ -130,6 +132,52 @@ QPixmap symbol(const QString &symbolName, int size, const QColor &color, qreal d
     pixmap = SymbolIcon::tinted(symbolName, size, color, devicePixelRatio);
     QPixmapCache::insert(key, pixmap);
     return pixmap;
+}
+
+namespace
+{
+const char *const symbolProperty = "kestroveSymbol";
+}
+
+QIcon symbolIcon(const QString &symbolName, const QPalette &palette)
+{
+    QIcon icon;
+    const QColor color = palette.color(QPalette::Active, QPalette::WindowText);
+    for (const int size : {14, 16, 18, 20, 22, 24, 32}) {
+        for (const qreal dpr : {1.0, 2.0})
+            icon.addPixmap(symbol(symbolName, size, color, dpr));
+    }
+    return icon;
+}
+
+void setSymbol(QAction *action, const QString &symbolName, const QPalette &palette)
+{
+    action->setProperty(symbolProperty, symbolName);
+    action->setIcon(symbolIcon(symbolName, palette));
+}
+
+void setSymbol(QAbstractButton *button, const QString &symbolName)
+{
+    button->setProperty(symbolProperty, symbolName);
+    button->setIcon(symbolIcon(symbolName, button->palette()));
+}
+
+void retintSymbols(QWidget *root)
+{
+    const auto retint = [](QObject *object, const QPalette &palette) {
+        const QString name = object->property(symbolProperty).toString();
+        if (name.isEmpty())
+            return;
+        if (auto *action = qobject_cast<QAction *>(object))
+            action->setIcon(symbolIcon(name, palette));
+        else if (auto *button = qobject_cast<QAbstractButton *>(object))
+            button->setIcon(symbolIcon(name, button->palette()));
+    };
+    retint(root, root->palette());
+    for (QObject *object : root->findChildren<QObject *>())
+        retint(object, root->palette());
+    for (QAction *action : root->actions())
+        retint(action, root->palette());
 }
 
 void makeSecondary(QWidget *widget)

@@ -4,10 +4,13 @@
 
 #include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QPalette>
 #include <QPixmap>
 #include <QString>
 
+class QAbstractButton;
+class QAction;
 class QWidget;
 
 /**
@@ -54,6 +57,14 @@ enum class TextStyle {
 
 /** A symbol tinted in one colour at a logical size, cached (list rows draw the same few icons many times). */
 [[nodiscard]] QPixmap symbol(const QString &symbolName, int size, const QColor &color, qreal devicePixelRatio);
+
+/** A symbol as an icon in the palette's text colour (theme icons do not follow a dark palette by themselves). */
+[[nodiscard]] QIcon symbolIcon(const QString &symbolName, const QPalette &palette);
+/** Gives the action or button the symbol's icon and remembers the symbol for retintSymbols(). */
+void setSymbol(QAction *action, const QString &symbolName, const QPalette &palette);
+void setSymbol(QAbstractButton *button, const QString &symbolName);
+/** Re-tints every remembered symbol below root (and root's own actions) after a palette change. */
+void retintSymbols(QWidget *root);
 
 /** Sets a widget's text colour to the secondary colour. */
 void makeSecondary(QWidget *widget);

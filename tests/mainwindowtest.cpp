@@ -1,0 +1,817 @@
+#include "fake17trackserver.h"
+#include "testmain.h"
+
+#include "model/modelcontainer.h"
+#include "model/modelcontext.h"
+#include "model/package.h"
+#include "model/packagegroup.h"
+#include "model/trackingevent.h"
+#include "services/appnotifications.h"
+#include "services/csvservice.h"
+#include "services/keychainmanager.h"
+#include "tracking/trackingservice.h"
+#include "ui/addpackagedialog.h"
+#include "ui/batchactionbar.h"
+#include "ui/capsulebutton.h"
+#include "ui/emptystateview.h"
+#include "ui/filepanels.h"
+#include "ui/filterpillbar.h"
+#include "ui/groupchipbar.h"
+#include "ui/mainwindowview.h"
+#include "ui/packagelistmodel.h"
+#include "ui/packagelistview.h"
+#include "ui/shellactions.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QObject>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+using S = Fake17TrackServer;
+
+namespace
+{
+class FakeShell final : public ShellActions
+{
+public:
+    void openMainWindow() override { ++mainWindowOpened; }
+    void openSettings() override { ++settingsOpened; }
+    void quit() override {}
+    int mainWindowOpened = 0;
+    int settingsOpened = 0;
+};
+
+QStringList visibleNumbers(const MainWindowView &view)
+{
+    QStringList numbers;
+    const PackageListModel *model = view.packageList()->listModel();
+    for (int i = 0; i < model->rowCount(); ++i)
+        numbers.append(model->index(i).data(PackageListModel::TrackingNumberRole).toString());
+    return numbers;
+}
+
+QString screenshotPath(const QString &name)
+{
+    const QString dir = QStringLiteral(KESTROVE_BINARY_DIR) + QStringLiteral("/../screenshots");
+    QDir().mkpath(dir);
+    return dir + u'/' + name + QStringLiteral(".png");
+}
+
+QPalette darkPalette()
+{
+    QPalette p;
+    const QColor window(0x2b, 0x2b, 0x2e);
+    const QColor base(0x1e, 0x1e, 0x20);
+    const QColor text(0xec, 0xec, 0xee);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, window);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3d));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Highlight, QColor(0x0a, 0x84, 0xff));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
+    p.setColor(QPalette::ToolTipBase, window);
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::Link, QColor(0x40, 0x9c, 0xff));
+    p.setColor(QPalette::Mid, QColor(0x48, 0x48, 0x4a));
+    p.setColor(QPalette::Light, QColor(0x55, 0x55, 0x58));
+    p.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x1a));
+    return p;
+}
+}
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<S> m_server;
+    std::unique_ptr<ModelContext> m_context;
+    FakeShell m_shell;
+    std::unique_ptr<MainWindowView> m_view;
+    int m_stores = 0;
+
+    Package *add(const QString &number, TrackingStatus status, int minutesAgo, const QString &label = {},
+                 const QString &carrier = QStringLiteral("ups"))
+    {
+        auto *p = new Package(number, carrier, label, status);
+        p->setLastUpdated(QDateTime::currentDateTimeUtc().addSecs(-60 * minutesAgo));
+        m_context->insert(p);
+        return p;
+    }
+
+    PackageGroup *addGroup(const QString &name, const QString &hex, int order)
+    {
+        auto *group = new PackageGroup(name, hex, order);
+        m_context->insert(group);
+        return group;
+    }
+
+    MainWindowView &openView()
+    {
+        m_view = std::make_unique<MainWindowView>(m_context.get(), &m_shell);
+        m_view->resize(1000, 680);
+        m_view->show();
+        if (!QTest::qWaitForWindowExposed(m_view.get()))
+            qWarning("the view was not exposed");
+        return *m_view;
+    }
+
+    void clickRow(MainWindowView &view, int row)
+    {
+        PackageListView *list = view.packageList();
+        const QRect rect = list->visualRect(list->listModel()->index(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    /** The import alert once it shows, or nullptr after a minute. */
+    QMessageBox *waitForImportAlert()
+    {
+        QMessageBox *alert = nullptr;
+        QElapsedTimer waited;
+        waited.start();
+        while (!(alert = m_view->findChild<QMessageBox *>(QStringLiteral("importResultAlert"))) && waited.elapsed() < 60000)
+            QTest::qWait(10);
+        return alert;
+    }
+
+    /** A small but varied store for the screenshots and the list tests. */
+    void fillShowcase()
+    {
+        PackageGroup *home = addGroup(QStringLiteral("Home"), QStringLiteral("#007AFF"), 0);
+        PackageGroup *gifts = addGroup(QStringLiteral("Gifts"), QStringLiteral("#FF2D55"), 1);
+        addGroup(QStringLiteral("Work"), QStringLiteral("#34C759"), 2);
+        const QDateTime now = QDateTime::currentDateTime();
+        Package *shoes = add(QStringLiteral("1Z999AA10123456784"), TrackingStatus::outForDelivery, 5,
+                             QStringLiteral("Running shoes"));
+        shoes->setEstimatedDelivery(now);
+        shoes->addToGroup(home);
+        Package *lamp = add(QStringLiteral("9400111899223817460012"), TrackingStatus::inTransit, 40,
+                            QStringLiteral("Desk lamp"), QStringLiteral("usps"));
+        lamp->setEstimatedDelivery(now.addDays(3));
+        lamp->setPinned(true);
+        Package *book = add(QStringLiteral("JD014600006281230467"), TrackingStatus::delivered, 180, QStringLiteral("Book"),
+                            QStringLiteral("dhl"));
+        book->addToGroup(gifts);
+        Package *camera = add(QStringLiteral("782910365432"), TrackingStatus::failedAttempt, 300,
+                              QStringLiteral("Camera lens"), QStringLiteral("fedex"));
+        camera->setEstimatedDelivery(now.addDays(-2));
+        camera->setColorTag(QStringLiteral("#FF9500"));
+        add(QStringLiteral("LX123456789CN"), TrackingStatus::exception, 600, QString(), QStringLiteral("china-post"));
+        Package *phone = add(QStringLiteral("TBA123456789000"), TrackingStatus::pending, 2, QStringLiteral("Phone case"),
+                             QStringLiteral("amazon"));
+        phone->setEstimatedDelivery(now.addDays(1));
+        phone->addToGroup(gifts);
+        add(QStringLiteral("RR123456785GB"), TrackingStatus::expired, 5000, QStringLiteral("Old parcel"),
+            QStringLiteral("royal-mail"));
+        add(QStringLiteral("UNKNOWN000001"), TrackingStatus::unknown, 900, QStringLiteral("Mystery box"),
+            QStringLiteral("someco"));
+        Package *archived = add(QStringLiteral("ARCH00000001"), TrackingStatus::delivered, 20000,
+                                QStringLiteral("Last year's coat"));
+        archived->setArchived(true);
+        archived->addToGroup(home);
+        auto *event = new TrackingEvent(QDateTime::currentDateTimeUtc().addSecs(-3600), TrackingStatus::outForDelivery,
+                                        QStringLiteral("Out for delivery"), QStringLiteral("Brooklyn, NY"));
+        shoes->appendEvent(std::unique_ptr<TrackingEvent>(event));
+        QVERIFY(m_context->save());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_server = std::make_unique<S>();
+        QVERIFY(m_server->listen());
+        // The shared tracking service is made on first use: point it at the fake service first.
+        qputenv("KESTROVE_17TRACK_BASE_URL", m_server->baseUrl().toUtf8());
+    }
+
+    void init()
+    {
+        auto opened = ModelContainer::open(m_dir.filePath(QStringLiteral("main%1.sqlite").arg(++m_stores)));
+        QVERIFY(opened);
+        m_context = std::move(opened).value();
+        m_shell = FakeShell();
+    }
+
+    void cleanup()
+    {
+        FilePanels::setOpenHandler({});
+        FilePanels::setSaveHandler({});
+        m_view.reset();
+        m_context.reset();
+    }
+
+    void apiKeyBannerFollowsTheKey()
+    {
+        // No key yet: the banner asks for one and its link opens the settings.
+        MainWindowView &view = openView();
+        auto *banner = view.findChild<QWidget *>(QStringLiteral("apiKeyBanner"));
+        QVERIFY(banner->isVisible());
+        QCOMPARE(view.findChild<QLabel *>(QStringLiteral("apiKeyBannerText"))->text(),
+                 QStringLiteral("Tracking API key not configured."));
+        QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("openSettingsLink")), Qt::LeftButton);
+        QCOMPARE(m_shell.settingsOpened, 1);
+
+        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
+        m_view.reset();
+        QVERIFY(!openView().findChild<QWidget *>(QStringLiteral("apiKeyBanner"))->isVisible());
+    }
+
+    void emptyStatesPerFilterAndSearch_data()
+    {
+        QTest::addColumn<QString>("pill");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("all") << QStringLiteral("all") << QString() << QStringLiteral("No Packages")
+                             << QStringLiteral("Add a package to start tracking.");
+        QTest::newRow("a search under all names the text")
+            << QStringLiteral("all") << QStringLiteral("zq") << QStringLiteral("No Results for \u201czq\u201d")
+            << QStringLiteral("Check the spelling or try a new search.");
+        QTest::newRow("a search under another filter shows that filter's panel")
+            << QStringLiteral("inTransit") << QStringLiteral("zq") << QStringLiteral("No Packages In Transit")
+            << QStringLiteral("Packages currently in transit will appear here.");
+        QTest::newRow("delivered") << QStringLiteral("delivered") << QString() << QStringLiteral("No Delivered Packages")
+                                   << QStringLiteral("Delivered packages will appear here.");
+        QTest::newRow("issues") << QStringLiteral("exceptions") << QString() << QStringLiteral("No Exceptions")
+                                << QStringLiteral("Packages with delivery issues will appear here.");
+        QTest::newRow("archived") << QStringLiteral("archived") << QString() << QStringLiteral("No Archived Packages")
+                                  << QStringLiteral("Archived packages will appear here.");
+    }
+
+    void emptyStatesPerFilterAndSearch()
+    {
+        QFETCH(QString, pill);
+        QFETCH(QString, search);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        MainWindowView &view = openView();
+        QTest::mouseClick(view.findChild<CapsuleButton *>(QStringLiteral("filterPill-") + pill), Qt::LeftButton);
+        QTest::keyClicks(view.findChild<QLineEdit *>(QStringLiteral("searchField")), search);
+        EmptyStateView *empty = view.packageList()->emptyState();
+        QTRY_VERIFY(empty->isVisible());
+        QCOMPARE(empty->title(), title);
+        QCOMPARE(empty->text(), text);
+
+        // Nothing is selected: the detail side asks for a choice.
+        auto *detail = view.findChild<EmptyStateView *>(QStringLiteral("detailEmptyState"));
+        QVERIFY(detail->isVisible());
+        QCOMPARE(detail->title(), QStringLiteral("Select a Package"));
+        QCOMPARE(detail->text(), QStringLiteral("Choose a package from the sidebar to view its details."));
+    }
+
+    void pillsAndChips()
+    {
+        fillShowcase();
+        MainWindowView &view = openView();
+        auto *chips = view.findChild<GroupChipBar *>();
+        PackageGroup *home = chips->groups().at(0);
+        QCOMPARE(chips->groups().size(), 3);
+        QCOMPARE(chips->chip(home)->text(), QStringLiteral("Home"));
+
+        // A chip shows its members, archived ones included, and resets the filter to "All".
+        QTest::mouseClick(view.findChild<CapsuleButton *>(QStringLiteral("filterPill-delivered")), Qt::LeftButton);
+        QCOMPARE(visibleNumbers(view), QStringList{QStringLiteral("JD014600006281230467")});
+        QTest::mouseClick(chips->chip(home), Qt::LeftButton);
+        QCOMPARE(view.selectedGroup(), home);
+        QCOMPARE(view.selectedFilter(), PackageFilter::all);
+        QCOMPARE(visibleNumbers(view), (QStringList{QStringLiteral("1Z999AA10123456784"), QStringLiteral("ARCH00000001")}));
+        QVERIFY(view.findChild<CapsuleButton *>(QStringLiteral("filterPill-all"))->isChecked());
+
+        // "All" keeps the group; any other pill drops it.
+        QTest::mouseClick(view.findChild<CapsuleButton *>(QStringLiteral("filterPill-all")), Qt::LeftButton);
+        QCOMPARE(view.selectedGroup(), home);
+        QTest::mouseClick(view.findChild<CapsuleButton *>(QStringLiteral("filterPill-inTransit")), Qt::LeftButton);
+        QCOMPARE(view.selectedGroup(), nullptr);
+        QCOMPARE(visibleNumbers(view), (QStringList{QStringLiteral("9400111899223817460012"),
+                                                    QStringLiteral("TBA123456789000"), QStringLiteral("1Z999AA10123456784")}));
+
+        // Tapping the selected group's chip again deselects it.
+        QTest::mouseClick(chips->chip(home), Qt::LeftButton);
+        QTest::mouseClick(chips->chip(home), Qt::LeftButton);
+        QCOMPARE(view.selectedGroup(), nullptr);
+        QVERIFY(!chips->chip(home)->isChecked());
+
+        // Counts include archived members and follow membership changes.
+        QCOMPARE(chips->chip(home)->trailingText(), QStringLiteral("2"));
+        Package *lamp = m_context->fetchPackages([](const Package &p) {
+                                       return p.trackingNumber() == QLatin1String("9400111899223817460012");
+                                   }).value().constFirst();
+        lamp->addToGroup(home);
+        QTRY_COMPARE(chips->chip(home)->trailingText(), QStringLiteral("3"));
+    }
+
+    void groupsSectionWithoutGroupsOffersToAddThem()
+    {
+        int made = 0;
+        MainWindowView::setGroupManagementFactory([&made](ModelContext *, QWidget *parent) {
+            ++made;
+            auto *dialog = new QDialog(parent);
+            dialog->setObjectName(QStringLiteral("fakeGroupSheet"));
+            return dialog;
+        });
+        MainWindowView &view = openView();
+        auto *addGroups = view.findChild<QPushButton *>(QStringLiteral("addGroupsButton"));
+        QVERIFY(addGroups->isVisible());
+        QCOMPARE(addGroups->text(), QStringLiteral("Add Groups"));
+        QTest::mouseClick(addGroups, Qt::LeftButton);
+        QCOMPARE(made, 1);
+        QTRY_VERIFY(view.findChild<QDialog *>(QStringLiteral("fakeGroupSheet")));
+        view.findChild<QDialog *>(QStringLiteral("fakeGroupSheet"))->close();
+
+        // The first group replaces the button with the section.
+        addGroup(QStringLiteral("Home"), QStringLiteral("#007AFF"), 0);
+        QTRY_VERIFY(!addGroups->isVisible());
+        QVERIFY(view.findChild<QToolButton *>(QStringLiteral("manageGroupsButton"))->isVisible());
+        MainWindowView::setGroupManagementFactory({});
+    }
+
+    void searchSortAndKeyboard()
+    {
+        fillShowcase();
+        MainWindowView &view = openView();
+        auto *search = view.findChild<QLineEdit *>(QStringLiteral("searchField"));
+        QCOMPARE(search->placeholderText(), QStringLiteral("Search packages"));
+
+        // Ctrl+F focuses the search field; typing narrows the list; Escape clears it.
+        view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        QTest::keyClick(&view, Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(search->hasFocus());
+        QTest::keyClicks(search, QStringLiteral("LAMP"));
+        QCOMPARE(visibleNumbers(view), QStringList{QStringLiteral("9400111899223817460012")});
+        QTest::keyClick(search, Qt::Key_Escape);
+        QCOMPARE(search->text(), QString());
+        QCOMPARE(visibleNumbers(view).size(), 8);
+
+        // Carrier names are searched too.
+        QTest::keyClicks(search, QStringLiteral("fedex"));
+        QCOMPARE(visibleNumbers(view), QStringList{QStringLiteral("782910365432")});
+        search->clear();
+
+        // Sorting by status: pinned first, then pending, transit, out for delivery, delivered, others.
+        view.findChild<QAction *>(QStringLiteral("sort-status"))->trigger();
+        QCOMPARE(view.sortMode(), PackageSortMode::status);
+        QVERIFY(view.findChild<QAction *>(QStringLiteral("sort-status"))->isChecked());
+        QVERIFY(!view.findChild<QAction *>(QStringLiteral("sort-lastUpdated"))->isChecked());
+        QCOMPARE(visibleNumbers(view).mid(0, 5),
+                 (QStringList{QStringLiteral("9400111899223817460012"), QStringLiteral("TBA123456789000"),
+                              QStringLiteral("1Z999AA10123456784"), QStringLiteral("JD014600006281230467"),
+                              QStringLiteral("782910365432")}));
+
+        // Down from the search field enters the list; arrows select; Delete removes the selection.
+        search->setFocus();
+        QTest::keyClick(search, Qt::Key_Down);
+        QTRY_VERIFY(view.packageList()->hasFocus());
+        QCOMPARE(view.selectedPackage()->trackingNumber(), QStringLiteral("9400111899223817460012"));
+        QTest::keyClick(view.packageList(), Qt::Key_Down);
+        QCOMPARE(view.selectedPackage()->trackingNumber(), QStringLiteral("TBA123456789000"));
+        QTRY_VERIFY(view.findChild<QWidget *>(QStringLiteral("packageSummary"))->isVisible());
+        QTest::keyClick(view.packageList(), Qt::Key_Delete);
+        QCOMPARE(view.selectedPackage(), nullptr);
+        QTRY_VERIFY(!visibleNumbers(view).contains(QStringLiteral("TBA123456789000")));
+        QCOMPARE(m_context->fetchPackages().value().size(), 8);
+    }
+
+    void batchArchiveDeleteAndAddToGroup()
+    {
+        fillShowcase();
+        MainWindowView &view = openView();
+        auto *bar = view.findChild<BatchActionBar *>();
+        QVERIFY(!bar->isVisible());
+        view.findChild<QAction *>(QStringLiteral("batchToggleAction"))->trigger();
+        QVERIFY(view.isBatchMode());
+        QVERIFY(bar->isVisible());
+
+        // Rows 0 and 1 ticked, then row 0 unticked and row 2 ticked.
+        clickRow(view, 0);
+        clickRow(view, 1);
+        clickRow(view, 0);
+        clickRow(view, 2);
+        auto *count = view.findChild<QLabel *>(QStringLiteral("batchSelectedCount"));
+        QCOMPARE(count->text(), QStringLiteral("2 selected"));
+        QCOMPARE(view.selectedPackage(), nullptr);
+        const QStringList ticked = {visibleNumbers(view).at(1), visibleNumbers(view).at(2)};
+
+        // Add to a group: members gain it, batch mode stays.
+        PackageGroup *work = view.findChild<GroupChipBar *>()->groups().at(2);
+        QMenu *menu = bar->addToGroupMenu();
+        QCOMPARE(menu->actions().size(), 3);
+        QCOMPARE(menu->actions().at(2)->text(), QStringLiteral("Work"));
+        menu->actions().at(2)->trigger();
+        QCOMPARE(work->packages().size(), 2);
+        QVERIFY(view.isBatchMode());
+        menu->actions().at(2)->trigger();
+        QCOMPARE(work->packages().size(), 2);
+
+        // Archive: the ticked packages leave "All", batch mode ends with an empty selection.
+        view.findChild<QToolButton *>(QStringLiteral("batchArchiveButton"))->click();
+        QVERIFY(!view.isBatchMode());
+        QVERIFY(view.batchSelection().isEmpty());
+        QVERIFY(!bar->isVisible());
+        QTRY_VERIFY(!visibleNumbers(view).contains(ticked.at(0)) && !visibleNumbers(view).contains(ticked.at(1)));
+        QVERIFY(!m_context->hasChanges());
+
+        // Delete: no question asked; the selected package among them is deselected first.
+        clickRow(view, 0);
+        Package *selected = view.selectedPackage();
+        QVERIFY(selected);
+        view.findChild<QAction *>(QStringLiteral("batchToggleAction"))->trigger();
+        clickRow(view, 0);
+        clickRow(view, 1);
+        QCOMPARE(view.selectedPackage(), selected);
+        QSignalSpy deselected(&view, &MainWindowView::selectedPackageChanged);
+        view.findChild<QToolButton *>(QStringLiteral("batchDeleteButton"))->click();
+        QCOMPARE(view.selectedPackage(), nullptr);
+        QCOMPARE(deselected.size(), 1);
+        QVERIFY(!view.isBatchMode());
+        QCOMPARE(m_context->fetchPackages().value().size(), 7);
+        QVERIFY(!m_context->hasChanges());
+
+        // Turning batch mode off by the toggle empties the selection too.
+        view.findChild<QAction *>(QStringLiteral("batchToggleAction"))->trigger();
+        clickRow(view, 0);
+        QCOMPARE(view.batchSelection().size(), 1);
+        view.findChild<QAction *>(QStringLiteral("batchToggleAction"))->trigger();
+        QVERIFY(view.batchSelection().isEmpty());
+    }
+
+    void contextMenu()
+    {
+        fillShowcase();
+        MainWindowView &view = openView();
+        Package *shoes = view.packageList()->listModel()->packageAt(2);
+        QCOMPARE(shoes->trackingNumber(), QStringLiteral("1Z999AA10123456784"));
+        std::unique_ptr<QMenu> menu(view.packageList()->createContextMenu(shoes, nullptr));
+        QStringList texts;
+        for (const QAction *action : menu->actions())
+            texts.append(action->isSeparator() ? QStringLiteral("--") : action->text());
+        QCOMPARE(texts, (QStringList{QStringLiteral("Refresh"), QStringLiteral("Copy Tracking Number"),
+                                     QStringLiteral("Track on UPS"), QStringLiteral("--"), QStringLiteral("Pin to Top"),
+                                     QStringLiteral("Add to Group"), QStringLiteral("Color Tag"), QStringLiteral("--"),
+                                     QStringLiteral("Archive"), QStringLiteral("--"), QStringLiteral("Delete")}));
+        auto *colors = menu->findChild<QMenu *>(QStringLiteral("colorTagMenu"));
+        QVERIFY(!colors->actions().at(0)->isEnabled());
+        QCOMPARE(colors->actions().size(), 12);
+
+        // Pin moves the package to the top (before the older pinned one) and is saved.
+        menu->findChild<QAction *>(QStringLiteral("pinAction"))->trigger();
+        QVERIFY(shoes->isPinned());
+        QVERIFY(!m_context->hasChanges());
+        QTRY_COMPARE(visibleNumbers(view).at(0), QStringLiteral("1Z999AA10123456784"));
+
+        // A colour tag, then the same menu again offers "Unpin" and an enabled "Remove Color".
+        colors->findChild<QAction *>(QStringLiteral("colorTag-Teal"))->trigger();
+        QCOMPARE(shoes->colorTag(), std::optional<QString>(QStringLiteral("#5AC8FA")));
+        menu.reset(view.packageList()->createContextMenu(shoes, nullptr));
+        QCOMPARE(menu->findChild<QAction *>(QStringLiteral("pinAction"))->text(), QStringLiteral("Unpin"));
+        QVERIFY(menu->findChild<QMenu *>(QStringLiteral("colorTagMenu"))->actions().at(0)->isEnabled());
+
+        // Group membership toggles by id; the copy action puts the number on the clipboard.
+        auto *groups = menu->findChild<QMenu *>(QStringLiteral("addToGroupMenu"));
+        QCOMPARE(groups->actions().size(), 3);
+        QCOMPARE(shoes->groups().size(), 1);
+        groups->actions().at(0)->trigger();
+        QCOMPARE(shoes->groups().size(), 0);
+        menu->findChild<QAction *>(QStringLiteral("copyTrackingNumberAction"))->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("1Z999AA10123456784"));
+
+        // Archive, then delete from the menu.
+        menu->findChild<QAction *>(QStringLiteral("archiveAction"))->trigger();
+        QVERIFY(shoes->isArchived());
+        menu.reset(view.packageList()->createContextMenu(shoes, nullptr));
+        QCOMPARE(menu->findChild<QAction *>(QStringLiteral("archiveAction"))->text(), QStringLiteral("Unarchive"));
+        menu->findChild<QAction *>(QStringLiteral("deleteAction"))->trigger();
+        QVERIFY(shoes->isDeleted());
+    }
+
+    void dropOffersTheFirstCandidate_data()
+    {
+        QTest::addColumn<QByteArray>("dropped");
+        QTest::addColumn<QString>("prefill");
+        QTest::newRow("a number in parentheses with a full stop")
+            << QByteArray("Your parcel (1Z999AA10123456784). Thanks") << QStringLiteral("1Z999AA10123456784");
+        QTest::newRow("hyphenated lower-case pairs") << QByteArray("ab-cd-ef-gh") << QStringLiteral("ABCDEFGH");
+        QTest::newRow("space-separated short blocks give nothing") << QByteArray("9400 1118 9922 3817") << QString();
+        QTest::newRow("six characters with a hyphen are too short") << QByteArray("ABC-123") << QString();
+        QTest::newRow("bytes that are not UTF-8 are ignored") << QByteArray("\xff\xfe 1Z999AA10123456784") << QString();
+    }
+
+    void dropOffersTheFirstCandidate()
+    {
+        QFETCH(QByteArray, dropped);
+        QFETCH(QString, prefill);
+        MainWindowView &view = openView();
+        QMimeData mime;
+        mime.setData(QStringLiteral("text/plain"), dropped);
+        const QPoint at = view.rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&view, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&view, &drop);
+        QVERIFY(drop.isAccepted());
+        if (prefill.isEmpty()) {
+            QTest::qWait(50);
+            QCOMPARE(view.addPackageSheet(), nullptr);
+            return;
+        }
+        QTRY_VERIFY(view.addPackageSheet());
+        QCOMPARE(view.addPackageSheet()->trackingNumber(), prefill);
+        view.addPackageSheet()->reject();
+    }
+
+    void addSheetAddsThroughTheTrackingService()
+    {
+        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
+        const QString number = QStringLiteral("1Z999AA10123456784");
+        m_server->setTrackInfo(number,
+                               S::trackInfo(10, {S::event(QStringLiteral("2026-03-01T09:00:00Z"),
+                                                          QStringLiteral("Origin scan"), 10, QStringLiteral("Louisville, KY"))}),
+                               100002);
+        PackageGroup *gifts = addGroup(QStringLiteral("Gifts"), QStringLiteral("#FF2D55"), 0);
+        addGroup(QStringLiteral("Home"), QStringLiteral("#007AFF"), 1);
+        QVERIFY(m_context->save());
+        MainWindowView &view = openView();
+
+        // The menu bar's request opens the sheet with the number, detected at once.
+        m_server->clearRequests();
+        AppNotifications::shared()->post(AppNotifications::addPackageRequested,
+                                         {{AppNotifications::trackingNumberKey, QStringLiteral("1z999aa10123456784")}});
+        QTRY_VERIFY(view.addPackageSheet());
+        AddPackageDialog *sheet = view.addPackageSheet();
+        QTRY_VERIFY(sheet->isVisible());
+        QCOMPARE(sheet->size(), QSize(420, 520));
+        QCOMPARE(sheet->detectionResults().value(0).carrierCode, QStringLiteral("ups"));
+        QCOMPARE(sheet->findChild<QLabel *>(QStringLiteral("detectedCarrierName"))->text(), QStringLiteral("UPS"));
+
+        sheet->findChild<QLineEdit *>(QStringLiteral("labelField"))->setText(QStringLiteral("  Shoes  "));
+        QTest::mouseClick(sheet->findChild<QToolButton *>(QStringLiteral("colorSwatch-Purple")), Qt::LeftButton);
+        QTest::mouseClick(sheet->findChild<CapsuleButton *>(QStringLiteral("groupChip-")
+                                                            + gifts->id().toString(QUuid::WithoutBraces)),
+                          Qt::LeftButton);
+        sheet->findChild<QCheckBox *>(QStringLiteral("estimatedDeliveryToggle"))->setChecked(true);
+
+        QSignalSpy added(sheet, &AddPackageDialog::packageAdded);
+        QTest::mouseClick(sheet->findChild<QPushButton *>(QStringLiteral("addButton")), Qt::LeftButton);
+        // The sheet closes at once, without waiting for the service.
+        QTRY_COMPARE(view.addPackageSheet(), nullptr);
+
+        Package *package = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (package = [&]() -> Package * {
+                const auto found = m_context->fetchPackages(
+                    [&](const Package &p) { return p.trackingNumber() == number && p.colorTag().has_value(); });
+                return found && !found.value().isEmpty() ? found.value().constFirst() : nullptr;
+            }()),
+            20000);
+        QCOMPARE(package->label(), QStringLiteral("Shoes"));
+        QCOMPARE(package->carrierCode(), QStringLiteral("ups"));
+        QCOMPARE(package->colorTag(), std::optional<QString>(QStringLiteral("#AF52DE")));
+        QCOMPARE(package->groups(), QList<PackageGroup *>{gifts});
+        QVERIFY(package->estimatedDelivery().has_value());
+        QVERIFY(!m_context->hasChanges());
+        QVERIFY(m_server->requests().size() >= 1);
+        QCOMPARE(m_server->requests().constFirst().numbers, QStringList{number});
+    }
+
+    void addSheetDetectionAndValidation()
+    {
+        MainWindowView &view = openView();
+        view.findChild<QAction *>(QStringLiteral("addPackageAction"))->trigger();
+        QTRY_VERIFY(view.addPackageSheet());
+        AddPackageDialog *sheet = view.addPackageSheet();
+        auto *field = sheet->findChild<QLineEdit *>(QStringLiteral("trackingNumberField"));
+        auto *add = sheet->findChild<QPushButton *>(QStringLiteral("addButton"));
+        const auto message = [&] {
+            auto *label = sheet->findChild<QLabel *>(QStringLiteral("detectionMessage"));
+            return label ? label->text() : QString();
+        };
+        QVERIFY(!add->isEnabled());
+        QCOMPARE(message(), QStringLiteral("Enter a tracking number to auto-detect the carrier"));
+
+        // Three characters: not empty, but detection has not run.
+        QTest::keyClicks(field, QStringLiteral("1Z9"));
+        QVERIFY(add->isEnabled());
+        QTRY_COMPARE(message(), QStringLiteral("Could not detect carrier -- consider selecting manually"));
+        QVERIFY(sheet->detectionResults().isEmpty());
+        field->setText(QStringLiteral("1Z999AA10123456784"));
+        QCOMPARE(sheet->resolvedCarrierCode(), QStringLiteral("ups"));
+
+        // Manual mode with nothing chosen hands on no carrier; back to auto uses the guesses again.
+        QTest::mouseClick(sheet->findChild<QAbstractButton *>(QStringLiteral("carrierModeManual")), Qt::LeftButton);
+        auto *picker = sheet->findChild<QComboBox *>(QStringLiteral("manualCarrierPicker"));
+        QVERIFY(picker->isVisible());
+        QCOMPARE(picker->itemText(0), QStringLiteral("Select a carrier..."));
+        QCOMPARE(sheet->resolvedCarrierCode(), QString());
+        picker->setCurrentIndex(picker->findData(QStringLiteral("fedex")));
+        QCOMPARE(sheet->resolvedCarrierCode(), QStringLiteral("fedex"));
+        QTest::mouseClick(sheet->findChild<QAbstractButton *>(QStringLiteral("carrierModeAuto")), Qt::LeftButton);
+        QCOMPARE(sheet->resolvedCarrierCode(), QStringLiteral("ups"));
+
+        // No groups in the store: no groups section. Escape closes the sheet.
+        QVERIFY(sheet->findChildren<CapsuleButton *>(QRegularExpression(QStringLiteral("^groupChip-"))).isEmpty());
+        QCOMPARE(AddPackageDialog::numberToAdd(QStringLiteral("1z 999-aa1/x\n")), QStringLiteral("1Z999AA1/X\n"));
+        QTest::keyClick(field, Qt::Key_Escape);
+        QTRY_COMPARE(view.addPackageSheet(), nullptr);
+    }
+
+    void notificationsSelectAndRefresh()
+    {
+        fillShowcase();
+        MainWindowView &view = openView();
+        view.setSelectedFilter(PackageFilter::archived);
+        view.setViewMode(ViewMode::calendar);
+        AppNotifications::shared()->post(AppNotifications::selectPackageRequested,
+                                         {{AppNotifications::trackingNumberKey, QStringLiteral("782910365432")}});
+        QCOMPARE(view.selectedPackage()->trackingNumber(), QStringLiteral("782910365432"));
+        QCOMPARE(view.viewMode(), ViewMode::list);
+        QCOMPARE(view.selectedFilter(), PackageFilter::all);
+        QVERIFY(view.packageList()->selectionModel()->isSelected(
+            view.packageList()->listModel()->indexOf(view.selectedPackage())));
+
+        // An archived package under "Transit" is selected but not shown; the filter stays.
+        view.setSelectedFilter(PackageFilter::inTransit);
+        AppNotifications::shared()->post(AppNotifications::selectPackageRequested,
+                                         {{AppNotifications::trackingNumberKey, QStringLiteral("ARCH00000001")}});
+        QCOMPARE(view.selectedPackage()->trackingNumber(), QStringLiteral("ARCH00000001"));
+        QCOMPARE(view.selectedFilter(), PackageFilter::inTransit);
+        QVERIFY(!visibleNumbers(view).contains(QStringLiteral("ARCH00000001")));
+
+        // Without the key nothing changes; an unknown number selects nothing.
+        AppNotifications::shared()->post(AppNotifications::selectPackageRequested, {});
+        QCOMPARE(view.selectedPackage()->trackingNumber(), QStringLiteral("ARCH00000001"));
+        AppNotifications::shared()->post(AppNotifications::selectPackageRequested,
+                                         {{AppNotifications::trackingNumberKey, QStringLiteral("NOPE")}});
+        QCOMPARE(view.selectedPackage(), nullptr);
+
+        // The refresh request reaches the service: it refreshes and the button waits meanwhile.
+        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
+        QSignalSpy refreshing(TrackingService::shared(), &TrackingService::isRefreshingChanged);
+        AppNotifications::shared()->post(AppNotifications::refreshAllRequested);
+        QTRY_VERIFY(refreshing.size() >= 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!TrackingService::shared()->isRefreshing(), 30000);
+        QVERIFY(view.findChild<QAction *>(QStringLiteral("refreshAction"))->isEnabled());
+    }
+
+    void csvImportAndExportThroughThePanels()
+    {
+        fillShowcase();
+        MainWindowView &view = openView();
+        const QString exportPath = m_dir.filePath(QStringLiteral("exported.csv"));
+        QString proposed;
+        FilePanels::setSaveHandler([&](QWidget *, const QString &, const QString &suggested, const QString &) {
+            proposed = suggested;
+            return exportPath;
+        });
+        view.findChild<QAction *>(QStringLiteral("exportCSVAction"))->trigger();
+        QCOMPARE(proposed, QStringLiteral("Kestrove-Export.csv"));
+        QFile exported(exportPath);
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        const QString csv = QString::fromUtf8(exported.readAll());
+        const auto all = m_context->fetchPackages(
+            {}, [](const Package &a, const Package &b) { return a.lastUpdated() > b.lastUpdated(); });
+        QCOMPARE(csv, CSVService::exportPackages(all.value()));
+        QCOMPARE(csv.count(u'\n'), 9);
+
+        // Importing the export back: everything is a duplicate, plus one new row.
+        const QString importPath = m_dir.filePath(QStringLiteral("import.csv"));
+        QFile file(importPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(csv.toUtf8() + "\nNEW-0000 01,ups,Fresh,inTransit\n");
+        file.close();
+        FilePanels::setOpenHandler([&](QWidget *, const QString &, const QString &) { return importPath; });
+        QSignalSpy finished(&view, &MainWindowView::csvImportFinished);
+        view.findChild<QAction *>(QStringLiteral("importCSVAction"))->trigger();
+        QMessageBox *alert = waitForImportAlert();
+        QVERIFY(alert);
+        QCOMPARE(alert->windowTitle(), QStringLiteral("Import Complete"));
+        QCOMPARE(alert->informativeText(), QStringLiteral("1 package(s) imported, 9 skipped (duplicate or invalid)."));
+        QTRY_VERIFY(visibleNumbers(view).contains(QStringLiteral("NEW000001")));
+        alert->button(QMessageBox::Ok)->click();
+        QTRY_VERIFY(!view.findChild<QMessageBox *>(QStringLiteral("importResultAlert")));
+        QVERIFY(!m_context->hasChanges());
+
+        // A file that is not text still shows the alert, with zero counts.
+        QFile binary(importPath);
+        QVERIFY(binary.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        binary.write(QByteArray("\x89PNG\r\n\x1a\n\xff\xfe\0\0", 12));
+        binary.close();
+        view.findChild<QAction *>(QStringLiteral("importCSVAction"))->trigger();
+        alert = waitForImportAlert();
+        QVERIFY(alert);
+        QVERIFY(alert->informativeText().startsWith(
+            QStringLiteral("0 package(s) imported, 0 skipped (duplicate or invalid).")));
+        alert->button(QMessageBox::Ok)->click();
+
+        // Cancelling the panel does nothing.
+        FilePanels::setOpenHandler([](QWidget *, const QString &, const QString &) { return QString(); });
+        view.findChild<QAction *>(QStringLiteral("importCSVAction"))->trigger();
+        QTest::qWait(50);
+        QCOMPARE(finished.size(), 2);
+    }
+
+    void largeImportKeepsTheWindowResponsive()
+    {
+        MainWindowView &view = openView();
+        const int rows = 20000;
+        const QString path = m_dir.filePath(QStringLiteral("large.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray text = "trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag\n";
+        for (int i = 0; i < rows; ++i)
+            text += QStringLiteral("BULK%1,ups,Item %1,inTransit,,,\"a note, with a comma\",,\n").arg(i, 8, 10, QLatin1Char('0')).toUtf8();
+        file.write(text);
+        file.close();
+
+        // A timer that should tick every 10 ms measures the longest stall of the event loop.
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 longest = 0;
+        QTimer ticker;
+        ticker.setInterval(10);
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            longest = qMax(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        clock.start();
+        ticker.start();
+        view.importCSVFile(path);
+        QMessageBox *alert = waitForImportAlert();
+        QVERIFY(alert);
+        ticker.stop();
+        QCOMPARE(alert->informativeText(),
+                 QStringLiteral("%1 package(s) imported, 0 skipped (duplicate or invalid).").arg(rows));
+        QTRY_COMPARE(view.packageList()->listModel()->rowCount(), rows);
+        qInfo("imported %d rows in %lld ms; longest stall %lld ms", rows, clock.elapsed(), longest);
+        QVERIFY2(longest < 1500, qPrintable(QStringLiteral("the window stalled for %1 ms").arg(longest)));
+    }
+
+    void screenshots()
+    {
+        const QPalette original = QApplication::palette();
+        for (const bool dark : {false, true}) {
+            if (dark)
+                QApplication::setPalette(darkPalette());
+            const QString suffix = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+
+            // Empty store.
+            MainWindowView &empty = openView();
+            QVERIFY(empty.grab().save(screenshotPath(QStringLiteral("main-empty") + suffix)));
+            m_view.reset();
+
+            fillShowcase();
+            MainWindowView &view = openView();
+            view.setSelectedPackage(view.packageList()->listModel()->packageAt(1));
+            QTest::qWait(50);
+            QVERIFY(view.grab().save(screenshotPath(QStringLiteral("main-list") + suffix)));
+
+            view.findChild<QAction *>(QStringLiteral("batchToggleAction"))->trigger();
+            clickRow(view, 0);
+            clickRow(view, 2);
+            QTest::qWait(50);
+            QVERIFY(view.grab().save(screenshotPath(QStringLiteral("main-batch") + suffix)));
+            view.setBatchMode(false);
+
+            view.setSelectedGroup(view.findChild<GroupChipBar *>()->groups().at(1));
+            QTest::qWait(50);
+            QVERIFY(view.grab().save(screenshotPath(QStringLiteral("main-group") + suffix)));
+            view.setSelectedGroup(nullptr);
+
+            view.showAddPackage(QStringLiteral("1Z999AA10123456784"));
+            QTRY_VERIFY(view.addPackageSheet() && view.addPackageSheet()->isVisible());
+            QTest::qWait(100);
+            QVERIFY(view.addPackageSheet()->grab().save(screenshotPath(QStringLiteral("add-sheet") + suffix)));
+            view.addPackageSheet()->reject();
+            m_view.reset();
+            m_context.reset();
+            init();
+        }
+        QApplication::setPalette(original);
+    }
+};
+
+KESTROVE_GUI_TEST_MAIN(MainWindowTest)
+#include "mainwindowtest.moc"
