@@ -37,7 +37,7 @@ bench: configure
 	./scripts/run-benchmarks.sh $(BUILD_DIR)
 
 fuzz:
-	./scripts/setup.sh
+	./scripts/setup.sh --fuzz
 	CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROVE_FUZZ=ON -DBUILD_TESTING=OFF
 	cmake --build build-fuzz --target fuzzers
 
