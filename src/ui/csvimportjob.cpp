@@ -79,14 +79,16 @@ void CsvImportJob::insertNextBatch()
         m_context->insert(CSVService::makePackage(rows.at(m_next)));
         ++m_inserted;
     }
+    // Saved batch by batch: one transaction for 100,000 rows holds the window for seconds, a
+    // batch's for a few dozen milliseconds. A failure is not reported; the packages stay
+    // inserted and the next save writes them.
+    (void)PackageStore::save(*m_context);
     Q_EMIT progress(m_next, rows.size());
     if (m_next < rows.size()) {
         // Let the window paint and take input before the next batch.
         QTimer::singleShot(0, this, &CsvImportJob::insertNextBatch);
         return;
     }
-    // One save for the whole file; a failure is not reported (the packages stay inserted).
-    (void)PackageStore::save(*m_context);
     finish({});
 }
 

@@ -15,8 +15,7 @@ class QThread;
 /**
  * A CSV import that keeps the window responsive: the file is read and parsed on a worker
  * thread, then the packages are inserted into the context on the GUI thread in batches, one
- * batch per event-loop turn, and the context is saved once at the end. Deletes itself after
- * finished().
+ * batch per event-loop turn, each batch saved. Deletes itself after finished().
  */
 class CsvImportJob : public QObject
 {
