@@ -1,9 +1,8 @@
 // The visible-list rule shared by the main window and `kestrove-cli list`.
-#include "testmain.h"
-
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "model/packagelistrule.h"
+#include "testmain.h"
 
 #include <QTest>
 
@@ -24,13 +23,48 @@ struct Fix {
     std::optional<int> deliveryInDays;
     QString notesText;
 
-    Fix archived() const { Fix f = *this; f.isArchived = true; return f; }
-    Fix pinned() const { Fix f = *this; f.isPinned = true; return f; }
-    Fix updated(int minutesAgo) const { Fix f = *this; f.updatedMinutesAgo = minutesAgo; return f; }
-    Fix added(int minutesAgo) const { Fix f = *this; f.addedMinutesAgo = minutesAgo; return f; }
-    Fix carrier(const QString &code) const { Fix f = *this; f.carrierCode = code; return f; }
-    Fix delivery(int inDays) const { Fix f = *this; f.deliveryInDays = inDays; return f; }
-    Fix notes(const QString &text) const { Fix f = *this; f.notesText = text; return f; }
+    Fix archived() const
+    {
+        Fix f = *this;
+        f.isArchived = true;
+        return f;
+    }
+    Fix pinned() const
+    {
+        Fix f = *this;
+        f.isPinned = true;
+        return f;
+    }
+    Fix updated(int minutesAgo) const
+    {
+        Fix f = *this;
+        f.updatedMinutesAgo = minutesAgo;
+        return f;
+    }
+    Fix added(int minutesAgo) const
+    {
+        Fix f = *this;
+        f.addedMinutesAgo = minutesAgo;
+        return f;
+    }
+    Fix carrier(const QString &code) const
+    {
+        Fix f = *this;
+        f.carrierCode = code;
+        return f;
+    }
+    Fix delivery(int inDays) const
+    {
+        Fix f = *this;
+        f.deliveryInDays = inDays;
+        return f;
+    }
+    Fix notes(const QString &text) const
+    {
+        Fix f = *this;
+        f.notesText = text;
+        return f;
+    }
 };
 
 Fix fix(const char *name, TrackingStatus status = TrackingStatus::inTransit)
@@ -51,8 +85,8 @@ struct Fixture {
     explicit Fixture(const QList<Fix> &fixes)
     {
         for (const Fix &fix : fixes) {
-            auto package = std::make_unique<Package>(QStringLiteral("NUM-") + fix.name, fix.carrierCode, fix.name,
-                                                     fix.status);
+            auto package
+                = std::make_unique<Package>(QStringLiteral("NUM-") + fix.name, fix.carrierCode, fix.name, fix.status);
             package->setArchived(fix.isArchived);
             package->setPinned(fix.isPinned);
             package->setLastUpdated(base.addSecs(-60 * fix.updatedMinutesAgo));
@@ -96,9 +130,15 @@ QList<Fix> everyStatus()
 {
     using S = TrackingStatus;
     return {
-        fix("P", S::pending),   fix("T", S::inTransit), fix("O", S::outForDelivery),
-        fix("D", S::delivered), fix("F", S::failedAttempt), fix("X", S::exception),
-        fix("E", S::expired),   fix("U", S::unknown),   fix("A", S::delivered).archived(),
+        fix("P", S::pending),
+        fix("T", S::inTransit),
+        fix("O", S::outForDelivery),
+        fix("D", S::delivered),
+        fix("F", S::failedAttempt),
+        fix("X", S::exception),
+        fix("E", S::expired),
+        fix("U", S::unknown),
+        fix("A", S::delivered).archived(),
         fix("AT", S::inTransit).archived(),
     };
 }
@@ -153,12 +193,9 @@ private Q_SLOTS:
             << PackageFilter::all << sl({"P", "T", "O", "D", "F", "X", "E", "U"});
         QTest::newRow("transit lists pending, in transit and out for delivery")
             << PackageFilter::inTransit << sl({"P", "T", "O"});
-        QTest::newRow("delivered lists only unarchived delivered packages")
-            << PackageFilter::delivered << sl({"D"});
-        QTest::newRow("issues lists exceptions and failed attempts")
-            << PackageFilter::exceptions << sl({"F", "X"});
-        QTest::newRow("archived lists archived packages of any status")
-            << PackageFilter::archived << sl({"A", "AT"});
+        QTest::newRow("delivered lists only unarchived delivered packages") << PackageFilter::delivered << sl({"D"});
+        QTest::newRow("issues lists exceptions and failed attempts") << PackageFilter::exceptions << sl({"F", "X"});
+        QTest::newRow("archived lists archived packages of any status") << PackageFilter::archived << sl({"A", "AT"});
     }
 
     void filters()
@@ -176,8 +213,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<PackageFilter>("filter");
         for (PackageFilter filter : PackageFilters::allCases())
-            QTest::newRow(qPrintable(QStringLiteral("group members whatever the filter: ")
-                                     + PackageFilters::rawValue(filter)))
+            QTest::newRow(
+                qPrintable(QStringLiteral("group members whatever the filter: ") + PackageFilters::rawValue(filter)))
                 << filter;
     }
 
@@ -194,8 +231,7 @@ private Q_SLOTS:
         criteria.filter = filter;
         criteria.group = &group;
         criteria.sortMode = PackageSortMode::estimatedDelivery;
-        QCOMPARE(labels(PackageListRule::visiblePackages(fixture.packages, criteria)),
-                 (sl({"AT", "E", "P"})));
+        QCOMPARE(labels(PackageListRule::visiblePackages(fixture.packages, criteria)), (sl({"AT", "E", "P"})));
 
         // The search still applies inside a group.
         criteria.searchText = QStringLiteral("num-");
@@ -211,8 +247,7 @@ private Q_SLOTS:
         QTest::newRow("empty text keeps everything") << QString() << sl({"Red shoes", "Books", "Lamp", "Tea"});
         QTest::newRow("label, ignoring case") << QStringLiteral("SHOES") << sl({"Red shoes"});
         QTest::newRow("tracking number, ignoring case") << QStringLiteral("num-bo") << sl({"Books"});
-        QTest::newRow("carrier display name, not only the code")
-            << QStringLiteral("express") << sl({"Lamp"});
+        QTest::newRow("carrier display name, not only the code") << QStringLiteral("express") << sl({"Lamp"});
         QTest::newRow("carrier display name of a stored code") << QStringLiteral("fedex") << sl({"Tea"});
         QTest::newRow("notes") << QStringLiteral("neighbour") << sl({"Books"});
         QTest::newRow("text is not trimmed") << QStringLiteral(" shoes ") << sl({});
@@ -247,43 +282,46 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expected");
         using S = TrackingStatus;
 
-        const QList<Fix> times{fix("old").updated(300).added(10), fix("new").updated(5).added(500),
-                               fix("mid").updated(60).added(100)};
-        QTest::newRow("last updated: latest first") << times << PackageSortMode::lastUpdated
-                                                    << sl({"new", "mid", "old"});
-        QTest::newRow("date added: latest first") << times << PackageSortMode::dateAdded
-                                                  << sl({"old", "mid", "new"});
+        const QList<Fix> times {fix("old").updated(300).added(10), fix("new").updated(5).added(500),
+                                fix("mid").updated(60).added(100)};
+        QTest::newRow("last updated: latest first")
+            << times << PackageSortMode::lastUpdated << sl({"new", "mid", "old"});
+        QTest::newRow("date added: latest first") << times << PackageSortMode::dateAdded << sl({"old", "mid", "new"});
 
         QTest::newRow("status: the four steps in order, the others after them in their previous order")
-            << QList<Fix>{fix("x", S::exception), fix("d", S::delivered),   fix("u", S::unknown),
-                          fix("o", S::outForDelivery), fix("e", S::expired), fix("t", S::inTransit),
-                          fix("f", S::failedAttempt), fix("p", S::pending)}
+            << QList<Fix> {fix("x", S::exception),      fix("d", S::delivered), fix("u", S::unknown),
+                           fix("o", S::outForDelivery), fix("e", S::expired),   fix("t", S::inTransit),
+                           fix("f", S::failedAttempt),  fix("p", S::pending)}
             << PackageSortMode::status << sl({"p", "t", "o", "d", "x", "u", "e", "f"});
 
         QTest::newRow("carrier: display names in ascending order")
-            << QList<Fix>{fix("z").carrier(QStringLiteral("zz")),         fix("usps").carrier(QStringLiteral("usps")),
-                          fix("fedex").carrier(QStringLiteral("fedex")),   fix("amazon").carrier(QStringLiteral("amazon")),
-                          fix("ups").carrier(QStringLiteral("ups")),       fix("dhl").carrier(QStringLiteral("dhl"))}
+            << QList<Fix> {fix("z").carrier(QStringLiteral("zz")),
+                           fix("usps").carrier(QStringLiteral("usps")),
+                           fix("fedex").carrier(QStringLiteral("fedex")),
+                           fix("amazon").carrier(QStringLiteral("amazon")),
+                           fix("ups").carrier(QStringLiteral("ups")),
+                           fix("dhl").carrier(QStringLiteral("dhl"))}
             << PackageSortMode::carrier << sl({"amazon", "dhl", "fedex", "ups", "usps", "z"});
 
         QTest::newRow("estimated delivery: earliest first, packages without a date last in their order")
-            << QList<Fix>{fix("none1"), fix("in5").delivery(5), fix("none2"), fix("past").delivery(-2),
-                          fix("in1").delivery(1)}
+            << QList<Fix> {fix("none1"), fix("in5").delivery(5), fix("none2"), fix("past").delivery(-2),
+                           fix("in1").delivery(1)}
             << PackageSortMode::estimatedDelivery << sl({"past", "in1", "in5", "none1", "none2"});
 
         QTest::newRow("equal keys keep the source order")
-            << QList<Fix>{fix("a").updated(10), fix("b").updated(10), fix("c").updated(5), fix("d").updated(10)}
+            << QList<Fix> {fix("a").updated(10), fix("b").updated(10), fix("c").updated(5), fix("d").updated(10)}
             << PackageSortMode::lastUpdated << sl({"c", "a", "b", "d"});
 
         // Pinned packages come first in every mode, even where their own key would put them last.
-        const QList<Fix> pinnedLast{
+        const QList<Fix> pinnedLast {
             fix("pinned", S::exception).pinned().updated(900).added(900).carrier(QStringLiteral("zz")),
             fix("one", S::pending).updated(1).added(1).carrier(QStringLiteral("dhl")).delivery(1),
             fix("two", S::inTransit).updated(2).added(2).carrier(QStringLiteral("ups")).delivery(2),
             fix("pinned2", S::unknown).pinned().updated(950).added(950).carrier(QStringLiteral("zzz")),
         };
         for (PackageSortMode mode : PackageSortModes::allCases()) {
-            QTest::newRow(qPrintable(QStringLiteral("pinned first when sorting by ") + PackageSortModes::rawValue(mode)))
+            QTest::newRow(
+                qPrintable(QStringLiteral("pinned first when sorting by ") + PackageSortModes::rawValue(mode)))
                 << pinnedLast << mode << sl({"pinned", "pinned2", "one", "two"});
         }
     }

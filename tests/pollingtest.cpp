@@ -1,10 +1,9 @@
 // The adaptive polling schedule: the interval rule, planning and replanning, sleep and wake.
-#include "testmain.h"
-#include "virtualclock.h"
-
 #include "model/package.h"
 #include "model/preferences.h"
+#include "testmain.h"
 #include "tracking/adaptivepollingmanager.h"
+#include "virtualclock.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -34,17 +33,17 @@ QDateTime tableNow()
 
 Spec spec(TrackingStatus status, double hoursSinceUpdate = 0)
 {
-    return Spec{status, false, std::nullopt, hoursSinceUpdate};
+    return Spec {status, false, std::nullopt, hoursSinceUpdate};
 }
 
 Spec archived(TrackingStatus status)
 {
-    return Spec{status, true, std::nullopt, 0};
+    return Spec {status, true, std::nullopt, 0};
 }
 
 Spec custom(TrackingStatus status, double seconds)
 {
-    return Spec{status, false, seconds, 0};
+    return Spec {status, false, seconds, 0};
 }
 }
 
@@ -69,8 +68,7 @@ private:
     }
 
     /** A manager that counts its polls; the callback may do more through `extra`. */
-    std::unique_ptr<AdaptivePollingManager> makeCountingManager(int &polls,
-                                                               std::function<QCoro::Task<>()> extra = {})
+    std::unique_ptr<AdaptivePollingManager> makeCountingManager(int &polls, std::function<QCoro::Task<>()> extra = {})
     {
         auto manager = makeManager();
         manager->setOnRefreshNeeded([&polls, extra]() -> QCoro::Task<> {
@@ -106,43 +104,44 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("expectedMs");
 
         using S = TrackingStatus;
-        QTest::newRow("no packages and no stored interval poll every 900 s") << QList<Spec>{} << 0.0 << qint64(900'000);
-        QTest::newRow("a negative stored interval counts as 900 s") << QList<Spec>{} << -5.0 << qint64(900'000);
+        QTest::newRow("no packages and no stored interval poll every 900 s")
+            << QList<Spec> {} << 0.0 << qint64(900'000);
+        QTest::newRow("a negative stored interval counts as 900 s") << QList<Spec> {} << -5.0 << qint64(900'000);
         QTest::newRow("no active packages take the global interval without the 30 s floor")
-            << QList<Spec>{} << 10.0 << qint64(10'000);
+            << QList<Spec> {} << 10.0 << qint64(10'000);
         QTest::newRow("out for delivery under a 3600 s cap is 120 s")
-            << QList<Spec>{spec(S::outForDelivery)} << 3600.0 << qint64(120'000);
+            << QList<Spec> {spec(S::outForDelivery)} << 3600.0 << qint64(120'000);
         QTest::newRow("pending alone is capped by a 300 s global interval")
-            << QList<Spec>{spec(S::pending)} << 300.0 << qint64(300'000);
+            << QList<Spec> {spec(S::pending)} << 300.0 << qint64(300'000);
         QTest::newRow("pending alone under a 7200 s cap is 3600 s")
-            << QList<Spec>{spec(S::pending)} << 7200.0 << qint64(3'600'000);
+            << QList<Spec> {spec(S::pending)} << 7200.0 << qint64(3'600'000);
         QTest::newRow("a custom 10 s interval is raised to 30 s")
-            << QList<Spec>{custom(S::pending, 10)} << 3600.0 << qint64(30'000);
+            << QList<Spec> {custom(S::pending, 10)} << 3600.0 << qint64(30'000);
         QTest::newRow("a custom interval keeps its fraction")
-            << QList<Spec>{custom(S::inTransit, 45.5)} << 3600.0 << qint64(45'500);
+            << QList<Spec> {custom(S::inTransit, 45.5)} << 3600.0 << qint64(45'500);
         QTest::newRow("a custom interval above the cap is capped")
-            << QList<Spec>{custom(S::outForDelivery, 7200)} << 900.0 << qint64(900'000);
+            << QList<Spec> {custom(S::outForDelivery, 7200)} << 900.0 << qint64(900'000);
         QTest::newRow("a custom interval of 0 falls back to the status")
-            << QList<Spec>{custom(S::outForDelivery, 0)} << 3600.0 << qint64(120'000);
+            << QList<Spec> {custom(S::outForDelivery, 0)} << 3600.0 << qint64(120'000);
         QTest::newRow("a negative custom interval falls back to the status")
-            << QList<Spec>{custom(S::unknown, -60)} << 3600.0 << qint64(1'800'000);
+            << QList<Spec> {custom(S::unknown, -60)} << 3600.0 << qint64(1'800'000);
         QTest::newRow("in transit updated 25 hours ago is 1800 s")
-            << QList<Spec>{spec(S::inTransit, 25)} << 3600.0 << qint64(1'800'000);
+            << QList<Spec> {spec(S::inTransit, 25)} << 3600.0 << qint64(1'800'000);
         QTest::newRow("in transit updated exactly 24 hours ago is 1800 s")
-            << QList<Spec>{spec(S::inTransit, 24)} << 3600.0 << qint64(1'800'000);
+            << QList<Spec> {spec(S::inTransit, 24)} << 3600.0 << qint64(1'800'000);
         QTest::newRow("in transit updated a second under 24 hours ago is 900 s")
-            << QList<Spec>{spec(S::inTransit, 24 - 1.0 / 3600)} << 3600.0 << qint64(900'000);
-        QTest::newRow("failed attempt is 900 s") << QList<Spec>{spec(S::failedAttempt)} << 3600.0 << qint64(900'000);
-        QTest::newRow("exception is 900 s") << QList<Spec>{spec(S::exception)} << 3600.0 << qint64(900'000);
-        QTest::newRow("unknown is 1800 s") << QList<Spec>{spec(S::unknown)} << 3600.0 << qint64(1'800'000);
+            << QList<Spec> {spec(S::inTransit, 24 - 1.0 / 3600)} << 3600.0 << qint64(900'000);
+        QTest::newRow("failed attempt is 900 s") << QList<Spec> {spec(S::failedAttempt)} << 3600.0 << qint64(900'000);
+        QTest::newRow("exception is 900 s") << QList<Spec> {spec(S::exception)} << 3600.0 << qint64(900'000);
+        QTest::newRow("unknown is 1800 s") << QList<Spec> {spec(S::unknown)} << 3600.0 << qint64(1'800'000);
         QTest::newRow("the smallest package interval wins")
-            << QList<Spec>{spec(S::pending), spec(S::unknown), spec(S::outForDelivery), spec(S::inTransit)} << 3600.0
+            << QList<Spec> {spec(S::pending), spec(S::unknown), spec(S::outForDelivery), spec(S::inTransit)} << 3600.0
             << qint64(120'000);
         QTest::newRow("delivered, expired and archived packages leave the global interval")
-            << QList<Spec>{spec(S::delivered), spec(S::expired), archived(S::outForDelivery)} << 3600.0
+            << QList<Spec> {spec(S::delivered), spec(S::expired), archived(S::outForDelivery)} << 3600.0
             << qint64(3'600'000);
         QTest::newRow("an archived package out for delivery does not count")
-            << QList<Spec>{archived(S::outForDelivery), spec(S::pending)} << 7200.0 << qint64(3'600'000);
+            << QList<Spec> {archived(S::outForDelivery), spec(S::pending)} << 7200.0 << qint64(3'600'000);
     }
 
     void intervalRule()
@@ -380,12 +379,12 @@ private Q_SLOTS:
         if (!QDBusConnection::sessionBus().isConnected())
             QSKIP("no session bus to stand in for the system bus");
         // A stand-in for logind on its own connection; the manager listens on another one.
-        QDBusConnection logind =
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("pollingtest-fake-logind"));
+        QDBusConnection logind
+            = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("pollingtest-fake-logind"));
         QVERIFY(logind.isConnected());
         QVERIFY(logind.registerService(QStringLiteral("org.freedesktop.login1")));
-        QDBusConnection listener =
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("pollingtest-system-bus"));
+        QDBusConnection listener
+            = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("pollingtest-system-bus"));
 
         AdaptivePollingManager::Options options;
         options.clock = m_clock.get();

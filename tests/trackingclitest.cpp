@@ -1,8 +1,6 @@
 // kestrove-cli's tracking commands as a user runs them, against a fake 17TRACK server started by
 // the test, and the command line and a running application's context on one store at once.
 #include "fake17trackserver.h"
-#include "testmain.h"
-
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
@@ -10,6 +8,7 @@
 #include "model/packagestore.h"
 #include "model/trackingevent.h"
 #include "providers/seventeentrackprovider.h"
+#include "testmain.h"
 #include "tracking/trackingservice.h"
 
 #include <QDir>
@@ -39,10 +38,10 @@ struct CliRun {
 
 QJsonArray events(const QString &description, qint64 status)
 {
-    return QJsonArray{S::event(QStringLiteral("2026-06-14T08:00:00Z"), description, status, QStringLiteral("Memphis, TN"))};
+    return QJsonArray {
+        S::event(QStringLiteral("2026-06-14T08:00:00Z"), description, status, QStringLiteral("Memphis, TN"))};
 }
 }
-
 
 class TrackingCliTest : public QObject
 {
@@ -96,7 +95,7 @@ private:
     static QList<Package *> stored(ModelContext &context, const QString &number)
     {
         auto found = context.fetchPackages([&](const Package &p) { return p.trackingNumber() == number; });
-        return found ? found.value() : QList<Package *>{};
+        return found ? found.value() : QList<Package *> {};
     }
 
     static QStringList numbersOf(const QString &json)
@@ -136,10 +135,7 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(QFile::exists(TestSupport::executablePath(QStringLiteral("kestrove-cli"))));
-    }
+    void initTestCase() { QVERIFY(QFile::exists(TestSupport::executablePath(QStringLiteral("kestrove-cli")))); }
 
     void init()
     {
@@ -157,8 +153,9 @@ private Q_SLOTS:
 
     void addStoresThePackageWithItsFirstFetch()
     {
-        const CliRun run = runCli({QStringLiteral("add"), QStringLiteral("1z999 aa1-0123456784"), QStringLiteral("--label"),
-                                   QStringLiteral("Shoes"), QStringLiteral("--notes"), QStringLiteral("Leave at the door")});
+        const CliRun run
+            = runCli({QStringLiteral("add"), QStringLiteral("1z999 aa1-0123456784"), QStringLiteral("--label"),
+                      QStringLiteral("Shoes"), QStringLiteral("--notes"), QStringLiteral("Leave at the door")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.startsWith(upsNumber + QLatin1Char('\n')), qPrintable(run.out));
         QVERIFY2(run.out.contains(QLatin1String("In Transit")), qPrintable(run.out));
@@ -183,7 +180,8 @@ private Q_SLOTS:
 
     void addKeepsAGivenCarrier()
     {
-        const CliRun run = runCli({QStringLiteral("add"), upsNumber, QStringLiteral("--carrier"), QStringLiteral("fedex")});
+        const CliRun run
+            = runCli({QStringLiteral("add"), upsNumber, QStringLiteral("--carrier"), QStringLiteral("fedex")});
         QCOMPARE(run.exitCode, 0);
         auto context = openStore();
         QCOMPARE(stored(*context, upsNumber).constFirst()->carrierCode(), QStringLiteral("fedex"));
@@ -217,7 +215,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QStringList>("expected");
         const auto args = [](std::initializer_list<const char *> list) {
-            QStringList result{QStringLiteral("list"), QStringLiteral("--json")};
+            QStringList result {QStringLiteral("list"), QStringLiteral("--json")};
             for (const char *a : list)
                 result.append(QString::fromUtf8(a));
             return result;
@@ -258,18 +256,18 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
-        QTest::newRow("unknown filter") << QStringList{QStringLiteral("list"), QStringLiteral("--filter"),
-                                                       QStringLiteral("Transit")}
+        QTest::newRow("unknown filter") << QStringList {QStringLiteral("list"), QStringLiteral("--filter"),
+                                                        QStringLiteral("Transit")}
                                         << 2
                                         << QStringLiteral("unknown filter \"Transit\"; valid filters: all, inTransit, "
                                                           "delivered, exceptions, archived");
-        QTest::newRow("unknown sort") << QStringList{QStringLiteral("list"), QStringLiteral("--sort"),
-                                                     QStringLiteral("eta")}
+        QTest::newRow("unknown sort") << QStringList {QStringLiteral("list"), QStringLiteral("--sort"),
+                                                      QStringLiteral("eta")}
                                       << 2
                                       << QStringLiteral("unknown sort mode \"eta\"; valid sort modes: lastUpdated, "
                                                         "dateAdded, status, carrier, estimatedDelivery");
-        QTest::newRow("unknown group") << QStringList{QStringLiteral("list"), QStringLiteral("--group"),
-                                                      QStringLiteral("Nope")}
+        QTest::newRow("unknown group") << QStringList {QStringLiteral("list"), QStringLiteral("--group"),
+                                                       QStringLiteral("Nope")}
                                        << 1 << QStringLiteral("No group named Nope");
     }
 
@@ -451,10 +449,11 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!package->isArchived(), 5000);
 
         // Both write at once: the window refreshes while the command line unpins.
-        m_server->setReply(QStringLiteral("getrealtimetrackinfo"),
-                           S::Reply::json(S::envelope(QJsonArray{S::trackData(
-                                              upsNumber, 100002, S::trackInfo(40, events(QStringLiteral("On vehicle"), 40)))}))
-                               .withDelay(std::chrono::milliseconds(1500)));
+        m_server->setReply(
+            QStringLiteral("getrealtimetrackinfo"),
+            S::Reply::json(S::envelope(QJsonArray {S::trackData(
+                               upsNumber, 100002, S::trackInfo(40, events(QStringLiteral("On vehicle"), 40)))}))
+                .withDelay(std::chrono::milliseconds(1500)));
         bool refreshed = false;
         QCoro::connect(service.refreshAll(*app), this, [&refreshed] { refreshed = true; });
         auto unpin = startCli({QStringLiteral("unpin"), upsNumber});

@@ -1,10 +1,9 @@
 // The tracking service end to end: the 17TRACK client against a fake server on 127.0.0.1,
 // a real store file, notifications to a fake notification server on the test bus, virtual time.
+#include "tracking/trackingservice.h"
+
 #include "fake17trackserver.h"
 #include "fakenotificationserver.h"
-#include "testmain.h"
-#include "virtualclock.h"
-
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
@@ -15,7 +14,8 @@
 #include "providers/seventeentrackprovider.h"
 #include "services/appnotifications.h"
 #include "services/logmanager.h"
-#include "tracking/trackingservice.h"
+#include "testmain.h"
+#include "virtualclock.h"
 
 #include <QDBusConnection>
 #include <QJsonArray>
@@ -23,7 +23,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
-
 #include <qcoro/qcorotask.h>
 
 #include <memory>
@@ -36,8 +35,7 @@ namespace
 const QString upsNumber = QStringLiteral("1Z999AA10123456784");
 
 /** Runs a task to its end on the event loop; fails the test when it takes longer than the limit. */
-template<typename T>
-std::optional<T> run(QCoro::Task<T> &&task, int limitMs = 20000)
+template<typename T> std::optional<T> run(QCoro::Task<T> &&task, int limitMs = 20000)
 {
     std::optional<T> value;
     QObject context;
@@ -84,7 +82,7 @@ class ScriptedProvider final : public TrackingProvider
 public:
     QList<TrackingOutcome> fetchOutcomes; // used in order; a pending result without events when empty
     std::optional<BatchOutcome> batchOutcome;
-    DetectionOutcome detection = QList<CarrierDetectionResult>{};
+    DetectionOutcome detection = QList<CarrierDetectionResult> {};
     bool throwOnFetch = false;
     bool throwOnBatch = false;
     QStringList fetched;
@@ -108,7 +106,7 @@ public:
         batches.append(packages);
         if (throwOnBatch)
             throw std::runtime_error("batch blew up");
-        co_return batchOutcome.value_or(BatchOutcome(QList<TrackingOutcome>{}));
+        co_return batchOutcome.value_or(BatchOutcome(QList<TrackingOutcome> {}));
     }
 
     QCoro::Task<DetectionOutcome> detectCarrier(QString) override { co_return detection; }
@@ -214,8 +212,8 @@ private Q_SLOTS:
         QVERIFY(m_server->listen());
         m_notificationServer = std::make_unique<FakeNotificationServer>();
         QVERIFY(m_notificationServer->start());
-        m_notifications = std::make_unique<NotificationService>(QDBusConnection::sessionBus(), m_preferences.get(),
-                                                                m_clock.get());
+        m_notifications
+            = std::make_unique<NotificationService>(QDBusConnection::sessionBus(), m_preferences.get(), m_clock.get());
         m_log.clear();
         LogManager::setObserver([this](const QString &line) { m_log.append(line); });
     }
@@ -256,14 +254,15 @@ private Q_SLOTS:
     void addFetchesDetectsAndNotifies()
     {
         useRealProvider();
-        m_server->setTrackInfo(upsNumber,
-                               Fake17TrackServer::trackInfo(
-                                   10, QJsonArray{Fake17TrackServer::event(QStringLiteral("2026-06-14T08:00:00Z"),
-                                                                           QStringLiteral("Departed facility"), 10,
-                                                                           QStringLiteral("Louisville, KY")),
-                                                  Fake17TrackServer::event(QStringLiteral("2026-06-13T20:00:00Z"),
-                                                                           QStringLiteral("Origin scan"), 10)}),
-                               100002);
+        m_server->setTrackInfo(
+            upsNumber,
+            Fake17TrackServer::trackInfo(10,
+                                         QJsonArray {Fake17TrackServer::event(QStringLiteral("2026-06-14T08:00:00Z"),
+                                                                              QStringLiteral("Departed facility"), 10,
+                                                                              QStringLiteral("Louisville, KY")),
+                                                     Fake17TrackServer::event(QStringLiteral("2026-06-13T20:00:00Z"),
+                                                                              QStringLiteral("Origin scan"), 10)}),
+            100002);
 
         const auto added = run(m_service->addPackage(QStringLiteral("1z 999-aa1 0123456784"), QStringLiteral("Shoes"),
                                                      std::nullopt, *m_context));
@@ -289,16 +288,17 @@ private Q_SLOTS:
 
         // pending → inTransit is an ordinary status change.
         QTRY_COMPARE(m_notificationServer->notifications().size(), 1);
-        QCOMPARE(notificationCategories(), QStringList{QStringLiteral("x-kestrove.status_change")});
-        QVERIFY(m_notificationServer->notifications().constFirst().body.contains(QStringLiteral("Pending \u2192 In Transit")));
+        QCOMPARE(notificationCategories(), QStringList {QStringLiteral("x-kestrove.status_change")});
+        QVERIFY(m_notificationServer->notifications().constFirst().body.contains(
+            QStringLiteral("Pending \u2192 In Transit")));
     }
 
     void addWithAFailedFirstFetchRecordsTheError()
     {
         useRealProvider();
         m_server->setExpectedToken("another-key");
-        const auto added = run(m_service->addPackage(QStringLiteral("ABC12345678"), QString(),
-                                                     QStringLiteral("usps"), *m_context));
+        const auto added
+            = run(m_service->addPackage(QStringLiteral("ABC12345678"), QString(), QStringLiteral("usps"), *m_context));
         QVERIFY(added && *added);
         Package *package = *added;
         QCOMPARE(package->status(), TrackingStatus::pending);
@@ -326,8 +326,9 @@ private Q_SLOTS:
         QFETCH(double, confidence);
         QFETCH(QString, expectedCarrier);
         useScriptedProvider();
-        m_scripted->detection = QList<CarrierDetectionResult>{{QStringLiteral("dhl"), QStringLiteral("DHL"), confidence},
-                                                              {QStringLiteral("ups"), QStringLiteral("UPS"), 0.4}};
+        m_scripted->detection
+            = QList<CarrierDetectionResult> {{QStringLiteral("dhl"), QStringLiteral("DHL"), confidence},
+                                             {QStringLiteral("ups"), QStringLiteral("UPS"), 0.4}};
         const auto added = run(m_service->addPackage(QStringLiteral("JD0123456789"), QString(), QString(), *m_context));
         QVERIFY(added && *added);
         QCOMPARE((*added)->carrierCode(), expectedCarrier);
@@ -357,18 +358,17 @@ private Q_SLOTS:
         QTest::newRow("unknown never downgrades in transit") << S::inTransit << S::unknown << S::inTransit << QString();
         QTest::newRow("pending never downgrades out for delivery")
             << S::outForDelivery << S::pending << S::outForDelivery << QString();
-        QTest::newRow("pending stays pending without a notification") << S::pending << S::pending << S::pending
-                                                                       << QString();
+        QTest::newRow("pending stays pending without a notification")
+            << S::pending << S::pending << S::pending << QString();
         QTest::newRow("unknown replaces pending") << S::pending << S::unknown << S::unknown << change;
         QTest::newRow("expired replaces in transit with a status change")
             << S::inTransit << S::expired << S::expired << change;
-        QTest::newRow("delivered notifies delivery") << S::outForDelivery << S::delivered << S::delivered
-                                                     << QStringLiteral("x-kestrove.delivery");
-        QTest::newRow("exception notifies an exception") << S::inTransit << S::exception << S::exception
-                                                         << QStringLiteral("x-kestrove.exception");
-        QTest::newRow("a failed attempt notifies an exception") << S::inTransit << S::failedAttempt
-                                                                << S::failedAttempt
-                                                                << QStringLiteral("x-kestrove.exception");
+        QTest::newRow("delivered notifies delivery")
+            << S::outForDelivery << S::delivered << S::delivered << QStringLiteral("x-kestrove.delivery");
+        QTest::newRow("exception notifies an exception")
+            << S::inTransit << S::exception << S::exception << QStringLiteral("x-kestrove.exception");
+        QTest::newRow("a failed attempt notifies an exception")
+            << S::inTransit << S::failedAttempt << S::failedAttempt << QStringLiteral("x-kestrove.exception");
         QTest::newRow("back in transit after an exception") << S::exception << S::inTransit << S::inTransit << change;
         QTest::newRow("delivered again is no change") << S::delivered << S::delivered << S::delivered << QString();
     }
@@ -393,7 +393,7 @@ private Q_SLOTS:
             QVERIFY(m_notificationServer->notifications().isEmpty());
         } else {
             QTRY_COMPARE(m_notificationServer->notifications().size(), 1);
-            QCOMPARE(notificationCategories(), QStringList{category});
+            QCOMPARE(notificationCategories(), QStringList {category});
         }
     }
 
@@ -436,7 +436,8 @@ private Q_SLOTS:
              eventData(t0.addSecs(3600), QStringLiteral("Departed"))}); // twins inside one result are both added
         m_service->applyTrackingResult(next, *package, *m_context);
         QCOMPARE(package->events().size(), 5);
-        QCOMPARE(package->events().at(1)->timestamp(), QDateTime(QDate(2026, 6, 14), QTime(12, 0, 1), QTimeZone::utc()));
+        QCOMPARE(package->events().at(1)->timestamp(),
+                 QDateTime(QDate(2026, 6, 14), QTime(12, 0, 1), QTimeZone::utc()));
         QCOMPARE(package->events().at(2)->eventDescription(), QStringLiteral("Arrived "));
         QCOMPARE(package->events().at(3)->location(), QStringLiteral("Louisville, KY"));
         QCOMPARE(package->events().at(3)->rawStatusCode(), QStringLiteral("10"));
@@ -486,13 +487,15 @@ private Q_SLOTS:
         useRealProvider();
         m_preferences->setRefreshInterval(3600);
         m_server->setTrackInfo(QStringLiteral("AAA111111"),
-                               Fake17TrackServer::trackInfo(50, QJsonArray{Fake17TrackServer::event(
-                                                                    QStringLiteral("2026-06-15T09:00:00Z"),
-                                                                    QStringLiteral("Delivered, front door"), 50)}));
+                               Fake17TrackServer::trackInfo(
+                                   50,
+                                   QJsonArray {Fake17TrackServer::event(QStringLiteral("2026-06-15T09:00:00Z"),
+                                                                        QStringLiteral("Delivered, front door"), 50)}));
         m_server->setTrackInfo(QStringLiteral("BBB222222"),
-                               Fake17TrackServer::trackInfo(40, QJsonArray{Fake17TrackServer::event(
-                                                                    QStringLiteral("2026-06-15T07:00:00Z"),
-                                                                    QStringLiteral("Out for delivery"), 40)}));
+                               Fake17TrackServer::trackInfo(
+                                   40,
+                                   QJsonArray {Fake17TrackServer::event(QStringLiteral("2026-06-15T07:00:00Z"),
+                                                                        QStringLiteral("Out for delivery"), 40)}));
         Package *a = insert(QStringLiteral("AAA111111"), TrackingStatus::inTransit);
         Package *b = insert(QStringLiteral("BBB222222"), TrackingStatus::pending);
         b->setLastErrorMessage(QStringLiteral("stale error"));
@@ -519,7 +522,7 @@ private Q_SLOTS:
             asked.append(request.numbers);
         asked.removeDuplicates();
         asked.sort();
-        QCOMPARE(asked, (QStringList{QStringLiteral("AAA111111"), QStringLiteral("BBB222222")}));
+        QCOMPARE(asked, (QStringList {QStringLiteral("AAA111111"), QStringLiteral("BBB222222")}));
 
         // Planned from the active packages: one out for delivery gives 120 s.
         QCOMPARE(m_service->pollingManager()->nextPollDate(), m_clock->now().addSecs(120));
@@ -536,7 +539,7 @@ private Q_SLOTS:
         first->setLastErrorMessage(QStringLiteral("old failure"));
         QVERIFY(PackageStore::save(*m_context).ok());
         // Results come in request order; store order is insertion order here.
-        m_scripted->batchOutcome = BatchOutcome(QList<TrackingOutcome>{
+        m_scripted->batchOutcome = BatchOutcome(QList<TrackingOutcome> {
             TrackingOutcome(result(TrackingStatus::inTransit)),
             TrackingOutcome::failure(TrackingProviderError::trackingNotFound()),
         });
@@ -554,9 +557,10 @@ private Q_SLOTS:
         QVERIFY(!m_service->errorMessage().has_value());
 
         // More results than packages: the extra ones are ignored.
-        m_scripted->batchOutcome = BatchOutcome(QList<TrackingOutcome>{
+        m_scripted->batchOutcome = BatchOutcome(QList<TrackingOutcome> {
             TrackingOutcome(result(TrackingStatus::inTransit)), TrackingOutcome(result(TrackingStatus::inTransit)),
-            TrackingOutcome(result(TrackingStatus::outForDelivery)), TrackingOutcome(result(TrackingStatus::delivered))});
+            TrackingOutcome(result(TrackingStatus::outForDelivery)),
+            TrackingOutcome(result(TrackingStatus::delivered))});
         QVERIFY(run(m_service->refreshAll(*m_context)));
         QCOMPARE(third->status(), TrackingStatus::outForDelivery);
         QVERIFY(!second->lastErrorMessage().has_value());
@@ -622,7 +626,8 @@ private Q_SLOTS:
         QVERIFY(m_service->errorMessage()->contains(QStringLiteral("batch blew up")));
         QVERIFY(!m_service->isRefreshing());
 
-        const auto added = run(m_service->addPackage(QStringLiteral("new1"), QString(), QStringLiteral("ups"), *m_context));
+        const auto added
+            = run(m_service->addPackage(QStringLiteral("new1"), QString(), QStringLiteral("ups"), *m_context));
         QVERIFY(added && *added);
         QVERIFY((*added)->lastErrorMessage()->contains(QStringLiteral("provider blew up")));
     }
@@ -636,7 +641,7 @@ private Q_SLOTS:
         const QDateTime start = m_clock->now();
 
         QVERIFY(run(m_service->refreshPackage(package, *m_context)));
-        QCOMPARE(m_service->pendingRetries(), QSet<QString>{QStringLiteral("NODATA123")});
+        QCOMPARE(m_service->pendingRetries(), QSet<QString> {QStringLiteral("NODATA123")});
         QCOMPARE(logCount(QStringLiteral("Scheduling background retries for NODATA123")), 1);
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
         QVERIFY(m_service->pendingRetries().isEmpty());
@@ -649,7 +654,7 @@ private Q_SLOTS:
             if (sleep >= 30s)
                 retrySleeps.append(sleep.count());
         }
-        QCOMPARE(retrySleeps, (QList<qint64>{30'000, 60'000, 120'000}));
+        QCOMPARE(retrySleeps, (QList<qint64> {30'000, 60'000, 120'000}));
         // About 210 s of sleeping, plus the provider's own short waits and pacing.
         const qint64 elapsed = start.secsTo(m_clock->now());
         QVERIFY2(elapsed >= 210 && elapsed < 300, qPrintable(QString::number(elapsed)));
@@ -666,9 +671,10 @@ private Q_SLOTS:
             m_log.append(line);
             if (line == QLatin1String("Background retry (60s): fetching LATE123"))
                 m_server->setTrackInfo(QStringLiteral("LATE123"),
-                                       Fake17TrackServer::trackInfo(10, QJsonArray{Fake17TrackServer::event(
-                                                                            QStringLiteral("2026-06-15T11:00:00Z"),
-                                                                            QStringLiteral("Accepted"), 10)}));
+                                       Fake17TrackServer::trackInfo(
+                                           10,
+                                           QJsonArray {Fake17TrackServer::event(QStringLiteral("2026-06-15T11:00:00Z"),
+                                                                                QStringLiteral("Accepted"), 10)}));
         });
         QSignalSpy finished(m_service.get(), &TrackingService::backgroundRetriesFinished);
         QVERIFY(run(m_service->refreshPackage(package, *m_context)));
@@ -689,8 +695,8 @@ private Q_SLOTS:
         QVERIFY(run(m_service->refreshPackage(package, *m_context)));
         QCOMPARE(m_scripted->fetched.size(), 1);
         // Another refresh brings an event while the retry sleeps.
-        package->appendEvent(std::make_unique<TrackingEvent>(m_clock->now(), TrackingStatus::inTransit,
-                                                             QStringLiteral("Picked up")));
+        package->appendEvent(
+            std::make_unique<TrackingEvent>(m_clock->now(), TrackingStatus::inTransit, QStringLiteral("Picked up")));
         QTRY_COMPARE(finished.size(), 1);
         QCOMPARE(logCount(QStringLiteral("Background retry: ELSE123 now has data, stopping retries")), 1);
         QCOMPARE(m_scripted->fetched.size(), 1);
@@ -709,8 +715,8 @@ private Q_SLOTS:
             if (line != QLatin1String("Scheduling background retries for GONE123"))
                 return;
             const auto packages = other->fetchPackages();
-            if (packages)
-                [[maybe_unused]] auto deleted = PackageStore::deletePackages(packages.value(), *other);
+            if (packages) [[maybe_unused]]
+                auto deleted = PackageStore::deletePackages(packages.value(), *other);
         });
         QSignalSpy finished(m_service.get(), &TrackingService::backgroundRetriesFinished);
         QVERIFY(run(m_service->refreshPackage(package, *m_context)));
@@ -728,8 +734,9 @@ private Q_SLOTS:
         useScriptedProvider();
         Package *package = insert(QStringLiteral("TWICE123"), TrackingStatus::pending);
         QVERIFY(PackageStore::save(*m_context).ok());
-        m_scripted->fetchOutcomes = {TrackingOutcome::failure(TrackingProviderError::networkError(QStringLiteral("offline"))),
-                                     TrackingOutcome(result(TrackingStatus::pending))};
+        m_scripted->fetchOutcomes
+            = {TrackingOutcome::failure(TrackingProviderError::networkError(QStringLiteral("offline"))),
+               TrackingOutcome(result(TrackingStatus::pending))};
         // Both refreshes end before the retry sequence's first sleep does.
         QVERIFY(run(m_service->refreshPackage(package, *m_context)));
         QVERIFY(run(m_service->refreshPackage(package, *m_context)));
@@ -752,7 +759,8 @@ private Q_SLOTS:
         old->setLastUpdated(m_clock->now().addSecs(-13 * 3600));
         Package *active = insert(QStringLiteral("ACTIVE1"), TrackingStatus::outForDelivery);
         QVERIFY(PackageStore::save(*m_context).ok());
-        m_scripted->batchOutcome = BatchOutcome(QList<TrackingOutcome>{TrackingOutcome(result(TrackingStatus::outForDelivery))});
+        m_scripted->batchOutcome
+            = BatchOutcome(QList<TrackingOutcome> {TrackingOutcome(result(TrackingStatus::outForDelivery))});
 
         m_service->startServices(*m_context);
         QVERIFY(m_service->servicesStarted());
@@ -812,7 +820,7 @@ private Q_SLOTS:
             return std::make_unique<ScriptedProvider>();
         };
         TrackingService service(std::move(collaborators));
-        QCOMPARE(asked, QList<TrackingProviderType>{TrackingProviderType::seventeenTrack});
+        QCOMPARE(asked, QList<TrackingProviderType> {TrackingProviderType::seventeenTrack});
         QVERIFY(service.provider());
 
         QSignalSpy changed(&service, &TrackingService::providerChanged);

@@ -15,7 +15,8 @@ const auto synopsis = QStringLiteral("add NUMBER [--carrier CODE] [--label TEXT]
 QCoro::Task<int> run(Cli::Invocation &invocation)
 {
     QCommandLineParser parser;
-    parser.addOption(QCommandLineOption(QStringLiteral("carrier"), QStringLiteral("carrier code"), QStringLiteral("CODE")));
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("carrier"), QStringLiteral("carrier code"), QStringLiteral("CODE")));
     parser.addOption(QCommandLineOption(QStringLiteral("label"), QStringLiteral("label"), QStringLiteral("TEXT")));
     parser.addOption(QCommandLineOption(QStringLiteral("notes"), QStringLiteral("notes"), QStringLiteral("TEXT")));
     if (!Cli::parse(parser, invocation, QStringLiteral("add"), synopsis, 1, 1))
@@ -37,9 +38,9 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     TrackingService service(std::move(collaborators));
 
     const QString carrier = parser.value(QStringLiteral("carrier"));
-    QPointer<Package> package = co_await service.addPackage(
-        entered, parser.value(QStringLiteral("label")), carrier.isEmpty() ? std::nullopt : std::optional(carrier),
-        *context);
+    QPointer<Package> package
+        = co_await service.addPackage(entered, parser.value(QStringLiteral("label")),
+                                      carrier.isEmpty() ? std::nullopt : std::optional(carrier), *context);
     if (!package)
         co_return Cli::fail(invocation, QStringLiteral("the package could not be created"));
     if (parser.isSet(QStringLiteral("notes")))

@@ -8,12 +8,12 @@
 
 #include <QJsonArray>
 
-namespace {
+namespace
+{
 const auto synopsis = QStringLiteral("list [--filter F] [--group NAME] [--search TEXT] [--sort MODE] [--json]");
 
 /** "a, b, c" of every raw value, for the error of an unknown one. */
-template<typename Cases, typename Raw>
-QString validValues(const Cases &cases, Raw raw)
+template<typename Cases, typename Raw> QString validValues(const Cases &cases, Raw raw)
 {
     QStringList values;
     for (const auto value : cases)
@@ -25,9 +25,11 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
 {
     QCommandLineParser parser;
     parser.addOption(QCommandLineOption(QStringLiteral("json"), QStringLiteral("JSON output")));
-    parser.addOption(QCommandLineOption(QStringLiteral("filter"), QStringLiteral("status filter"), QStringLiteral("F")));
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("filter"), QStringLiteral("status filter"), QStringLiteral("F")));
     parser.addOption(QCommandLineOption(QStringLiteral("group"), QStringLiteral("group name"), QStringLiteral("NAME")));
-    parser.addOption(QCommandLineOption(QStringLiteral("search"), QStringLiteral("search text"), QStringLiteral("TEXT")));
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("search"), QStringLiteral("search text"), QStringLiteral("TEXT")));
     parser.addOption(QCommandLineOption(QStringLiteral("sort"), QStringLiteral("sort mode"), QStringLiteral("MODE")));
     if (!Cli::parse(parser, invocation, QStringLiteral("list"), synopsis, 0, 0))
         co_return Cli::UsageError;
@@ -64,10 +66,9 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
         co_return Cli::Failure;
     if (parser.isSet(QStringLiteral("group"))) {
         const QString name = parser.value(QStringLiteral("group"));
-        auto groups = context->fetchGroups([&](const PackageGroup &group) { return group.name() == name; },
-                                           [](const PackageGroup &a, const PackageGroup &b) {
-                                               return a.sortOrder() < b.sortOrder();
-                                           });
+        auto groups = context->fetchGroups(
+            [&](const PackageGroup &group) { return group.name() == name; },
+            [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
         if (!groups)
             co_return Cli::fail(invocation, groups.error().description);
         if (groups.value().isEmpty())
@@ -112,9 +113,9 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
 }
 }
 
-KESTROVE_CLI_COMMAND({ .name = QStringLiteral("list"),
-                       .synopsis = synopsis,
-                       .summary = QStringLiteral("list packages by the main window's filter, group, search and sort "
-                                                 "(default: every package, pinned first, then newest added)"),
-                       .order = 60,
-                       .run = run })
+KESTROVE_CLI_COMMAND({.name = QStringLiteral("list"),
+                      .synopsis = synopsis,
+                      .summary = QStringLiteral("list packages by the main window's filter, group, search and sort "
+                                                "(default: every package, pinned first, then newest added)"),
+                      .order = 60,
+                      .run = run})

@@ -19,7 +19,7 @@ struct FilterInfo {
     const char *icon;
 };
 
-constexpr std::array<FilterInfo, 5> filterTable{{
+constexpr std::array<FilterInfo, 5> filterTable {{
     {PackageFilter::all, "all", "All", "shippingbox.fill"},
     {PackageFilter::inTransit, "inTransit", "Transit", "shippingbox"},
     {PackageFilter::delivered, "delivered", "Delivered", "checkmark.circle.fill"},
@@ -34,7 +34,7 @@ struct SortInfo {
     const char *icon;
 };
 
-constexpr std::array<SortInfo, 5> sortTable{{
+constexpr std::array<SortInfo, 5> sortTable {{
     {PackageSortMode::lastUpdated, "lastUpdated", "Last Updated", "clock.arrow.circlepath"},
     {PackageSortMode::dateAdded, "dateAdded", "Date Added", "calendar.badge.plus"},
     {PackageSortMode::status, "status", "Status", "arrow.triangle.branch"},
@@ -71,9 +71,9 @@ namespace PackageFilters
 {
 const std::array<PackageFilter, 5> &allCases()
 {
-    static constexpr std::array<PackageFilter, 5> cases{PackageFilter::all, PackageFilter::inTransit,
-                                                        PackageFilter::delivered, PackageFilter::exceptions,
-                                                        PackageFilter::archived};
+    static constexpr std::array<PackageFilter, 5> cases {PackageFilter::all, PackageFilter::inTransit,
+                                                         PackageFilter::delivered, PackageFilter::exceptions,
+                                                         PackageFilter::archived};
     return cases;
 }
 
@@ -127,9 +127,9 @@ namespace PackageSortModes
 {
 const std::array<PackageSortMode, 5> &allCases()
 {
-    static constexpr std::array<PackageSortMode, 5> cases{PackageSortMode::lastUpdated, PackageSortMode::dateAdded,
-                                                          PackageSortMode::status, PackageSortMode::carrier,
-                                                          PackageSortMode::estimatedDelivery};
+    static constexpr std::array<PackageSortMode, 5> cases {PackageSortMode::lastUpdated, PackageSortMode::dateAdded,
+                                                           PackageSortMode::status, PackageSortMode::carrier,
+                                                           PackageSortMode::estimatedDelivery};
     return cases;
 }
 
@@ -162,7 +162,7 @@ namespace ViewModes
 {
 const std::array<ViewMode, 2> &allCases()
 {
-    static constexpr std::array<ViewMode, 2> cases{ViewMode::list, ViewMode::calendar};
+    static constexpr std::array<ViewMode, 2> cases {ViewMode::list, ViewMode::calendar};
     return cases;
 }
 

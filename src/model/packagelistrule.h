@@ -97,7 +97,8 @@ struct Criteria {
  */
 [[nodiscard]] QList<Package *> visiblePackages(const QList<Package *> &allPackages, const Criteria &criteria);
 
-/** True when the text is empty or found, case-insensitively in the user's locale, in label, number, carrier name or notes. */
+/** True when the text is empty or found, case-insensitively in the user's locale, in label, number, carrier name or
+ * notes. */
 [[nodiscard]] bool matchesSearch(const Package &package, const QString &searchText);
 
 /** Sorts stably in place: pinned first, then by the mode; ties keep their order. */

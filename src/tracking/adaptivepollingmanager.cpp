@@ -51,9 +51,8 @@ bool isActive(const Package &package)
 }
 
 AdaptivePollingManager::AdaptivePollingManager(QObject *parent)
-    : AdaptivePollingManager(Options{}, parent)
-{
-}
+    : AdaptivePollingManager(Options {}, parent)
+{ }
 
 AdaptivePollingManager::AdaptivePollingManager(Options options, QObject *parent)
     : QObject(parent)
@@ -67,8 +66,8 @@ AdaptivePollingManager::AdaptivePollingManager(Options options, QObject *parent)
     if (!bus.isConnected())
         return;
     m_observingSleep = bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                                   QStringLiteral("org.freedesktop.login1.Manager"),
-                                   QStringLiteral("PrepareForSleep"), this, SLOT(handlePrepareForSleep(bool)));
+                                   QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
+                                   this, SLOT(handlePrepareForSleep(bool)));
 }
 
 AdaptivePollingManager::~AdaptivePollingManager() = default;

@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
-
 #include <qcoro/qcorotask.h>
 
 #include <chrono>
@@ -40,8 +39,8 @@ public:
         bool observeSystemSleep = true;
     };
 
-    static constexpr std::chrono::seconds defaultGlobalInterval{900};
-    static constexpr std::chrono::seconds minimumInterval{30};
+    static constexpr std::chrono::seconds defaultGlobalInterval {900};
+    static constexpr std::chrono::seconds minimumInterval {30};
 
     explicit AdaptivePollingManager(QObject *parent = nullptr);
     explicit AdaptivePollingManager(Options options, QObject *parent = nullptr);

@@ -14,6 +14,7 @@
 #include <QVariant>
 
 #include <exception>
+#include <utility>
 
 namespace
 {
@@ -30,11 +31,16 @@ std::optional<QString> carrierOrNone(const QString &carrierCode)
     return carrierCode;
 }
 
-/** The identity of an event for de-duplication: whole seconds since 1970 and the description. */
-QString eventKey(const QDateTime &timestamp, const QString &description)
+/**
+ * The identity of an event for de-duplication: whole seconds since 1970 and the description
+ * (written "seconds|description"; kept as a pair so that no text is built per event).
+ */
+using EventKey = std::pair<qint64, QString>;
+
+EventKey eventKey(const QDateTime &timestamp, const QString &description)
 {
     // Integer division drops the fraction (towards zero), like a conversion of seconds to an integer.
-    return QString::number(timestamp.toMSecsSinceEpoch() / 1000) + QLatin1Char('|') + description;
+    return {timestamp.toMSecsSinceEpoch() / 1000, description};
 }
 
 QString exceptionText(std::exception_ptr exception)
@@ -68,9 +74,8 @@ TrackingService *TrackingService::shared()
 }
 
 TrackingService::TrackingService(QObject *parent)
-    : TrackingService(Collaborators{}, parent)
-{
-}
+    : TrackingService(Collaborators {}, parent)
+{ }
 
 TrackingService::TrackingService(Collaborators collaborators, QObject *parent)
     : QObject(parent)
@@ -220,11 +225,11 @@ void TrackingService::onAppNotification(const QString &name, const QVariantMap &
 
 int TrackingService::markPackageDelivered(const QString &trackingNumber, ModelContext &context)
 {
-    auto fetched = context.fetchPackages(
-        [&](const Package &package) { return package.trackingNumber() == trackingNumber; });
+    auto fetched
+        = context.fetchPackages([&](const Package &package) { return package.trackingNumber() == trackingNumber; });
     if (!fetched) {
-        LogManager::log(QStringLiteral("Failed to mark ") + trackingNumber
-                        + QStringLiteral(" delivered: ") + fetched.error().description);
+        LogManager::log(QStringLiteral("Failed to mark ") + trackingNumber + QStringLiteral(" delivered: ")
+                        + fetched.error().description);
         return 0;
     }
     const QList<Package *> packages = fetched.value();
@@ -235,8 +240,8 @@ int TrackingService::markPackageDelivered(const QString &trackingNumber, ModelCo
         apply(result, *package, context, false);
         package->setLastErrorMessage(std::nullopt);
     }
-    if (!packages.isEmpty())
-        [[maybe_unused]] const auto saved = PackageStore::save(context);
+    if (!packages.isEmpty()) [[maybe_unused]]
+        const auto saved = PackageStore::save(context);
     return int(packages.size());
 }
 
@@ -248,7 +253,8 @@ QCoro::Task<TrackingOutcome> TrackingService::fetch(QString trackingNumber, std:
     try {
         co_return co_await provider->fetchTracking(std::move(trackingNumber), std::move(carrierCode));
     } catch (...) {
-        co_return TrackingOutcome::failure(TrackingProviderError::providerError(exceptionText(std::current_exception())));
+        co_return TrackingOutcome::failure(
+            TrackingProviderError::providerError(exceptionText(std::current_exception())));
     }
 }
 
@@ -366,7 +372,7 @@ QCoro::Task<> TrackingService::refreshAll(ModelContext &contextRef)
             if (service)
                 service->finishRefreshAll();
         }
-    } finish{self};
+    } finish {self};
 
     setRefreshing(true);
     setErrorMessage(std::nullopt);
@@ -389,7 +395,7 @@ QCoro::Task<> TrackingService::refreshAll(ModelContext &contextRef)
         if (!isActive(*package))
             continue;
         active.append(package);
-        requests.append(TrackingRequest{package->trackingNumber(), carrierOrNone(package->carrierCode())});
+        requests.append(TrackingRequest {package->trackingNumber(), carrierOrNone(package->carrierCode())});
     }
     if (active.isEmpty())
         co_return;
@@ -439,12 +445,11 @@ void TrackingService::applyTrackingResult(const TrackingResult &result, Package 
 void TrackingService::apply(const TrackingResult &result, Package &package, ModelContext &, bool notify)
 {
     const TrackingStatus oldStatus = package.status();
-    const auto isUninformative = [](TrackingStatus status) {
-        return status == TrackingStatus::pending || status == TrackingStatus::unknown;
-    };
+    const auto isUninformative
+        = [](TrackingStatus status) { return status == TrackingStatus::pending || status == TrackingStatus::unknown; };
     // A provider that knows nothing never downgrades what is known.
-    const TrackingStatus effective =
-        isUninformative(result.status) && !isUninformative(oldStatus) ? oldStatus : result.status;
+    const TrackingStatus effective
+        = isUninformative(result.status) && !isUninformative(oldStatus) ? oldStatus : result.status;
 
     package.setStatus(effective);
     package.setLastUpdated(clock()->now());
@@ -454,7 +459,7 @@ void TrackingService::apply(const TrackingResult &result, Package &package, Mode
         package.setCarrierCode(result.carrierCode);
 
     // Keys of the stored events only: two identical events inside one result are both kept.
-    QSet<QString> existing;
+    QSet<EventKey> existing;
     const QList<TrackingEvent *> &events = package.events();
     existing.reserve(events.size());
     for (const TrackingEvent *event : events)

@@ -11,7 +11,6 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
-
 #include <qcoro/qcorotask.h>
 
 #include <array>
@@ -64,10 +63,10 @@ public:
     };
 
     /** The waits of a background retry sequence, in order. */
-    static constexpr std::array<std::chrono::seconds, 3> retryDelays{std::chrono::seconds(30), std::chrono::seconds(60),
-                                                                     std::chrono::seconds(120)};
+    static constexpr std::array<std::chrono::seconds, 3> retryDelays {
+        std::chrono::seconds(30), std::chrono::seconds(60), std::chrono::seconds(120)};
     /** How often the main context looks for commits of other processes (kestrove-cli) once services run. */
-    static constexpr std::chrono::milliseconds externalChangeInterval{1000};
+    static constexpr std::chrono::milliseconds externalChangeInterval {1000};
 
     /** The process-wide service, created on first use with the production collaborators. */
     static TrackingService *shared();
@@ -106,7 +105,7 @@ public:
      */
     QCoro::Task<Package *> addPackage(QString trackingNumber, QString label, std::optional<QString> carrierCode,
                                       ModelContext &context);
-    /** Fetches one package, applies the result or records the error, saves; retries in the background while it has no data. */
+    /** Fetches one package, applies the result or records the error, saves; retries later while it has no data. */
     QCoro::Task<> refreshPackage(Package *package, ModelContext &context);
     /** Fetches every active package in one batch, applies each result, saves, plans the next poll, cleans up. */
     QCoro::Task<> refreshAll(ModelContext &context);
