@@ -36,8 +36,8 @@
 
 namespace
 {
-const char *const words[] = {"Shoes", "Lamp", "Book", "Camera lens", "Phone case", "Coffee beans", "Headphones",
-                             "Desk chair", "Gift for Anna", "Spare parts", "Vinyl record", "Winter coat"};
+const char *const words[] = {"Shoes",      "Lamp",       "Book",          "Camera lens", "Phone case",   "Coffee beans",
+                             "Headphones", "Desk chair", "Gift for Anna", "Spare parts", "Vinyl record", "Winter coat"};
 const char *const carriers[] = {"ups", "usps", "fedex", "dhl", "amazon", "royal-mail", "china-post", "someco"};
 
 std::unique_ptr<ModelContext> openStore(const QString &path)
@@ -61,10 +61,9 @@ void fill(ModelContext &context, int count)
     const QDateTime now = QDateTime::currentDateTimeUtc();
     for (int i = 0; i < count; ++i) {
         const TrackingStatus status = TrackingStatuses::allCases()[i % 8];
-        auto *p = new Package(QStringLiteral("BENCH%1XY").arg(i, 10, 10, QLatin1Char('0')),
-                              QString::fromLatin1(carriers[i % 8]),
-                              i % 5 == 0 ? QString() : QStringLiteral("%1 %2").arg(QString::fromLatin1(words[i % 12])).arg(i),
-                              status);
+        auto *p = new Package(
+            QStringLiteral("BENCH%1XY").arg(i, 10, 10, QLatin1Char('0')), QString::fromLatin1(carriers[i % 8]),
+            i % 5 == 0 ? QString() : QStringLiteral("%1 %2").arg(QString::fromLatin1(words[i % 12])).arg(i), status);
         p->setLastUpdated(now.addSecs(-i * 37));
         p->setArchived(i % 11 == 0);
         p->setPinned(i % 97 == 0);
@@ -113,15 +112,15 @@ void benchSearch(MainWindowView &view)
             times.append(timer.nsecsElapsed() / 1e6);
         }
     }
-    std::printf("search: %lld key presses over %d packages: median %.2f ms, worst %.2f ms\n",
-                qint64(times.size()), int(list->listModel()->allPackages().size()), median(times),
+    std::printf("search: %lld key presses over %d packages: median %.2f ms, worst %.2f ms\n", qint64(times.size()),
+                int(list->listModel()->allPackages().size()), median(times),
                 *std::max_element(times.begin(), times.end()));
 
     // The same texts set on the model alone: the share of the list rule and the row signals.
     QList<double> modelTimes;
     PackageListModel *model = list->listModel();
-    const QStringList texts = {QStringLiteral("l"), QStringLiteral("la"), QStringLiteral("lam"), QStringLiteral("lamp"),
-                               QStringLiteral("lamp "), QStringLiteral("lamp 1")};
+    const QStringList texts = {QStringLiteral("l"),    QStringLiteral("la"),    QStringLiteral("lam"),
+                               QStringLiteral("lamp"), QStringLiteral("lamp "), QStringLiteral("lamp 1")};
     for (int round = 0; round < 5; ++round) {
         for (qsizetype i = 0; i <= texts.size() * 2; ++i) {
             const qsizetype n = i <= texts.size() ? i : texts.size() * 2 - i;
@@ -153,8 +152,8 @@ void benchPaint(MainWindowView &view)
         viewport->render(&target);
         times.append(timer.nsecsElapsed() / 1e6);
     }
-    std::printf("paint: one screen of about %d rows (%dx%d): first %.2f ms, then median %.2f ms, worst %.2f ms\n",
-                rows, viewport->width(), viewport->height(), cold, median(times),
+    std::printf("paint: one screen of about %d rows (%dx%d): first %.2f ms, then median %.2f ms, worst %.2f ms\n", rows,
+                viewport->width(), viewport->height(), cold, median(times),
                 *std::max_element(times.begin(), times.end()));
 }
 
@@ -166,9 +165,10 @@ void benchImport(const QString &directory, int rows)
         std::exit(1);
     file.write("trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag\n");
     for (int i = 0; i < rows; ++i) {
-        file.write(QStringLiteral("IMP%1,ups,\"Item, %1\",inTransit,2026-03-01T10:00:00Z,2026-03-05T14:07:00Z,note,,#FF9500\n")
-                       .arg(i, 9, 10, QLatin1Char('0'))
-                       .toUtf8());
+        file.write(
+            QStringLiteral("IMP%1,ups,\"Item, %1\",inTransit,2026-03-01T10:00:00Z,2026-03-05T14:07:00Z,note,,#FF9500\n")
+                .arg(i, 9, 10, QLatin1Char('0'))
+                .toUtf8());
     }
     file.close();
 

@@ -1,9 +1,8 @@
-#include "testmain.h"
-
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "services/csvservice.h"
+#include "testmain.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,8 +28,8 @@ Run cli(const QStringList &arguments)
         process.waitForFinished();
         return {};
     }
-    return Run{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-               QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    return Run {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -77,12 +76,13 @@ private Q_SLOTS:
     void importPrintsTheApplicationsResultText()
     {
         const QString path = m_dir.filePath(QStringLiteral("in.csv"));
-        QVERIFY(writeFile(path, "trackingNumber,label,status\n1z 999-aa1,Shoes,inTransit\n,empty\nJD0001234567,,bogus\n"));
+        QVERIFY(
+            writeFile(path, "trackingNumber,label,status\n1z 999-aa1,Shoes,inTransit\n,empty\nJD0001234567,,bogus\n"));
         Run run = cli({QStringLiteral("import"), path});
         QCOMPARE(run.err, QString());
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, QStringLiteral("2 package(s) imported, 1 skipped (duplicate or invalid).\n"));
-        QCOMPARE(storedNumbers(), (QStringList{QStringLiteral("1Z999AA1"), QStringLiteral("JD0001234567")}));
+        QCOMPARE(storedNumbers(), (QStringList {QStringLiteral("1Z999AA1"), QStringLiteral("JD0001234567")}));
 
         // Running it again finds both numbers stored.
         run = cli({QStringLiteral("import"), path});
@@ -98,8 +98,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");
         QTest::newRow("only a header") << QByteArray("trackingNumber\n\n") << true
                                        << QStringLiteral("The CSV file is empty or contains only headers.");
-        QTest::newRow("no number column") << QByteArray("number\nX1\n") << true
-                                          << QStringLiteral("Required column 'trackingNumber' not found in CSV headers.");
+        QTest::newRow("no number column")
+            << QByteArray("number\nX1\n") << true
+            << QStringLiteral("Required column 'trackingNumber' not found in CSV headers.");
         QTest::newRow("binary bytes") << QByteArray("\x89PNG\r\n\x1a\n\xff\xfe", 10) << true
                                       << QStringLiteral("The file is not UTF-8 text.");
         QTest::newRow("a missing file") << QByteArray() << false << QStringLiteral("cannot read");
@@ -154,7 +155,7 @@ private Q_SLOTS:
         removeStore();
         run = cli({QStringLiteral("import"), path});
         QCOMPARE(run.out, QStringLiteral("2 package(s) imported, 0 skipped (duplicate or invalid).\n"));
-        QCOMPARE(storedNumbers(), (QStringList{QStringLiteral("NEW00001"), QStringLiteral("OLD00001")}));
+        QCOMPARE(storedNumbers(), (QStringList {QStringLiteral("NEW00001"), QStringLiteral("OLD00001")}));
     }
 
     void exportToAnUnwritablePlaceFails()

@@ -1,11 +1,11 @@
-#include "testmain.h"
-#include "virtualclock.h"
+#include "services/csvservice.h"
 
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
-#include "services/csvservice.h"
+#include "testmain.h"
+#include "virtualclock.h"
 
 #include <QObject>
 #include <QTemporaryDir>
@@ -25,14 +25,13 @@ class CsvServiceTest : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    VirtualClock m_clock{utc(2026, 6, 15, 12)};
+    VirtualClock m_clock {utc(2026, 6, 15, 12)};
     int m_storeCount = 0;
 
     std::unique_ptr<ModelContext> openStore(const QString &path = {})
     {
-        auto opened = ModelContainer::open(path.isEmpty()
-                                               ? m_dir.filePath(QStringLiteral("store%1.sqlite").arg(++m_storeCount))
-                                               : path);
+        auto opened = ModelContainer::open(
+            path.isEmpty() ? m_dir.filePath(QStringLiteral("store%1.sqlite").arg(++m_storeCount)) : path);
         if (!opened)
             qFatal("cannot open the test store: %s", qPrintable(opened.error()));
         return std::move(opened).value();
@@ -54,10 +53,12 @@ private Q_SLOTS:
         const auto row = [](const char *name, const QString &line, const QStringList &fields) {
             QTest::newRow(name) << line << fields;
         };
-        row("plain fields split at commas", QStringLiteral("a,b,c"), {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+        row("plain fields split at commas", QStringLiteral("a,b,c"),
+            {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
         row("an empty line is one empty field", QString(), {QString()});
         row("a trailing comma gives a trailing empty field", QStringLiteral("a,"), {QStringLiteral("a"), QString()});
-        row("a quoted comma belongs to the field", QStringLiteral("\"a,b\",c"), {QStringLiteral("a,b"), QStringLiteral("c")});
+        row("a quoted comma belongs to the field", QStringLiteral("\"a,b\",c"),
+            {QStringLiteral("a,b"), QStringLiteral("c")});
         row("doubled quotes inside quotes give one quote", QStringLiteral("\"a\"\"b\""), {QStringLiteral("a\"b")});
         row("a quote in the middle of a field opens quoting", QStringLiteral("ab\"c,d\"e,f"),
             {QStringLiteral("abc,de"), QStringLiteral("f")});
@@ -96,7 +97,7 @@ private Q_SLOTS:
         QCOMPARE(CSVService::escapeField(field), escaped);
         // Whatever is escaped reads back as the same single field, unless it spans lines.
         if (!field.contains(u'\n'))
-            QCOMPARE(CSVService::parseCSVLine(escaped), QStringList{field});
+            QCOMPARE(CSVService::parseCSVLine(escaped), QStringList {field});
     }
 
     void isoDates_data()
@@ -144,7 +145,8 @@ private Q_SLOTS:
         QTest::newRow("only a header is empty") << QStringLiteral("trackingNumber,carrier") << empty;
         QTest::newRow("a header with blank lines is empty")
             << QStringLiteral("\n  \ntrackingNumber\r\n\t\n\r\n") << empty;
-        QTest::newRow("non-breaking spaces count as blank") << QStringLiteral("trackingNumber\n\u00a0\u3000\n") << empty;
+        QTest::newRow("non-breaking spaces count as blank")
+            << QStringLiteral("trackingNumber\n\u00a0\u3000\n") << empty;
         QTest::newRow("no tracking-number column")
             << QStringLiteral("number,carrier\n1Z999AA10123456784,ups") << missing;
         QTest::newRow("a header name with a leading space does not match")
@@ -173,34 +175,35 @@ private Q_SLOTS:
         QTest::addColumn<int>("skipped");
 
         QTest::newRow("header names match in any letter case")
-            << QStringLiteral("TRACKINGNUMBER\nAAA11111\n") << QStringList() << QStringList{QStringLiteral("AAA11111")} << 0;
+            << QStringLiteral("TRACKINGNUMBER\nAAA11111\n") << QStringList() << QStringList {QStringLiteral("AAA11111")}
+            << 0;
         QTest::newRow("numbers are upper-cased without spaces and hyphens")
-            << QStringLiteral("TrackingNumber\n1z 999-aa1") << QStringList() << QStringList{QStringLiteral("1Z999AA1")}
+            << QStringLiteral("TrackingNumber\n1z 999-aa1") << QStringList() << QStringList {QStringLiteral("1Z999AA1")}
             << 0;
         QTest::newRow("a stored number is skipped")
-            << QStringLiteral("trackingNumber\nNEW0000001\nold-0000001")
-            << QStringList{QStringLiteral("OLD0000001")} << QStringList{QStringLiteral("NEW0000001")} << 1;
+            << QStringLiteral("trackingNumber\nNEW0000001\nold-0000001") << QStringList {QStringLiteral("OLD0000001")}
+            << QStringList {QStringLiteral("NEW0000001")} << 1;
         QTest::newRow("stored numbers compare exactly")
-            << QStringLiteral("trackingNumber\nabc12345") << QStringList{QStringLiteral("abc12345")}
-            << QStringList{QStringLiteral("ABC12345")} << 0;
+            << QStringLiteral("trackingNumber\nabc12345") << QStringList {QStringLiteral("abc12345")}
+            << QStringList {QStringLiteral("ABC12345")} << 0;
         QTest::newRow("an empty number is skipped")
-            << QStringLiteral("label,trackingNumber\nno number,\nshort row\nok, - \nfine,N1")
-            << QStringList() << QStringList{QStringLiteral("N1")} << 3;
+            << QStringLiteral("label,trackingNumber\nno number,\nshort row\nok, - \nfine,N1") << QStringList()
+            << QStringList {QStringLiteral("N1")} << 3;
         QTest::newRow("a number repeated in the file gives two packages")
             << QStringLiteral("trackingNumber\nDUP12345\nDUP12345") << QStringList()
-            << QStringList{QStringLiteral("DUP12345"), QStringLiteral("DUP12345")} << 0;
+            << QStringList {QStringLiteral("DUP12345"), QStringLiteral("DUP12345")} << 0;
         QTest::newRow("CRLF line ends") << QStringLiteral("trackingNumber,label\r\nA1,x\r\nB2,y\r\n") << QStringList()
-                                        << QStringList{QStringLiteral("A1"), QStringLiteral("B2")} << 0;
+                                        << QStringList {QStringLiteral("A1"), QStringLiteral("B2")} << 0;
         QTest::newRow("lone CR and Unicode line separators split lines")
             << QStringLiteral("trackingNumber\rA1\u2028B2\u2029C3\u0085D4\fE5\vF6") << QStringList()
-            << QStringList{QStringLiteral("A1"), QStringLiteral("B2"), QStringLiteral("C3"), QStringLiteral("D4"),
-                           QStringLiteral("E5"), QStringLiteral("F6")}
+            << QStringList {QStringLiteral("A1"), QStringLiteral("B2"), QStringLiteral("C3"),
+                            QStringLiteral("D4"), QStringLiteral("E5"), QStringLiteral("F6")}
             << 0;
         QTest::newRow("the first of two equal header names wins")
             << QStringLiteral("trackingNumber,TRACKINGNUMBER\nFIRST1,SECOND2") << QStringList()
-            << QStringList{QStringLiteral("FIRST1")} << 0;
+            << QStringList {QStringLiteral("FIRST1")} << 0;
         QTest::newRow("a quoted number with a comma keeps the comma")
-            << QStringLiteral("trackingNumber\n\"a,b\"") << QStringList() << QStringList{QStringLiteral("A,B")} << 0;
+            << QStringLiteral("trackingNumber\n\"a,b\"") << QStringList() << QStringList {QStringLiteral("A,B")} << 0;
     }
 
     void importRows()
@@ -225,12 +228,13 @@ private Q_SLOTS:
     void importValues()
     {
         auto context = openStore();
-        const QString text = QStringLiteral(
-            "trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag\n"
-            "A0000001,ups,Shoes,delivered,2020-01-01T00:00:00Z,2026-03-05T14:07:00Z,\"left, at \"\"door\"\"\",Home,#FF9500\n"
-            "A0000002,,,Delivered,,2026-03-05,,,not-a-colour\n"
-            "A0000003,fedex\n"
-            "A0000004,dhl,Lamp,inTransit,,garbage,,,");
+        const QString text
+            = QStringLiteral("trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag\n"
+                             "A0000001,ups,Shoes,delivered,2020-01-01T00:00:00Z,2026-03-05T14:07:00Z,\"left, at "
+                             "\"\"door\"\"\",Home,#FF9500\n"
+                             "A0000002,,,Delivered,,2026-03-05,,,not-a-colour\n"
+                             "A0000003,fedex\n"
+                             "A0000004,dhl,Lamp,inTransit,,garbage,,,");
         const auto result = CSVService::importCSV(text, {}, context.get());
         QVERIFY(result);
         const QList<Package *> &p = result.value().imported;
@@ -285,8 +289,9 @@ private Q_SLOTS:
     void exportLayout()
     {
         QCOMPARE(CSVService::exportPackages({}), CSVService::exportHeader);
-        QCOMPARE(CSVService::exportHeader,
-                 QStringLiteral("trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag"));
+        QCOMPARE(
+            CSVService::exportHeader,
+            QStringLiteral("trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag"));
 
         auto context = openStore();
         auto *home = new PackageGroup(QStringLiteral("Home"), QStringLiteral("#007AFF"), 0);
@@ -303,10 +308,11 @@ private Q_SLOTS:
         context->insert(b);
 
         const QString csv = CSVService::exportPackages({a, b});
-        QCOMPARE(csv, CSVService::exportHeader
-                          + QStringLiteral("\n1Z999AA10123456784,ups,\"Shoe \"\"X\"\"\",outForDelivery,2026-06-15T12:00:00Z,"
-                                           "2026-03-05T14:07:00Z,\"line1\nline2\",\"Gifts, 2026;Home\",#34C759"
-                                           "\nB1,,,pending,2026-06-15T12:00:00Z,,,,"));
+        QCOMPARE(csv,
+                 CSVService::exportHeader
+                     + QStringLiteral("\n1Z999AA10123456784,ups,\"Shoe \"\"X\"\"\",outForDelivery,2026-06-15T12:00:00Z,"
+                                      "2026-03-05T14:07:00Z,\"line1\nline2\",\"Gifts, 2026;Home\",#34C759"
+                                      "\nB1,,,pending,2026-06-15T12:00:00Z,,,,"));
         QVERIFY(!csv.endsWith(u'\n'));
     }
 
@@ -318,7 +324,8 @@ private Q_SLOTS:
         QList<Package *> packages;
         for (int i = 0; i < int(TrackingStatuses::allCases().size()); ++i) {
             const TrackingStatus status = TrackingStatuses::allCases()[i];
-            auto *p = new Package(QStringLiteral("RT%1000000").arg(i), i % 2 ? QStringLiteral("dhl") : QStringLiteral("weird code"),
+            auto *p = new Package(QStringLiteral("RT%1000000").arg(i),
+                                  i % 2 ? QStringLiteral("dhl") : QStringLiteral("weird code"),
                                   i % 3 ? QStringLiteral("Label, %1 \"q\"").arg(i) : QString(), status,
                                   i % 2 ? std::optional<QDateTime>(utc(2026, 7, i + 1, 9, 30)) : std::nullopt,
                                   QStringLiteral("note %1; with, commas").arg(i));
@@ -396,10 +403,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("UTF-8 text") << QByteArray("trackingNumber\n\xc3\xa9t\xc3\xa9") << true
                                     << QStringLiteral("trackingNumber\n\u00e9t\u00e9");
-        QTest::newRow("a byte-order mark is dropped") << QByteArray("\xef\xbb\xbftrackingNumber") << true
-                                                      << QStringLiteral("trackingNumber");
+        QTest::newRow("a byte-order mark is dropped")
+            << QByteArray("\xef\xbb\xbftrackingNumber") << true << QStringLiteral("trackingNumber");
         QTest::newRow("an empty file is empty text") << QByteArray() << true << QString();
-        QTest::newRow("a PNG header is not text") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << false << QString();
+        QTest::newRow("a PNG header is not text")
+            << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << false << QString();
         QTest::newRow("Latin-1 bytes are not UTF-8") << QByteArray("trackingNumber\n\xe9t\xe9") << false << QString();
     }
 

@@ -1,6 +1,4 @@
 #include "fake17trackserver.h"
-#include "testmain.h"
-
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
@@ -9,6 +7,7 @@
 #include "services/appnotifications.h"
 #include "services/csvservice.h"
 #include "services/keychainmanager.h"
+#include "testmain.h"
 #include "tracking/trackingservice.h"
 #include "ui/addpackagedialog.h"
 #include "ui/batchactionbar.h"
@@ -54,7 +53,7 @@ class FakeShell final : public ShellActions
 public:
     void openMainWindow() override { ++mainWindowOpened; }
     void openSettings() override { ++settingsOpened; }
-    void quit() override {}
+    void quit() override { }
     int mainWindowOpened = 0;
     int settingsOpened = 0;
 };
@@ -151,7 +150,8 @@ class MainWindowTest : public QObject
         QMessageBox *alert = nullptr;
         QElapsedTimer waited;
         waited.start();
-        while (!(alert = m_view->findChild<QMessageBox *>(QStringLiteral("importResultAlert"))) && waited.elapsed() < 60000)
+        while (!(alert = m_view->findChild<QMessageBox *>(QStringLiteral("importResultAlert")))
+               && waited.elapsed() < 60000)
             QTest::qWait(10);
         return alert;
     }
@@ -171,24 +171,24 @@ class MainWindowTest : public QObject
                             QStringLiteral("Desk lamp"), QStringLiteral("usps"));
         lamp->setEstimatedDelivery(now.addDays(3));
         lamp->setPinned(true);
-        Package *book = add(QStringLiteral("JD014600006281230467"), TrackingStatus::delivered, 180, QStringLiteral("Book"),
-                            QStringLiteral("dhl"));
+        Package *book = add(QStringLiteral("JD014600006281230467"), TrackingStatus::delivered, 180,
+                            QStringLiteral("Book"), QStringLiteral("dhl"));
         book->addToGroup(gifts);
         Package *camera = add(QStringLiteral("782910365432"), TrackingStatus::failedAttempt, 300,
                               QStringLiteral("Camera lens"), QStringLiteral("fedex"));
         camera->setEstimatedDelivery(now.addDays(-2));
         camera->setColorTag(QStringLiteral("#FF9500"));
         add(QStringLiteral("LX123456789CN"), TrackingStatus::exception, 600, QString(), QStringLiteral("china-post"));
-        Package *phone = add(QStringLiteral("TBA123456789000"), TrackingStatus::pending, 2, QStringLiteral("Phone case"),
-                             QStringLiteral("amazon"));
+        Package *phone = add(QStringLiteral("TBA123456789000"), TrackingStatus::pending, 2,
+                             QStringLiteral("Phone case"), QStringLiteral("amazon"));
         phone->setEstimatedDelivery(now.addDays(1));
         phone->addToGroup(gifts);
         add(QStringLiteral("RR123456785GB"), TrackingStatus::expired, 5000, QStringLiteral("Old parcel"),
             QStringLiteral("royal-mail"));
         add(QStringLiteral("UNKNOWN000001"), TrackingStatus::unknown, 900, QStringLiteral("Mystery box"),
             QStringLiteral("someco"));
-        Package *archived = add(QStringLiteral("ARCH00000001"), TrackingStatus::delivered, 20000,
-                                QStringLiteral("Last year's coat"));
+        Package *archived
+            = add(QStringLiteral("ARCH00000001"), TrackingStatus::delivered, 20000, QStringLiteral("Last year's coat"));
         archived->setArchived(true);
         archived->addToGroup(home);
         auto *event = new TrackingEvent(QDateTime::currentDateTimeUtc().addSecs(-3600), TrackingStatus::outForDelivery,
@@ -253,7 +253,8 @@ private Q_SLOTS:
         QTest::newRow("a search under another filter shows that filter's panel")
             << QStringLiteral("inTransit") << QStringLiteral("zq") << QStringLiteral("No Packages In Transit")
             << QStringLiteral("Packages currently in transit will appear here.");
-        QTest::newRow("delivered") << QStringLiteral("delivered") << QString() << QStringLiteral("No Delivered Packages")
+        QTest::newRow("delivered") << QStringLiteral("delivered") << QString()
+                                   << QStringLiteral("No Delivered Packages")
                                    << QStringLiteral("Delivered packages will appear here.");
         QTest::newRow("issues") << QStringLiteral("exceptions") << QString() << QStringLiteral("No Exceptions")
                                 << QStringLiteral("Packages with delivery issues will appear here.");
@@ -293,11 +294,12 @@ private Q_SLOTS:
 
         // A chip shows its members, archived ones included, and resets the filter to "All".
         QTest::mouseClick(view.findChild<CapsuleButton *>(QStringLiteral("filterPill-delivered")), Qt::LeftButton);
-        QCOMPARE(visibleNumbers(view), QStringList{QStringLiteral("JD014600006281230467")});
+        QCOMPARE(visibleNumbers(view), QStringList {QStringLiteral("JD014600006281230467")});
         QTest::mouseClick(chips->chip(home), Qt::LeftButton);
         QCOMPARE(view.selectedGroup(), home);
         QCOMPARE(view.selectedFilter(), PackageFilter::all);
-        QCOMPARE(visibleNumbers(view), (QStringList{QStringLiteral("1Z999AA10123456784"), QStringLiteral("ARCH00000001")}));
+        QCOMPARE(visibleNumbers(view),
+                 (QStringList {QStringLiteral("1Z999AA10123456784"), QStringLiteral("ARCH00000001")}));
         QVERIFY(view.findChild<CapsuleButton *>(QStringLiteral("filterPill-all"))->isChecked());
 
         // "All" keeps the group; any other pill drops it.
@@ -305,8 +307,9 @@ private Q_SLOTS:
         QCOMPARE(view.selectedGroup(), home);
         QTest::mouseClick(view.findChild<CapsuleButton *>(QStringLiteral("filterPill-inTransit")), Qt::LeftButton);
         QCOMPARE(view.selectedGroup(), nullptr);
-        QCOMPARE(visibleNumbers(view), (QStringList{QStringLiteral("9400111899223817460012"),
-                                                    QStringLiteral("TBA123456789000"), QStringLiteral("1Z999AA10123456784")}));
+        QCOMPARE(visibleNumbers(view),
+                 (QStringList {QStringLiteral("9400111899223817460012"), QStringLiteral("TBA123456789000"),
+                               QStringLiteral("1Z999AA10123456784")}));
 
         // Tapping the selected group's chip again deselects it.
         QTest::mouseClick(chips->chip(home), Qt::LeftButton);
@@ -316,9 +319,12 @@ private Q_SLOTS:
 
         // Counts include archived members and follow membership changes.
         QCOMPARE(chips->chip(home)->trailingText(), QStringLiteral("2"));
-        Package *lamp = m_context->fetchPackages([](const Package &p) {
-                                       return p.trackingNumber() == QLatin1String("9400111899223817460012");
-                                   }).value().constFirst();
+        Package *lamp = m_context
+                            ->fetchPackages([](const Package &p) {
+                                return p.trackingNumber() == QLatin1String("9400111899223817460012");
+                            })
+                            .value()
+                            .constFirst();
         lamp->addToGroup(home);
         QTRY_COMPARE(chips->chip(home)->trailingText(), QStringLiteral("3"));
     }
@@ -361,14 +367,14 @@ private Q_SLOTS:
         QTest::keyClick(&view, Qt::Key_F, Qt::ControlModifier);
         QTRY_VERIFY(search->hasFocus());
         QTest::keyClicks(search, QStringLiteral("LAMP"));
-        QCOMPARE(visibleNumbers(view), QStringList{QStringLiteral("9400111899223817460012")});
+        QCOMPARE(visibleNumbers(view), QStringList {QStringLiteral("9400111899223817460012")});
         QTest::keyClick(search, Qt::Key_Escape);
         QCOMPARE(search->text(), QString());
         QCOMPARE(visibleNumbers(view).size(), 8);
 
         // Carrier names are searched too.
         QTest::keyClicks(search, QStringLiteral("fedex"));
-        QCOMPARE(visibleNumbers(view), QStringList{QStringLiteral("782910365432")});
+        QCOMPARE(visibleNumbers(view), QStringList {QStringLiteral("782910365432")});
         search->clear();
 
         // Sorting by status: pinned first, then pending, transit, out for delivery, delivered, others.
@@ -377,9 +383,9 @@ private Q_SLOTS:
         QVERIFY(view.findChild<QAction *>(QStringLiteral("sort-status"))->isChecked());
         QVERIFY(!view.findChild<QAction *>(QStringLiteral("sort-lastUpdated"))->isChecked());
         QCOMPARE(visibleNumbers(view).mid(0, 5),
-                 (QStringList{QStringLiteral("9400111899223817460012"), QStringLiteral("TBA123456789000"),
-                              QStringLiteral("1Z999AA10123456784"), QStringLiteral("JD014600006281230467"),
-                              QStringLiteral("782910365432")}));
+                 (QStringList {QStringLiteral("9400111899223817460012"), QStringLiteral("TBA123456789000"),
+                               QStringLiteral("1Z999AA10123456784"), QStringLiteral("JD014600006281230467"),
+                               QStringLiteral("782910365432")}));
 
         // Down from the search field enters the list; arrows select; Delete removes the selection.
         search->setFocus();
@@ -468,10 +474,11 @@ private Q_SLOTS:
         QStringList texts;
         for (const QAction *action : menu->actions())
             texts.append(action->isSeparator() ? QStringLiteral("--") : action->text());
-        QCOMPARE(texts, (QStringList{QStringLiteral("Refresh"), QStringLiteral("Copy Tracking Number"),
-                                     QStringLiteral("Track on UPS"), QStringLiteral("--"), QStringLiteral("Pin to Top"),
-                                     QStringLiteral("Add to Group"), QStringLiteral("Color Tag"), QStringLiteral("--"),
-                                     QStringLiteral("Archive"), QStringLiteral("--"), QStringLiteral("Delete")}));
+        QCOMPARE(texts,
+                 (QStringList {QStringLiteral("Refresh"), QStringLiteral("Copy Tracking Number"),
+                               QStringLiteral("Track on UPS"), QStringLiteral("--"), QStringLiteral("Pin to Top"),
+                               QStringLiteral("Add to Group"), QStringLiteral("Color Tag"), QStringLiteral("--"),
+                               QStringLiteral("Archive"), QStringLiteral("--"), QStringLiteral("Delete")}));
         auto *colors = menu->findChild<QMenu *>(QStringLiteral("colorTagMenu"));
         QVERIFY(!colors->actions().at(0)->isEnabled());
         QCOMPARE(colors->actions().size(), 12);
@@ -547,10 +554,12 @@ private Q_SLOTS:
     {
         KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
         const QString number = QStringLiteral("1Z999AA10123456784");
-        m_server->setTrackInfo(number,
-                               S::trackInfo(10, {S::event(QStringLiteral("2026-03-01T09:00:00Z"),
-                                                          QStringLiteral("Origin scan"), 10, QStringLiteral("Louisville, KY"))}),
-                               100002);
+        m_server->setTrackInfo(
+            number,
+            S::trackInfo(10,
+                         {S::event(QStringLiteral("2026-03-01T09:00:00Z"), QStringLiteral("Origin scan"), 10,
+                                   QStringLiteral("Louisville, KY"))}),
+            100002);
         PackageGroup *gifts = addGroup(QStringLiteral("Gifts"), QStringLiteral("#FF2D55"), 0);
         addGroup(QStringLiteral("Home"), QStringLiteral("#007AFF"), 1);
         QVERIFY(m_context->save());
@@ -580,21 +589,21 @@ private Q_SLOTS:
         QTRY_COMPARE(view.addPackageSheet(), nullptr);
 
         Package *package = nullptr;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (package = [&]() -> Package * {
-                const auto found = m_context->fetchPackages(
-                    [&](const Package &p) { return p.trackingNumber() == number && p.colorTag().has_value(); });
-                return found && !found.value().isEmpty() ? found.value().constFirst() : nullptr;
-            }()),
-            20000);
+        QTRY_VERIFY_WITH_TIMEOUT((package = [&]() -> Package * {
+                                     const auto found = m_context->fetchPackages([&](const Package &p) {
+                                         return p.trackingNumber() == number && p.colorTag().has_value();
+                                     });
+                                     return found && !found.value().isEmpty() ? found.value().constFirst() : nullptr;
+                                 }()),
+                                 20000);
         QCOMPARE(package->label(), QStringLiteral("Shoes"));
         QCOMPARE(package->carrierCode(), QStringLiteral("ups"));
         QCOMPARE(package->colorTag(), std::optional<QString>(QStringLiteral("#AF52DE")));
-        QCOMPARE(package->groups(), QList<PackageGroup *>{gifts});
+        QCOMPARE(package->groups(), QList<PackageGroup *> {gifts});
         QVERIFY(package->estimatedDelivery().has_value());
         QVERIFY(!m_context->hasChanges());
         QVERIFY(m_server->requests().size() >= 1);
-        QCOMPARE(m_server->requests().constFirst().numbers, QStringList{number});
+        QCOMPARE(m_server->requests().constFirst().numbers, QStringList {number});
     }
 
     void addSheetDetectionAndValidation()
@@ -742,7 +751,9 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly));
         QByteArray text = "trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag\n";
         for (int i = 0; i < rows; ++i)
-            text += QStringLiteral("BULK%1,ups,Item %1,inTransit,,,\"a note, with a comma\",,\n").arg(i, 8, 10, QLatin1Char('0')).toUtf8();
+            text += QStringLiteral("BULK%1,ups,Item %1,inTransit,,,\"a note, with a comma\",,\n")
+                        .arg(i, 8, 10, QLatin1Char('0'))
+                        .toUtf8();
         file.write(text);
         file.close();
 

@@ -1,22 +1,22 @@
-#include "testmain.h"
-#include "virtualclock.h"
+#include "ui/packagelistmodel.h"
 
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "model/packagelistrule.h"
+#include "testmain.h"
 #include "ui/deliverycountdown.h"
 #include "ui/deliveryprogressview.h"
 #include "ui/hexcolor.h"
-#include "ui/packagelistmodel.h"
 #include "ui/packagerowview.h"
 #include "ui/trackingnumberdrop.h"
+#include "virtualclock.h"
 
 #include <QAbstractItemModelTester>
 #include <QColor>
-#include <QPalette>
 #include <QObject>
+#include <QPalette>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -47,7 +47,7 @@ class PackageListModelTest : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    VirtualClock m_clock{QDateTime(QDate(2026, 6, 15), QTime(12, 0), QTimeZone::utc())};
+    VirtualClock m_clock {QDateTime(QDate(2026, 6, 15), QTime(12, 0), QTimeZone::utc())};
     std::unique_ptr<ModelContext> m_context;
     int m_stores = 0;
 
@@ -92,16 +92,17 @@ private Q_SLOTS:
         QTest::addColumn<PackageFilter>("filter");
         QTest::addColumn<QStringList>("shown");
         QTest::newRow("all hides archived, keeps expired and unknown")
-            << PackageFilter::all << QStringList{QStringLiteral("P1"), QStringLiteral("T1"), QStringLiteral("O1"),
-                                                 QStringLiteral("D1"), QStringLiteral("F1"), QStringLiteral("E1"),
-                                                 QStringLiteral("X1"), QStringLiteral("U1")};
+            << PackageFilter::all
+            << QStringList {QStringLiteral("P1"), QStringLiteral("T1"), QStringLiteral("O1"), QStringLiteral("D1"),
+                            QStringLiteral("F1"), QStringLiteral("E1"), QStringLiteral("X1"), QStringLiteral("U1")};
         QTest::newRow("transit holds pending, in transit and out for delivery")
-            << PackageFilter::inTransit << QStringList{QStringLiteral("P1"), QStringLiteral("T1"), QStringLiteral("O1")};
-        QTest::newRow("delivered") << PackageFilter::delivered << QStringList{QStringLiteral("D1")};
+            << PackageFilter::inTransit
+            << QStringList {QStringLiteral("P1"), QStringLiteral("T1"), QStringLiteral("O1")};
+        QTest::newRow("delivered") << PackageFilter::delivered << QStringList {QStringLiteral("D1")};
         QTest::newRow("issues hold failed attempts and exceptions")
-            << PackageFilter::exceptions << QStringList{QStringLiteral("F1"), QStringLiteral("E1")};
+            << PackageFilter::exceptions << QStringList {QStringLiteral("F1"), QStringLiteral("E1")};
         QTest::newRow("archived holds any archived status")
-            << PackageFilter::archived << QStringList{QStringLiteral("A1"), QStringLiteral("A2")};
+            << PackageFilter::archived << QStringList {QStringLiteral("A1"), QStringLiteral("A2")};
     }
 
     void filtersFollowTheSharedRule()
@@ -135,7 +136,7 @@ private Q_SLOTS:
         QVERIFY(m_context->save());
         PackageListModel model(m_context.get());
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QCOMPARE(rows(model), (QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}));
+        QCOMPARE(rows(model), (QStringList {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}));
 
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
@@ -144,14 +145,15 @@ private Q_SLOTS:
 
         // A new package updated "now" comes first.
         add(QStringLiteral("N"), TrackingStatus::pending, 0);
-        QTRY_COMPARE(rows(model), (QStringList{QStringLiteral("N"), QStringLiteral("A"), QStringLiteral("B"),
-                                               QStringLiteral("C")}));
+        QTRY_COMPARE(
+            rows(model),
+            (QStringList {QStringLiteral("N"), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}));
         QCOMPARE(inserted.size(), 1);
 
         // Archiving leaves the "All" list; a label change is a data change in place.
         b->setArchived(true);
         c->setLabel(QStringLiteral("Lamp"));
-        QTRY_COMPARE(rows(model), (QStringList{QStringLiteral("N"), QStringLiteral("A"), QStringLiteral("C")}));
+        QTRY_COMPARE(rows(model), (QStringList {QStringLiteral("N"), QStringLiteral("A"), QStringLiteral("C")}));
         QCOMPARE(removed.size(), 1);
         QVERIFY(!changed.isEmpty());
         QCOMPARE(model.index(2).data(Qt::DisplayRole).toString(), QStringLiteral("Lamp"));
@@ -159,7 +161,7 @@ private Q_SLOTS:
         // Deleting takes the row away; no reset for small changes.
         a->prepareForDeletion();
         m_context->remove(a);
-        QTRY_COMPARE(rows(model), (QStringList{QStringLiteral("N"), QStringLiteral("C")}));
+        QTRY_COMPARE(rows(model), (QStringList {QStringLiteral("N"), QStringLiteral("C")}));
         QCOMPARE(reset.size(), 0);
     }
 
@@ -175,7 +177,7 @@ private Q_SLOTS:
         QSignalSpy layout(&model, &QAbstractItemModel::layoutChanged);
 
         c->setPinned(true);
-        QTRY_COMPARE(rows(model), (QStringList{QStringLiteral("C"), QStringLiteral("A"), QStringLiteral("B")}));
+        QTRY_COMPARE(rows(model), (QStringList {QStringLiteral("C"), QStringLiteral("A"), QStringLiteral("B")}));
         QCOMPARE(layout.size(), 1);
         QCOMPARE(held.row(), 0);
         QCOMPARE(held.data(PackageListModel::IsPinnedRole).toBool(), true);
@@ -193,10 +195,10 @@ private Q_SLOTS:
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         model.setFilter(PackageFilter::delivered);
         model.setGroup(group);
-        QCOMPARE(rows(model), QStringList{QStringLiteral("ARCH")});
+        QCOMPARE(rows(model), QStringList {QStringLiteral("ARCH")});
 
         active->addToGroup(group);
-        QTRY_COMPARE(rows(model), (QStringList{QStringLiteral("ARCH"), QStringLiteral("ACT")}));
+        QTRY_COMPARE(rows(model), (QStringList {QStringLiteral("ARCH"), QStringLiteral("ACT")}));
         model.setGroup(nullptr);
         QCOMPARE(rows(model), QStringList());
     }
@@ -285,7 +287,7 @@ private Q_SLOTS:
         model.toggleBatchSelection(a);
         model.toggleBatchSelection(b);
         model.toggleBatchSelection(a);
-        QCOMPARE(model.batchSelection(), QSet<Package *>{b});
+        QCOMPARE(model.batchSelection(), QSet<Package *> {b});
         QCOMPARE(model.index(1).data(PackageListModel::InBatchSelectionRole).toBool(), true);
         QCOMPARE(model.index(0).data(PackageListModel::InBatchSelectionRole).toBool(), false);
 
@@ -305,7 +307,8 @@ private Q_SLOTS:
         QTest::addColumn<QColor>("color");
         QTest::newRow("with number sign") << QStringLiteral("#FF9500") << QColor(255, 149, 0);
         QTest::newRow("without number sign") << QStringLiteral("34c759") << QColor(0x34, 0xc7, 0x59);
-        QTest::newRow("surrounding white space and line breaks") << QStringLiteral(" \t#5856D6\n") << QColor(0x58, 0x56, 0xd6);
+        QTest::newRow("surrounding white space and line breaks")
+            << QStringLiteral(" \t#5856D6\n") << QColor(0x58, 0x56, 0xd6);
         QTest::newRow("mixed letter case") << QStringLiteral("#aBcDeF") << QColor(0xab, 0xcd, 0xef);
         QTest::newRow("three digits are rejected") << QStringLiteral("#FFF") << QColor();
         QTest::newRow("eight digits are rejected") << QStringLiteral("#FF9500FF") << QColor();
@@ -334,14 +337,15 @@ private Q_SLOTS:
         const QDateTime noon(QDate(2026, 6, 15), QTime(12, 0));
         const auto soon = int(DeliveryCountdown::Style::soon);
         QTest::newRow("later today") << noon << noon.addSecs(3600 * 8) << QStringLiteral("Today") << soon;
-        QTest::newRow("earlier today still today") << noon << noon.addSecs(-3600 * 10) << QStringLiteral("Today") << soon;
-        QTest::newRow("a minute before midnight, tomorrow just after") << QDateTime(QDate(2026, 6, 15), QTime(23, 59))
-                                                                       << QDateTime(QDate(2026, 6, 16), QTime(0, 1))
-                                                                       << QStringLiteral("Tomorrow") << soon;
+        QTest::newRow("earlier today still today")
+            << noon << noon.addSecs(-3600 * 10) << QStringLiteral("Today") << soon;
+        QTest::newRow("a minute before midnight, tomorrow just after")
+            << QDateTime(QDate(2026, 6, 15), QTime(23, 59)) << QDateTime(QDate(2026, 6, 16), QTime(0, 1))
+            << QStringLiteral("Tomorrow") << soon;
         QTest::newRow("three days") << noon << noon.addDays(3) << QStringLiteral("in 3d")
                                     << int(DeliveryCountdown::Style::later);
-        QTest::newRow("yesterday is one day late") << noon << noon.addDays(-1) << QStringLiteral("1d late")
-                                                   << int(DeliveryCountdown::Style::late);
+        QTest::newRow("yesterday is one day late")
+            << noon << noon.addDays(-1) << QStringLiteral("1d late") << int(DeliveryCountdown::Style::late);
         QTest::newRow("two days overdue") << noon << noon.addDays(-2).addSecs(3600 * 11) << QStringLiteral("2d late")
                                           << int(DeliveryCountdown::Style::late);
     }
@@ -428,17 +432,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("candidates");
         QTest::newRow("trimmed of punctuation at both ends")
-            << QStringLiteral("(1Z999AA10123456784).") << QStringList{QStringLiteral("1Z999AA10123456784")};
-        QTest::newRow("hyphens removed after splitting") << QStringLiteral("ab-cd-ef-gh")
-                                                         << QStringList{QStringLiteral("ABCDEFGH")};
+            << QStringLiteral("(1Z999AA10123456784).") << QStringList {QStringLiteral("1Z999AA10123456784")};
+        QTest::newRow("hyphens removed after splitting")
+            << QStringLiteral("ab-cd-ef-gh") << QStringList {QStringLiteral("ABCDEFGH")};
         QTest::newRow("blocks split at spaces are too short") << QStringLiteral("9400 1118 9922") << QStringList();
         QTest::newRow("seven characters are too short") << QStringLiteral("ABC-1234") << QStringList();
-        QTest::newRow("symbols inside reject the piece") << QStringLiteral("AB$CD1234 GOOD12345")
-                                                         << QStringList{QStringLiteral("GOOD12345")};
+        QTest::newRow("symbols inside reject the piece")
+            << QStringLiteral("AB$CD1234 GOOD12345") << QStringList {QStringLiteral("GOOD12345")};
         QTest::newRow("every line and word is a piece, in order")
             << QStringLiteral("first: LX123456789CN\nthen RR123456785GB")
-            << QStringList{QStringLiteral("LX123456789CN"), QStringLiteral("RR123456785GB")};
-        QTest::newRow("letters outside ASCII count") << QStringLiteral("ÄÖÜ12345") << QStringList{QStringLiteral("ÄÖÜ12345")};
+            << QStringList {QStringLiteral("LX123456789CN"), QStringLiteral("RR123456785GB")};
+        QTest::newRow("letters outside ASCII count")
+            << QStringLiteral("ÄÖÜ12345") << QStringList {QStringLiteral("ÄÖÜ12345")};
     }
 
     void dropCandidates()

@@ -84,12 +84,12 @@ bool isDigits(QStringView text)
 
 CSVError CSVError::missingRequiredColumn(const QString &name)
 {
-    return CSVError{Kind::missingRequiredColumn, name};
+    return CSVError {Kind::missingRequiredColumn, name};
 }
 
 CSVError CSVError::emptyFile()
 {
-    return CSVError{Kind::emptyFile, {}};
+    return CSVError {Kind::emptyFile, {}};
 }
 
 QString CSVError::errorDescription() const
@@ -273,8 +273,8 @@ Result<ParsedImport, CSVError> parseImport(const QString &text, const QSet<QStri
 
 Package *makePackage(const ImportRow &row)
 {
-    auto *package = new Package(row.trackingNumber, row.carrierCode, row.label, row.status, row.estimatedDelivery,
-                                row.notes);
+    auto *package
+        = new Package(row.trackingNumber, row.carrierCode, row.label, row.status, row.estimatedDelivery, row.notes);
     if (row.colorTag)
         package->setColorTag(row.colorTag);
     return package;

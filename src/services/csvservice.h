@@ -23,8 +23,8 @@ class Package;
 namespace CSVService
 {
 /** The header line of every export. */
-inline const QString exportHeader =
-    QStringLiteral("trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag");
+inline const QString exportHeader
+    = QStringLiteral("trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag");
 
 /** Why an import was refused as a whole. */
 struct CSVError {
@@ -73,8 +73,8 @@ struct ParsedImport {
  * saves it once (a failed save is ignored: the packages stay inserted). Numbers already in
  * existingTrackingNumbers, and rows without a number, are skipped and counted.
  */
-[[nodiscard]] Result<ImportResult, CSVError> importCSV(const QString &text, const QSet<QString> &existingTrackingNumbers,
-                                                       ModelContext *context);
+[[nodiscard]] Result<ImportResult, CSVError>
+importCSV(const QString &text, const QSet<QString> &existingTrackingNumbers, ModelContext *context);
 
 /**
  * The reading half of importCSV(): validates the text and turns its rows into ImportRow values.

@@ -11,7 +11,6 @@
 #include "ui/carriericonview.h"
 #include "ui/chipstrip.h"
 #include "ui/hexcolor.h"
-#include "ui/symbolicon.h"
 #include "ui/uistyle.h"
 
 #include <QButtonGroup>
@@ -29,7 +28,6 @@
 #include <QTimeZone>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <qcoro/qcorotask.h>
 
 #include <cmath>
@@ -64,8 +62,8 @@ QIcon swatchIcon(const QColor &color, bool chosen, int size, qreal dpr)
     p.drawEllipse(QRectF(1, 1, size - 2, size - 2));
     if (chosen) {
         p.setPen(QPen(Qt::white, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.drawPolyline(QPolygonF({QPointF(size * 0.3, size * 0.52), QPointF(size * 0.45, size * 0.67),
-                                  QPointF(size * 0.72, size * 0.36)}));
+        p.drawPolyline(QPolygonF(
+            {QPointF(size * 0.3, size * 0.52), QPointF(size * 0.45, size * 0.67), QPointF(size * 0.72, size * 0.36)}));
     }
     p.end();
     return QIcon(pixmap);
@@ -113,8 +111,8 @@ AddPackageDialog::AddPackageDialog(ModelContext *context, const QList<PackageGro
     auto *close = new QToolButton(this);
     close->setObjectName(QStringLiteral("closeButton"));
     close->setAutoRaise(true);
-    close->setIcon(QIcon(UiStyle::symbol(QStringLiteral("xmark.circle.fill"), 18, UiStyle::secondary(palette()),
-                                         devicePixelRatioF())));
+    close->setIcon(QIcon(
+        UiStyle::symbol(QStringLiteral("xmark.circle.fill"), 18, UiStyle::secondary(palette()), devicePixelRatioF())));
     close->setIconSize(QSize(18, 18));
     close->setToolTip(QStringLiteral("Close"));
     close->setAccessibleName(QStringLiteral("Close"));
@@ -265,6 +263,7 @@ QWidget *AddPackageDialog::buildForm()
     m_noColor = new QPushButton(QStringLiteral("No color"), form);
     m_noColor->setObjectName(QStringLiteral("noColorButton"));
     m_noColor->setFlat(true);
+    m_noColor->setCheckable(true);
     m_noColor->setAutoDefault(false);
     connect(m_noColor, &QPushButton::clicked, this, [this] { selectColorTag(std::nullopt); });
     colorRow->addWidget(m_noColor);
@@ -450,6 +449,7 @@ void AddPackageDialog::setCarrierMode(CarrierMode mode)
 void AddPackageDialog::selectColorTag(const std::optional<QString> &hex)
 {
     m_selectedColorTag = hex;
+    m_noColor->setChecked(!hex);
     const qreal dpr = devicePixelRatioF();
     for (QToolButton *swatch : std::as_const(m_swatches)) {
         const QString swatchHex = swatch->property("hex").toString();
@@ -480,8 +480,8 @@ void AddPackageDialog::addPackage()
     const QString carrier = resolvedCarrierCode();
     const std::optional<QString> carrierCode = carrier.isEmpty() ? std::nullopt : std::optional<QString>(carrier);
     const QString label = m_label->text().trimmed();
-    const std::optional<QDateTime> delivery =
-        m_hasDelivery->isChecked() ? std::optional<QDateTime>(m_estimatedDelivery) : std::nullopt;
+    const std::optional<QDateTime> delivery
+        = m_hasDelivery->isChecked() ? std::optional<QDateTime>(m_estimatedDelivery) : std::nullopt;
     QList<QPointer<PackageGroup>> groups;
     for (const QPointer<PackageGroup> &group : std::as_const(m_groups)) {
         if (group && m_selectedGroupIDs.contains(group->id()))

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "carriers/carrierdetector.h"
 #include "model/modelcontext.h"
 #include "model/packagegroup.h"
-#include "carriers/carrierdetector.h"
 
 #include <QDateTime>
 #include <QDialog>

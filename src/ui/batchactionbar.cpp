@@ -1,7 +1,6 @@
 #include "ui/batchactionbar.h"
 
 #include "model/packagegroup.h"
-#include "ui/symbolicon.h"
 #include "ui/uistyle.h"
 
 #include <QHBoxLayout>
@@ -35,8 +34,8 @@ BatchActionBar::BatchActionBar(QWidget *parent)
     m_count->setObjectName(QStringLiteral("batchSelectedCount"));
     m_count->setFont(UiStyle::font(UiStyle::TextStyle::caption, font(), QFont::Medium));
 
-    QToolButton *archive =
-        actionButton(this, QStringLiteral("batchArchiveButton"), QStringLiteral("Archive"), QStringLiteral("archivebox"));
+    QToolButton *archive = actionButton(this, QStringLiteral("batchArchiveButton"), QStringLiteral("Archive"),
+                                        QStringLiteral("archivebox"));
     connect(archive, &QToolButton::clicked, this, &BatchActionBar::archiveRequested);
 
     m_addToGroup = actionButton(this, QStringLiteral("batchAddToGroupButton"), QStringLiteral("Add to Group"),
@@ -45,8 +44,8 @@ BatchActionBar::BatchActionBar(QWidget *parent)
     m_addToGroup->setMenu(m_groupMenu);
     m_addToGroup->setPopupMode(QToolButton::InstantPopup);
 
-    QToolButton *remove =
-        actionButton(this, QStringLiteral("batchDeleteButton"), QStringLiteral("Delete"), QStringLiteral("trash"));
+    QToolButton *remove
+        = actionButton(this, QStringLiteral("batchDeleteButton"), QStringLiteral("Delete"), QStringLiteral("trash"));
     QPalette destructive = remove->palette();
     destructive.setColor(QPalette::ButtonText, UiStyle::named(StatusColor::red, destructive));
     remove->setPalette(destructive);
@@ -67,7 +66,8 @@ void BatchActionBar::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     // Icons only while there is room for them beside the texts.
-    const Qt::ToolButtonStyle style = width() >= iconsMinimumWidth ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonTextOnly;
+    const Qt::ToolButtonStyle style
+        = width() >= iconsMinimumWidth ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonTextOnly;
     for (QToolButton *button : findChildren<QToolButton *>())
         button->setToolButtonStyle(style);
 }
@@ -87,7 +87,8 @@ void BatchActionBar::rebuildGroupMenu()
 {
     m_groupMenu->clear();
     for (PackageGroup *group : std::as_const(m_groups)) {
-        QAction *action = m_groupMenu->addAction(UiStyle::symbolIcon(QStringLiteral("folder"), palette()), group->name());
+        QAction *action
+            = m_groupMenu->addAction(UiStyle::symbolIcon(QStringLiteral("folder"), palette()), group->name());
         action->setObjectName(QStringLiteral("batchAddToGroup-") + group->id().toString(QUuid::WithoutBraces));
         const QPointer<PackageGroup> target(group);
         connect(action, &QAction::triggered, this, [this, target] {

@@ -72,8 +72,8 @@ void CarrierIconView::setCarrierCode(const QString &code)
 void CarrierIconView::setCustomImageData(const std::optional<QByteArray> &data)
 {
     m_customImage = data;
-    m_imageKey = data ? QString::fromLatin1(QCryptographicHash::hash(*data, QCryptographicHash::Sha1).toHex())
-                      : QString();
+    m_imageKey
+        = data ? QString::fromLatin1(QCryptographicHash::hash(*data, QCryptographicHash::Sha1).toHex()) : QString();
     update();
 }
 
@@ -114,9 +114,9 @@ QColor CarrierIconView::carrierColor(const QString &carrierCode, const QPalette 
         return QColor(0xff, 0x95, 0x00);
     if (code == u"dhl" || code == u"dhl_ecommerce")
         return QColor(0xe0, 0xaa, 0x00);
-    static const QStringList reds = {QStringLiteral("royal-mail"), QStringLiteral("canada-post"),
-                                     QStringLiteral("australia-post"), QStringLiteral("china-post"),
-                                     QStringLiteral("china-ems"), QStringLiteral("cainiao")};
+    static const QStringList reds
+        = {QStringLiteral("royal-mail"), QStringLiteral("canada-post"), QStringLiteral("australia-post"),
+           QStringLiteral("china-post"), QStringLiteral("china-ems"),   QStringLiteral("cainiao")};
     if (reds.contains(code))
         return QColor(0xff, 0x3b, 0x30);
     return QColor(0x8e, 0x8e, 0x93);
@@ -153,7 +153,8 @@ void CarrierIconView::paint(QPainter &painter, const QPoint &topLeft, IconSize s
         const QImage logo = lookup(code);
         if (!logo.isNull()) {
             const QString key = QStringLiteral("logo-%1-%2").arg(code).arg(logo.cacheKey());
-            const QPixmap fitted = scaledPicture(key, [&logo] { return logo; }, edge, devicePixelRatio, false);
+            const QPixmap fitted = scaledPicture(
+                key, [&logo] { return logo; }, edge, devicePixelRatio, false);
             if (!fitted.isNull()) {
                 drawClipped(painter, frame, cornerRadius(size), fitted);
                 return;
@@ -173,7 +174,8 @@ void CarrierIconView::paint(QPainter &painter, const QPoint &topLeft, IconSize s
     const int symbolSize = size == IconSize::small ? 13 : (size == IconSize::medium ? 19 : 26);
     const QRect symbolRect(frame.left() + (edge - symbolSize) / 2, frame.top() + (edge - symbolSize) / 2, symbolSize,
                            symbolSize);
-    painter.drawPixmap(symbolRect, UiStyle::symbol(Carrier::systemImage(code), symbolSize, Qt::white, devicePixelRatio));
+    painter.drawPixmap(symbolRect,
+                       UiStyle::symbol(Carrier::systemImage(code), symbolSize, Qt::white, devicePixelRatio));
     painter.restore();
 }
 
@@ -181,6 +183,7 @@ void CarrierIconView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     const std::optional<QByteArray> image = m_customImage;
-    paint(painter, QPoint(0, 0), m_size, m_carrierCode, [image] { return image; }, m_imageKey, palette(),
-          devicePixelRatioF());
+    paint(
+        painter, QPoint(0, 0), m_size, m_carrierCode, [image] { return image; }, m_imageKey, palette(),
+        devicePixelRatioF());
 }

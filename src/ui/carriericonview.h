@@ -26,7 +26,8 @@ public:
     using LogoLookup = std::function<QImage(const QString &normalizedCode)>;
 
     explicit CarrierIconView(const QString &carrierCode = {}, IconSize size = IconSize::small,
-                             const std::optional<QByteArray> &customImageData = std::nullopt, QWidget *parent = nullptr);
+                             const std::optional<QByteArray> &customImageData = std::nullopt,
+                             QWidget *parent = nullptr);
 
     void setCarrierCode(const QString &code);
     void setCustomImageData(const std::optional<QByteArray> &data);

@@ -1,9 +1,9 @@
 #include "ui/chipstrip.h"
 
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QHBoxLayout>
 #include <QScrollBar>
 #include <QWheelEvent>
 

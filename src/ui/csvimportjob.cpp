@@ -17,8 +17,7 @@ CsvImportJob::CsvImportJob(ModelContext *context, QObject *parent)
     : QObject(parent)
     , m_context(context)
     , m_parsed(std::make_shared<Parsed>())
-{
-}
+{ }
 
 CsvImportJob::~CsvImportJob()
 {

@@ -139,10 +139,10 @@ void DeliveryProgressView::paintNonLinear(QPainter &painter)
                      TrackingStatuses::displayName(m_status));
     painter.setFont(textFont);
     painter.setPen(UiStyle::secondary(pal));
-    painter.drawText(QRect(textLeft, panelPadding + titleHeight + 2, textWidth, QFontMetrics(textFont).height()),
-                     Qt::AlignLeft | Qt::AlignVCenter,
-                     QFontMetrics(textFont).elidedText(TrackingStatuses::explanation(m_status), Qt::ElideRight,
-                                                       textWidth));
+    painter.drawText(
+        QRect(textLeft, panelPadding + titleHeight + 2, textWidth, QFontMetrics(textFont).height()),
+        Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetrics(textFont).elidedText(TrackingStatuses::explanation(m_status), Qt::ElideRight, textWidth));
 }
 
 DeliveryProgressDotsView::DeliveryProgressDotsView(TrackingStatus status, int totalSteps, QWidget *parent)
@@ -184,7 +184,8 @@ void DeliveryProgressDotsView::paint(QPainter &painter, int left, int centreY, T
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     for (int i = 0; i < totalSteps; ++i) {
-        painter.setBrush(i <= position ? UiStyle::accent(palette) : UiStyle::withAlpha(UiStyle::secondary(palette), 0.2));
+        painter.setBrush(i <= position ? UiStyle::accent(palette)
+                                       : UiStyle::withAlpha(UiStyle::secondary(palette), 0.2));
         painter.drawEllipse(QRectF(left + i * (dotSize + dotSpacing), centreY - dotSize / 2.0, dotSize, dotSize));
     }
     painter.restore();

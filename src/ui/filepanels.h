@@ -19,8 +19,8 @@ namespace FilePanels
                                const QString &filter);
 
 using OpenHandler = std::function<QString(QWidget *parent, const QString &caption, const QString &filter)>;
-using SaveHandler =
-    std::function<QString(QWidget *parent, const QString &caption, const QString &suggestedName, const QString &filter)>;
+using SaveHandler = std::function<QString(QWidget *parent, const QString &caption, const QString &suggestedName,
+                                          const QString &filter)>;
 /** Test seam: answers openFile() instead of the panel; an empty function restores the panel. */
 void setOpenHandler(OpenHandler handler);
 /** Test seam: answers saveFile() instead of the panel; an empty function restores the panel. */

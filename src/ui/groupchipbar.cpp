@@ -5,7 +5,6 @@
 #include "ui/capsulebutton.h"
 #include "ui/chipstrip.h"
 #include "ui/hexcolor.h"
-#include "ui/symbolicon.h"
 #include "ui/uistyle.h"
 
 #include <QEvent>

@@ -20,7 +20,6 @@
 #include "ui/packagelistview.h"
 #include "ui/packagesummaryview.h"
 #include "ui/shellactions.h"
-#include "ui/symbolicon.h"
 #include "ui/trackingnumberdrop.h"
 #include "ui/uistyle.h"
 
@@ -256,8 +255,7 @@ void MainWindowView::buildToolBar()
     auto *sortGroup = new QActionGroup(sortMenu);
     sortGroup->setExclusive(true);
     for (const PackageSortMode mode : PackageSortModes::allCases()) {
-        QAction *action =
-            sortMenu->addAction(PackageSortModes::label(mode));
+        QAction *action = sortMenu->addAction(PackageSortModes::label(mode));
         UiStyle::setSymbol(action, PackageSortModes::iconName(mode), palette());
         action->setObjectName(QStringLiteral("sort-") + PackageSortModes::rawValue(mode));
         // The checked state draws the check mark beside the current mode.

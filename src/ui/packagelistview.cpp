@@ -10,7 +10,6 @@
 #include "ui/hexcolor.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagerowdelegate.h"
-#include "ui/symbolicon.h"
 #include "ui/uistyle.h"
 
 #include <QClipboard>
@@ -211,7 +210,8 @@ void PackageListView::keyPressEvent(QKeyEvent *event)
     }
     if (isBatchMode() && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
         // Moves the keyboard position without changing the selected package.
-        const int row = qBound(0, currentIndex().row() + (event->key() == Qt::Key_Up ? -1 : 1), m_model->rowCount() - 1);
+        const int row
+            = qBound(0, currentIndex().row() + (event->key() == Qt::Key_Up ? -1 : 1), m_model->rowCount() - 1);
         m_syncing = true;
         selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::NoUpdate);
         m_syncing = false;
@@ -299,9 +299,9 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
         if (fetched) {
             for (PackageGroup *group : fetched.value()) {
                 const bool member = isMember(*package, *group);
-                QAction *action = add(groups, QStringLiteral("groupToggle-") + group->id().toString(QUuid::WithoutBraces),
-                                      group->name(),
-                                      member ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"));
+                QAction *action
+                    = add(groups, QStringLiteral("groupToggle-") + group->id().toString(QUuid::WithoutBraces),
+                          group->name(), member ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"));
                 const QPointer<PackageGroup> g(group);
                 connect(action, &QAction::triggered, this, [this, target, g] {
                     if (target && g)
@@ -342,7 +342,8 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
     menu->addSeparator();
 
     const bool archived = package->isArchived();
-    connect(add(menu, QStringLiteral("archiveAction"), archived ? QStringLiteral("Unarchive") : QStringLiteral("Archive"),
+    connect(add(menu, QStringLiteral("archiveAction"),
+                archived ? QStringLiteral("Unarchive") : QStringLiteral("Archive"),
                 archived ? QStringLiteral("tray.and.arrow.up") : QStringLiteral("archivebox")),
             &QAction::triggered, this, [this, target] {
                 if (!target)

@@ -68,8 +68,8 @@ QSize PackageRowView::sizeHint() const
 int PackageRowView::rowHeight(const QFont &base)
 {
     const int left = QFontMetrics(titleFont(base)).height() + lineGap + QFontMetrics(carrierFont(base)).height();
-    const int badge = StatusBadgeView::sizeFor(TrackingStatus::outForDelivery, StatusBadgeView::BadgeSize::regular, base)
-                          .height();
+    const int badge
+        = StatusBadgeView::sizeFor(TrackingStatus::outForDelivery, StatusBadgeView::BadgeSize::regular, base).height();
     const int right = badge + lineGap + QFontMetrics(footFont(base, true)).height();
     return qMax(left, right) + 2 * paddingY;
 }
@@ -162,8 +162,8 @@ void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &
     const int blockHeight = badge.height() + lineGap + footMetrics.height();
     const int trailingTop = midY - blockHeight / 2;
     const int trailingRight = content.right();
-    StatusBadgeView::paint(painter, QPoint(trailingRight - badge.width() + 1, trailingTop), package.status(),
-                           badgeSize, palette, base, devicePixelRatio);
+    StatusBadgeView::paint(painter, QPoint(trailingRight - badge.width() + 1, trailingTop), package.status(), badgeSize,
+                           palette, base, devicePixelRatio);
     const QRect footRect(trailingRight - footWidth + 1, trailingTop + badge.height() + lineGap, footWidth,
                          footMetrics.height());
     int footX = footRect.left();
@@ -213,8 +213,8 @@ void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &
         if (room > 0) {
             painter.setFont(nFont);
             painter.setPen(UiStyle::secondary(palette));
-            const QString rest = nMetrics.elidedText(QStringLiteral(" · ") + package.trackingNumber(), Qt::ElideRight,
-                                                     room);
+            const QString rest
+                = nMetrics.elidedText(QStringLiteral(" · ") + package.trackingNumber(), Qt::ElideRight, room);
             painter.drawText(QRect(x + used, secondTop, room, cMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
                              rest);
         }

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "model/package.h"
+
 #include <QColor>
 #include <QDateTime>
 #include <QPointer>
 #include <QWidget>
 
 #include <optional>
-
 
 /**
  * One package as a list row: pin, colour dot, carrier icon, title with progress dots, carrier

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/package.h"
+
 #include <QPointer>
 #include <QWidget>
 

@@ -80,7 +80,8 @@ void StatusBadgeView::paint(QPainter &painter, const QPoint &topLeft, TrackingSt
     painter.drawRoundedRect(rect, rect.height() / 2.0, rect.height() / 2.0);
 
     const QRect iconRect(rect.left() + m.padX, rect.top() + (rect.height() - m.iconSize) / 2, m.iconSize, m.iconSize);
-    painter.drawPixmap(iconRect, UiStyle::symbol(TrackingStatuses::iconName(status), m.iconSize, color, devicePixelRatio));
+    painter.drawPixmap(iconRect,
+                       UiStyle::symbol(TrackingStatuses::iconName(status), m.iconSize, color, devicePixelRatio));
     if (size == BadgeSize::regular) {
         painter.setFont(m.textFont);
         painter.setPen(color);

@@ -2,10 +2,10 @@
 
 #include "ui/symbolicon.h"
 
-#include <QApplication>
-#include <QPixmapCache>
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
+#include <QPixmapCache>
 #include <QWidget>
 
 namespace UiStyle
