@@ -682,7 +682,19 @@ private Q_SLOTS:
         AppNotifications::shared()->post(AppNotifications::refreshAllRequested);
         QTRY_VERIFY(refreshing.size() >= 1);
         QTRY_VERIFY_WITH_TIMEOUT(!TrackingService::shared()->isRefreshing(), 30000);
-        QVERIFY(view.findChild<QAction *>(QStringLiteral("refreshAction"))->isEnabled());
+        auto *refreshAction = view.findChild<QAction *>(QStringLiteral("refreshAction"));
+        QVERIFY(refreshAction->isEnabled());
+
+        // F5 starts the same refresh; meanwhile the button gives way to the progress indicator.
+        view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        QTest::keyClick(&view, Qt::Key_F5);
+        QVERIFY(TrackingService::shared()->isRefreshing());
+        QVERIFY(!refreshAction->isEnabled());
+        QVERIFY(!refreshAction->isVisible());
+        QTRY_VERIFY(view.findChild<QWidget *>(QStringLiteral("refreshProgress"))->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!TrackingService::shared()->isRefreshing(), 30000);
+        QVERIFY(refreshAction->isEnabled());
     }
 
     void csvImportAndExportThroughThePanels()
