@@ -194,7 +194,7 @@ void PackageListView::mouseDoubleClickEvent(QMouseEvent *event)
 
 void PackageListView::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) {
+    if (event->key() == Qt::Key_Delete) {
         if (isBatchMode())
             Q_EMIT batchDeleteRequested();
         else if (m_selected && m_model->rowOf(m_selected) >= 0)
@@ -221,6 +221,16 @@ void PackageListView::keyPressEvent(QKeyEvent *event)
         return;
     }
     QListView::keyPressEvent(event);
+    if (isBatchMode()) {
+        // Other moves (Home, End, Page Down) go to the view; the highlight stays on the selected package.
+        m_syncing = true;
+        const QModelIndex selected = m_model->indexOf(m_selected);
+        if (selected.isValid())
+            selectionModel()->select(selected, QItemSelectionModel::ClearAndSelect);
+        else
+            selectionModel()->clearSelection();
+        m_syncing = false;
+    }
 }
 
 void PackageListView::resizeEvent(QResizeEvent *event)
