@@ -37,10 +37,12 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     collaborators.polling.observeSystemSleep = false;
     TrackingService service(std::move(collaborators));
 
+    // Arguments are named before co_await: GCC 12 destroys a ?: temporary inside a co_await
+    // expression twice.
     const QString carrier = parser.value(QStringLiteral("carrier"));
-    QPointer<Package> package
-        = co_await service.addPackage(entered, parser.value(QStringLiteral("label")),
-                                      carrier.isEmpty() ? std::nullopt : std::optional(carrier), *context);
+    const QString label = parser.value(QStringLiteral("label"));
+    const std::optional<QString> carrierCode = carrier.isEmpty() ? std::nullopt : std::optional(carrier);
+    QPointer<Package> package = co_await service.addPackage(entered, label, carrierCode, *context);
     if (!package)
         co_return Cli::fail(invocation, QStringLiteral("the package could not be created"));
     if (parser.isSet(QStringLiteral("notes")))

@@ -305,7 +305,9 @@ QCoro::Task<Package *> TrackingService::addPackage(QString trackingNumber, QStri
         }
     }
 
-    const TrackingOutcome outcome = co_await fetch(number, carrierOrNone(package->carrierCode()));
+    // Arguments are named before co_await: GCC 12 mishandles some temporaries inside co_await expressions.
+    const std::optional<QString> fetchCarrier = carrierOrNone(package->carrierCode());
+    const TrackingOutcome outcome = co_await fetch(number, fetchCarrier);
     if (!self || !context || !package)
         co_return package.data();
     if (outcome.ok()) {
@@ -331,7 +333,8 @@ QCoro::Task<> TrackingService::refreshPackage(Package *packagePointer, ModelCont
     QPointer<Package> package(packagePointer);
     const QString number = package->trackingNumber();
 
-    const TrackingOutcome outcome = co_await fetch(number, carrierOrNone(package->carrierCode()));
+    const std::optional<QString> fetchCarrier = carrierOrNone(package->carrierCode());
+    const TrackingOutcome outcome = co_await fetch(number, fetchCarrier);
     if (!self || !context || !package || package->isDeleted())
         co_return;
     if (outcome.ok()) {
@@ -507,7 +510,8 @@ QCoro::Task<> TrackingService::runBackgroundRetries(QPointer<Package> package, Q
     Clock *sleeper = clock();
     try {
         for (const std::chrono::seconds delay : retryDelays) {
-            co_await sleeper->sleep(delay);
+            const std::chrono::milliseconds wait = delay;
+            co_await sleeper->sleep(wait);
             if (!self)
                 co_return;
             // Another process (kestrove-cli) may have deleted it or stored its data meanwhile.
