@@ -33,6 +33,24 @@ QList<Package *> findPackages(ModelContext &context, const QString &number)
     return {};
 }
 
+std::optional<NumberedPackages> findNumberedPackages(Invocation &invocation, const QCommandLineParser &parser,
+                                                    int &exitCode)
+{
+    exitCode = Failure;
+    ModelContext *context = openStore(invocation);
+    if (!context)
+        return std::nullopt;
+    const QString number = parser.positionalArguments().constFirst();
+    QList<Package *> found = findPackages(*context, number);
+    if (found.isEmpty()) {
+        fail(invocation, QStringLiteral("No package with tracking number ") + number);
+        return std::nullopt;
+    }
+    exitCode = Success;
+    const QString trackingNumber = found.constFirst()->trackingNumber();
+    return NumberedPackages{context, trackingNumber, std::move(found)};
+}
+
 bool listOrder(const Package &a, const Package &b)
 {
     if (a.isPinned() != b.isPinned())

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTextStream>
 
+#include <optional>
+
 class ModelContext;
 class Package;
 
@@ -25,6 +27,20 @@ namespace Cli {
 
 /** The list order before any filter: pinned first, then newest dateAdded first. */
 [[nodiscard]] bool listOrder(const Package &a, const Package &b);
+
+/** The packages a "COMMAND NUMBER" command acts on, with the store they live in. */
+struct NumberedPackages {
+    ModelContext *context = nullptr;
+    QString trackingNumber; // as stored
+    QList<Package *> packages; // newest first, never empty
+};
+
+/**
+ * Opens the store and finds the packages with the parser's one positional NUMBER. On failure
+ * prints why (store error, "No package with tracking number N") and sets exitCode.
+ */
+[[nodiscard]] std::optional<NumberedPackages> findNumberedPackages(Invocation &invocation,
+                                                                    const QCommandLineParser &parser, int &exitCode);
 
 /** A date as local "yyyy-MM-dd HH:mm", or "-" when absent. */
 [[nodiscard]] QString shortDate(const QDateTime &date);

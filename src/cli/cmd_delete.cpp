@@ -1,6 +1,5 @@
 #include "cli/clicommand.h"
 #include "cli/clistore.h"
-#include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagestore.h"
 
@@ -13,21 +12,17 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     QCommandLineParser parser;
     if (!Cli::parse(parser, invocation, QStringLiteral("delete"), synopsis, 1, 1))
         co_return Cli::UsageError;
-    ModelContext *context = Cli::openStore(invocation);
-    if (!context)
-        co_return Cli::Failure;
-    const QString number = parser.positionalArguments().constFirst();
-    const QList<Package *> found = Cli::findPackages(*context, number);
-    if (found.isEmpty())
-        co_return Cli::fail(invocation, QStringLiteral("No package with tracking number ") + number);
+    int exitCode = Cli::Failure;
+    const auto found = Cli::findNumberedPackages(invocation, parser, exitCode);
+    if (!found)
+        co_return exitCode;
 
     // Every package with the number goes, with its events and out of its groups; no confirmation,
     // as in the list's context menu.
-    const QString trackingNumber = found.constFirst()->trackingNumber();
-    const auto deleted = PackageStore::deletePackages(found, *context);
+    const auto deleted = PackageStore::deletePackages(found->packages, *found->context);
     if (!deleted)
         co_return Cli::fail(invocation, deleted.error().description());
-    invocation.out << "Deleted " << trackingNumber << ".\n";
+    invocation.out << "Deleted " << found->trackingNumber << ".\n";
     invocation.out.flush();
     co_return Cli::Success;
 }

@@ -1,6 +1,5 @@
 #include "cli/clicommand.h"
 #include "cli/clistore.h"
-#include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagejson.h"
 
@@ -13,16 +12,13 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     parser.addOption(QCommandLineOption(QStringLiteral("json"), QStringLiteral("JSON output")));
     if (!Cli::parse(parser, invocation, QStringLiteral("show"), synopsis, 1, 1))
         co_return Cli::UsageError;
-    ModelContext *context = Cli::openStore(invocation);
-    if (!context)
-        co_return Cli::Failure;
-    const QString number = parser.positionalArguments().constFirst();
-    const QList<Package *> found = Cli::findPackages(*context, number);
-    if (found.isEmpty())
-        co_return Cli::fail(invocation, QStringLiteral("No package with tracking number ") + number);
+    int exitCode = Cli::Failure;
+    const auto found = Cli::findNumberedPackages(invocation, parser, exitCode);
+    if (!found)
+        co_return exitCode;
 
     // The number is not unique in the store; the newest package stands for it.
-    const Package &package = *found.constFirst();
+    const Package &package = *found->packages.constFirst();
     if (parser.isSet(QStringLiteral("json"))) {
         Cli::printJson(invocation, PackageJson::toJson(package, PackageJson::Events::newestFirst));
         co_return Cli::Success;

@@ -14,11 +14,21 @@ void printUsage(QTextStream &stream)
     stream << "Usage: kestrove-cli COMMAND [OPTIONS]\n\n"
            << "Track parcels from the command line, on the same store as the Kestrove application.\n\n"
            << "Commands:\n";
+    // Long synopses get their summary on the next line, so the summaries stay in one column.
+    constexpr qsizetype column = 40;
+    const auto row = [&stream](const QString &left, const QString &right) {
+        stream << "  " << left;
+        if (left.size() < column)
+            stream << QString(column - left.size(), QLatin1Char(' '));
+        else
+            stream << '\n' << QString(column + 2, QLatin1Char(' '));
+        stream << right << '\n';
+    };
     for (const Cli::Command &command : Cli::commands())
-        stream << "  " << command.synopsis.leftJustified(52) << ' ' << command.summary << '\n';
-    stream << "\nOptions:\n"
-           << "  -h, --help                                           show this help\n"
-           << "  --version                                            show the version\n";
+        row(command.synopsis, command.summary);
+    stream << "\nOptions:\n";
+    row(QStringLiteral("-h, --help"), QStringLiteral("show this help"));
+    row(QStringLiteral("--version"), QStringLiteral("show the version"));
     stream.flush();
 }
 }
