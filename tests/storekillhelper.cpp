@@ -1,5 +1,6 @@
-// Child process of StoreTest: starts a large save on a store and is killed in the middle of it.
-// Usage: storekillhelper STORE_PATH hook|plain PACKAGE_COUNT
+// Child process of StoreTest: writes to a store from another process.
+// Usage: storekillhelper STORE_PATH hook|plain PACKAGE_COUNT  (starts a large save; the parent kills it)
+//        storekillhelper STORE_PATH edit NUMBER pinned|archived|label VALUE  (one edit, saved, clean exit)
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/trackingevent.h"
@@ -10,11 +11,35 @@
 
 #include <cstdio>
 
+namespace {
+int edit(ModelContext &context, const QString &number, const QString &property, const QString &value)
+{
+    auto fetched = context.fetchPackages([&](const Package &p) { return p.trackingNumber() == number; });
+    if (!fetched || fetched.value().isEmpty())
+        return 5;
+    Package *package = fetched.value().first();
+    if (property == QLatin1String("pinned"))
+        package->setPinned(value == QLatin1String("true"));
+    else if (property == QLatin1String("archived"))
+        package->setArchived(value == QLatin1String("true"));
+    else if (property == QLatin1String("label"))
+        package->setLabel(value);
+    else
+        return 2;
+    if (auto saved = context.save(); !saved) {
+        std::fprintf(stderr, "%s\n", qPrintable(saved.error().fullDescription()));
+        return 1;
+    }
+    return 0;
+}
+}
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 4)
+    const bool editing = args.size() == 6 && args.at(2) == QLatin1String("edit");
+    if (args.size() != 4 && !editing)
         return 2;
     auto opened = ModelContext::open(args.at(1));
     if (!opened) {
@@ -22,6 +47,9 @@ int main(int argc, char *argv[])
         return 3;
     }
     ModelContext &context = *opened.value();
+    if (editing)
+        return edit(context, args.at(3), args.at(4), args.at(5));
+
     const QList<Package *> baseline = context.fetchPackages().value();
     if (baseline.size() < 2)
         return 4;

@@ -243,6 +243,80 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo(path).isFile());
     }
 
+    void otherContextsKeepTheStoreLockOfTheFirst_data()
+    {
+        QTest::addColumn<QString>("second");
+        QTest::newRow("no second context") << "none";
+        QTest::newRow("a second context opened and closed again") << "closed";
+        QTest::newRow("a second context opened and kept open") << "open";
+    }
+    void otherContextsKeepTheStoreLockOfTheFirst()
+    {
+        // Opening another context on the same file must not drop the locks the first one holds on it:
+        // without them the next process to close the store would take it for the last user, checkpoint
+        // and delete the WAL and shared-memory files under the first context, which then misses
+        // every later change (and may read a damaged mix of old and new pages).
+        QFETCH(QString, second);
+        auto openedFirst = ModelContext::open(m_path);
+        QVERIFY2(openedFirst, openedFirst ? "" : qPrintable(openedFirst.error().fullDescription()));
+        ModelContext &first = *openedFirst.value();
+        auto *package = new Package(QStringLiteral("N1"), QStringLiteral("ups"), QStringLiteral("first"));
+        first.insert(package);
+        QVERIFY(first.save());
+
+        std::unique_ptr<ModelContext> other;
+        if (second != QLatin1String("none")) {
+            auto opened = ModelContext::open(m_path);
+            QVERIFY2(opened, opened ? "" : qPrintable(opened.error().fullDescription()));
+            other = std::move(opened).value();
+            QCOMPARE(other->fetchPackages().value().size(), 1);
+            if (second == QLatin1String("closed"))
+                other.reset();
+        }
+
+        const auto editInChild = [&](const QString &property, const QString &value) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            child.start(TestSupport::executablePath(QStringLiteral("storekillhelper")),
+                        { m_path, QStringLiteral("edit"), QStringLiteral("N1"), property, value });
+            return child.waitForFinished(30000) && child.exitStatus() == QProcess::NormalExit
+                && child.exitCode() == 0;
+        };
+
+        QVERIFY(editInChild(QStringLiteral("pinned"), QStringLiteral("true")));
+        // The child closed its connection, but we still use the store: its WAL must stay.
+        QVERIFY(QFile::exists(m_path + QStringLiteral("-wal")));
+        QVERIFY(QFile::exists(m_path + QStringLiteral("-shm")));
+        auto refreshed = first.refreshFromStore();
+        QVERIFY2(refreshed, refreshed ? "" : qPrintable(refreshed.error().fullDescription()));
+        QVERIFY(refreshed.value());
+        QVERIFY(package->isPinned());
+
+        QVERIFY(editInChild(QStringLiteral("archived"), QStringLiteral("true")));
+        refreshed = first.refreshFromStore();
+        QVERIFY2(refreshed, refreshed ? "" : qPrintable(refreshed.error().fullDescription()));
+        QVERIFY(refreshed.value());
+        QVERIFY(package->isArchived());
+
+        QVERIFY(editInChild(QStringLiteral("label"), QStringLiteral("third")));
+        refreshed = first.refreshFromStore();
+        QVERIFY2(refreshed, refreshed ? "" : qPrintable(refreshed.error().fullDescription()));
+        QCOMPARE(package->label(), QStringLiteral("third"));
+        if (other) {
+            QVERIFY(other->refreshFromStore());
+            QCOMPARE(other->package(package->persistentId())->label(), QStringLiteral("third"));
+        }
+
+        // Our own writes still reach the others, and the file stays sound.
+        package->setNotes(QStringLiteral("written by the first context"));
+        QVERIFY(first.save());
+        QVERIFY(editInChild(QStringLiteral("label"), QStringLiteral("fourth")));
+        QVERIFY(first.refreshFromStore());
+        QCOMPARE(package->label(), QStringLiteral("fourth"));
+        QCOMPARE(package->notes(), QStringLiteral("written by the first context"));
+        QCOMPARE(scalar(m_path, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    }
+
     void killedSaveLeavesTheLastCommittedState_data()
     {
         QTest::addColumn<QString>("mode");

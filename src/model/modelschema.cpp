@@ -233,26 +233,19 @@ Result<QSqlDatabase, ModelError> openDatabase(const QString &path, const QString
                                 QStringLiteral("The store path %1 is a folder, not a file.").arg(shownPath),
                                 {} });
         }
-        // Look at the header before SQLite does anything to the file.
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return R::failure(
-                { ModelError::Code::cannotOpen,
-                  QStringLiteral("The store file %1 could not be read: %2.").arg(shownPath, file.errorString()),
-                  file.errorString() });
-        }
-        const QByteArray header = file.read(100);
-        file.close();
-        if (!header.isEmpty()) {
-            static const QByteArray magic("SQLite format 3\0", 16);
-            if (header.size() < 100 || !header.startsWith(magic)) {
-                return R::failure({ ModelError::Code::corrupt,
-                                    QStringLiteral("The store file %1 is damaged or is not a database.").arg(shownPath),
-                                    QStringLiteral("missing SQLite header (%1 bytes read)").arg(header.size()) });
-            }
+        // Only SQLite opens the file. Closing any descriptor of it, even one of a plain read, drops
+        // every POSIX lock this process holds on it, including the shared lock a live context keeps
+        // in WAL mode; another process would then take itself for the last user, checkpoint and
+        // delete the WAL under that context. SQLite's own connections share their locks instead.
+        {
             auto inspection = inspect(path, connectionName);
-            if (!inspection)
-                return R::failure(inspection.error());
+            if (!inspection) {
+                ModelError error = inspection.error();
+                if (error.code == ModelError::Code::corrupt)
+                    error.description
+                        = QStringLiteral("The store file %1 is damaged or is not a database.").arg(shownPath);
+                return R::failure(error);
+            }
             const Inspection &found = inspection.value();
             if (found.userVersion > ModelContext::schemaVersion) {
                 return R::failure({ ModelError::Code::newerSchema,
