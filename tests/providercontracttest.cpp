@@ -85,6 +85,12 @@ private Q_SLOTS:
                                                          << "Rate limited. Try again in 30 seconds.";
         QTest::newRow("rate limit of zero seconds") << TrackingProviderError::rateLimited(0.4)
                                                     << "Rate limited. Try again in 0 seconds.";
+        QTest::newRow("rate limit truncates a negative time towards zero")
+            << TrackingProviderError::rateLimited(-5.7) << "Rate limited. Try again in -5 seconds.";
+        QTest::newRow("rate limit of a large whole number is shown in full")
+            << TrackingProviderError::rateLimited(1e16) << "Rate limited. Try again in 10000000000000000 seconds.";
+        QTest::newRow("rate limit beyond 64 bits reads as later")
+            << TrackingProviderError::rateLimited(1e19) << "Rate limited. Please try again later.";
         QTest::newRow("rate limit of infinity reads as later")
             << TrackingProviderError::rateLimited(std::numeric_limits<double>::infinity())
             << "Rate limited. Please try again later.";

@@ -30,9 +30,10 @@ QString TrackingProviderError::description() const
     case Kind::networkError:
         return QStringLiteral("Network error: ") + m_message;
     case Kind::rateLimited: {
-        // Servers send small whole numbers; anything that would not print as one reads as "later".
-        constexpr double largestShown = 1e15;
-        if (!m_retryAfter || !std::isfinite(*m_retryAfter) || *m_retryAfter < 0 || *m_retryAfter > largestShown)
+        // The retry time is shown truncated towards zero, whatever its sign; only a value that has no
+        // whole-number form in 64 bits (infinite, NaN, huge) reads as "later".
+        constexpr double limit = 9223372036854775808.0; // 2^63
+        if (!m_retryAfter || !std::isfinite(*m_retryAfter) || *m_retryAfter >= limit || *m_retryAfter < -limit)
             return QStringLiteral("Rate limited. Please try again later.");
         const auto seconds = static_cast<qint64>(std::trunc(*m_retryAfter));
         return QStringLiteral("Rate limited. Try again in ") + QString::number(seconds) + QStringLiteral(" seconds.");
