@@ -281,6 +281,24 @@ private Q_SLOTS:
         QCOMPARE(carrierNumberFor(u"UPS"_s), qint64(100002));
         for (const CarrierMapping &pair : carrierMapping())
             QCOMPARE(Carrier::codeForTrackNumber(pair.trackCode), pair.code);
+
+        // The client keeps its own order of the pairs; the pairs themselves are the catalogue's.
+        QStringList order;
+        for (const CarrierMapping &pair : carrierMapping())
+            order.append(pair.code + u':' + QString::number(pair.trackCode));
+        QCOMPARE(order.mid(0, 10),
+                 (QStringList{u"usps:21051"_s, u"usps:100025"_s, u"ups:100002"_s, u"fedex:100003"_s, u"dhl:100001"_s,
+                              u"dhl_ecommerce:100069"_s, u"amazon:190271"_s, u"ontrac:100049"_s,
+                              u"lasership:100042"_s, u"china-post:3011"_s}));
+        QCOMPARE(order.last(), u"india-post:12012"_s);
+        QStringList catalogue;
+        for (const Carrier::Entry &entry : Carrier::entries()) {
+            for (qint64 number : entry.numbers)
+                catalogue.append(entry.code + u':' + QString::number(number));
+        }
+        catalogue.sort();
+        order.sort();
+        QCOMPARE(order, catalogue);
     }
 
     void rawResponseKeepsTheServiceKeys()
