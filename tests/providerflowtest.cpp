@@ -243,6 +243,9 @@ private Q_SLOTS:
                                                       << u"Provider error: Tracking number rejected by 17track"_s;
         QTest::newRow("another number is not ours") << QJsonArray{S::rejection(u"OTHER"_s, -18019902)}
                                                     << TrackingProviderError::trackingNotFound().description();
+        QTest::newRow("an error after a harmless record for our number")
+            << QJsonArray{S::rejection(usNumber, 0, u"fine"_s), S::rejection(usNumber, -18019902, u"Please register first."_s)}
+            << u"Provider error: Please register first."_s;
         QTest::newRow("code zero is no rejection") << QJsonArray{S::rejection(usNumber, 0, u"fine"_s)}
                                                    << TrackingProviderError::trackingNotFound().description();
     }

@@ -503,9 +503,10 @@ QCoro::Task<TrackingOutcome> SeventeenTrackProvider::fetchTracking(QString track
             co_return TrackingOutcome::failure(info.error());
 
         const auto &rejected = info.value().data.rejected;
-        const auto ours = std::find_if(rejected.cbegin(), rejected.cend(),
-                                       [&](const TrackInfoResponse::RejectedTrack &r) { return r.number == number; });
-        if (ours != rejected.cend() && ours->error && ours->error->code != 0) {
+        const auto ours = std::find_if(rejected.cbegin(), rejected.cend(), [&](const TrackInfoResponse::RejectedTrack &r) {
+            return r.number == number && r.error && r.error->code != 0;
+        });
+        if (ours != rejected.cend()) {
             co_return TrackingOutcome::failure(TrackingProviderError::providerError(
                 ours->error->message.value_or(QStringLiteral("Tracking number rejected by 17track"))));
         }
