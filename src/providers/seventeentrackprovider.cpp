@@ -300,7 +300,9 @@ QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider:
                                                                                     QList<RequestItem> items)
 {
     QPointer<SeventeenTrackProvider> self(this);
-    if (!co_await respectRateLimit() || !self)
+    // Awaited on its own: GCC 12 mishandles temporaries of a co_await inside a || or ?: operand.
+    const bool granted = co_await respectRateLimit();
+    if (!granted || !self)
         co_return Outcome<QByteArray>::failure(providerGoneError());
     QJsonArray body;
     for (const RequestItem &item : std::as_const(items)) {
