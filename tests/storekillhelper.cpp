@@ -1,6 +1,7 @@
 // Child process of StoreTest: writes to a store from another process.
 // Usage: storekillhelper STORE_PATH hook|plain PACKAGE_COUNT  (starts a large save; the parent kills it)
 //        storekillhelper STORE_PATH edit NUMBER pinned|archived|label VALUE  (one edit, saved, clean exit)
+//        storekillhelper STORE_PATH hold MILLISECONDS  (holds the write lock that long inside a save, then commits)
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/trackingevent.h"
@@ -32,6 +33,22 @@ int edit(ModelContext &context, const QString &number, const QString &property, 
     }
     return 0;
 }
+
+int hold(ModelContext &context, int milliseconds)
+{
+    context.insert(new Package(QStringLiteral("HELD"), QStringLiteral("ups")));
+    context.setBeforeCommitHook([milliseconds] {
+        std::fputs("LOCKED\n", stdout);
+        std::fflush(stdout);
+        QThread::msleep(milliseconds);
+    });
+    if (auto saved = context.save(); !saved) {
+        std::fprintf(stderr, "%s\n", qPrintable(saved.error().fullDescription()));
+        return 1;
+    }
+    std::fputs("RELEASED\n", stdout);
+    return 0;
+}
 }
 
 int main(int argc, char *argv[])
@@ -41,6 +58,7 @@ int main(int argc, char *argv[])
     const bool editing = args.size() == 6 && args.at(2) == QLatin1String("edit");
     if (args.size() != 4 && !editing)
         return 2;
+    const bool holding = args.at(2) == QLatin1String("hold");
     auto opened = ModelContext::open(args.at(1));
     if (!opened) {
         std::fprintf(stderr, "%s\n", qPrintable(opened.error().fullDescription()));
@@ -49,6 +67,8 @@ int main(int argc, char *argv[])
     ModelContext &context = *opened.value();
     if (editing)
         return edit(context, args.at(3), args.at(4), args.at(5));
+    if (holding)
+        return hold(context, args.at(3).toInt());
 
     const QList<Package *> baseline = context.fetchPackages().value();
     if (baseline.size() < 2)

@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
@@ -315,6 +316,163 @@ private Q_SLOTS:
         QCOMPARE(package->label(), QStringLiteral("fourth"));
         QCOMPARE(package->notes(), QStringLiteral("written by the first context"));
         QCOMPARE(scalar(m_path, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    }
+
+    void readOnlyStoresAreRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("wording");
+        QTest::newRow("read-only file") << "file"
+                                        << "is read-only.";
+        QTest::newRow("existing store in a read-only folder") << "folder"
+                                                              << "is read-only: its folder";
+    }
+    void readOnlyStoresAreRefused()
+    {
+        // A read-only file system answers like these permissions, for root as well.
+        QFETCH(QString, kind);
+        QFETCH(QString, wording);
+        if (::geteuid() == 0)
+            QSKIP("root writes into read-only files and folders");
+        const QString folder = m_dir->filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/Kestrove.sqlite");
+        seedStore(path, 2);
+        QVERIFY(!QFile::exists(path + QStringLiteral("-wal"))); // checkpointed and removed on close
+        const QByteArray before = fileHash(path);
+        const QString locked = kind == QLatin1String("file") ? path : folder;
+        const QFileDevice::Permissions writable = QFile::permissions(locked);
+        QFile::setPermissions(locked, writable & ~(QFileDevice::WriteOwner | QFileDevice::WriteUser));
+
+        auto opened = ModelContext::open(path);
+        QFile::setPermissions(locked, writable);
+        QVERIFY(!opened);
+        QCOMPARE(opened.error().code, ModelError::Code::readOnly);
+        QVERIFY2(opened.error().description.contains(wording), qPrintable(opened.error().description));
+        QVERIFY2(opened.error().description.contains(QFileInfo(path).absoluteFilePath()),
+                 qPrintable(opened.error().description));
+        QCOMPARE(fileHash(path), before);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList { QStringLiteral("Kestrove.sqlite") });
+    }
+
+    void fullDiskKeepsChangesPending()
+    {
+        auto opened = ModelContext::open(m_path);
+        QVERIFY(opened);
+        ModelContext &context = *opened.value();
+        auto *stored = new Package(QStringLiteral("STORED"), QStringLiteral("ups"), QStringLiteral("before"));
+        context.insert(stored);
+        QVERIFY(context.save());
+
+        // The disk fills up: the store may not grow by a single page any more.
+        QStringList names;
+        for (const QString &name : QSqlDatabase::connectionNames()) {
+            if (name.startsWith(QLatin1String("kestrove-store-")))
+                names.append(name);
+        }
+        QCOMPARE(names.size(), 1);
+        QSqlDatabase connection = QSqlDatabase::database(names.first(), false);
+        const auto setMaxPages = [&](const QString &pages) {
+            QSqlQuery query(connection);
+            return query.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages));
+        };
+        QSqlQuery pageCount(connection);
+        QVERIFY(pageCount.exec(QStringLiteral("PRAGMA page_count")) && pageCount.next());
+        const QString full = pageCount.value(0).toString();
+        pageCount.finish();
+        QVERIFY(setMaxPages(full));
+
+        stored->setLabel(QStringLiteral("after"));
+        stored->setCustomImageData(QByteArray(5000, 'p'));
+        QList<Package *> added;
+        const QDateTime start(QDate(2026, 5, 1), QTime(8, 0), Qt::UTC);
+        for (int i = 0; i < 200; ++i) {
+            auto *package = new Package(QStringLiteral("FULL%1").arg(i), QStringLiteral("dhl"));
+            context.insert(package);
+            package->appendEvent(std::make_unique<TrackingEvent>(start, TrackingStatus::inTransit,
+                                                                 QStringLiteral("A long description %1").arg(i)));
+            added.append(package);
+        }
+        auto failed = context.save();
+        QVERIFY(!failed);
+        QCOMPARE(failed.error().code, ModelError::Code::queryFailed);
+        QVERIFY2(failed.error().description.contains(QLatin1String("Database or disk is full.")),
+                 qPrintable(failed.error().fullDescription()));
+        QVERIFY(context.hasChanges());
+        QCOMPARE(added.first()->persistentId(), 0);
+        QCOMPARE(added.first()->events().first()->persistentId(), 0);
+        QCOMPARE(stored->label(), QStringLiteral("after"));
+        QCOMPARE(QDir(context.externalDataDirectory()).entryList(QDir::Files), QStringList());
+        QCOMPARE(scalar(m_path, QStringLiteral("SELECT label FROM Package")).toString(), QStringLiteral("before"));
+        QCOMPARE(scalar(m_path, QStringLiteral("SELECT count(*) FROM Package")).toInt(), 1);
+
+        // Space again: the same changes go through.
+        QVERIFY(setMaxPages(QStringLiteral("1073741823")));
+        auto saved = context.save();
+        QVERIFY2(saved, saved ? "" : qPrintable(saved.error().fullDescription()));
+        QVERIFY(!context.hasChanges());
+        auto reopened = ModelContext::open(m_path);
+        QVERIFY(reopened);
+        const QList<Package *> packages = reopened.value()->fetchPackages().value();
+        QCOMPARE(packages.size(), 201);
+        QCOMPARE(packages.first()->label(), QStringLiteral("after"));
+        QCOMPARE(packages.first()->customImageData(), QByteArray(5000, 'p'));
+        QCOMPARE(packages.last()->events().size(), 1);
+    }
+
+    void saveWaitsForAnotherProcessesWriteLock_data()
+    {
+        QTest::addColumn<int>("holdMs");
+        QTest::addColumn<int>("busyTimeoutMs"); // 0: the store's default
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("a lock released within the default wait lets the save through") << 800 << 0 << true;
+        QTest::newRow("a lock held past the wait fails the save, which keeps its changes") << 3000 << 200 << false;
+    }
+    void saveWaitsForAnotherProcessesWriteLock()
+    {
+        QFETCH(int, holdMs);
+        QFETCH(int, busyTimeoutMs);
+        QFETCH(bool, saved);
+        seedStore(m_path, 1);
+        auto opened = ModelContext::open(m_path);
+        QVERIFY(opened);
+        ModelContext &context = *opened.value();
+        if (busyTimeoutMs > 0)
+            context.setBusyTimeout(std::chrono::milliseconds(busyTimeoutMs));
+        Package *package = context.fetchPackages().value().first();
+
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(TestSupport::executablePath(QStringLiteral("storekillhelper")),
+                    { m_path, QStringLiteral("hold"), QString::number(holdMs) });
+        QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
+        QByteArray output;
+        while (!output.contains("LOCKED") && child.state() == QProcess::Running && child.waitForReadyRead(30000))
+            output += child.readAllStandardOutput();
+        QVERIFY2(output.contains("LOCKED"), output.constData());
+
+        package->setLabel(QStringLiteral("while locked"));
+        QElapsedTimer timer;
+        timer.start();
+        auto result = context.save();
+        const qint64 waited = timer.elapsed();
+        QCOMPARE(result.ok(), saved);
+        if (saved) {
+            QVERIFY2(waited >= holdMs / 2, qPrintable(QString::number(waited)));
+            QVERIFY(!context.hasChanges());
+        } else {
+            QVERIFY2(waited >= busyTimeoutMs && waited < holdMs, qPrintable(QString::number(waited)));
+            QVERIFY2(result.error().description.contains(QLatin1String("Database is locked.")),
+                     qPrintable(result.error().fullDescription()));
+            QVERIFY(context.hasChanges());
+        }
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitCode(), 0);
+        QVERIFY(context.save());
+        QVERIFY(context.refreshFromStore());
+        QCOMPARE(context.fetchPackages().value().size(), 2); // ours and the child's
+        QCOMPARE(scalar(m_path, QStringLiteral("SELECT label FROM Package WHERE trackingNumber = 'BASE0'")).toString(),
+                 QStringLiteral("while locked"));
     }
 
     void killedSaveLeavesTheLastCommittedState_data()

@@ -270,6 +270,23 @@ Result<QSqlDatabase, ModelError> openDatabase(const QString &path, const QString
                                         .arg(found.tableCount) });
             }
         }
+        // Say so plainly before SQLite, which would fail on the first write or on the WAL files with a vaguer
+        // message. access() also answers for read-only file systems, where even root cannot write.
+        const QFileInfo folder(info.absolutePath());
+        const bool sideFilesExist = QFileInfo::exists(path + QStringLiteral("-wal"))
+            && QFileInfo::exists(path + QStringLiteral("-shm"));
+        if (!QFileInfo(path).isWritable()) {
+            return R::failure({ ModelError::Code::readOnly,
+                                QStringLiteral("The store file %1 is read-only.").arg(shownPath),
+                                QStringLiteral("no write access to the file") });
+        }
+        if (!sideFilesExist && !folder.isWritable()) {
+            // WAL mode keeps two files beside the store, created by the first connection.
+            return R::failure({ ModelError::Code::readOnly,
+                                QStringLiteral("The store file %1 is read-only: its folder %2 is not writable.")
+                                    .arg(shownPath, QDir::toNativeSeparators(folder.absoluteFilePath())),
+                                QStringLiteral("no write access to the folder for the -wal and -shm files") });
+        }
     } else {
         const QFileInfo dir(info.absolutePath());
         if (dir.exists() && !dir.isDir()) {
