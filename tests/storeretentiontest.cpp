@@ -146,6 +146,10 @@ private Q_SLOTS:
             << true << std::optional(-30.0) << TrackingStatus::delivered << 13 * hour << false << true;
         QTest::newRow("one-hour delay") << true << std::optional(3600.0) << TrackingStatus::delivered << 2 * hour
                                         << false << true;
+        QTest::newRow("a delay beyond the range of dates deletes nothing")
+            << true << std::optional(1e300) << TrackingStatus::delivered << 365 * 24 * hour << false << false;
+        QTest::newRow("a delay of a billion years deletes nothing")
+            << true << std::optional(3.2e16) << TrackingStatus::delivered << 365 * 24 * hour << false << false;
         QTest::newRow("retention off deletes nothing")
             << false << unset << TrackingStatus::delivered << 365 * 24 * hour << true << false;
     }

@@ -5,6 +5,8 @@
 #include "services/clock.h"
 #include "services/logmanager.h"
 
+#include <algorithm>
+
 namespace PackageStore {
 QString StoreError::description() const
 {
@@ -41,8 +43,10 @@ void cleanupDeliveredPackages(ModelContext &context)
     Preferences *preferences = Preferences::shared();
     if (!preferences->autoDeleteEnabled())
         return;
-    // autoDeleteDelay() already counts a value not greater than 0 as 12 hours.
-    const auto delay = static_cast<qint64>(preferences->autoDeleteDelay() * 1000.0);
+    // autoDeleteDelay() already counts a value not greater than 0 as 12 hours. A delay of millions of
+    // years (someone's "never") is capped so that the milliseconds stay within range: nothing is that old.
+    constexpr double longestDelayMs = 1e18;
+    const auto delay = static_cast<qint64>(std::min(preferences->autoDeleteDelay() * 1000.0, longestDelayMs));
     const QDateTime cutoff = Clock::shared()->now().addMSecs(-delay);
 
     auto fetched = context.fetchPackages([&](const Package &package) { return package.lastUpdated() < cutoff; });
