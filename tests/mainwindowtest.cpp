@@ -19,6 +19,7 @@
 #include "ui/mainwindowview.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagelistview.h"
+#include "ui/packagerowview.h"
 #include "ui/shellactions.h"
 
 #include <QAction>
@@ -29,6 +30,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -604,6 +606,54 @@ private Q_SLOTS:
         QVERIFY(!m_context->hasChanges());
         QVERIFY(m_server->requests().size() >= 1);
         QCOMPARE(m_server->requests().constFirst().numbers, QStringList {number});
+    }
+
+    void rowsLeaveTheTitleReadable_data()
+    {
+        QTest::addColumn<qreal>("pointSize");
+        QTest::newRow("8 pt") << 8.0;
+        QTest::newRow("9 pt") << 9.0;
+        QTest::newRow("10 pt (a desktop default)") << 10.0;
+        QTest::newRow("11 pt (a desktop default)") << 11.0;
+    }
+
+    void rowsLeaveTheTitleReadable()
+    {
+        QFETCH(qreal, pointSize);
+        QFont base = QApplication::font();
+        base.setPointSizeF(pointSize);
+        // The fullest row: pinned, colour-tagged, out for delivery with a countdown, a long label.
+        Package *row = add(QStringLiteral("1Z999AA10123456784"), TrackingStatus::outForDelivery, 5,
+                           QStringLiteral("Office chair with armrests and headrest"));
+        row->setPinned(true);
+        row->setColorTag(QStringLiteral("#FF9500"));
+        const QDateTime now = QDateTime::currentDateTime();
+        row->setEstimatedDelivery(now.addDays(-2));
+        QFont titleFont = base;
+        titleFont.setPointSizeF(pointSize * 0.95);
+        const int readable = PackageRowView::minimumTitleCharacters * QFontMetrics(titleFont).averageCharWidth();
+
+        // Rows as wide as the sidebar allows (220 to 350 points, less the scroll bar and the row's inset).
+        for (int width = 200; width <= 340; width += 4) {
+            const int title = PackageRowView::titleWidth(*row, width, base, now);
+            if (PackageRowView::badgeSize(width, base) == StatusBadgeView::BadgeSize::regular)
+                QVERIFY2(title >= readable,
+                         qPrintable(QStringLiteral("badges with names left the title %1 px of %2 "
+                                                   "in a %3 px row")
+                                        .arg(title)
+                                        .arg(readable)
+                                        .arg(width)));
+            // From the ideal sidebar width on, the title always keeps its readable room.
+            if (width >= MainWindowView::sidebarIdealWidth - 24)
+                QVERIFY2(
+                    title >= readable,
+                    qPrintable(
+                        QStringLiteral("a %1 px row left the title %2 px of %3").arg(width).arg(title).arg(readable)));
+        }
+        // A wide sidebar has room for the names again.
+        if (pointSize <= 10)
+            QCOMPARE(PackageRowView::badgeSize(MainWindowView::sidebarMaximumWidth - 24, base),
+                     StatusBadgeView::BadgeSize::regular);
     }
 
     void addSheetDetectionAndValidation()

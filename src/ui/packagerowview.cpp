@@ -21,7 +21,7 @@ constexpr int spacing = 8;
 constexpr int pinWidth = 10;
 constexpr int dotSize = 8;
 constexpr int lineGap = 2;
-constexpr int compactBadgeWidth = 240; // below this row width every badge drops its name
+constexpr int dotsGap = 6;
 
 QFont titleFont(const QFont &base)
 {
@@ -48,6 +48,41 @@ bool showsCountdown(const Package &package)
     return package.estimatedDelivery().has_value() && package.status() != TrackingStatus::delivered
         && package.status() != TrackingStatus::expired;
 }
+
+/** The line under the badge: the delivery countdown, or the time of the last update. */
+struct Foot {
+    QString text;
+    bool countdown = false;
+    DeliveryCountdown::Style style = DeliveryCountdown::Style::later;
+
+    [[nodiscard]] bool bold() const { return countdown && style != DeliveryCountdown::Style::later; }
+    [[nodiscard]] QFont font(const QFont &base) const { return footFont(base, bold()); }
+    /** The countdown's calendar icon is as tall as the text's capitals. */
+    [[nodiscard]] int iconSize(const QFont &base) const { return countdown ? QFontMetrics(font(base)).ascent() : 0; }
+    [[nodiscard]] int width(const QFont &base) const
+    {
+        return QFontMetrics(font(base)).horizontalAdvance(text) + (countdown ? iconSize(base) + 3 : 0);
+    }
+};
+
+Foot footFor(const Package &package, const QDateTime &now)
+{
+    if (!showsCountdown(package))
+        return {DeliveryCountdown::relativeTime(package.lastUpdated(), now)};
+    const DeliveryCountdown::Label label = DeliveryCountdown::label(*package.estimatedDelivery(), now);
+    return {label.text, true, label.style};
+}
+
+/** Pin, colour dot and carrier icon, with the space after each. */
+int leadingWidth(const Package &package)
+{
+    int width = CarrierIconView::frameSize(CarrierIconView::IconSize::small) + spacing;
+    if (package.isPinned())
+        width += pinWidth + spacing / 2;
+    if (PackageRowView::effectiveColor(package))
+        width += dotSize + spacing / 2;
+    return width;
+}
 }
 
 PackageRowView::PackageRowView(Package *package, QWidget *parent)
@@ -72,6 +107,33 @@ int PackageRowView::rowHeight(const QFont &base)
         = StatusBadgeView::sizeFor(TrackingStatus::outForDelivery, StatusBadgeView::BadgeSize::regular, base).height();
     const int right = badge + lineGap + QFontMetrics(footFont(base, true)).height();
     return qMax(left, right) + 2 * paddingY;
+}
+
+StatusBadgeView::BadgeSize PackageRowView::badgeSize(int width, const QFont &base)
+{
+    // Decided for the fullest row (pinned, with a colour dot and progress dots, the widest badge)
+    // from the width and the font alone, so that all rows of a list look alike: with badge names
+    // a narrow sidebar would leave the titles a few letters.
+    const int leading = pinWidth + spacing / 2 + dotSize + spacing / 2
+        + CarrierIconView::frameSize(CarrierIconView::IconSize::small) + spacing;
+    int widestBadge = 0;
+    for (const TrackingStatus status : TrackingStatuses::allCases())
+        widestBadge
+            = qMax(widestBadge, StatusBadgeView::sizeFor(status, StatusBadgeView::BadgeSize::regular, base).width());
+    const int dots = DeliveryProgressDotsView::widthFor(TrackingStatus::pending, 4) + dotsGap;
+    const int titleRoom = width - 2 * paddingX - leading - widestBadge - spacing - dots;
+    const int readable = minimumTitleCharacters * QFontMetrics(titleFont(base)).averageCharWidth();
+    return titleRoom >= readable ? StatusBadgeView::BadgeSize::regular : StatusBadgeView::BadgeSize::compact;
+}
+
+int PackageRowView::titleWidth(const Package &package, int width, const QFont &base, const QDateTime &now)
+{
+    const QSize badge = StatusBadgeView::sizeFor(package.status(), badgeSize(width, base), base);
+    const int trailing = qMax(badge.width(), footFor(package, now).width(base));
+    const int dots = DeliveryProgressDotsView::widthFor(package.status(), 4);
+    // As paint() lays it out: the content's right edge is its last pixel.
+    const int text = width - 1 - 2 * paddingX - leadingWidth(package) - trailing - spacing;
+    return qMax(0, text - (dots > 0 ? dots + dotsGap : 0));
 }
 
 std::optional<QColor> PackageRowView::effectiveColor(const Package &package)
@@ -130,44 +192,29 @@ void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &
         [&picture] { return picture; }, pictureKey, palette, devicePixelRatio);
     x += iconEdge + spacing;
 
-    // Trailing column: badge above, countdown or update time below. In a narrow row (batch mode
-    // in a narrow sidebar) the badge drops its name, so that the title keeps room to be read;
-    // the rule depends on the width alone, so all rows of a list look alike.
-    StatusBadgeView::BadgeSize badgeSize = StatusBadgeView::BadgeSize::regular;
-    QSize badge = StatusBadgeView::sizeFor(package.status(), badgeSize, base);
-    if (content.width() < compactBadgeWidth) {
-        badgeSize = StatusBadgeView::BadgeSize::compact;
-        badge = StatusBadgeView::sizeFor(package.status(), badgeSize, base);
-    }
-    QString foot;
+    // Trailing column: badge above, countdown or update time below.
+    const StatusBadgeView::BadgeSize badgeKind = badgeSize(rect.width(), base);
+    const QSize badge = StatusBadgeView::sizeFor(package.status(), badgeKind, base);
+    const Foot foot = footFor(package, now);
     QColor footColor = UiStyle::secondary(palette);
-    bool footBold = false;
-    const bool countdown = showsCountdown(package);
-    if (countdown) {
-        const DeliveryCountdown::Label label = DeliveryCountdown::label(*package.estimatedDelivery(), now);
-        foot = label.text;
-        footBold = label.style != DeliveryCountdown::Style::later;
-        if (label.style == DeliveryCountdown::Style::soon)
-            footColor = UiStyle::named(StatusColor::green, palette);
-        else if (label.style == DeliveryCountdown::Style::late)
-            footColor = UiStyle::named(StatusColor::red, palette);
-    } else {
-        foot = DeliveryCountdown::relativeTime(package.lastUpdated(), now);
-    }
-    const QFont footF = footFont(base, footBold);
+    if (foot.countdown && foot.style == DeliveryCountdown::Style::soon)
+        footColor = UiStyle::named(StatusColor::green, palette);
+    else if (foot.countdown && foot.style == DeliveryCountdown::Style::late)
+        footColor = UiStyle::named(StatusColor::red, palette);
+    const QFont footF = foot.font(base);
     const QFontMetrics footMetrics(footF);
-    const int calendarSize = countdown ? footMetrics.ascent() : 0;
-    const int footWidth = footMetrics.horizontalAdvance(foot) + (countdown ? calendarSize + 3 : 0);
+    const int calendarSize = foot.iconSize(base);
+    const int footWidth = foot.width(base);
     const int trailingWidth = qMax(badge.width(), footWidth);
     const int blockHeight = badge.height() + lineGap + footMetrics.height();
     const int trailingTop = midY - blockHeight / 2;
     const int trailingRight = content.right();
-    StatusBadgeView::paint(painter, QPoint(trailingRight - badge.width() + 1, trailingTop), package.status(), badgeSize,
+    StatusBadgeView::paint(painter, QPoint(trailingRight - badge.width() + 1, trailingTop), package.status(), badgeKind,
                            palette, base, devicePixelRatio);
     const QRect footRect(trailingRight - footWidth + 1, trailingTop + badge.height() + lineGap, footWidth,
                          footMetrics.height());
     int footX = footRect.left();
-    if (countdown) {
+    if (foot.countdown) {
         painter.drawPixmap(QRect(footX, footRect.center().y() - calendarSize / 2, calendarSize, calendarSize),
                            UiStyle::symbol(QStringLiteral("calendar"), calendarSize, footColor, devicePixelRatio));
         footX += calendarSize + 3;
@@ -175,7 +222,7 @@ void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &
     painter.setFont(footF);
     painter.setPen(footColor);
     painter.drawText(QRect(footX, footRect.top(), footRect.right() - footX + 1, footRect.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, foot);
+                     Qt::AlignLeft | Qt::AlignVCenter, foot.text);
 
     // Leading column: title with progress dots, then carrier and number.
     const int textRight = trailingRight - trailingWidth - spacing;
@@ -188,14 +235,14 @@ void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &
     const int top = midY - textHeight / 2;
 
     const int dotsWidth = DeliveryProgressDotsView::widthFor(package.status(), 4);
-    const int titleRoom = qMax(0, textWidth - (dotsWidth > 0 ? dotsWidth + 6 : 0));
+    const int titleRoom = titleWidth(package, rect.width(), base, now);
     const QString titleText = tMetrics.elidedText(title(package), Qt::ElideRight, titleRoom);
     painter.setFont(tFont);
     painter.setPen(UiStyle::primary(palette));
     const QRect titleRect(x, top, titleRoom, tMetrics.height());
     painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, titleText);
     if (dotsWidth > 0 && textWidth > dotsWidth) {
-        const int dotsLeft = x + tMetrics.horizontalAdvance(titleText) + 6;
+        const int dotsLeft = x + tMetrics.horizontalAdvance(titleText) + dotsGap;
         DeliveryProgressDotsView::paint(painter, dotsLeft, titleRect.center().y() + 1, package.status(), 4, palette);
     }
 
@@ -210,11 +257,12 @@ void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &
         const QFont nFont = numberFont(base);
         const QFontMetrics nMetrics(nFont);
         const int room = textWidth - used;
-        if (room > 0) {
+        // A separator followed by an ellipsis alone says nothing: the number needs a few characters.
+        const QString separator = QStringLiteral(" · ");
+        if (room >= nMetrics.horizontalAdvance(separator) + 4 * nMetrics.averageCharWidth()) {
             painter.setFont(nFont);
             painter.setPen(UiStyle::secondary(palette));
-            const QString rest
-                = nMetrics.elidedText(QStringLiteral(" · ") + package.trackingNumber(), Qt::ElideRight, room);
+            const QString rest = nMetrics.elidedText(separator + package.trackingNumber(), Qt::ElideRight, room);
             painter.drawText(QRect(x + used, secondTop, room, cMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
                              rest);
         }

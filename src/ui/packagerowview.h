@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/package.h"
+#include "ui/statusbadgeview.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -23,6 +24,9 @@ public:
     [[nodiscard]] Package *package() const { return m_package; }
     [[nodiscard]] QSize sizeHint() const override;
 
+    /** The fewest average characters of a title that a row keeps room for beside a badge with its name. */
+    static constexpr int minimumTitleCharacters = 10;
+
     /** The height of a row for a base font. */
     [[nodiscard]] static int rowHeight(const QFont &base);
     /**
@@ -30,6 +34,13 @@ public:
      * convert), else the first group's, else none.
      */
     [[nodiscard]] static std::optional<QColor> effectiveColor(const Package &package);
+    /**
+     * The badge size of every row drawn this wide: regular while a badge with its name still leaves
+     * the title minimumTitleCharacters, compact (icon only) in a narrower list.
+     */
+    [[nodiscard]] static StatusBadgeView::BadgeSize badgeSize(int width, const QFont &base);
+    /** The room the title gets in a row drawn this wide (it is elided beyond it). */
+    [[nodiscard]] static int titleWidth(const Package &package, int width, const QFont &base, const QDateTime &now);
     /** Pinned: orange at 0.04; else out for delivery orange at 0.06, failed attempt yellow at 0.06; else none. */
     [[nodiscard]] static std::optional<QColor> backgroundColor(const Package &package, const QPalette &palette);
     /** The title: the label, or the tracking number when the label is empty. */
