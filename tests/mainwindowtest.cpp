@@ -403,6 +403,35 @@ private Q_SLOTS:
         QCOMPARE(m_context->fetchPackages().value().size(), 8);
     }
 
+    void sortMenuMarksTheCurrentOrderWithACheckmark()
+    {
+        MainWindowView &view = openView();
+        view.setSortMode(PackageSortMode::carrier);
+        auto *menu = view.findChild<QMenu *>(QStringLiteral("sortMenu"));
+        menu->popup(view.mapToGlobal(QPoint(20, 20)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        const QImage image = menu->grab().toImage();
+        // Dark pixels at the trailing end of an item: the checkmark (the labels end further left).
+        const auto inkAtTrailingEnd = [&](const QString &objectName) {
+            QAction *action = menu->findChild<QAction *>(objectName);
+            const QRect item = menu->actionGeometry(action);
+            const QColor background = image.pixelColor(item.right() - 28, item.top() + 1);
+            int ink = 0;
+            for (int y = item.top() + 1; y < item.bottom(); ++y) {
+                for (int x = item.right() - 26; x <= item.right() - 4; ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    if (qAbs(c.lightness() - background.lightness()) > 80)
+                        ++ink;
+                }
+            }
+            return ink;
+        };
+        QVERIFY2(inkAtTrailingEnd(QStringLiteral("sort-carrier")) > 10, "the current order shows no checkmark");
+        for (const QString &other : {QStringLiteral("sort-lastUpdated"), QStringLiteral("sort-status")})
+            QCOMPARE(inkAtTrailingEnd(other), 0);
+        menu->close();
+    }
+
     void batchArchiveDeleteAndAddToGroup()
     {
         fillShowcase();

@@ -35,12 +35,14 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QProgressDialog>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStyleOptionMenuItem>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -89,6 +91,49 @@ protected:
 private:
     QTimer *m_timer;
     int m_angle = 0;
+};
+
+/**
+ * Draws a checked menu item with a "checkmark" symbol at its trailing end. Items with icons
+ * otherwise show their check only as a faint frame around the icon, which does not tell the
+ * current sort order at a glance.
+ */
+class TrailingCheckmarkStyle : public QProxyStyle
+{
+public:
+    static constexpr int checkmarkSize = 14;
+    static constexpr int checkmarkMargin = 8;
+
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget) const override
+    {
+        const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
+        if (element != CE_MenuItem || !item || item->checkType == QStyleOptionMenuItem::NotCheckable) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        QStyleOptionMenuItem plain(*item);
+        plain.checked = false;
+        QProxyStyle::drawControl(element, &plain, painter, widget);
+        if (!item->checked)
+            return;
+        const bool highlighted = item->state.testFlag(State_Selected) && item->state.testFlag(State_Enabled);
+        const QColor color = item->palette.color(highlighted ? QPalette::HighlightedText : QPalette::Text);
+        const QRect mark(item->rect.right() - checkmarkMargin - checkmarkSize + 1,
+                         item->rect.center().y() - checkmarkSize / 2, checkmarkSize, checkmarkSize);
+        painter->drawPixmap(
+            mark,
+            UiStyle::symbol(QStringLiteral("checkmark"), checkmarkSize, color, painter->device()->devicePixelRatioF()));
+    }
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
+                           const QWidget *widget) const override
+    {
+        QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
+        if (type == CT_MenuItem)
+            result.rwidth() += checkmarkSize + checkmarkMargin;
+        return result;
+    }
 };
 
 QFrame *divider(QWidget *parent)
@@ -252,6 +297,9 @@ void MainWindowView::buildToolBar()
     sort->setPopupMode(QToolButton::InstantPopup);
     auto *sortMenu = new QMenu(sort);
     sortMenu->setObjectName(QStringLiteral("sortMenu"));
+    auto *checkmarkStyle = new TrailingCheckmarkStyle;
+    checkmarkStyle->setParent(sortMenu);
+    sortMenu->setStyle(checkmarkStyle);
     auto *sortGroup = new QActionGroup(sortMenu);
     sortGroup->setExclusive(true);
     for (const PackageSortMode mode : PackageSortModes::allCases()) {
