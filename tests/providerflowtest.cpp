@@ -404,6 +404,8 @@ private Q_SLOTS:
         QVERIFY(single && single->ok());
         QCOMPARE(single->value().trackingNumber, u"lz123456789cn"_s);
         QCOMPARE(single->value().status, TrackingStatus::inTransit);
+        // The registration it started in the background ends before the fake service goes away.
+        QVERIFY(h.settleBackground());
     }
 
     void batchFailsWhenStoredDataFails()
