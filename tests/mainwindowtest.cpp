@@ -39,6 +39,8 @@
 #include <QObject>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -683,6 +685,36 @@ private Q_SLOTS:
         if (pointSize <= 10)
             QCOMPARE(PackageRowView::badgeSize(MainWindowView::sidebarMaximumWidth - 24, base),
                      StatusBadgeView::BadgeSize::regular);
+    }
+
+    void addSheetFormFitsTheSheet_data()
+    {
+        QTest::addColumn<qreal>("pointSize");
+        QTest::newRow("9 pt") << 9.0;
+        QTest::newRow("11 pt (a desktop default)") << 11.0;
+    }
+
+    void addSheetFormFitsTheSheet()
+    {
+        QFETCH(qreal, pointSize);
+        const QFont previous = QApplication::font();
+        QFont font = previous;
+        font.setPointSizeF(pointSize);
+        QApplication::setFont(font);
+        const auto restore = qScopeGuard([&] { QApplication::setFont(previous); });
+        addGroup(QStringLiteral("Work"), QStringLiteral("#007AFF"), 0);
+        MainWindowView &view = openView();
+        view.showAddPackage(QStringLiteral("LX123456789CN"));
+        QTRY_VERIFY(view.addPackageSheet());
+        AddPackageDialog *sheet = view.addPackageSheet();
+        QVERIFY(QTest::qWaitForWindowExposed(sheet));
+        // The form scrolls only vertically: anything wider than the sheet would be cut off at its edge.
+        auto *scroll = sheet->findChild<QScrollArea *>();
+        QVERIFY2(scroll->widget()->minimumSizeHint().width() <= scroll->viewport()->width(),
+                 qPrintable(QStringLiteral("the form needs %1 px, the sheet shows %2")
+                                .arg(scroll->widget()->minimumSizeHint().width())
+                                .arg(scroll->viewport()->width())));
+        sheet->reject();
     }
 
     void addSheetDetectionAndValidation()

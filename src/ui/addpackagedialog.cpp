@@ -259,7 +259,7 @@ QWidget *AddPackageDialog::buildForm()
     // Colour tag
     layout->addWidget(sectionCaption(QStringLiteral("Color Tag (Optional)"), form));
     auto *colorRow = new QHBoxLayout;
-    colorRow->setSpacing(4);
+    colorRow->setSpacing(2);
     m_noColor = new QPushButton(QStringLiteral("No color"), form);
     m_noColor->setObjectName(QStringLiteral("noColorButton"));
     m_noColor->setFlat(true);
@@ -274,6 +274,8 @@ QWidget *AddPackageDialog::buildForm()
         swatch->setAccessibleName(preset.name);
         swatch->setAutoRaise(true);
         swatch->setIconSize(QSize(20, 20));
+        // Tight around the swatch: "No color" and ten swatches must fit the sheet's width.
+        swatch->setFixedSize(26, 26);
         swatch->setProperty("hex", preset.hex);
         const QString hex = preset.hex;
         connect(swatch, &QToolButton::clicked, this, [this, hex] { selectColorTag(hex); });
