@@ -27,6 +27,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -614,7 +615,16 @@ private Q_SLOTS:
         QTest::mouseClick(sheet->findChild<CapsuleButton *>(QStringLiteral("groupChip-")
                                                             + gifts->id().toString(QUuid::WithoutBraces)),
                           Qt::LeftButton);
+        auto *picker = sheet->findChild<QDateEdit *>(QStringLiteral("deliveryDatePicker"));
+        QVERIFY(!picker->isVisible());
         sheet->findChild<QCheckBox *>(QStringLiteral("estimatedDeliveryToggle"))->setChecked(true);
+        // The toggle shows the date picker under its title "Delivery Date".
+        QVERIFY(picker->isVisible());
+        const QList<QLabel *> labels = sheet->findChildren<QLabel *>();
+        const auto title = std::find_if(labels.begin(), labels.end(), [&](QLabel *l) { return l->buddy() == picker; });
+        QVERIFY(title != labels.end());
+        QCOMPARE((*title)->text(), QStringLiteral("Delivery Date"));
+        QVERIFY((*title)->isVisible());
 
         QSignalSpy added(sheet, &AddPackageDialog::packageAdded);
         QTest::mouseClick(sheet->findChild<QPushButton *>(QStringLiteral("addButton")), Qt::LeftButton);

@@ -294,18 +294,25 @@ QWidget *AddPackageDialog::buildForm()
     m_deliveryDate->setObjectName(QStringLiteral("deliveryDatePicker"));
     m_deliveryDate->setAccessibleName(QStringLiteral("Delivery Date"));
     m_deliveryDate->setCalendarPopup(true);
-    m_deliveryDate->setVisible(false);
-    connect(m_hasDelivery, &QCheckBox::toggled, m_deliveryDate, &QWidget::setVisible);
+    // The picker's title shows beside it, as the toggle's consequence on a row of its own.
+    auto *deliveryPicker = new QWidget(form);
+    deliveryPicker->setObjectName(QStringLiteral("deliveryDateRow"));
+    auto *deliveryTitle = new QLabel(QStringLiteral("Delivery Date"), deliveryPicker);
+    deliveryTitle->setBuddy(m_deliveryDate);
+    auto *pickerRow = new QHBoxLayout(deliveryPicker);
+    pickerRow->setContentsMargins(24, 0, 0, 0);
+    pickerRow->addWidget(deliveryTitle);
+    pickerRow->addStretch();
+    pickerRow->addWidget(m_deliveryDate);
+    deliveryPicker->setVisible(false);
+    connect(m_hasDelivery, &QCheckBox::toggled, deliveryPicker, &QWidget::setVisible);
     connect(m_deliveryDate, &QDateEdit::dateChanged, this, [this](QDate date) {
         // The picker chooses the day; the time of day stays the one the sheet opened with.
         const QDateTime local = m_estimatedDelivery.toLocalTime();
         m_estimatedDelivery = QDateTime(date, local.time(), local.timeZone());
     });
-    auto *deliveryRow = new QHBoxLayout;
-    deliveryRow->addWidget(m_hasDelivery);
-    deliveryRow->addStretch();
-    deliveryRow->addWidget(m_deliveryDate);
-    layout->addLayout(deliveryRow);
+    layout->addWidget(m_hasDelivery);
+    layout->addWidget(deliveryPicker);
 
     // Groups
     if (!m_groups.isEmpty()) {
