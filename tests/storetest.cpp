@@ -318,36 +318,42 @@ private Q_SLOTS:
         QCOMPARE(scalar(m_path, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
     }
 
-    void readOnlyStoresAreRefused_data()
+    void storesWithoutAccessAreRefused_data()
     {
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<ModelError::Code>("code");
         QTest::addColumn<QString>("wording");
-        QTest::newRow("read-only file") << "file"
-                                        << "is read-only.";
-        QTest::newRow("existing store in a read-only folder") << "folder"
-                                                              << "is read-only: its folder";
+        QTest::newRow("read-only file") << "read-only file" << ModelError::Code::readOnly << "is read-only.";
+        QTest::newRow("existing store in a read-only folder")
+            << "read-only folder" << ModelError::Code::readOnly << "is read-only: its folder";
+        QTest::newRow("unreadable file") << "unreadable file" << ModelError::Code::cannotOpen
+                                         << "could not be read: permission denied.";
     }
-    void readOnlyStoresAreRefused()
+    void storesWithoutAccessAreRefused()
     {
         // A read-only file system answers like these permissions, for root as well.
         QFETCH(QString, kind);
+        QFETCH(ModelError::Code, code);
         QFETCH(QString, wording);
         if (::geteuid() == 0)
-            QSKIP("root writes into read-only files and folders");
+            QSKIP("root reads and writes whatever the permissions say");
         const QString folder = m_dir->filePath(QStringLiteral("locked"));
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + QStringLiteral("/Kestrove.sqlite");
         seedStore(path, 2);
         QVERIFY(!QFile::exists(path + QStringLiteral("-wal"))); // checkpointed and removed on close
         const QByteArray before = fileHash(path);
-        const QString locked = kind == QLatin1String("file") ? path : folder;
-        const QFileDevice::Permissions writable = QFile::permissions(locked);
-        QFile::setPermissions(locked, writable & ~(QFileDevice::WriteOwner | QFileDevice::WriteUser));
+        const QString locked = kind == QLatin1String("read-only folder") ? folder : path;
+        const QFileDevice::Permissions allowed = QFile::permissions(locked);
+        const QFileDevice::Permissions taken = kind == QLatin1String("unreadable file")
+            ? (QFileDevice::ReadOwner | QFileDevice::ReadUser)
+            : (QFileDevice::WriteOwner | QFileDevice::WriteUser);
+        QFile::setPermissions(locked, allowed & ~taken);
 
         auto opened = ModelContext::open(path);
-        QFile::setPermissions(locked, writable);
+        QFile::setPermissions(locked, allowed);
         QVERIFY(!opened);
-        QCOMPARE(opened.error().code, ModelError::Code::readOnly);
+        QCOMPARE(opened.error().code, code);
         QVERIFY2(opened.error().description.contains(wording), qPrintable(opened.error().description));
         QVERIFY2(opened.error().description.contains(QFileInfo(path).absoluteFilePath()),
                  qPrintable(opened.error().description));

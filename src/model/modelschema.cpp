@@ -237,38 +237,42 @@ Result<QSqlDatabase, ModelError> openDatabase(const QString &path, const QString
         // every POSIX lock this process holds on it, including the shared lock a live context keeps
         // in WAL mode; another process would then take itself for the last user, checkpoint and
         // delete the WAL under that context. SQLite's own connections share their locks instead.
-        {
-            auto inspection = inspect(path, connectionName);
-            if (!inspection) {
-                ModelError error = inspection.error();
-                if (error.code == ModelError::Code::corrupt)
-                    error.description
-                        = QStringLiteral("The store file %1 is damaged or is not a database.").arg(shownPath);
-                return R::failure(error);
-            }
-            const Inspection &found = inspection.value();
-            if (found.userVersion > ModelContext::schemaVersion) {
-                return R::failure({ ModelError::Code::newerSchema,
-                                    QStringLiteral("The store file %1 was written by a newer version of Kestrove "
-                                                   "(schema version %2; this version reads up to %3). Update "
-                                                   "Kestrove to open it.")
-                                        .arg(shownPath)
-                                        .arg(found.userVersion)
-                                        .arg(ModelContext::schemaVersion),
-                                    QStringLiteral("user_version %1").arg(found.userVersion) });
-            }
-            const bool ours = found.applicationId == applicationId;
-            const bool blank = found.applicationId == 0 && found.userVersion == 0 && found.tableCount == 0;
-            if (!ours && !blank) {
-                return R::failure({ ModelError::Code::notAStore,
-                                    QStringLiteral("The file %1 is a database of another application, not a "
-                                                   "Kestrove store.")
-                                        .arg(shownPath),
-                                    QStringLiteral("application_id %1, user_version %2, %3 schema objects")
-                                        .arg(found.applicationId)
-                                        .arg(found.userVersion)
-                                        .arg(found.tableCount) });
-            }
+        if (!info.isReadable()) {
+            return R::failure(
+                { ModelError::Code::cannotOpen,
+                  QStringLiteral("The store file %1 could not be read: permission denied.").arg(shownPath),
+                  QStringLiteral("no read access to the file") });
+        }
+        auto inspection = inspect(path, connectionName);
+        if (!inspection) {
+            ModelError error = inspection.error();
+            if (error.code == ModelError::Code::corrupt)
+                error.description
+                    = QStringLiteral("The store file %1 is damaged or is not a database.").arg(shownPath);
+            return R::failure(error);
+        }
+        const Inspection &found = inspection.value();
+        if (found.userVersion > ModelContext::schemaVersion) {
+            return R::failure({ ModelError::Code::newerSchema,
+                                QStringLiteral("The store file %1 was written by a newer version of Kestrove "
+                                               "(schema version %2; this version reads up to %3). Update "
+                                               "Kestrove to open it.")
+                                    .arg(shownPath)
+                                    .arg(found.userVersion)
+                                    .arg(ModelContext::schemaVersion),
+                                QStringLiteral("user_version %1").arg(found.userVersion) });
+        }
+        const bool ours = found.applicationId == applicationId;
+        const bool blank = found.applicationId == 0 && found.userVersion == 0 && found.tableCount == 0;
+        if (!ours && !blank) {
+            return R::failure({ ModelError::Code::notAStore,
+                                QStringLiteral("The file %1 is a database of another application, not a "
+                                               "Kestrove store.")
+                                    .arg(shownPath),
+                                QStringLiteral("application_id %1, user_version %2, %3 schema objects")
+                                    .arg(found.applicationId)
+                                    .arg(found.userVersion)
+                                    .arg(found.tableCount) });
         }
         // Say so plainly before SQLite, which would fail on the first write or on the WAL files with a vaguer
         // message. access() also answers for read-only file systems, where even root cannot write.
