@@ -523,6 +523,29 @@ private Q_SLOTS:
         QCOMPARE(package->groups().first()->packages(), QList<Package *> { package });
     }
 
+    void aRefreshThatFailsHalfwayReportsWhatItTookIn()
+    {
+        auto context = openStore(m_path);
+        QVERIFY(context);
+        QList<Package *> reported;
+        connect(context.get(), &ModelContext::objectsChanged, this,
+                [&](const ModelChanges &changes) { reported.append(changes.insertedPackages); });
+        {
+            auto other = openStore(m_path);
+            other->insert(new Package(QStringLiteral("ELSEWHERE"), QStringLiteral("ups")));
+            QVERIFY(other->save());
+        }
+        RawStore raw(m_path);
+        // For a moment a table that the merge reads after the packages is missing.
+        QVERIFY(raw.exec(QStringLiteral("ALTER TABLE PackageGroupMembership RENAME TO Hidden")));
+        QVERIFY(!context->refreshFromStore());
+        QVERIFY(raw.exec(QStringLiteral("ALTER TABLE Hidden RENAME TO PackageGroupMembership")));
+        auto fetched = context->fetchPackages();
+        QVERIFY2(fetched, fetched ? "" : qPrintable(fetched.error().fullDescription()));
+        QCOMPARE(fetched.value().size(), 1);
+        QCOMPARE(reported, fetched.value()); // told once, whichever refresh took it in
+    }
+
     void picturesLiveBesideTheStore()
     {
         auto context = openStore(m_path);

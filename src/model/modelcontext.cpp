@@ -643,9 +643,9 @@ Result<bool, ModelError> ModelContext::refreshFromStore()
 {
     ModelChanges changes;
     changes.origin = ModelChanges::Origin::external;
+    // What a merge applied before it failed is in the objects already: observers hear of it all the same,
+    // because the next merge sees those rows as known and would not report them again.
     auto merged = merge(changes);
-    if (!merged)
-        return merged;
     if (!changes.isEmpty()) {
         for (Package *package : std::as_const(changes.updatedPackages))
             Q_EMIT package->changed();
@@ -657,6 +657,8 @@ Result<bool, ModelError> ModelContext::refreshFromStore()
             Q_EMIT group->changed();
         Q_EMIT objectsChanged(changes);
     }
+    if (!merged)
+        return merged;
     return !changes.isEmpty();
 }
 
@@ -753,6 +755,8 @@ Result<bool, ModelError> ModelContext::merge(ModelChanges &changes)
         if (package->m_rowId != 0 && !seenPackages.contains(package->m_rowId))
             detachDeleted(package, changes);
     }
+    // Reported from here on, so that a failure further down still tells about the objects already adopted.
+    changes.insertedPackages.append(newPackages);
 
     // Memberships: stored links win, except where this context has an unsaved change to the same pair.
     if (!run(QStringLiteral("SELECT packageId, groupId FROM PackageGroupMembership ORDER BY rowid")))
@@ -883,7 +887,6 @@ Result<bool, ModelError> ModelContext::merge(ModelChanges &changes)
     if (!run(QStringLiteral("COMMIT")))
         return fail();
 
-    changes.insertedPackages.append(newPackages);
     m_dataVersion = version;
     m_loaded = true;
     return !changes.isEmpty();
