@@ -5,11 +5,14 @@
 //  2. Pacing: refreshAll of BATCH packages against a fake 17TRACK server on 127.0.0.1 in real
 //     time; the 17TRACK client spaces its requests 0.35 s apart, so the wall time divided by
 //     (requests x 0.35 s) shows how much the service and the client add on top (1.00 is none).
-// Usage: bench_tracking [PACKAGES [EVENTS [BATCH]]]   (defaults 1000 50 200)
+//  3. The visible-list rule over LIST packages (as the main window and `kestrove-cli list` evaluate
+//     it): the keys of typing "lamp 1" into the search field and erasing it, and a sort by each mode.
+// Usage: bench_tracking [PACKAGES [EVENTS [BATCH [LIST]]]]   (defaults 1000 50 200 10000)
 #include "fake17trackserver.h"
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
+#include "model/packagelistrule.h"
 #include "model/preferences.h"
 #include "model/trackingevent.h"
 #include "providers/seventeentrackprovider.h"
@@ -24,7 +27,10 @@
 #include <QTimer>
 #include <qcoro/qcorotask.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace
 {
@@ -187,6 +193,74 @@ void benchPacing(int packageCount)
                 "%.2f s of pacing; ratio %.3f\n",
                 packageCount, static_cast<long long>(requests), seconds, paced, seconds / paced);
 }
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values.at(values.size() / 2);
+}
+
+void benchListRule(int packageCount)
+{
+    // Packages like a real list: a few carriers, labels in words, some notes; dates as the store
+    // reads them back (local time from milliseconds since 1970).
+    const char *const words[]
+        = {"Shoes",      "Lamp",       "Book",          "Camera lens", "Phone case",   "Coffee beans",
+           "Headphones", "Desk chair", "Gift for Anna", "Spare parts", "Vinyl record", "Winter coat"};
+    const char *const carriers[] = {"ups", "usps", "fedex", "dhl", "amazon", "royal-mail", "china-post", "someco"};
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    std::vector<std::unique_ptr<Package>> owned;
+    QList<Package *> all;
+    for (int i = 0; i < packageCount; ++i) {
+        const TrackingStatus status = TrackingStatuses::allCases()[i % 8];
+        const QString label
+            = i % 5 == 0 ? QString() : QStringLiteral("%1 %2").arg(QString::fromLatin1(words[i % 12])).arg(i);
+        auto package = std::make_unique<Package>(QStringLiteral("BENCH%1XY").arg(i, 10, 10, QLatin1Char('0')),
+                                                 QString::fromLatin1(carriers[i % 8]), label, status);
+        package->setLastUpdated(QDateTime::fromMSecsSinceEpoch(now - qint64(i) * 37'000));
+        package->setDateAdded(QDateTime::fromMSecsSinceEpoch(now - qint64(i % 1000) * 86'400'000));
+        package->setArchived(i % 11 == 0);
+        package->setPinned(i % 97 == 0);
+        if (i % 3 == 0)
+            package->setEstimatedDelivery(QDateTime::fromMSecsSinceEpoch(now + qint64(i % 9 - 3) * 86'400'000));
+        package->setNotes(i % 4 == 0 ? QStringLiteral("Leave at the door") : QString());
+        all.append(package.get());
+        owned.push_back(std::move(package));
+    }
+
+    const QStringList typed
+        = {QStringLiteral("l"),     QStringLiteral("la"),     QStringLiteral("lam"),   QStringLiteral("lamp"),
+           QStringLiteral("lamp "), QStringLiteral("lamp 1"), QStringLiteral("lamp "), QStringLiteral("lamp"),
+           QStringLiteral("lam"),   QStringLiteral("la"),     QStringLiteral("l"),     QString()};
+    QList<double> times;
+    qsizetype shown = 0;
+    QElapsedTimer timer;
+    for (int round = 0; round < 5; ++round) {
+        for (const QString &text : typed) {
+            PackageListRule::Criteria criteria;
+            criteria.searchText = text;
+            timer.start();
+            shown += PackageListRule::visiblePackages(all, criteria).size();
+            times.append(timer.nsecsElapsed() / 1e6);
+        }
+    }
+    std::printf("list rule, search keystrokes over %d packages: median %.2f ms, worst %.2f ms (%lld rows shown)\n",
+                packageCount, median(times), *std::max_element(times.begin(), times.end()),
+                static_cast<long long>(shown));
+
+    for (PackageSortMode mode : PackageSortModes::allCases()) {
+        QList<double> sortTimes;
+        for (int round = 0; round < 5; ++round) {
+            PackageListRule::Criteria criteria;
+            criteria.sortMode = mode;
+            timer.start();
+            shown += PackageListRule::visiblePackages(all, criteria).size();
+            sortTimes.append(timer.nsecsElapsed() / 1e6);
+        }
+        std::printf("list rule, all packages sorted by %s: median %.2f ms\n",
+                    qPrintable(PackageSortModes::rawValue(mode)), median(sortTimes));
+    }
+}
 }
 
 int main(int argc, char *argv[])
@@ -198,8 +272,9 @@ int main(int argc, char *argv[])
     const int packages = args.size() > 1 ? args.at(1).toInt() : 1000;
     const int events = args.size() > 2 ? args.at(2).toInt() : 50;
     const int batch = args.size() > 3 ? args.at(3).toInt() : 200;
-    if (packages <= 0 || events <= 0 || batch <= 0)
-        fail(QStringLiteral("usage: bench_tracking [PACKAGES [EVENTS [BATCH]]]"));
+    const int list = args.size() > 4 ? args.at(4).toInt() : 10000;
+    if (packages <= 0 || events <= 0 || batch <= 0 || list <= 0)
+        fail(QStringLiteral("usage: bench_tracking [PACKAGES [EVENTS [BATCH [LIST]]]]"));
 
     QTemporaryDir directory;
     // The service reads its preferences from a private file, never the user's.
@@ -207,6 +282,7 @@ int main(int argc, char *argv[])
     Preferences::setShared(&preferences);
     benchApply(directory.path(), packages, events);
     benchPacing(batch);
+    benchListRule(list);
     Preferences::setShared(nullptr);
     return 0;
 }

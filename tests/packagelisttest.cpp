@@ -4,6 +4,7 @@
 #include "model/packagelistrule.h"
 #include "testmain.h"
 
+#include <QLocale>
 #include <QTest>
 
 #include <map>
@@ -275,6 +276,144 @@ private Q_SLOTS:
             QCOMPARE(PackageListRule::matchesSearch(*package, text), expected.contains(package->label()));
     }
 
+    void searchFoldsCaseAsTheLocaleDoes_data()
+    {
+        // One package per row: which field holds the text, the text, the search and the locale.
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("field"); // label, number, carrier, notes
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<bool>("found");
+        const QString kelvin = QStringLiteral("\u212A"); // lower-cases to "k"
+        const QString longS = QStringLiteral("\u017F"); // lower case already; only case folding makes it "s"
+        QTest::newRow("English: an upper-case label is found in lower case") << "en_US"
+                                                                             << "label"
+                                                                             << "INK CARTRIDGE"
+                                                                             << "ink" << true;
+        QTest::newRow("Turkish: I lower-cases to a dotless i, so \"ink\" is not in \"INK\"") << "tr_TR"
+                                                                                             << "label"
+                                                                                             << "INK CARTRIDGE"
+                                                                                             << "ink" << false;
+        QTest::newRow("Turkish: \"INK\" finds \"INK\"") << "tr_TR"
+                                                        << "label"
+                                                        << "INK CARTRIDGE"
+                                                        << "INK" << true;
+        QTest::newRow("Turkish: \"INK\" does not find \"ink\"") << "tr_TR"
+                                                                << "notes"
+                                                                << "ink"
+                                                                << "INK" << false;
+        QTest::newRow("Turkish: a number with I is found with a dotless i") << "tr_TR"
+                                                                            << "number"
+                                                                            << "NUMI1"
+                                                                            << QStringLiteral("\u0131"
+                                                                                              "1")
+                                                                            << true;
+        QTest::newRow("Turkish: a number with I is not found with i") << "tr_TR"
+                                                                      << "number"
+                                                                      << "NUMI1"
+                                                                      << "i1" << false;
+        QTest::newRow("Turkish: the carrier name is lower-cased the same way") << "tr_TR"
+                                                                               << "carrier"
+                                                                               << "dhl"
+                                                                               << "DHL EXPRESS" << true;
+        QTest::newRow("an accented search does not find the plain letter")
+            << "en_US"
+            << "label"
+            << "cafe" << QStringLiteral("caf\u00E9") << false;
+        QTest::newRow("an accented label is found in either case")
+            << "en_US"
+            << "label" << QStringLiteral("CAF\u00C9 AU LAIT") << QStringLiteral("caf\u00E9") << true;
+        QTest::newRow("a sign that lower-cases to k finds k") << "en_US"
+                                                              << "label"
+                                                              << "kilo" << kelvin << true;
+        QTest::newRow("a long s is not an s: lower case, not case folding") << "en_US"
+                                                                            << "label"
+                                                                            << "last" << longS << false;
+        QTest::newRow("a tracking number ignores case") << "en_US"
+                                                        << "number"
+                                                        << "1Z999AA10123456784"
+                                                        << "aa1012" << true;
+        QTest::newRow("a search longer than the field") << "en_US"
+                                                        << "notes"
+                                                        << "door"
+                                                        << "doors" << false;
+        QTest::newRow("the whole field") << "en_US"
+                                         << "notes"
+                                         << "Door"
+                                         << "dOOR" << true;
+        QTest::newRow("a match at the very end") << "en_US"
+                                                 << "label"
+                                                 << "ABCDE"
+                                                 << "de" << true;
+        QTest::newRow("a partial match then the real one") << "en_US"
+                                                           << "label"
+                                                           << "aab"
+                                                           << "ab" << true;
+    }
+
+    void searchFoldsCaseAsTheLocaleDoes()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        QFETCH(QString, search);
+        QFETCH(bool, found);
+        const QLocale previous;
+        QLocale::setDefault(QLocale(locale));
+        Package package(field == QLatin1String("number") ? value : QStringLiteral("PLAIN1"),
+                        field == QLatin1String("carrier") ? value : QString(),
+                        field == QLatin1String("label") ? value : QString());
+        if (field == QLatin1String("notes"))
+            package.setNotes(value);
+        PackageListRule::Criteria criteria;
+        criteria.searchText = search;
+        const bool matched = PackageListRule::matchesSearch(package, search);
+        const qsizetype listed = PackageListRule::visiblePackages({&package}, criteria).size();
+        QLocale::setDefault(previous);
+        QCOMPARE(matched, found);
+        QCOMPARE(listed, found ? 1 : 0);
+    }
+
+    void carrierSearchLooksAtEveryCodesName()
+    {
+        // Codes that normalise to one carrier share its name; each package is judged by its own code.
+        Package lower(QStringLiteral("N1"), QStringLiteral("dhl"), QStringLiteral("a"));
+        Package upper(QStringLiteral("N2"), QStringLiteral(" DHL"), QStringLiteral("b"));
+        Package other(QStringLiteral("N3"), QStringLiteral("ups"), QStringLiteral("c"));
+        Package again(QStringLiteral("N4"), QStringLiteral("dhl"), QStringLiteral("d"));
+        PackageListRule::Criteria criteria;
+        criteria.searchText = QStringLiteral("express");
+        criteria.sortMode = PackageSortMode::estimatedDelivery;
+        QCOMPARE(labels(PackageListRule::visiblePackages({&lower, &upper, &other, &again}, criteria)),
+                 (sl({"a", "b", "d"})));
+        criteria.searchText = QStringLiteral("UPS");
+        QCOMPARE(labels(PackageListRule::visiblePackages({&lower, &upper, &other, &again}, criteria)), (sl({"c"})));
+    }
+
+    void carrierOrderFollowsTheLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("English collates \u00C4 with A") << "en_US" << sl({"latin", "umlaut", "zebra"});
+        QTest::newRow("Swedish collates \u00C4 after Z") << "sv_SE" << sl({"latin", "zebra", "umlaut"});
+    }
+
+    void carrierOrderFollowsTheLocale()
+    {
+        QFETCH(QString, locale);
+        const QLocale previous;
+        QLocale::setDefault(QLocale(locale));
+        // Unknown codes are shown upper-cased: "ZEBRA", "\u00C4RZTE", "APFEL".
+        const Fixture fixture({fix("zebra").carrier(QStringLiteral("zebra")),
+                               fix("umlaut").carrier(QStringLiteral("\u00E4rzte")),
+                               fix("latin").carrier(QStringLiteral("apfel"))});
+        PackageListRule::Criteria criteria;
+        criteria.sortMode = PackageSortMode::carrier;
+        const QStringList sorted = labels(PackageListRule::visiblePackages(fixture.packages, criteria));
+        QLocale::setDefault(previous);
+        QTEST(sorted, "expected");
+    }
+
     void sortModes_data()
     {
         QTest::addColumn<QList<Fix>>("fixes");
@@ -302,6 +441,12 @@ private Q_SLOTS:
                            fix("ups").carrier(QStringLiteral("ups")),
                            fix("dhl").carrier(QStringLiteral("dhl"))}
             << PackageSortMode::carrier << sl({"amazon", "dhl", "fedex", "ups", "usps", "z"});
+
+        QTest::newRow("carrier: codes with one display name tie and keep their order")
+            << QList<Fix> {fix("ups").carrier(QStringLiteral("ups")), fix("dhl").carrier(QStringLiteral("dhl")),
+                           fix("DHL").carrier(QStringLiteral(" DHL")), fix("amazon").carrier(QStringLiteral("amazon")),
+                           fix("dhl2").carrier(QStringLiteral("dhl"))}
+            << PackageSortMode::carrier << sl({"amazon", "dhl", "DHL", "dhl2", "ups"});
 
         QTest::newRow("estimated delivery: earliest first, packages without a date last in their order")
             << QList<Fix> {fix("none1"), fix("in5").delivery(5), fix("none2"), fix("past").delivery(-2),

@@ -5,10 +5,13 @@
 #include "model/trackingstatus.h"
 
 #include <QCollator>
-#include <QHash>
+#include <QDateTime>
 #include <QLocale>
+#include <QStringList>
 
 #include <algorithm>
+#include <map>
+#include <vector>
 
 namespace
 {
@@ -52,19 +55,137 @@ const SortInfo &info(PackageSortMode mode)
     return sortTable[std::size_t(mode)];
 }
 
-/** Lower case in the user's locale, so that the search compares the way the user reads. */
-QString folded(const QLocale &locale, const QString &text)
+/** True when every character is plain ASCII. */
+bool isAscii(QStringView text)
 {
-    return locale.toLower(text);
+    // No early exit: the loop vectorises, and the fields are short.
+    char16_t bits = 0;
+    for (const QChar c : text)
+        bits |= c.unicode();
+    return bits < 0x80;
 }
 
-/** The search fields in their documented order; needle is already folded. */
-bool containsFolded(const QLocale &locale, const Package &package, const QString &needle)
+char16_t asciiLower(char16_t c)
 {
-    return folded(locale, package.label()).contains(needle) || folded(locale, package.trackingNumber()).contains(needle)
-        || folded(locale, package.carrierDisplayName()).contains(needle)
-        || folded(locale, package.notes()).contains(needle);
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
 }
+
+/** Whether the ASCII text, lower-cased letter by letter, contains the needle. */
+bool asciiLowerContains(QStringView text, QStringView needle)
+{
+    const qsizetype length = needle.size();
+    if (length == 0)
+        return true;
+    if (length > text.size())
+        return false;
+    const char16_t *haystack = text.utf16();
+    const char16_t *wanted = needle.utf16();
+    for (qsizetype start = 0, last = text.size() - length; start <= last; ++start) {
+        if (asciiLower(haystack[start]) != wanted[0])
+            continue;
+        qsizetype i = 1;
+        while (i < length && asciiLower(haystack[start + i]) == wanted[i])
+            ++i;
+        if (i == length)
+            return true;
+    }
+    return false;
+}
+
+/**
+ * The search of the visible list: a package matches when the text, lower-cased in the user's
+ * locale, is contained in one of its fields lower-cased the same way. Lower-casing a field is the
+ * expensive part of a keystroke, so it is avoided where the result is known without it:
+ * - ASCII text lower-cases to its ASCII lower case in every locale that maps A-Z onto a-z (all but
+ *   a few, such as Turkish with its dotless i; checked once per search). There the raw field is
+ *   searched with its letters lower-cased on the fly, which finds exactly what the lower-cased
+ *   field would contain; a needle with other than ASCII characters cannot occur in it at all.
+ * - The carrier's display name depends only on the stored carrier code, so it is looked up and
+ *   compared once per code and search, not once per package.
+ */
+class SearchMatcher
+{
+public:
+    explicit SearchMatcher(const QString &searchText)
+        : m_needle(m_locale.toLower(searchText))
+        , m_needleIsAscii(isAscii(m_needle))
+        , m_localeLowersAsciiPlainly(m_locale.toLower(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"))
+                                     == QLatin1String("abcdefghijklmnopqrstuvwxyz"))
+    { }
+
+    /** The fields in their documented order: label, tracking number, carrier name, notes. */
+    bool matches(const Package &package)
+    {
+        return contains(package.label()) || contains(package.trackingNumber()) || carrierMatches(package)
+            || contains(package.notes());
+    }
+
+private:
+    [[nodiscard]] bool contains(const QString &field) const
+    {
+        if (m_localeLowersAsciiPlainly && isAscii(field))
+            return m_needleIsAscii && asciiLowerContains(field, m_needle);
+        return m_locale.toLower(field).contains(m_needle);
+    }
+
+    bool carrierMatches(const Package &package)
+    {
+        const QString code = package.carrierCode();
+        auto known = m_carrierMatches.find(code);
+        if (known == m_carrierMatches.end())
+            known = m_carrierMatches.emplace(code, contains(package.carrierDisplayName())).first;
+        return known->second;
+    }
+
+    const QLocale m_locale;
+    const QString m_needle;
+    const bool m_needleIsAscii;
+    const bool m_localeLowersAsciiPlainly;
+    // By stored carrier code. An ordered map: seeded hashing of short texts costs more than a few
+    // comparisons of them.
+    std::map<QString, bool> m_carrierMatches;
+};
+
+/**
+ * The position of each stored carrier code's display name in the collator's ascending order;
+ * equal names share a position. Comparing positions orders exactly as comparing the names, but
+ * each distinct name is collated a few times instead of at every step of the sort.
+ */
+std::map<QString, int> carrierRanks(const QList<Package *> &packages)
+{
+    std::map<QString, QString> nameByCode;
+    for (const Package *package : packages) {
+        const QString code = package->carrierCode();
+        if (nameByCode.find(code) == nameByCode.end())
+            nameByCode.emplace(code, package->carrierDisplayName());
+    }
+    QStringList names;
+    for (const auto &[code, name] : nameByCode)
+        names.append(name);
+    names.removeDuplicates();
+    const QCollator collator;
+    std::sort(names.begin(), names.end(),
+              [&collator](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+    std::map<QString, int> rankByName;
+    int rank = 0;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (i > 0 && collator.compare(names.at(i - 1), names.at(i)) != 0)
+            ++rank;
+        rankByName.emplace(names.at(i), rank);
+    }
+    std::map<QString, int> rankByCode;
+    for (const auto &[code, name] : nameByCode)
+        rankByCode.emplace(code, rankByName.at(name));
+    return rankByCode;
+}
+
+/** A package with its sort key read once, so that the comparisons copy nothing. */
+struct SortEntry {
+    Package *package = nullptr;
+    bool pinned = false;
+    int rank = 0; // status or carrier position; 1 for a missing estimated delivery, 0 otherwise
+    QDateTime date;
+};
 }
 
 namespace PackageFilters
@@ -192,44 +313,61 @@ bool matchesSearch(const Package &package, const QString &searchText)
 {
     if (searchText.isEmpty())
         return true;
-    const QLocale locale;
-    return containsFolded(locale, package, folded(locale, searchText));
+    return SearchMatcher(searchText).matches(package);
 }
 
 void sort(QList<Package *> &packages, PackageSortMode mode)
 {
-    // Carrier names are compared with one collator for the whole sort, and computed once per package.
-    QHash<const Package *, QString> carrierNames;
-    QCollator collator;
-    if (mode == PackageSortMode::carrier) {
-        for (const Package *package : std::as_const(packages))
-            carrierNames.insert(package, package->carrierDisplayName());
-    }
-
-    const auto comesFirst = [&](const Package *a, const Package *b) {
-        if (a->isPinned() != b->isPinned())
-            return a->isPinned();
+    const std::map<QString, int> carrierRank
+        = mode == PackageSortMode::carrier ? carrierRanks(packages) : std::map<QString, int>();
+    std::vector<SortEntry> entries;
+    entries.reserve(std::size_t(packages.size()));
+    for (Package *package : std::as_const(packages)) {
+        SortEntry entry;
+        entry.package = package;
+        entry.pinned = package->isPinned();
         switch (mode) {
         case PackageSortMode::lastUpdated:
-            return a->lastUpdated() > b->lastUpdated();
+            entry.date = package->lastUpdated();
+            break;
         case PackageSortMode::dateAdded:
-            return a->dateAdded() > b->dateAdded();
+            entry.date = package->dateAdded();
+            break;
         case PackageSortMode::status:
-            return TrackingStatuses::sortRank(a->status()) < TrackingStatuses::sortRank(b->status());
+            entry.rank = TrackingStatuses::sortRank(package->status());
+            break;
         case PackageSortMode::carrier:
-            return collator.compare(carrierNames.value(a), carrierNames.value(b)) < 0;
-        case PackageSortMode::estimatedDelivery: {
+            entry.rank = carrierRank.at(package->carrierCode());
+            break;
+        case PackageSortMode::estimatedDelivery:
             // A missing date counts as the distant future: after every dated package, tied with the others.
-            const auto da = a->estimatedDelivery();
-            const auto db = b->estimatedDelivery();
-            if (!da || !db)
-                return da.has_value() && !db.has_value();
-            return *da < *db;
+            if (const auto date = package->estimatedDelivery())
+                entry.date = *date;
+            else
+                entry.rank = 1;
+            break;
         }
+        entries.push_back(entry);
+    }
+
+    const auto comesFirst = [mode](const SortEntry &a, const SortEntry &b) {
+        if (a.pinned != b.pinned)
+            return a.pinned;
+        switch (mode) {
+        case PackageSortMode::lastUpdated:
+        case PackageSortMode::dateAdded:
+            return a.date > b.date; // later first
+        case PackageSortMode::status:
+        case PackageSortMode::carrier:
+            return a.rank < b.rank;
+        case PackageSortMode::estimatedDelivery:
+            return a.rank != b.rank ? a.rank < b.rank : a.date < b.date;
         }
         return false;
     };
-    std::stable_sort(packages.begin(), packages.end(), comesFirst);
+    std::stable_sort(entries.begin(), entries.end(), comesFirst);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        packages[qsizetype(i)] = entries[i].package;
 }
 
 QList<Package *> visiblePackages(const QList<Package *> &allPackages, const Criteria &criteria)
@@ -246,9 +384,8 @@ QList<Package *> visiblePackages(const QList<Package *> &allPackages, const Crit
     }
 
     if (!criteria.searchText.isEmpty()) {
-        const QLocale locale;
-        const QString needle = folded(locale, criteria.searchText);
-        source.removeIf([&](const Package *package) { return !containsFolded(locale, *package, needle); });
+        SearchMatcher matcher(criteria.searchText);
+        source.removeIf([&matcher](const Package *package) { return !matcher.matches(*package); });
     }
 
     sort(source, criteria.sortMode);
