@@ -26,7 +26,8 @@ static const bool s_timeZonePinned = [] {
     return true;
 }();
 
-namespace {
+namespace
+{
 enum class Kind {
     delivered,
     exception,
@@ -138,7 +139,7 @@ void NotificationServiceTest::init()
     QFile::remove(m_preferencesPath);
     m_preferences = std::make_unique<Preferences>(m_preferencesPath);
     m_clock.setNow(summerDay(QTime(12, 0)));
-    m_server.setCapabilities({ QStringLiteral("actions"), QStringLiteral("body") });
+    m_server.setCapabilities({QStringLiteral("actions"), QStringLiteral("body")});
     m_server.setFailNotify(false);
     m_server.setReplyDelay(0);
     m_server.clearLog();
@@ -216,10 +217,10 @@ void NotificationServiceTest::content_data()
     QTest::addColumn<int>("urgency");
     QTest::addColumn<bool>("sound");
 
-    const QStringList deliveryActions = pairs({ "default", "Open in Kestrove", "OPEN_ACTION", "Open in Kestrove" });
-    const QStringList exceptionActions = pairs({ "default", "View Details", "VIEW_DETAILS_ACTION", "View Details" });
-    const QStringList statusActions = pairs({ "default", "View Details", "VIEW_DETAILS_ACTION", "View Details",
-                                              "MARK_DELIVERED_ACTION", "Mark Delivered" });
+    const QStringList deliveryActions = pairs({"default", "Open in Kestrove", "OPEN_ACTION", "Open in Kestrove"});
+    const QStringList exceptionActions = pairs({"default", "View Details", "VIEW_DETAILS_ACTION", "View Details"});
+    const QStringList statusActions = pairs(
+        {"default", "View Details", "VIEW_DETAILS_ACTION", "View Details", "MARK_DELIVERED_ACTION", "Mark Delivered"});
     const QString delivered = QStringLiteral("Your package from USPS has been delivered.");
     const QString problem = QStringLiteral("There is a problem with your USPS shipment.");
     const QString change = QStringLiteral("Pending \u2192 In Transit");
@@ -286,10 +287,10 @@ void NotificationServiceTest::labelMarkupIsEscapedOnlyForMarkupServers_data()
     QTest::addColumn<QString>("body");
 
     QTest::newRow("a markup server gets entities")
-        << pairs({ "actions", "body", "body-markup" })
+        << pairs({"actions", "body", "body-markup"})
         << QStringLiteral("Mum &amp; Dad &lt;b&gt;gift&lt;/b&gt;\nYour package from USPS has been delivered.");
     QTest::newRow("a plain server gets the text as typed")
-        << pairs({ "actions", "body" })
+        << pairs({"actions", "body"})
         << QStringLiteral("Mum & Dad <b>gift</b>\nYour package from USPS has been delivered.");
 }
 
@@ -320,24 +321,24 @@ void NotificationServiceTest::gates_data()
         bool globalEnabled, globalStatusChange, packageEnabled, packageStatusChange, quiet, posted;
     };
     const Row rows[] = {
-        { "all switches on: delivered", Kind::delivered, true, true, true, true, false, true },
-        { "all switches on: exception", Kind::exception, true, true, true, true, false, true },
-        { "all switches on: status change", Kind::statusChange, true, true, true, true, false, true },
-        { "master switch off stops delivered", Kind::delivered, false, true, true, true, false, false },
-        { "master switch off stops exception", Kind::exception, false, true, true, true, false, false },
-        { "master switch off stops status change", Kind::statusChange, false, true, true, true, false, false },
-        { "global status switch off stops status change", Kind::statusChange, true, false, true, true, false, false },
-        { "global status switch off keeps delivered", Kind::delivered, true, false, true, true, false, true },
-        { "global status switch off keeps exception", Kind::exception, true, false, true, true, false, true },
-        { "package switch off stops delivered", Kind::delivered, true, true, false, true, false, false },
-        { "package switch off stops exception", Kind::exception, true, true, false, true, false, false },
-        { "package switch off stops status change", Kind::statusChange, true, true, false, true, false, false },
-        { "package status switch off stops status change", Kind::statusChange, true, true, true, false, false, false },
-        { "package status switch off keeps delivered", Kind::delivered, true, true, true, false, false, true },
-        { "package status switch off keeps exception", Kind::exception, true, true, true, false, false, true },
-        { "quiet hours stop delivered", Kind::delivered, true, true, true, true, true, false },
-        { "quiet hours stop exception", Kind::exception, true, true, true, true, true, false },
-        { "quiet hours stop status change", Kind::statusChange, true, true, true, true, true, false },
+        {"all switches on: delivered", Kind::delivered, true, true, true, true, false, true},
+        {"all switches on: exception", Kind::exception, true, true, true, true, false, true},
+        {"all switches on: status change", Kind::statusChange, true, true, true, true, false, true},
+        {"master switch off stops delivered", Kind::delivered, false, true, true, true, false, false},
+        {"master switch off stops exception", Kind::exception, false, true, true, true, false, false},
+        {"master switch off stops status change", Kind::statusChange, false, true, true, true, false, false},
+        {"global status switch off stops status change", Kind::statusChange, true, false, true, true, false, false},
+        {"global status switch off keeps delivered", Kind::delivered, true, false, true, true, false, true},
+        {"global status switch off keeps exception", Kind::exception, true, false, true, true, false, true},
+        {"package switch off stops delivered", Kind::delivered, true, true, false, true, false, false},
+        {"package switch off stops exception", Kind::exception, true, true, false, true, false, false},
+        {"package switch off stops status change", Kind::statusChange, true, true, false, true, false, false},
+        {"package status switch off stops status change", Kind::statusChange, true, true, true, false, false, false},
+        {"package status switch off keeps delivered", Kind::delivered, true, true, true, false, false, true},
+        {"package status switch off keeps exception", Kind::exception, true, true, true, false, false, true},
+        {"quiet hours stop delivered", Kind::delivered, true, true, true, true, true, false},
+        {"quiet hours stop exception", Kind::exception, true, true, true, true, true, false},
+        {"quiet hours stop status change", Kind::statusChange, true, true, true, true, true, false},
     };
     for (const Row &row : rows) {
         QTest::newRow(row.name) << row.kind << row.globalEnabled << row.globalStatusChange << row.packageEnabled
@@ -495,7 +496,7 @@ void NotificationServiceTest::deliveredAndExceptionReplaceTheirPredecessor()
     QCOMPARE(n[0].replacesId, 0u);
     QCOMPARE(n[1].replacesId, 0u);
     QCOMPARE(n[2].replacesId, 0u);
-    QCOMPARE(QSet<quint32>({ n[0].id, n[1].id, n[2].id }).size(), 3);
+    QCOMPARE(QSet<quint32>({n[0].id, n[1].id, n[2].id}).size(), 3);
     // ...the same identifier replaces the notification the server gave it.
     QCOMPARE(n[3].replacesId, n[0].id);
     QCOMPARE(n[3].id, n[0].id);
@@ -712,7 +713,7 @@ void NotificationServiceTest::serverRestartIsPickedUp()
     QTRY_COMPARE(failed.size(), 1);
 
     // A server that supports markup now: the capabilities are asked again after the failure.
-    m_server.setCapabilities(pairs({ "actions", "body", "body-markup" }));
+    m_server.setCapabilities(pairs({"actions", "body", "body-markup"}));
     QVERIFY(m_server.start());
     package->setLabel(QStringLiteral("A & B"));
     m_service->notifyException(*package);

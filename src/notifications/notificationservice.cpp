@@ -17,7 +17,8 @@
 #include <QTimeZone>
 #include <qcoro/qcorodbuspendingcall.h>
 
-namespace {
+namespace
+{
 const QString objectPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString interfaceName = QStringLiteral("org.freedesktop.Notifications");
 const QString appName = QStringLiteral("Kestrove");
@@ -37,7 +38,7 @@ QString labelOrNumber(const Package &package)
 
 QVariantMap userInfoFor(const Package &package)
 {
-    return { { AppNotifications::trackingNumberKey, package.trackingNumber() } };
+    return {{AppNotifications::trackingNumberKey, package.trackingNumber()}};
 }
 
 const NotificationService::Category *findCategory(const QString &identifier)
@@ -89,13 +90,13 @@ NotificationService *NotificationService::shared()
 
 const QList<NotificationService::Category> &NotificationService::categories()
 {
-    static const Action open { openAction, QStringLiteral("Open in Kestrove"), true };
-    static const Action viewDetails { viewDetailsAction, QStringLiteral("View Details"), true };
-    static const Action markDelivered { markDeliveredAction, QStringLiteral("Mark Delivered"), false };
+    static const Action open {openAction, QStringLiteral("Open in Kestrove"), true};
+    static const Action viewDetails {viewDetailsAction, QStringLiteral("View Details"), true};
+    static const Action markDelivered {markDeliveredAction, QStringLiteral("Mark Delivered"), false};
     static const QList<Category> table = {
-        { deliveryCategory, { open } },
-        { statusChangeCategory, { viewDetails, markDelivered } },
-        { exceptionCategory, { viewDetails } },
+        {deliveryCategory, {open}},
+        {statusChangeCategory, {viewDetails, markDelivered}},
+        {exceptionCategory, {viewDetails}},
     };
     return table;
 }
@@ -109,21 +110,21 @@ void NotificationService::notifyDelivered(const Package &package)
 {
     if (!passesGates(package, Kind::delivered))
         return;
-    add({ QStringLiteral("delivered-") + package.trackingNumber(), deliveredContent(package) });
+    add({QStringLiteral("delivered-") + package.trackingNumber(), deliveredContent(package)});
 }
 
 void NotificationService::notifyException(const Package &package)
 {
     if (!passesGates(package, Kind::exception))
         return;
-    add({ QStringLiteral("exception-") + package.trackingNumber(), exceptionContent(package) });
+    add({QStringLiteral("exception-") + package.trackingNumber(), exceptionContent(package)});
 }
 
 void NotificationService::notifyStatusChange(const Package &package, TrackingStatus oldStatus, TrackingStatus newStatus)
 {
     if (!passesGates(package, Kind::statusChange))
         return;
-    add({ statusChangeIdentifier(package.trackingNumber()), statusChangeContent(package, oldStatus, newStatus) });
+    add({statusChangeIdentifier(package.trackingNumber()), statusChangeContent(package, oldStatus, newStatus)});
 }
 
 bool NotificationService::passesGates(const Package &package, Kind kind) const
@@ -327,8 +328,8 @@ void NotificationService::onNotifyFinished(QDBusPendingCallWatcher *watcher, con
         it->serverId = serverId;
         const QVariant number = request.content.userInfo.value(AppNotifications::trackingNumberKey);
         m_posted.insert(serverId,
-                        { request.identifier, number.typeId() == QMetaType::QString ? number.toString() : QString(),
-                          reply.reply().service() });
+                        {request.identifier, number.typeId() == QMetaType::QString ? number.toString() : QString(),
+                         reply.reply().service()});
         Q_EMIT posted(request.identifier, serverId);
     }
 
@@ -353,7 +354,7 @@ void NotificationService::onActionInvoked(uint id, const QString &actionKey, con
     const QString trackingNumber = it->trackingNumber;
     if (trackingNumber.isEmpty())
         return;
-    const QVariantMap userInfo { { AppNotifications::trackingNumberKey, trackingNumber } };
+    const QVariantMap userInfo {{AppNotifications::trackingNumberKey, trackingNumber}};
     if (actionKey == markDeliveredAction)
         AppNotifications::shared()->post(AppNotifications::markPackageDelivered, userInfo);
     else if (actionKey == openAction || actionKey == viewDetailsAction || actionKey == defaultAction)
