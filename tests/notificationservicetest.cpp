@@ -455,20 +455,36 @@ void NotificationServiceTest::quietHours()
 
 void NotificationServiceTest::statusChangeIdentifier_data()
 {
+    QTest::addColumn<QList<QDateTime>>("earlier"); // times of status changes before this one
     QTest::addColumn<QDateTime>("now");
     QTest::addColumn<QString>("identifier");
 
-    QTest::newRow("a whole second keeps its .0")
-        << QDateTime::fromSecsSinceEpoch(1781524800, QTimeZone::utc()) << "status-LX123-1781524800.0";
+    const QDateTime whole = QDateTime::fromSecsSinceEpoch(1781524800, QTimeZone::utc());
+    const QDateTime milli = QDateTime::fromMSecsSinceEpoch(1781524800123, QTimeZone::utc());
+    QTest::newRow("a whole second keeps its .0") << QList<QDateTime> {} << whole << "status-LX123-1781524800.0";
     QTest::newRow("milliseconds are written in shortest form")
-        << QDateTime::fromMSecsSinceEpoch(1781524800123, QTimeZone::utc()) << "status-LX123-1781524800.123";
+        << QList<QDateTime> {} << milli << "status-LX123-1781524800.123";
     QTest::newRow("a tenth has no trailing zeros")
-        << QDateTime::fromMSecsSinceEpoch(1781524800100, QTimeZone::utc()) << "status-LX123-1781524800.1";
+        << QList<QDateTime> {} << QDateTime::fromMSecsSinceEpoch(1781524800100, QTimeZone::utc())
+        << "status-LX123-1781524800.1";
+    QTest::newRow("a change in a later millisecond takes its own time")
+        << QList<QDateTime> {milli} << milli.addMSecs(1) << "status-LX123-1781524800.124";
+    QTest::newRow("a second change in the same millisecond takes the next double")
+        << QList<QDateTime> {milli} << milli << "status-LX123-1781524800.1230001";
+    QTest::newRow("a third one the double after that")
+        << QList<QDateTime> {whole, whole} << whole << "status-LX123-1781524800.0000005";
+    QTest::newRow("a clock set back never repeats an identifier")
+        << QList<QDateTime> {milli} << whole << "status-LX123-1781524800.1230001";
 }
 
 void NotificationServiceTest::statusChangeIdentifier()
 {
+    QFETCH(QList<QDateTime>, earlier);
     QFETCH(QDateTime, now);
+    for (const QDateTime &time : earlier) {
+        m_clock.setNow(time);
+        [[maybe_unused]] const QString previous = m_service->statusChangeIdentifier(QStringLiteral("OTHER1"));
+    }
     m_clock.setNow(now);
     QTEST(m_service->statusChangeIdentifier(QStringLiteral("LX123")), "identifier");
 }
@@ -513,11 +529,22 @@ void NotificationServiceTest::statusChangesNeverReplace()
     m_clock.advance(std::chrono::milliseconds(1));
     m_service->notifyStatusChange(*package, TrackingStatus::inTransit, TrackingStatus::outForDelivery);
     QTRY_COMPARE(m_server.notifications().size(), 2);
+    // Within one millisecond of the clock, and before the server has answered the first.
+    m_service->notifyStatusChange(*package, TrackingStatus::outForDelivery, TrackingStatus::failedAttempt);
+    m_service->notifyStatusChange(*package, TrackingStatus::failedAttempt, TrackingStatus::inTransit);
+    QTRY_COMPARE(m_server.notifications().size(), 4);
+    QVERIFY(postSentinelAndWait());
+    QCOMPARE(m_server.notifications().size(), 5);
 
     const auto n = m_server.notifications();
-    QCOMPARE(n[1].replacesId, 0u);
-    QVERIFY(n[0].id != n[1].id);
+    QSet<quint32> ids;
+    for (qsizetype i = 0; i < 4; ++i) {
+        QCOMPARE(n[i].replacesId, 0u);
+        ids.insert(n[i].id);
+    }
+    QCOMPARE(ids.size(), 4);
     QCOMPARE(n[1].body, QStringLiteral("New shoes\nIn Transit \u2192 Out for Delivery"));
+    QCOMPARE(n[3].body, QStringLiteral("New shoes\nFailed Attempt \u2192 In Transit"));
 }
 
 void NotificationServiceTest::closedNotificationIsNotReplaced()

@@ -17,6 +17,9 @@
 #include <QTimeZone>
 #include <qcoro/qcorodbuspendingcall.h>
 
+#include <cmath>
+#include <limits>
+
 namespace
 {
 const QString objectPath = QStringLiteral("/org/freedesktop/Notifications");
@@ -200,11 +203,17 @@ NotificationService::Content NotificationService::statusChangeContent(const Pack
     return content;
 }
 
-QString NotificationService::statusChangeIdentifier(const QString &trackingNumber) const
+QString NotificationService::statusChangeIdentifier(const QString &trackingNumber)
 {
     // Seconds since 1970 in the shortest text that reads back as the same double, always with a
     // fractional part ("1781524800.0"), so that two status changes never share an identifier.
-    const double seconds = double(clock()->now().toMSecsSinceEpoch()) / 1000.0;
+    double seconds = double(clock()->now().toMSecsSinceEpoch()) / 1000.0;
+    // The clock counts milliseconds: a second change within the same one (two packages with one
+    // number in a batch) would replace the first notification. The next double after the last
+    // time given is the current time to a fraction of a microsecond, and new.
+    if (seconds <= m_lastStatusChangeSeconds)
+        seconds = std::nextafter(m_lastStatusChangeSeconds, std::numeric_limits<double>::infinity());
+    m_lastStatusChangeSeconds = seconds;
     QString text = QString::number(seconds, 'f', QLocale::FloatingPointShortest);
     if (!text.contains(QLatin1Char('.')))
         text += QStringLiteral(".0");

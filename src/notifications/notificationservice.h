@@ -12,6 +12,7 @@
 #include <QVariantMap>
 #include <qcoro/qcorotask.h>
 
+#include <limits>
 #include <optional>
 
 class Clock;
@@ -91,8 +92,11 @@ public:
     /** The three categories with their actions, in registration order. */
     [[nodiscard]] static const QList<Category> &categories();
 
-    /** The request identifier of a status change at the clock's current time. */
-    [[nodiscard]] QString statusChangeIdentifier(const QString &trackingNumber) const;
+    /**
+     * The request identifier of a status change at the clock's current time; never one given
+     * before, even for two changes within the clock's millisecond.
+     */
+    [[nodiscard]] QString statusChangeIdentifier(const QString &trackingNumber);
 
     /** The six preference-backed switches; each reads the preferences on every call. */
     [[nodiscard]] bool notificationsEnabled() const { return m_notificationsEnabled.value(); }
@@ -181,4 +185,6 @@ private:
 
     QHash<QString, Slot> m_slots;
     QHash<quint32, Posted> m_posted;
+    // The time written into the last status-change identifier, in seconds since 1970.
+    double m_lastStatusChangeSeconds = -std::numeric_limits<double>::infinity();
 };
