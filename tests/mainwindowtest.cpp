@@ -21,6 +21,7 @@
 #include "ui/packagelistview.h"
 #include "ui/packagerowview.h"
 #include "ui/shellactions.h"
+#include "ui/uistyle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -695,6 +696,47 @@ private Q_SLOTS:
         if (pointSize <= 10)
             QCOMPARE(PackageRowView::badgeSize(MainWindowView::sidebarMaximumWidth - 24, base),
                      StatusBadgeView::BadgeSize::regular);
+    }
+
+    void circleSymbolsAreRound_data()
+    {
+        QTest::addColumn<QString>("symbol");
+        QTest::addColumn<bool>("filled");
+        QTest::newRow("unknown status and failed detection") << QStringLiteral("questionmark.circle") << false;
+        QTest::newRow("delivered status, group membership") << QStringLiteral("checkmark.circle.fill") << true;
+        QTest::newRow("batch mark") << QStringLiteral("circle") << false;
+    }
+
+    void circleSymbolsAreRound()
+    {
+        QFETCH(QString, symbol);
+        QFETCH(bool, filled);
+        const int size = 32;
+        const QImage image = UiStyle::symbol(symbol, size, Qt::black, 1.0).toImage();
+        const auto ink = [&](int x, int y) { return qAlpha(image.pixel(x, y)) > 40; };
+        // Nothing in the corners (a box would fill them), something at the middle of each side.
+        for (const QPoint corner : {QPoint(1, 1), QPoint(size - 2, 1), QPoint(1, size - 2), QPoint(size - 2, size - 2)})
+            QVERIFY2(!ink(corner.x(), corner.y()), "a corner is drawn");
+        const auto inkNear = [&](int x0, int y0, int x1, int y1) {
+            for (int y = y0; y <= y1; ++y)
+                for (int x = x0; x <= x1; ++x)
+                    if (ink(x, y))
+                        return true;
+            return false;
+        };
+        QVERIFY2(inkNear(0, 13, 6, 18) && inkNear(size - 7, 13, size - 1, 18), "no round edge at the sides");
+        QVERIFY2(inkNear(13, 0, 18, 6) && inkNear(13, size - 7, 18, size - 1), "no round edge at top and bottom");
+        if (filled) {
+            int inside = 0;
+            int inked = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x)
+                    if (QPointF(x + 0.5 - size / 2.0, y + 0.5 - size / 2.0).manhattanLength() < size / 3.0) {
+                        ++inside;
+                        inked += ink(x, y);
+                    }
+            QVERIFY2(inked * 2 > inside, "a filled circle is mostly empty");
+        }
     }
 
     void addSheetFormFitsTheSheet_data()

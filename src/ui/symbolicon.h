@@ -11,7 +11,7 @@
  */
 namespace SymbolIcon
 {
-/** The freedesktop icon names tried for a symbol name, best first; empty for an unknown symbol. */
+/** The freedesktop icon names tried for a symbol name, best first; empty for one that is always drawn or unknown. */
 [[nodiscard]] QStringList themeNames(const QString &symbolName);
 
 /** The themed icon for a symbol name, or the drawn fallback when the theme has none of its names. */
