@@ -140,6 +140,10 @@ private Q_SLOTS:
         QTest::newRow("delivered, expired and archived packages leave the global interval")
             << QList<Spec> {spec(S::delivered), spec(S::expired), archived(S::outForDelivery)} << 3600.0
             << qint64(3'600'000);
+        QTest::newRow("a stored interval beyond a hundred years counts as a hundred years")
+            << QList<Spec> {} << 1e300 << qint64(100LL * 365 * 24 * 3600 * 1000);
+        QTest::newRow("a custom interval beyond a hundred years is capped like the global one")
+            << QList<Spec> {custom(S::pending, 1e300)} << 1e300 << qint64(100LL * 365 * 24 * 3600 * 1000);
         QTest::newRow("an archived package out for delivery does not count")
             << QList<Spec> {archived(S::outForDelivery), spec(S::pending)} << 7200.0 << qint64(3'600'000);
     }
@@ -275,6 +279,29 @@ private Q_SLOTS:
         m_clock->advance(10min);
         settle();
         QCOMPARE(manager->nextPollDate(), tableNow().addSecs(900 + 600 + 900));
+    }
+
+    void aLongIntervalIsSleptADayAtATime()
+    {
+        // 30 days do not fit a timer's milliseconds; the poll still comes exactly when planned.
+        m_preferences->setRefreshInterval(30 * 24 * 3600);
+        int polls = 0;
+        auto manager = makeCountingManager(polls);
+        manager->start();
+        QCOMPARE(manager->nextPollDate(), tableNow().addDays(30));
+        for (int day = 1; day < 30; ++day) {
+            m_clock->advance(24h);
+            settle();
+        }
+        m_clock->advance(24h - 1s);
+        settle();
+        QCOMPARE(polls, 0);
+        m_clock->advance(1s);
+        settle();
+        QCOMPARE(polls, 1);
+        QCOMPARE(manager->nextPollDate(), tableNow().addDays(60));
+        for (const std::chrono::milliseconds sleep : m_clock->requestedSleeps())
+            QVERIFY(sleep <= 24h);
     }
 
     void aChangedPreferenceCountsAtTheNextPlan()

@@ -13,9 +13,13 @@ namespace
 {
 using std::chrono::milliseconds;
 
+constexpr milliseconds longestSleep = std::chrono::hours(24);
+
 milliseconds fromSeconds(double seconds)
 {
-    return milliseconds(std::llround(seconds * 1000.0));
+    // A stored interval of 1e300 s would overflow into a negative wait and poll in a tight loop.
+    constexpr double longest = double(AdaptivePollingManager::maximumInterval.count());
+    return milliseconds(std::llround(std::min(seconds, longest) * 1000.0));
 }
 
 /** How often one active package wants to be looked at, by what it is doing. */
@@ -144,7 +148,18 @@ QCoro::Task<> AdaptivePollingManager::runPoll(quint64 generation, std::chrono::m
 {
     QPointer<AdaptivePollingManager> self(this);
     Clock *clock = m_clock ? m_clock : Clock::shared();
-    co_await clock->sleep(interval);
+    // A timer cannot wait much longer than 24 days, so a longer interval is slept a day at a time
+    // until its due time.
+    const QDateTime due = clock->now().addMSecs(interval.count());
+    for (milliseconds left = interval;;) {
+        const milliseconds part = std::min(left, longestSleep);
+        co_await clock->sleep(part);
+        if (part == left || !self || self->m_generation != generation)
+            break;
+        left = milliseconds(clock->now().msecsTo(due));
+        if (left <= milliseconds(0))
+            break;
+    }
 
     // A newer plan, a system sleep or the manager's end all cancel this poll.
     if (!self || !self->m_running || self->m_generation != generation || !self->m_systemAwake)

@@ -41,6 +41,8 @@ public:
 
     static constexpr std::chrono::seconds defaultGlobalInterval {900};
     static constexpr std::chrono::seconds minimumInterval {30};
+    /** Longer stored intervals count as this (about 100 years): never in practice, but never an overflow. */
+    static constexpr std::chrono::seconds maximumInterval {100LL * 365 * 24 * 3600};
 
     explicit AdaptivePollingManager(QObject *parent = nullptr);
     explicit AdaptivePollingManager(Options options, QObject *parent = nullptr);
