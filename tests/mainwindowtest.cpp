@@ -613,9 +613,19 @@ private Q_SLOTS:
 
         sheet->findChild<QLineEdit *>(QStringLiteral("labelField"))->setText(QStringLiteral("  Shoes  "));
         QTest::mouseClick(sheet->findChild<QToolButton *>(QStringLiteral("colorSwatch-Purple")), Qt::LeftButton);
-        QTest::mouseClick(sheet->findChild<CapsuleButton *>(QStringLiteral("groupChip-")
-                                                            + gifts->id().toString(QUuid::WithoutBraces)),
-                          Qt::LeftButton);
+        auto *giftsChip = sheet->findChild<CapsuleButton *>(QStringLiteral("groupChip-")
+                                                            + gifts->id().toString(QUuid::WithoutBraces));
+        QTest::mouseClick(giftsChip, Qt::LeftButton);
+        // The chosen chip shows a blue check mark after the name.
+        QCOMPARE(giftsChip->trailingText(), QStringLiteral("\u2713"));
+        const QImage chip = giftsChip->grab().toImage();
+        int blue = 0;
+        for (int y = 0; y < chip.height(); ++y)
+            for (int x = chip.width() * 2 / 3; x < chip.width(); ++x) {
+                const QColor c = chip.pixelColor(x, y);
+                blue += c.blue() > c.red() + 80 && c.blue() > c.green() + 40;
+            }
+        QVERIFY2(blue > 3, "the check mark is not blue");
         auto *picker = sheet->findChild<QDateEdit *>(QStringLiteral("deliveryDatePicker"));
         QVERIFY(!picker->isVisible());
         sheet->findChild<QCheckBox *>(QStringLiteral("estimatedDeliveryToggle"))->setChecked(true);

@@ -328,6 +328,8 @@ QWidget *AddPackageDialog::buildForm()
             chip->setPadding(10, 5);
             chip->setColors(UiStyle::withAlpha(UiStyle::named(StatusColor::blue, pal), 0.15), UiStyle::primary(pal),
                             UiStyle::withAlpha(UiStyle::secondary(pal), 0.08), UiStyle::primary(pal));
+            // A chosen group carries a blue check mark after its name.
+            chip->setTrailingColor(UiStyle::named(StatusColor::blue, pal));
             const QUuid id = group->id();
             connect(chip, &CapsuleButton::toggled, this, [this, chip, id](bool on) {
                 if (on)

@@ -46,6 +46,12 @@ void CapsuleButton::setDotColor(const QColor &color)
     update();
 }
 
+void CapsuleButton::setTrailingColor(const QColor &color)
+{
+    m_trailingColor = color;
+    update();
+}
+
 void CapsuleButton::setTrailingText(const QString &text)
 {
     m_trailing = text;
@@ -134,7 +140,7 @@ void CapsuleButton::paintEvent(QPaintEvent *)
     if (!m_trailing.isEmpty()) {
         x += gap;
         painter.setFont(sFont);
-        painter.setPen(UiStyle::secondary(palette()));
+        painter.setPen(m_trailingColor.isValid() ? m_trailingColor : UiStyle::secondary(palette()));
         painter.drawText(QRect(x, 0, width() - x, height()), Qt::AlignVCenter | Qt::AlignLeft, m_trailing);
     }
 }

@@ -18,6 +18,8 @@ public:
     /** A filled circle before the text instead of a symbol. */
     void setDotColor(const QColor &color);
     void setTrailingText(const QString &text);
+    /** The trailing text's colour; the secondary text colour until one is set. */
+    void setTrailingColor(const QColor &color);
     [[nodiscard]] QString trailingText() const { return m_trailing; }
     void setColors(const QColor &checkedFill, const QColor &checkedText, const QColor &fill, const QColor &text);
     void setPadding(int horizontal, int vertical);
@@ -34,6 +36,7 @@ private:
     QString m_symbol;
     QColor m_dot;
     QString m_trailing;
+    QColor m_trailingColor;
     QColor m_checkedFill;
     QColor m_checkedText;
     QColor m_fill;
