@@ -333,6 +333,14 @@ private Q_SLOTS:
                             .constFirst();
         lamp->addToGroup(home);
         QTRY_COMPARE(chips->chip(home)->trailingText(), QStringLiteral("3"));
+        const CapsuleButton *rebuiltBefore = chips->chip(home);
+        // Any saved change rebuilds the chips while they are shown: the row keeps their whole height.
+        lamp->setPinned(true);
+        QVERIFY(m_context->save());
+        QTRY_VERIFY(chips->chip(home) != rebuiltBefore);
+        CapsuleButton *rebuilt = chips->chip(home);
+        QTRY_VERIFY(rebuilt->isVisible());
+        QTRY_COMPARE(rebuilt->visibleRegion().boundingRect().height(), rebuilt->height());
     }
 
     void groupsSectionWithoutGroupsOffersToAddThem()

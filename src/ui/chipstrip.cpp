@@ -58,6 +58,9 @@ ChipStrip::ChipStrip(QWidget *parent)
     m_layout->setSpacing(6);
     m_layout->addStretch();
     setWidget(m_row);
+    // A scroll area does not pass its widget's size changes on: chips added while the strip is
+    // shown appear a turn of the event loop later, and the strip must grow to them then.
+    m_row->installEventFilter(this);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &ChipStrip::updateFades);
     connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, &ChipStrip::updateFades);
     updateFades();
@@ -118,6 +121,8 @@ void ChipStrip::wheelEvent(QWheelEvent *event)
 
 bool ChipStrip::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_row && event->type() == QEvent::LayoutRequest)
+        updateGeometry();
     if (event->type() == QEvent::FocusIn) {
         if (auto *widget = qobject_cast<QWidget *>(watched))
             ensureWidgetVisible(widget, 8, 0);
