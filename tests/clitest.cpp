@@ -4,42 +4,23 @@
 #include "model/packagegroup.h"
 #include "model/preferences.h"
 #include "model/trackingevent.h"
+#include "clirunner.h"
 #include "testmain.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QObject>
-#include <QProcess>
 #include <QTest>
 #include <QTimeZone>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CliRun runCli(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(TestSupport::executablePath(QStringLiteral("kestrove-cli")), arguments);
-    CliRun run;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
-        run.err = QStringLiteral("kestrove-cli did not finish: ") + process.errorString();
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
+using TestSupport::CliRun;
+using TestSupport::runCli;
 
 QByteArray fileHash(const QString &path)
 {
@@ -59,9 +40,9 @@ private:
 
     void seed()
     {
-        auto opened = ModelContainer::open(ModelContainer::defaultStorePath());
-        QVERIFY2(opened, opened ? "" : qPrintable(opened.error()));
-        ModelContext &context = *opened.value();
+        const auto store = TestSupport::openDefaultStore();
+        QVERIFY(store);
+        ModelContext &context = *store;
         const auto add = [&](const QString &number, const QString &carrier, int daysAfterBase) {
             auto *package = new Package(number, carrier, QStringLiteral("label of ") + number);
             package->setDateAdded(m_base.addDays(daysAfterBase));
@@ -89,9 +70,7 @@ private:
 private Q_SLOTS:
     void init()
     {
-        // Each case starts without store and preferences.
-        QDir(ModelContainer::defaultDirectory()).removeRecursively();
-        QFile::remove(QDir::homePath() + QStringLiteral("/.config/com.kestrove.app/Kestrove.conf"));
+        TestSupport::removeStoreAndPreferences();
     }
 
     void emptyStore()
