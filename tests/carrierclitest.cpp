@@ -1,13 +1,12 @@
+#include "clirunner.h"
 #include "testmain.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QObject>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
@@ -16,16 +15,14 @@
 
 namespace
 {
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = TestSupport::CliRun;
+using TestSupport::apiKeyFilePath;
 
-QString fallbackFile()
+/** Runs kestrove-cli; noBus hides the session bus, so only the private key file can answer. */
+Run cli(const QStringList &arguments, const QByteArray &input = {}, bool noBus = false)
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/com.kestrove.app/.17track_api_key");
+    return noBus ? TestSupport::runCli(arguments, input, TestSupport::environmentWithoutSessionBus())
+                 : TestSupport::runCli(arguments, input);
 }
 }
 
@@ -33,29 +30,6 @@ class CarrierCliTest : public QObject
 {
     Q_OBJECT
 private:
-    /** Runs kestrove-cli; noBus hides the session bus, so only the private key file can answer. */
-    static Run cli(const QStringList &arguments, const QByteArray &input = {}, bool noBus = false)
-    {
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (noBus)
-            environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-        process.setProcessEnvironment(environment);
-        process.start(TestSupport::executablePath(QStringLiteral("kestrove-cli")), arguments);
-        if (!process.waitForStarted(10000))
-            return {};
-        process.write(input);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(30000)) {
-            process.kill();
-            process.waitForFinished();
-            return {};
-        }
-        return Run{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                   QString::fromUtf8(process.readAllStandardOutput()),
-                   QString::fromUtf8(process.readAllStandardError())};
-    }
-
     static QJsonDocument json(const Run &run)
     {
         QJsonParseError error{};
@@ -197,7 +171,7 @@ private Q_SLOTS:
 
     void keyStatusWithoutKey()
     {
-        QFile::remove(fallbackFile());
+        QFile::remove(apiKeyFilePath());
         const Run run = cli({QStringLiteral("key"), QStringLiteral("status")}, {}, true);
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, QStringLiteral("API key: not configured\n"));
@@ -215,12 +189,12 @@ private Q_SLOTS:
     void keySetRejectsBadInput()
     {
         QFETCH(QByteArray, input);
-        QFile::remove(fallbackFile());
+        QFile::remove(apiKeyFilePath());
         const Run run = cli({QStringLiteral("key"), QStringLiteral("set")}, input, true);
         QCOMPARE(run.exitCode, 1);
         QVERIFY(run.err.startsWith(QStringLiteral("kestrove-cli: ")));
         QVERIFY(!run.err.contains(QStringLiteral("key-one")));
-        QVERIFY(!QFile::exists(fallbackFile()));
+        QVERIFY(!QFile::exists(apiKeyFilePath()));
     }
 
     void keySetWithoutKeychain_data()
@@ -238,18 +212,18 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, input);
         QFETCH(QString, stored);
-        QFile::remove(fallbackFile());
+        QFile::remove(apiKeyFilePath());
         const Run set = cli({QStringLiteral("key"), QStringLiteral("set")}, input, true);
         QCOMPARE(set.exitCode, 0);
         QCOMPARE(set.out, QStringLiteral("API key saved.\n"));
         QVERIFY(set.err.contains(QStringLiteral("warning")));
         QVERIFY(!set.out.contains(stored.trimmed()) && !set.err.contains(stored.trimmed()));
 
-        QFile file(fallbackFile());
+        QFile file(apiKeyFilePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(file.readAll()), stored);
         struct stat info {};
-        QVERIFY(::stat(QFile::encodeName(fallbackFile()).constData(), &info) == 0);
+        QVERIFY(::stat(QFile::encodeName(apiKeyFilePath()).constData(), &info) == 0);
         QCOMPARE(info.st_mode & 0777, 0600u);
 
         const Run status = cli({QStringLiteral("key"), QStringLiteral("status")}, {}, true);
@@ -271,12 +245,10 @@ private Q_SLOTS:
             "rm -f \"$2\" || exit 11\n"
             "\"$1\" key status || exit 12\n");
         QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-        process.setProcessEnvironment(environment);
+        process.setProcessEnvironment(TestSupport::environmentWithoutSessionBus());
         process.start(QStringLiteral("dbus-run-session"),
                       {QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"),
-                       TestSupport::executablePath(QStringLiteral("kestrove-cli")), fallbackFile()});
+                       TestSupport::executablePath(QStringLiteral("kestrove-cli")), apiKeyFilePath()});
         QVERIFY(process.waitForFinished(60000));
         const QString out = QString::fromUtf8(process.readAllStandardOutput());
         const QString err = QString::fromUtf8(process.readAllStandardError());
@@ -285,7 +257,7 @@ private Q_SLOTS:
         QVERIFY2(!err.contains(QStringLiteral("warning")), qPrintable(err));
         QVERIFY(!out.contains(QStringLiteral("private-k3y")) && !err.contains(QStringLiteral("private-k3y")));
         // The keychain answered on its own: a value found there leaves the removed file alone.
-        QVERIFY(!QFile::exists(fallbackFile()));
+        QVERIFY(!QFile::exists(apiKeyFilePath()));
     }
 };
 
