@@ -1,3 +1,4 @@
+#include "clirunner.h"
 #include "fake17trackserver.h"
 #include "testmain.h"
 
@@ -7,10 +8,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -19,12 +18,7 @@ using S = Fake17TrackServer;
 namespace
 {
 const QString upsNumber = u"1Z999AA10123456784"_s;
-
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using TestSupport::CliRun;
 }
 
 /** `kestrove-cli fetch` as a user runs it, against a fake 17TRACK server started by the test. */
@@ -32,19 +26,12 @@ class ProviderCliTest : public QObject
 {
     Q_OBJECT
 private:
-    QTemporaryDir m_noBus;
     S *m_server = nullptr;
-
-    static QString keyFilePath()
-    {
-        return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-            + u"/com.kestrove.app/.17track_api_key"_s;
-    }
 
     void writeKey(const QByteArray &key)
     {
-        QDir().mkpath(QFileInfo(keyFilePath()).path());
-        QFile file(keyFilePath());
+        QDir().mkpath(QFileInfo(TestSupport::apiKeyFilePath()).path());
+        QFile file(TestSupport::apiKeyFilePath());
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(key);
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -52,19 +39,11 @@ private:
 
     CliRun runCli(const QStringList &arguments)
     {
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"KESTROVE_17TRACK_BASE_URL"_s, m_server->baseUrl());
         // No Secret Service for the child: the key comes from the fallback file, and the
         // session's keyring stays untouched for the other tests.
-        environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path="_s + m_noBus.path() + u"/none"_s);
-        process.setProcessEnvironment(environment);
-        process.start(TestSupport::executablePath(u"kestrove-cli"_s), arguments);
-        // Not waitForFinished(): the fake server answers from this thread's event loop.
-        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
-            process.kill();
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+        QProcessEnvironment environment = TestSupport::environmentWithoutSessionBus();
+        environment.insert(u"KESTROVE_17TRACK_BASE_URL"_s, m_server->baseUrl());
+        return TestSupport::runCli(arguments, {}, environment);
     }
 
 private Q_SLOTS:
@@ -162,7 +141,7 @@ private Q_SLOTS:
         QFETCH(int, requests);
         m_server->setExpectedToken(serverToken);
         if (!keyStored)
-            QVERIFY(QFile::remove(keyFilePath()));
+            QVERIFY(QFile::remove(TestSupport::apiKeyFilePath()));
         const CliRun run = runCli({u"fetch"_s, upsNumber});
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.err, message);
