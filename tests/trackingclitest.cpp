@@ -1,5 +1,6 @@
 // kestrove-cli's tracking commands as a user runs them, against a fake 17TRACK server started by
 // the test, and the command line and a running application's context on one store at once.
+#include "clirunner.h"
 #include "fake17trackserver.h"
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
@@ -11,13 +12,11 @@
 #include "testmain.h"
 #include "tracking/trackingservice.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 
@@ -29,12 +28,8 @@ namespace
 {
 const QString upsNumber = QStringLiteral("1Z999AA10123456784");
 const QString apiKey = QStringLiteral("cli-tracking-key");
-
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using TestSupport::CliRun;
+using TestSupport::openDefaultStore;
 
 QJsonArray events(const QString &description, qint64 status)
 {
@@ -48,47 +43,19 @@ class TrackingCliTest : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_noBus;
     std::unique_ptr<S> m_server;
 
-    /** Starts the command line; the test's event loop keeps running so the fake server can answer. */
+    /** Starts the command line against the fake server; the key lives in the private fallback file. */
     std::unique_ptr<QProcess> startCli(const QStringList &arguments, const QByteArray &input = {})
     {
-        auto process = std::make_unique<QProcess>();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment environment = TestSupport::environmentWithoutSessionBus();
         environment.insert(QStringLiteral("KESTROVE_17TRACK_BASE_URL"), m_server->baseUrl());
-        // No Secret Service for the child: the key lives in the private fallback file.
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                           QStringLiteral("unix:path=") + m_noBus.path() + QStringLiteral("/none"));
-        process->setProcessEnvironment(environment);
-        process->start(TestSupport::executablePath(QStringLiteral("kestrove-cli")), arguments);
-        if (!input.isNull()) {
-            process->write(input);
-            process->closeWriteChannel();
-        }
-        return process;
-    }
-
-    static CliRun finish(QProcess &process)
-    {
-        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
-            process.kill();
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+        return TestSupport::startCli(arguments, input, environment);
     }
 
     CliRun runCli(const QStringList &arguments, const QByteArray &input = {})
     {
-        auto process = startCli(arguments, input);
-        return finish(*process);
-    }
-
-    static std::unique_ptr<ModelContext> openStore()
-    {
-        auto opened = ModelContainer::open(ModelContainer::defaultStorePath());
-        if (!opened)
-            return nullptr;
-        return std::move(opened).value();
+        return TestSupport::finishCli(*startCli(arguments, input));
     }
 
     /** The stored packages with this number, as another process reads them now. */
@@ -110,7 +77,7 @@ private:
     /** A store with one package of each kind the list rule tells apart. */
     void seedList()
     {
-        auto context = openStore();
+        auto context = openDefaultStore();
         QVERIFY(context);
         const QDateTime base(QDate(2026, 6, 1), QTime(8, 0), QTimeZone::utc());
         const auto add = [&](const QString &number, TrackingStatus status, int hoursAgo, const QString &label = {}) {
@@ -139,8 +106,7 @@ private Q_SLOTS:
 
     void init()
     {
-        QDir(ModelContainer::defaultDirectory()).removeRecursively();
-        QFile::remove(QDir::homePath() + QStringLiteral("/.config/com.kestrove.app/Kestrove.conf"));
+        TestSupport::removeStoreAndPreferences();
         m_server = std::make_unique<S>();
         QVERIFY(m_server->listen());
         m_server->setExpectedToken(apiKey.toUtf8());
@@ -162,7 +128,7 @@ private Q_SLOTS:
         QVERIFY2(run.out.contains(QLatin1String("Departed FedEx hub")), qPrintable(run.out));
         QVERIFY(!run.err.contains(QLatin1String("kestrove-cli")));
 
-        auto context = openStore();
+        auto context = openDefaultStore();
         QVERIFY(context);
         const QList<Package *> packages = stored(*context, upsNumber);
         QCOMPARE(packages.size(), 1);
@@ -183,7 +149,7 @@ private Q_SLOTS:
         const CliRun run
             = runCli({QStringLiteral("add"), upsNumber, QStringLiteral("--carrier"), QStringLiteral("fedex")});
         QCOMPARE(run.exitCode, 0);
-        auto context = openStore();
+        auto context = openDefaultStore();
         QCOMPARE(stored(*context, upsNumber).constFirst()->carrierCode(), QStringLiteral("fedex"));
         QVERIFY(m_server->requests(QStringLiteral("getcarrier")).isEmpty());
     }
@@ -196,7 +162,7 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.err.contains(QLatin1String("kestrove-cli: added ABC123456789, but the first fetch failed: ")),
                  qPrintable(run.err));
-        auto context = openStore();
+        auto context = openDefaultStore();
         const QList<Package *> packages = stored(*context, QStringLiteral("ABC123456789"));
         QCOMPARE(packages.size(), 1);
         QVERIFY(packages.constFirst()->lastErrorMessage().has_value());
@@ -286,7 +252,7 @@ private Q_SLOTS:
     void refreshOnePackage()
     {
         {
-            auto context = openStore();
+            auto context = openDefaultStore();
             context->insert(new Package(upsNumber, QStringLiteral("ups"), QString(), TrackingStatus::pending));
             QVERIFY(context->save());
         }
@@ -296,7 +262,7 @@ private Q_SLOTS:
         QVERIFY2(run.out.contains(QLatin1String("Refreshed 1 package(s), 1 changed, 0 failed.")), qPrintable(run.out));
         // Standard error is no terminal here: no progress line.
         QVERIFY2(!run.err.contains(QLatin1String("Refreshing")), qPrintable(run.err));
-        auto context = openStore();
+        auto context = openDefaultStore();
         QCOMPARE(stored(*context, upsNumber).constFirst()->status(), TrackingStatus::inTransit);
 
         const CliRun unknown = runCli({QStringLiteral("refresh"), QStringLiteral("NOPE1")});
@@ -308,7 +274,7 @@ private Q_SLOTS:
     {
         m_server->setTrackInfo(QStringLiteral("DELIVERME1"), S::trackInfo(50, events(QStringLiteral("Delivered"), 50)));
         {
-            auto context = openStore();
+            auto context = openDefaultStore();
             context->insert(new Package(upsNumber, QStringLiteral("ups"), QString(), TrackingStatus::pending));
             context->insert(new Package(QStringLiteral("DELIVERME1"), QString(), QString(), TrackingStatus::inTransit));
             auto *archived = new Package(QStringLiteral("ARCHIVED1"), QString(), QString(), TrackingStatus::inTransit);
@@ -326,7 +292,7 @@ private Q_SLOTS:
             asked.append(request.numbers);
         QVERIFY(!asked.contains(QStringLiteral("ARCHIVED1")));
         QVERIFY(!asked.contains(QStringLiteral("DONE1")));
-        auto context = openStore();
+        auto context = openDefaultStore();
         QCOMPARE(stored(*context, QStringLiteral("DELIVERME1")).constFirst()->status(), TrackingStatus::delivered);
 
         // A batch that fails as a whole is an error.
@@ -360,7 +326,7 @@ private Q_SLOTS:
         QFETCH(QString, command);
         QFETCH(QString, output);
         {
-            auto context = openStore();
+            auto context = openDefaultStore();
             auto *package = new Package(QStringLiteral("EDIT1"), QStringLiteral("dhl"), QStringLiteral("Lamp"),
                                         TrackingStatus::inTransit);
             // The opposite state, so that every command changes something.
@@ -376,7 +342,7 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, output + QStringLiteral("EDIT1.\n"));
 
-        auto context = openStore();
+        auto context = openDefaultStore();
         const QList<Package *> packages = stored(*context, QStringLiteral("EDIT1"));
         if (command == QLatin1String("delete")) {
             QVERIFY(packages.isEmpty());
@@ -409,7 +375,7 @@ private Q_SLOTS:
         // The application's main context, with the package on screen and an edit not saved yet.
         // This process holds only this one connection, like the application; the command line
         // reads and writes from its own processes.
-        auto app = openStore();
+        auto app = openDefaultStore();
         QVERIFY(app);
         auto *package = new Package(upsNumber, QStringLiteral("ups"), QStringLiteral("Shoes"), TrackingStatus::pending);
         app->insert(package);
@@ -457,7 +423,7 @@ private Q_SLOTS:
         bool refreshed = false;
         QCoro::connect(service.refreshAll(*app), this, [&refreshed] { refreshed = true; });
         auto unpin = startCli({QStringLiteral("unpin"), upsNumber});
-        const CliRun unpinned = finish(*unpin);
+        const CliRun unpinned = TestSupport::finishCli(*unpin);
         QCOMPARE(unpinned.exitCode, 0);
         QTRY_VERIFY_WITH_TIMEOUT(refreshed, 20000);
         QCOMPARE(package->status(), TrackingStatus::outForDelivery);
