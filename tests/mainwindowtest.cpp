@@ -911,6 +911,13 @@ private Q_SLOTS:
         QVERIFY(alert);
         QCOMPARE(alert->windowTitle(), QStringLiteral("Import Complete"));
         QCOMPARE(alert->informativeText(), QStringLiteral("1 package(s) imported, 9 skipped (duplicate or invalid)."));
+        // The counts read on one line, not squeezed under the short title.
+        QTRY_VERIFY(alert->isVisible());
+        const QList<QLabel *> alertLabels = alert->findChildren<QLabel *>();
+        const auto counts = std::find_if(alertLabels.begin(), alertLabels.end(),
+                                         [&](QLabel *l) { return l->text() == alert->informativeText(); });
+        QVERIFY(counts != alertLabels.end());
+        QVERIFY2((*counts)->height() <= (*counts)->heightForWidth(10000), "the counts wrap");
         QTRY_VERIFY(visibleNumbers(view).contains(QStringLiteral("NEW000001")));
         alert->button(QMessageBox::Ok)->click();
         QTRY_VERIFY(!view.findChild<QMessageBox *>(QStringLiteral("importResultAlert")));

@@ -701,8 +701,11 @@ void MainWindowView::showImportResult(qsizetype imported, qsizetype skipped, con
     alert->setWindowTitle(QStringLiteral("Import Complete"));
     alert->setText(QStringLiteral("Import Complete"));
     // A failed import reads as zero counts, with the reason underneath.
-    alert->setInformativeText(error.isEmpty() ? CSVService::resultMessage(imported, skipped)
-                                              : CSVService::resultMessage(0, 0) + u'\n' + error);
+    const QString counts = CSVService::resultMessage(error.isEmpty() ? imported : 0, error.isEmpty() ? skipped : 0);
+    alert->setInformativeText(error.isEmpty() ? counts : counts + u'\n' + error);
+    // The box sizes itself by its short title and would wrap the counts at every other word.
+    if (auto *message = alert->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        message->setMinimumWidth(qMin(message->fontMetrics().horizontalAdvance(counts) + 8, 460));
     alert->setStandardButtons(QMessageBox::Ok);
     m_importAlert = alert;
     alert->open();
