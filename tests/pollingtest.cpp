@@ -58,19 +58,23 @@ private:
     std::unique_ptr<Preferences> m_preferences;
     std::unique_ptr<VirtualClock> m_clock;
 
-    std::unique_ptr<AdaptivePollingManager> makeManager()
+    /** A manager on the virtual clock; it watches for system sleep only on a given system bus. */
+    std::unique_ptr<AdaptivePollingManager> makeManager(const std::optional<QDBusConnection> &systemBus = {})
     {
         AdaptivePollingManager::Options options;
         options.clock = m_clock.get();
         options.preferences = m_preferences.get();
-        options.observeSystemSleep = false;
+        options.observeSystemSleep = systemBus.has_value();
+        if (systemBus)
+            options.systemBus = *systemBus;
         return std::make_unique<AdaptivePollingManager>(std::move(options));
     }
 
     /** A manager that counts its polls; the callback may do more through `extra`. */
-    std::unique_ptr<AdaptivePollingManager> makeCountingManager(int &polls, std::function<QCoro::Task<>()> extra = {})
+    std::unique_ptr<AdaptivePollingManager> makeCountingManager(int &polls, std::function<QCoro::Task<>()> extra = {},
+                                                                const std::optional<QDBusConnection> &systemBus = {})
     {
-        auto manager = makeManager();
+        auto manager = makeManager(systemBus);
         manager->setOnRefreshNeeded([&polls, extra]() -> QCoro::Task<> {
             ++polls;
             if (extra)
@@ -81,6 +85,13 @@ private:
 
     /** Lets queued work (the poll task's continuation) run without moving virtual time. */
     static void settle() { QTest::qWait(5); }
+
+    /** Moves virtual time on and lets the poll it made due run. */
+    void advance(std::chrono::milliseconds by)
+    {
+        m_clock->advance(by);
+        settle();
+    }
 
 private Q_SLOTS:
     void init()
@@ -181,8 +192,7 @@ private Q_SLOTS:
         manager->scheduleNext({&outForDelivery});
         QVERIFY(!manager->nextPollDate().has_value());
         QVERIFY(!manager->hasPlannedPoll());
-        m_clock->advance(2h);
-        settle();
+        advance(2h);
         QCOMPARE(polls, 0);
     }
 
@@ -194,16 +204,13 @@ private Q_SLOTS:
         QVERIFY(manager->isRunning());
         QCOMPARE(manager->nextPollDate(), tableNow().addSecs(900));
 
-        m_clock->advance(899s);
-        settle();
+        advance(899s);
         QCOMPARE(polls, 0);
-        m_clock->advance(1s);
-        settle();
+        advance(1s);
         QCOMPARE(polls, 1);
         QCOMPARE(manager->nextPollDate(), tableNow().addSecs(1800));
 
-        m_clock->advance(900s);
-        settle();
+        advance(900s);
         QCOMPARE(polls, 2);
         QCOMPARE(manager->nextPollDate(), tableNow().addSecs(2700));
 
@@ -232,16 +239,13 @@ private Q_SLOTS:
         manager->scheduleNext({&outForDelivery});
         QCOMPARE(manager->nextPollDate(), tableNow().addSecs(120));
 
-        m_clock->advance(120s);
-        settle();
+        advance(120s);
         QCOMPARE(polls, 1);
         // The poll's own plan from an empty list replaces the refresh's adaptive one.
         QCOMPARE(manager->nextPollDate(), tableNow().addSecs(120 + 3600));
-        m_clock->advance(3599s);
-        settle();
+        advance(3599s);
         QCOMPARE(polls, 1);
-        m_clock->advance(1s);
-        settle();
+        advance(1s);
         QCOMPARE(polls, 2);
     }
 
@@ -257,11 +261,9 @@ private Q_SLOTS:
         QCOMPARE(manager->nextPollDate(), tableNow().addSecs(100 + 3600));
 
         // The first plan (due at 900 s) is gone.
-        m_clock->advance(3599s);
-        settle();
+        advance(3599s);
         QCOMPARE(polls, 0);
-        m_clock->advance(1s);
-        settle();
+        advance(1s);
         QCOMPARE(polls, 1);
     }
 
@@ -271,13 +273,11 @@ private Q_SLOTS:
         VirtualClock *clock = m_clock.get();
         auto manager = makeCountingManager(polls, [clock]() -> QCoro::Task<> { co_await clock->sleep(10min); });
         manager->start();
-        m_clock->advance(900s);
-        settle();
+        advance(900s);
         QCOMPARE(polls, 1);
         // Still refreshing: the next poll is not planned yet.
         QCOMPARE(manager->nextPollDate(), tableNow().addSecs(900));
-        m_clock->advance(10min);
-        settle();
+        advance(10min);
         QCOMPARE(manager->nextPollDate(), tableNow().addSecs(900 + 600 + 900));
     }
 
@@ -290,14 +290,11 @@ private Q_SLOTS:
         manager->start();
         QCOMPARE(manager->nextPollDate(), tableNow().addDays(30));
         for (int day = 1; day < 30; ++day) {
-            m_clock->advance(24h);
-            settle();
+            advance(24h);
         }
-        m_clock->advance(24h - 1s);
-        settle();
+        advance(24h - 1s);
         QCOMPARE(polls, 0);
-        m_clock->advance(1s);
-        settle();
+        advance(1s);
         QCOMPARE(polls, 1);
         QCOMPARE(manager->nextPollDate(), tableNow().addDays(60));
         for (const std::chrono::milliseconds sleep : m_clock->requestedSleeps())
@@ -310,12 +307,10 @@ private Q_SLOTS:
         auto manager = makeCountingManager(polls);
         manager->start();
         m_preferences->setRefreshInterval(60);
-        m_clock->advance(900s);
-        settle();
+        advance(900s);
         QCOMPARE(polls, 1);
         QCOMPARE(manager->nextPollDate(), tableNow().addSecs(960));
-        m_clock->advance(60s);
-        settle();
+        advance(60s);
         QCOMPARE(polls, 2);
     }
 
@@ -330,25 +325,21 @@ private Q_SLOTS:
         QVERIFY(!manager->isSystemAwake());
         QVERIFY(!manager->hasPlannedPoll());
         QCOMPARE(manager->nextPollDate(), tableNow().addSecs(900)); // left as it was
-        m_clock->advance(5h);
-        settle();
+        advance(5h);
         QCOMPARE(polls, 0);
 
         // Planning while asleep is possible, but the poll does not fire before waking.
         manager->scheduleNext({});
-        m_clock->advance(900s);
-        settle();
+        advance(900s);
         QCOMPARE(polls, 0);
 
         manager->handlePrepareForSleep(false);
         QVERIFY(manager->isSystemAwake());
         const QDateTime woke = m_clock->now();
         QCOMPARE(manager->nextPollDate(), woke.addSecs(900));
-        m_clock->advance(899s);
-        settle();
+        advance(899s);
         QCOMPARE(polls, 0);
-        m_clock->advance(1s);
-        settle();
+        advance(1s);
         QCOMPARE(polls, 1);
     }
 
@@ -373,20 +364,16 @@ private Q_SLOTS:
             ++finished;
         });
         manager->start();
-        m_clock->advance(900s);
-        settle();
+        advance(900s);
         QCOMPARE(polls, 1);
         manager->systemWillSleep();
-        m_clock->advance(1min);
-        settle();
+        advance(1min);
         QCOMPARE(finished, 1);
         // Whatever it plans afterwards does not fire while the system sleeps.
-        m_clock->advance(2h);
-        settle();
+        advance(2h);
         QCOMPARE(polls, 1);
         manager->systemDidWake();
-        m_clock->advance(900s);
-        settle();
+        advance(900s);
         QCOMPARE(polls, 2);
     }
 
@@ -396,8 +383,7 @@ private Q_SLOTS:
         auto manager = makeCountingManager(polls);
         manager->start();
         manager.reset();
-        m_clock->advance(1h);
-        settle();
+        advance(1h);
         QCOMPARE(polls, 0);
     }
 
@@ -413,17 +399,10 @@ private Q_SLOTS:
         QDBusConnection listener
             = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("pollingtest-system-bus"));
 
-        AdaptivePollingManager::Options options;
-        options.clock = m_clock.get();
-        options.preferences = m_preferences.get();
-        options.systemBus = listener;
         int polls = 0;
         {
-            AdaptivePollingManager manager(std::move(options));
-            manager.setOnRefreshNeeded([&polls]() -> QCoro::Task<> {
-                ++polls;
-                co_return;
-            });
+            const auto owned = makeCountingManager(polls, {}, listener);
+            AdaptivePollingManager &manager = *owned;
             QVERIFY(manager.isObservingSystemSleep());
             manager.start();
 
@@ -436,16 +415,14 @@ private Q_SLOTS:
             };
             prepareForSleep(true);
             QTRY_VERIFY(!manager.isSystemAwake());
-            m_clock->advance(1h);
-            settle();
+            advance(1h);
             QCOMPARE(polls, 0);
 
             m_clock->setNow(m_clock->now().addSecs(100));
             prepareForSleep(false);
             QTRY_VERIFY(manager.isSystemAwake());
             QCOMPARE(manager.nextPollDate(), m_clock->now().addSecs(900));
-            m_clock->advance(900s);
-            settle();
+            advance(900s);
             QCOMPARE(polls, 1);
 
             // The same signal from someone else is not logind's and is ignored.
@@ -467,21 +444,13 @@ private Q_SLOTS:
         QDBusConnection missing = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/kestrove/bus"),
                                                                 QStringLiteral("pollingtest-missing-bus"));
         QVERIFY(!missing.isConnected());
-        AdaptivePollingManager::Options options;
-        options.clock = m_clock.get();
-        options.preferences = m_preferences.get();
-        options.systemBus = missing;
-        AdaptivePollingManager manager(std::move(options));
-        QVERIFY(!manager.isObservingSystemSleep());
         int polls = 0;
-        manager.setOnRefreshNeeded([&polls]() -> QCoro::Task<> {
-            ++polls;
-            co_return;
-        });
+        const auto owned = makeCountingManager(polls, {}, missing);
+        AdaptivePollingManager &manager = *owned;
+        QVERIFY(!manager.isObservingSystemSleep());
         manager.start();
         for (int i = 1; i <= 4; ++i) {
-            m_clock->advance(900s);
-            settle();
+            advance(900s);
             QCOMPARE(polls, i);
         }
         QVERIFY(manager.isSystemAwake());
