@@ -444,6 +444,9 @@ private Q_SLOTS:
             << QStringList {QStringLiteral("LX123456789CN"), QStringLiteral("RR123456785GB")};
         QTest::newRow("letters outside ASCII count")
             << QStringLiteral("ÄÖÜ12345") << QStringList {QStringLiteral("ÄÖÜ12345")};
+        QTest::newRow("a letter with a combining mark counts once") << QStringLiteral("E\u0301ABC123") << QStringList();
+        QTest::newRow("eight letters with combining marks are enough")
+            << QStringLiteral("E\u0301ABC1234") << QStringList {QStringLiteral("E\u0301ABC1234")};
     }
 
     void dropCandidates()

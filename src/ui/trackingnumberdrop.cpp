@@ -1,6 +1,7 @@
 #include "ui/trackingnumberdrop.h"
 
 #include <QStringDecoder>
+#include <QTextBoundaryFinder>
 
 namespace TrackingNumberDrop
 {
@@ -15,6 +16,16 @@ bool isAlphanumeric(char32_t c)
 {
     // Letters, marks and numbers, as the Unicode alphanumerics set.
     return QChar::isLetterOrNumber(c) || QChar::isMark(c);
+}
+
+/** Characters as a reader counts them: a letter with its combining marks is one. */
+qsizetype characterCount(const QString &text)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (finder.toNextBoundary() >= 0)
+        ++count;
+    return count;
 }
 }
 
@@ -45,9 +56,9 @@ QStringList candidates(const QString &text)
         word.remove(u'-');
         if (word.isEmpty())
             return;
-        const QList<uint> chars = word.toUcs4();
-        if (chars.size() < 8)
+        if (characterCount(word) < 8)
             return;
+        const QList<uint> chars = word.toUcs4();
         if (std::all_of(chars.begin(), chars.end(), [](uint c) { return isAlphanumeric(char32_t(c)); }))
             result.append(word);
     };
