@@ -11,6 +11,7 @@
 #include "ui/uistyle.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
 
 namespace
@@ -73,6 +74,12 @@ Foot footFor(const Package &package, const QDateTime &now)
     return {label.text, true, label.style};
 }
 
+/** The title's share of the text column: the progress dots follow it on the same line. */
+int titleRoom(int textWidth, int dotsWidth)
+{
+    return qMax(0, textWidth - (dotsWidth > 0 ? dotsWidth + dotsGap : 0));
+}
+
 /** Pin, colour dot and carrier icon, with the space after each. */
 int leadingWidth(const Package &package)
 {
@@ -116,24 +123,30 @@ StatusBadgeView::BadgeSize PackageRowView::badgeSize(int width, const QFont &bas
     // a narrow sidebar would leave the titles a few letters.
     const int leading = pinWidth + spacing / 2 + dotSize + spacing / 2
         + CarrierIconView::frameSize(CarrierIconView::IconSize::small) + spacing;
-    int widestBadge = 0;
-    for (const TrackingStatus status : TrackingStatuses::allCases())
-        widestBadge
-            = qMax(widestBadge, StatusBadgeView::sizeFor(status, StatusBadgeView::BadgeSize::regular, base).width());
+    // Asked for every row painted: the widest badge is measured once per font.
+    static QHash<QString, int> widestBadges;
+    auto widest = widestBadges.constFind(base.key());
+    if (widest == widestBadges.constEnd()) {
+        int measured = 0;
+        for (const TrackingStatus status : TrackingStatuses::allCases())
+            measured
+                = qMax(measured, StatusBadgeView::sizeFor(status, StatusBadgeView::BadgeSize::regular, base).width());
+        widest = widestBadges.insert(base.key(), measured);
+    }
+    const int widestBadge = widest.value();
     const int dots = DeliveryProgressDotsView::widthFor(TrackingStatus::pending, 4) + dotsGap;
-    const int titleRoom = width - 2 * paddingX - leading - widestBadge - spacing - dots;
+    const int room = width - 2 * paddingX - leading - widestBadge - spacing - dots;
     const int readable = minimumTitleCharacters * QFontMetrics(titleFont(base)).averageCharWidth();
-    return titleRoom >= readable ? StatusBadgeView::BadgeSize::regular : StatusBadgeView::BadgeSize::compact;
+    return room >= readable ? StatusBadgeView::BadgeSize::regular : StatusBadgeView::BadgeSize::compact;
 }
 
 int PackageRowView::titleWidth(const Package &package, int width, const QFont &base, const QDateTime &now)
 {
     const QSize badge = StatusBadgeView::sizeFor(package.status(), badgeSize(width, base), base);
     const int trailing = qMax(badge.width(), footFor(package, now).width(base));
-    const int dots = DeliveryProgressDotsView::widthFor(package.status(), 4);
     // As paint() lays it out: the content's right edge is its last pixel.
     const int text = width - 1 - 2 * paddingX - leadingWidth(package) - trailing - spacing;
-    return qMax(0, text - (dots > 0 ? dots + dotsGap : 0));
+    return titleRoom(qMax(0, text), DeliveryProgressDotsView::widthFor(package.status(), 4));
 }
 
 std::optional<QColor> PackageRowView::effectiveColor(const Package &package)
@@ -235,11 +248,11 @@ void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &
     const int top = midY - textHeight / 2;
 
     const int dotsWidth = DeliveryProgressDotsView::widthFor(package.status(), 4);
-    const int titleRoom = titleWidth(package, rect.width(), base, now);
-    const QString titleText = tMetrics.elidedText(title(package), Qt::ElideRight, titleRoom);
+    const int titleSpace = titleRoom(textWidth, dotsWidth);
+    const QString titleText = tMetrics.elidedText(title(package), Qt::ElideRight, titleSpace);
     painter.setFont(tFont);
     painter.setPen(UiStyle::primary(palette));
-    const QRect titleRect(x, top, titleRoom, tMetrics.height());
+    const QRect titleRect(x, top, titleSpace, tMetrics.height());
     painter.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, titleText);
     if (dotsWidth > 0 && textWidth > dotsWidth) {
         const int dotsLeft = x + tMetrics.horizontalAdvance(titleText) + dotsGap;
