@@ -117,14 +117,6 @@ private Q_SLOTS:
         QVERIFY(!first.id().isNull());
         QVERIFY(first.id() != second.id());
         QCOMPARE(first.dateCreated(), now);
-
-        const auto &palette = PackageGroup::colorPalette();
-        QCOMPARE(palette.size(), 10);
-        QCOMPARE(palette.first().name, QStringLiteral("Blue"));
-        QCOMPARE(palette.first().hex, QStringLiteral("#007AFF"));
-        QCOMPARE(palette.at(7).hex, QStringLiteral("#5AC8FA"));
-        QCOMPARE(palette.last().name, QStringLiteral("Gray"));
-        QCOMPARE(palette.last().hex, QStringLiteral("#8E8E93"));
     }
 
     void carrierDisplayName_data()
