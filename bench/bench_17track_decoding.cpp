@@ -25,34 +25,38 @@ QByteArray batchAnswer(int records, int eventsPerProvider)
             QJsonArray events;
             for (int e = 0; e < eventsPerProvider; ++e) {
                 const QDateTime time = QDateTime(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC).addSecs(-3600 * (e * 2 + p));
-                events.append(QJsonObject{
+                events.append(QJsonObject {
                     {QStringLiteral("time_iso"), time.toString(Qt::ISODate)},
                     {QStringLiteral("time_utc"), time.toString(Qt::ISODate)},
-                    {QStringLiteral("description"), QStringLiteral("Departed from facility, on the way to the next hub %1").arg(e)},
+                    {QStringLiteral("description"),
+                     QStringLiteral("Departed from facility, on the way to the next hub %1").arg(e)},
                     {QStringLiteral("location"), QStringLiteral("Louisville, KY, US")},
                     {QStringLiteral("stage"), QStringLiteral("InTransit")},
                     {QStringLiteral("sub_status"), QStringLiteral("InTransit_Other")},
                     {QStringLiteral("status"), e == 0 && p == 0 ? 40 : 10},
                 });
             }
-            providers.append(QJsonObject{{QStringLiteral("provider"), QJsonObject{{QStringLiteral("key"), 100002}}},
-                                         {QStringLiteral("events"), events}});
+            providers.append(QJsonObject {{QStringLiteral("provider"), QJsonObject {{QStringLiteral("key"), 100002}}},
+                                          {QStringLiteral("events"), events}});
         }
-        accepted.append(QJsonObject{
+        accepted.append(QJsonObject {
             {QStringLiteral("number"), QStringLiteral("1Z999AA1012345%1").arg(r, 4, 10, QLatin1Char('0'))},
             {QStringLiteral("carrier"), 100002},
             {QStringLiteral("track_info"),
-             QJsonObject{{QStringLiteral("latest_status"),
-                          QJsonObject{{QStringLiteral("status"), 10}, {QStringLiteral("sub_status"), QStringLiteral("InTransit_Other")}}},
-                         {QStringLiteral("tracking"), QJsonObject{{QStringLiteral("providers"), providers}}},
-                         {QStringLiteral("time_metrics"),
-                          QJsonObject{{QStringLiteral("estimated_delivery_date"),
-                                       QJsonObject{{QStringLiteral("from"), QStringLiteral("2026-03-04T00:00:00-05:00")}}}}}}},
+             QJsonObject {{QStringLiteral("latest_status"),
+                           QJsonObject {{QStringLiteral("status"), 10},
+                                        {QStringLiteral("sub_status"), QStringLiteral("InTransit_Other")}}},
+                          {QStringLiteral("tracking"), QJsonObject {{QStringLiteral("providers"), providers}}},
+                          {QStringLiteral("time_metrics"),
+                           QJsonObject {{QStringLiteral("estimated_delivery_date"),
+                                         QJsonObject {{QStringLiteral("from"),
+                                                       QStringLiteral("2026-03-04T00:00:00-05:00")}}}}}}},
         });
     }
-    const QJsonObject envelope{{QStringLiteral("code"), 0},
-                               {QStringLiteral("data"), QJsonObject{{QStringLiteral("accepted"), accepted},
-                                                                    {QStringLiteral("rejected"), QJsonArray()}}}};
+    const QJsonObject envelope {
+        {QStringLiteral("code"), 0},
+        {QStringLiteral("data"),
+         QJsonObject {{QStringLiteral("accepted"), accepted}, {QStringLiteral("rejected"), QJsonArray()}}}};
     return QJsonDocument(envelope).toJson(QJsonDocument::Compact);
 }
 }

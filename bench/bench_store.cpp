@@ -17,7 +17,8 @@
 
 #include <cstdio>
 
-namespace {
+namespace
+{
 /** A field of /proc/self/status in kB (VmHWM: peak resident size, VmRSS: current). */
 qint64 statusKb(const char *field)
 {
@@ -140,7 +141,7 @@ int main(int argc, char *argv[])
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.start(QCoreApplication::applicationFilePath(),
-                { QStringLiteral("--measure"), path, QString::number(packageCount) });
+                {QStringLiteral("--measure"), path, QString::number(packageCount)});
     if (!child.waitForFinished(600000) || child.exitStatus() != QProcess::NormalExit)
         fail(QStringLiteral("the measuring process failed: ") + child.errorString());
     return child.exitCode();

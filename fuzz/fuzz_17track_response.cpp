@@ -31,8 +31,8 @@ void checkTrackRecord(const TrackInfoResponse::TrackData &record)
         require(!(result.events.at(i - 1).timestamp < result.events.at(i).timestamp));
 
     const QJsonObject encoded = encodeTrackData(record);
-    const QByteArray wrapped = "{\"code\":0,\"data\":{\"accepted\":[" + QJsonDocument(encoded).toJson(QJsonDocument::Compact)
-        + "]}}";
+    const QByteArray wrapped
+        = "{\"code\":0,\"data\":{\"accepted\":[" + QJsonDocument(encoded).toJson(QJsonDocument::Compact) + "]}}";
     const auto again = decodeTrackInfoResponse(wrapped);
     require(again.has_value() && again->data.accepted.size() == 1);
     require(encodeTrackData(again->data.accepted.constFirst()) == encoded);

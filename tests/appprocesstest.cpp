@@ -49,10 +49,7 @@ class AppProcessTest : public QObject
         return QDBusConnection::sessionBus().interface()->isServiceRegistered(SingleInstance::serviceName);
     }
 
-    static void removeStore()
-    {
-        QDir(ModelContainer::defaultDirectory()).removeRecursively();
-    }
+    static void removeStore() { QDir(ModelContainer::defaultDirectory()).removeRecursively(); }
 
     static QProcessEnvironment offscreen()
     {

@@ -48,7 +48,8 @@ class AppTest : public QObject
     {
         AppServices services;
         services.startTrackingServices = [this](ModelContext &context) {
-            m_calls.append(&context == m_context ? QStringLiteral("tracking") : QStringLiteral("tracking on another context"));
+            m_calls.append(&context == m_context ? QStringLiteral("tracking")
+                                                 : QStringLiteral("tracking on another context"));
         };
         services.startClipboardMonitor = [this] { m_calls.append(QStringLiteral("clipboard")); };
         services.checkForUpdatesIfNeeded = [this] { m_calls.append(QStringLiteral("updates")); };
@@ -105,7 +106,9 @@ private Q_SLOTS:
         QVERIFY2(opened.ok(), qPrintable(opened.ok() ? QString() : opened.error()));
         m_context = opened.value();
         connect(AppNotifications::shared(), &AppNotifications::posted, this,
-                [this](const QString &name, const QVariantMap &userInfo) { m_posted.append({name, userInfo}); });
+                [this](const QString &name, const QVariantMap &userInfo) {
+                    m_posted.append({name, userInfo});
+                });
     }
 
     void init()
@@ -188,14 +191,17 @@ private Q_SLOTS:
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
         QTest::addColumn<QString>("notification");
         QTest::newRow("Ctrl+N asks for the add sheet")
-            << "action-add-package" << "Add Package..." << int(Qt::Key_N) << Qt::KeyboardModifiers(Qt::ControlModifier)
+            << "action-add-package"
+            << "Add Package..." << int(Qt::Key_N) << Qt::KeyboardModifiers(Qt::ControlModifier)
             << AppNotifications::addPackageRequested;
         QTest::newRow("Ctrl+R refreshes all")
-            << "action-refresh-all" << "Refresh All" << int(Qt::Key_R) << Qt::KeyboardModifiers(Qt::ControlModifier)
+            << "action-refresh-all"
+            << "Refresh All" << int(Qt::Key_R) << Qt::KeyboardModifiers(Qt::ControlModifier)
             << AppNotifications::refreshAllRequested;
         QTest::newRow("Ctrl+Shift+A archives the selection")
-            << "action-archive-selected" << "Archive Selected" << int(Qt::Key_A)
-            << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier) << AppNotifications::archiveSelectedRequested;
+            << "action-archive-selected"
+            << "Archive Selected" << int(Qt::Key_A) << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier)
+            << AppNotifications::archiveSelectedRequested;
     }
     void menuCommandsPostNotifications()
     {
@@ -365,15 +371,17 @@ private Q_SLOTS:
         QTest::addColumn<bool>("shown");
         const QString detected = AppNotifications::trackingNumberDetected;
         const QString key = AppNotifications::trackingNumberKey;
-        QTest::newRow("text number shows the banner") << detected << QVariantMap{{key, u"1Z999AA10123456784"_s}} << true;
+        QTest::newRow("text number shows the banner")
+            << detected << QVariantMap {{key, u"1Z999AA10123456784"_s}} << true;
         QTest::newRow("no user info is ignored") << detected << QVariantMap() << false;
-        QTest::newRow("number under another key is ignored") << detected << QVariantMap{{u"number"_s, u"1Z999AA10123456784"_s}}
-                                                             << false;
-        QTest::newRow("integer number is ignored") << detected << QVariantMap{{key, qlonglong(940011020088123456)}}
-                                                   << false;
-        QTest::newRow("bytes are no text") << detected << QVariantMap{{key, QByteArray("1Z999AA10123456784")}} << false;
+        QTest::newRow("number under another key is ignored")
+            << detected << QVariantMap {{u"number"_s, u"1Z999AA10123456784"_s}} << false;
+        QTest::newRow("integer number is ignored")
+            << detected << QVariantMap {{key, qlonglong(940011020088123456)}} << false;
+        QTest::newRow("bytes are no text")
+            << detected << QVariantMap {{key, QByteArray("1Z999AA10123456784")}} << false;
         QTest::newRow("other notifications never show it")
-            << AppNotifications::selectPackageRequested << QVariantMap{{key, u"1Z999AA10123456784"_s}} << false;
+            << AppNotifications::selectPackageRequested << QVariantMap {{key, u"1Z999AA10123456784"_s}} << false;
     }
     void bannerShowsOnlyForTextNumbers()
     {
@@ -393,8 +401,8 @@ private Q_SLOTS:
                      QStringLiteral("1Z999AA10123456784"));
             QCOMPARE(m_app->detectedTrackingNumber(), QStringLiteral("1Z999AA10123456784"));
             // The banner sits above the content, pushing it down once fully in.
-            QTRY_VERIFY(banner->mapTo(window, QPoint(0, banner->height())).y() <=
-                        window->view()->mapTo(window, QPoint(0, 0)).y());
+            QTRY_VERIFY(banner->mapTo(window, QPoint(0, banner->height())).y()
+                        <= window->view()->mapTo(window, QPoint(0, 0)).y());
         } else {
             QTest::qWait(MainWindow::bannerAnimationMs + 50);
             QVERIFY(!banner->isVisible());

@@ -32,7 +32,7 @@ class CarrierCliTest : public QObject
 private:
     static QJsonDocument json(const Run &run)
     {
-        QJsonParseError error{};
+        QJsonParseError error {};
         const QJsonDocument document = QJsonDocument::fromJson(run.out.toUtf8(), &error);
         [&] { QCOMPARE(error.error, QJsonParseError::NoError); }();
         return document;
@@ -47,9 +47,10 @@ private Q_SLOTS:
         QStringList rows;
         for (const QString &line : run.out.split(u'\n', Qt::SkipEmptyParts))
             rows.append(line.split(QRegularExpression(QStringLiteral("\\s{2,}"))).join(u'|'));
-        QCOMPARE(rows, (QStringList{QStringLiteral("4px|4PX|85%"), QStringLiteral("china-post|China Post|85%"),
-                                    QStringLiteral("dhl|DHL Express|60%"),
-                                    QStringLiteral("unknown|International Postal|40%")}));
+        QCOMPARE(
+            rows,
+            (QStringList {QStringLiteral("4px|4PX|85%"), QStringLiteral("china-post|China Post|85%"),
+                          QStringLiteral("dhl|DHL Express|60%"), QStringLiteral("unknown|International Postal|40%")}));
     }
 
     void detectTextSeveralNumbers()
@@ -91,17 +92,17 @@ private Q_SLOTS:
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("detect without a number") << QStringList{QStringLiteral("detect")};
-        QTest::newRow("carrier without a code") << QStringList{QStringLiteral("carrier")};
-        QTest::newRow("carrier with a blank code") << QStringList{QStringLiteral("carrier"), QStringLiteral("  ")};
-        QTest::newRow("url without a number") << QStringList{QStringLiteral("url")};
-        QTest::newRow("url with a blank number") << QStringList{QStringLiteral("url"), QStringLiteral(" ")};
-        QTest::newRow("url with two numbers") << QStringList{QStringLiteral("url"), QStringLiteral("A"),
-                                                             QStringLiteral("B")};
-        QTest::newRow("key without an action") << QStringList{QStringLiteral("key")};
-        QTest::newRow("key with an unknown action") << QStringList{QStringLiteral("key"), QStringLiteral("show")};
-        QTest::newRow("unknown option") << QStringList{QStringLiteral("detect"), QStringLiteral("--xml"),
-                                                       QStringLiteral("1")};
+        QTest::newRow("detect without a number") << QStringList {QStringLiteral("detect")};
+        QTest::newRow("carrier without a code") << QStringList {QStringLiteral("carrier")};
+        QTest::newRow("carrier with a blank code") << QStringList {QStringLiteral("carrier"), QStringLiteral("  ")};
+        QTest::newRow("url without a number") << QStringList {QStringLiteral("url")};
+        QTest::newRow("url with a blank number") << QStringList {QStringLiteral("url"), QStringLiteral(" ")};
+        QTest::newRow("url with two numbers")
+            << QStringList {QStringLiteral("url"), QStringLiteral("A"), QStringLiteral("B")};
+        QTest::newRow("key without an action") << QStringList {QStringLiteral("key")};
+        QTest::newRow("key with an unknown action") << QStringList {QStringLiteral("key"), QStringLiteral("show")};
+        QTest::newRow("unknown option") << QStringList {QStringLiteral("detect"), QStringLiteral("--xml"),
+                                                        QStringLiteral("1")};
     }
     void usageErrors()
     {
@@ -118,8 +119,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::newRow("normalised code") << " Royal-Mail "
                                          << "code: royal-mail\nname: Royal Mail\nicon: globe.europe.africa.fill\n";
-        QTest::newRow("17TRACK number") << "100069" << "code: dhl_ecommerce\nname: DHL eCommerce\nicon: globe\n";
-        QTest::newRow("outside the catalogue") << "acme" << "code: acme\nname: ACME\nicon: shippingbox.fill\n";
+        QTest::newRow("17TRACK number") << "100069"
+                                        << "code: dhl_ecommerce\nname: DHL eCommerce\nicon: globe\n";
+        QTest::newRow("outside the catalogue") << "acme"
+                                               << "code: acme\nname: ACME\nicon: shippingbox.fill\n";
     }
     void carrier()
     {
@@ -144,20 +147,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("chosen carrier") << QStringList{QStringLiteral("1Z999"), QStringLiteral("--carrier"),
-                                                       QStringLiteral("UPS")}
-                                       << "https://www.ups.com/track?tracknum=1Z999";
-        QTest::newRow("best detection") << QStringList{QStringLiteral("AB123456789JP")}
+        QTest::newRow("chosen carrier") << QStringList {QStringLiteral("1Z999"), QStringLiteral("--carrier"),
+                                                        QStringLiteral("UPS")}
+                                        << "https://www.ups.com/track?tracknum=1Z999";
+        QTest::newRow("best detection") << QStringList {QStringLiteral("AB123456789JP")}
                                         << "https://trackings.post.japanpost.jp/services/srv/search/"
                                            "?requestNo1=AB123456789JP&locale=en";
-        QTest::newRow("best of several guesses") << QStringList{QStringLiteral("EE123456789CN")}
+        QTest::newRow("best of several guesses") << QStringList {QStringLiteral("EE123456789CN")}
                                                  << "https://track.chinapost.com.cn/en/querydel?nums=EE123456789CN";
-        QTest::newRow("no guess: general page, space encoded") << QStringList{QStringLiteral("hello world")}
-                                                               << "https://t.17track.net/en#nums=hello%20world";
-        QTest::newRow("carrier without a page of its own") << QStringList{QStringLiteral("AB123456789FR"),
-                                                                          QStringLiteral("--carrier"),
-                                                                          QStringLiteral("la-poste")}
-                                                           << "https://t.17track.net/en#nums=AB123456789FR";
+        QTest::newRow("no guess: general page, space encoded")
+            << QStringList {QStringLiteral("hello world")} << "https://t.17track.net/en#nums=hello%20world";
+        QTest::newRow("carrier without a page of its own")
+            << QStringList {QStringLiteral("AB123456789FR"), QStringLiteral("--carrier"), QStringLiteral("la-poste")}
+            << "https://t.17track.net/en#nums=AB123456789FR";
     }
     void url()
     {
@@ -201,8 +203,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("line break trimmed") << QByteArray("k3y-without-keychain\n")
-                                            << QStringLiteral("k3y-without-keychain");
+        QTest::newRow("line break trimmed")
+            << QByteArray("k3y-without-keychain\n") << QStringLiteral("k3y-without-keychain");
         QTest::newRow("CRLF trimmed") << QByteArray("k3y-crlf\r\n") << QStringLiteral("k3y-crlf");
         QTest::newRow("no line break") << QByteArray("k3y-bare") << QStringLiteral("k3y-bare");
         QTest::newRow("inner spaces kept") << QByteArray(" k3y with spaces \n") << QStringLiteral(" k3y with spaces ");
@@ -222,7 +224,8 @@ private Q_SLOTS:
         QFile file(apiKeyFilePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(file.readAll()), stored);
-        struct stat info {};
+        struct stat info {
+        };
         QVERIFY(::stat(QFile::encodeName(apiKeyFilePath()).constData(), &info) == 0);
         QCOMPARE(info.st_mode & 0777, 0600u);
 
@@ -236,14 +239,14 @@ private Q_SLOTS:
     {
         // A Secret Service of its own, so the shared test keyring's API-key item stays untouched:
         // set the key, remove the file copy, and the keychain alone must still answer.
-        if (QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon")).isEmpty() ||
-            QStandardPaths::findExecutable(QStringLiteral("dbus-run-session")).isEmpty())
+        if (QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon")).isEmpty()
+            || QStandardPaths::findExecutable(QStringLiteral("dbus-run-session")).isEmpty())
             QSKIP("gnome-keyring-daemon and dbus-run-session are needed");
-        const QString script = QStringLiteral(
-            "eval \"$(printf pw | gnome-keyring-daemon --unlock --components=secrets 2>/dev/null)\"\n"
-            "printf 'private-k3y-2024\\n' | \"$1\" key set || exit 10\n"
-            "rm -f \"$2\" || exit 11\n"
-            "\"$1\" key status || exit 12\n");
+        const QString script
+            = QStringLiteral("eval \"$(printf pw | gnome-keyring-daemon --unlock --components=secrets 2>/dev/null)\"\n"
+                             "printf 'private-k3y-2024\\n' | \"$1\" key set || exit 10\n"
+                             "rm -f \"$2\" || exit 11\n"
+                             "\"$1\" key status || exit 12\n");
         QProcess process;
         process.setProcessEnvironment(TestSupport::environmentWithoutSessionBus());
         process.start(QStringLiteral("dbus-run-session"),

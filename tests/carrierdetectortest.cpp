@@ -1,4 +1,5 @@
 #include "carriers/carrierdetector.h"
+
 #include "testmain.h"
 
 #include <QObject>
@@ -50,8 +51,8 @@ private Q_SLOTS:
         QTest::newRow("blank") << " \t\n " << QStringList();
         QTest::newRow("lower-case UPS") << "1z999aa10123456784" << list({"ups 0.95"});
         QTest::newRow("white space and line breaks around") << "\n 1Z999AA10123456784\t\r\n" << list({"ups 0.95"});
-        QTest::newRow("no-break spaces around") << QStringLiteral("\u00a01Z999AA10123456784\u3000")
-                                                << list({"ups 0.95"});
+        QTest::newRow("no-break spaces around")
+            << QStringLiteral("\u00a01Z999AA10123456784\u3000") << list({"ups 0.95"});
         QTest::newRow("inner space") << "1Z999AA1 0123456784" << QStringList();
         QTest::newRow("inner dash") << "1Z999AA1-0123456784" << QStringList();
 
@@ -139,10 +140,10 @@ private Q_SLOTS:
         QTest::newRow("YWPT digits CN") << "YWPT123CN" << list({"yanwen 0.9"});
         QTest::newRow("YWPT without digits") << "YWPTCN" << QStringList();
         QTest::newRow("YT and letters") << "YT1A" << list({"yanwen 0.8"});
-        QTest::newRow("LX and CN") << "LX123456789CN" << list({"4px 0.85", "china-post 0.85", "dhl 0.6", "unknown 0.4"});
+        QTest::newRow("LX and CN") << "LX123456789CN"
+                                   << list({"4px 0.85", "china-post 0.85", "dhl 0.6", "unknown 0.4"});
         QTest::newRow("LX and HK") << "LX123456789HK" << list({"4px 0.85", "dhl 0.6", "unknown 0.4"});
-        QTest::newRow("RX and CN") << "RX123456789CN"
-                                   << list({"china-post 0.9", "4px 0.85", "dhl 0.6", "unknown 0.4"});
+        QTest::newRow("RX and CN") << "RX123456789CN" << list({"china-post 0.9", "4px 0.85", "dhl 0.6", "unknown 0.4"});
         QTest::newRow("LX and TW") << "LX123456789TW" << list({"dhl 0.6", "unknown 0.4"});
 
         // 22 GLS, 23 DPD.
@@ -179,7 +180,7 @@ private Q_SLOTS:
 
     void resultsNameTheRule()
     {
-        const QList<CarrierDetectionResult> expected{
+        const QList<CarrierDetectionResult> expected {
             {QStringLiteral("4px"), QStringLiteral("4PX"), 0.85},
             {QStringLiteral("china-post"), QStringLiteral("China Post"), 0.85},
             {QStringLiteral("dhl"), QStringLiteral("DHL Express"), 0.6},
@@ -187,7 +188,7 @@ private Q_SLOTS:
         };
         QCOMPARE(CarrierDetector::detect(QStringLiteral("lx123456789cn")), expected);
 
-        const QList<CarrierDetectionResult> ups{{QStringLiteral("ups"), QStringLiteral("UPS"), 0.95}};
+        const QList<CarrierDetectionResult> ups {{QStringLiteral("ups"), QStringLiteral("UPS"), 0.95}};
         QCOMPARE(CarrierDetector::detect(QStringLiteral("1Z999AA10123456784")), ups);
     }
 
@@ -195,25 +196,44 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("name");
-        QTest::newRow("amazon") << "TBA123456789012" << "Amazon Logistics";
-        QTest::newRow("usps") << "RR123456789US" << "USPS";
-        QTest::newRow("fedex") << "123456789012" << "FedEx";
-        QTest::newRow("dhl") << "JVGL1" << "DHL Express";
-        QTest::newRow("china-ems") << "EE123456789CN" << "China EMS";
-        QTest::newRow("royal-mail") << "AB123456789GB" << "Royal Mail";
-        QTest::newRow("canada-post") << "AB123456789CA" << "Canada Post";
-        QTest::newRow("australia-post") << "AB123456789AU" << "Australia Post";
-        QTest::newRow("japan-post") << "AB123456789JP" << "Japan Post";
-        QTest::newRow("korea-post") << "AB123456789KR" << "Korea Post";
-        QTest::newRow("india-post") << "AB123456789IN" << "India Post";
-        QTest::newRow("yunexpress") << "YE1" << "YunExpress";
-        QTest::newRow("yanwen") << "YT1" << "Yanwen";
-        QTest::newRow("postnord") << "AB123456789SE" << "PostNord";
-        QTest::newRow("deutsche-post") << "AB123456789DE" << "Deutsche Post";
-        QTest::newRow("la-poste") << "AB123456789FR" << "La Poste";
-        QTest::newRow("correos") << "AB123456789ES" << "Correos";
-        QTest::newRow("gls") << "12345678" << "GLS";
-        QTest::newRow("dpd") << "J12345678A" << "DPD";
+        QTest::newRow("amazon") << "TBA123456789012"
+                                << "Amazon Logistics";
+        QTest::newRow("usps") << "RR123456789US"
+                              << "USPS";
+        QTest::newRow("fedex") << "123456789012"
+                               << "FedEx";
+        QTest::newRow("dhl") << "JVGL1"
+                             << "DHL Express";
+        QTest::newRow("china-ems") << "EE123456789CN"
+                                   << "China EMS";
+        QTest::newRow("royal-mail") << "AB123456789GB"
+                                    << "Royal Mail";
+        QTest::newRow("canada-post") << "AB123456789CA"
+                                     << "Canada Post";
+        QTest::newRow("australia-post") << "AB123456789AU"
+                                        << "Australia Post";
+        QTest::newRow("japan-post") << "AB123456789JP"
+                                    << "Japan Post";
+        QTest::newRow("korea-post") << "AB123456789KR"
+                                    << "Korea Post";
+        QTest::newRow("india-post") << "AB123456789IN"
+                                    << "India Post";
+        QTest::newRow("yunexpress") << "YE1"
+                                    << "YunExpress";
+        QTest::newRow("yanwen") << "YT1"
+                                << "Yanwen";
+        QTest::newRow("postnord") << "AB123456789SE"
+                                  << "PostNord";
+        QTest::newRow("deutsche-post") << "AB123456789DE"
+                                       << "Deutsche Post";
+        QTest::newRow("la-poste") << "AB123456789FR"
+                                  << "La Poste";
+        QTest::newRow("correos") << "AB123456789ES"
+                                 << "Correos";
+        QTest::newRow("gls") << "12345678"
+                             << "GLS";
+        QTest::newRow("dpd") << "J12345678A"
+                             << "DPD";
     }
     void everyRuleNamesItsCarrier()
     {
@@ -227,14 +247,18 @@ private Q_SLOTS:
 
     void sameAnswerFromManyThreads()
     {
-        const QStringList numbers{QStringLiteral("LX123456789CN"), QStringLiteral("1z999aa10123456784"),
-                                  digits(16, "9400"), digits(9, "3"), QStringLiteral("AB123456789ZZ"),
-                                  QStringLiteral("nothing"), digits(11)};
+        const QStringList numbers {QStringLiteral("LX123456789CN"),
+                                   QStringLiteral("1z999aa10123456784"),
+                                   digits(16, "9400"),
+                                   digits(9, "3"),
+                                   QStringLiteral("AB123456789ZZ"),
+                                   QStringLiteral("nothing"),
+                                   digits(11)};
         QList<QStringList> expected;
         for (const QString &number : numbers)
             expected.append(describe(CarrierDetector::detect(number)));
 
-        std::atomic<int> mismatches{0};
+        std::atomic<int> mismatches {0};
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t) {
             threads.emplace_back([&] {

@@ -1,10 +1,10 @@
+#include "clirunner.h"
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "model/preferences.h"
 #include "model/trackingevent.h"
-#include "clirunner.h"
 #include "testmain.h"
 
 #include <QCryptographicHash>
@@ -18,7 +18,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 using TestSupport::CliRun;
 using TestSupport::runCli;
 
@@ -68,23 +69,20 @@ private:
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        TestSupport::removeStoreAndPreferences();
-    }
+    void init() { TestSupport::removeStoreAndPreferences(); }
 
     void emptyStore()
     {
-        CliRun json = runCli({ QStringLiteral("list"), QStringLiteral("--json") });
+        CliRun json = runCli({QStringLiteral("list"), QStringLiteral("--json")});
         QCOMPARE(json.exitCode, 0);
         QCOMPARE(json.out, QStringLiteral("[]\n"));
         QVERIFY(json.err.isEmpty());
 
-        CliRun text = runCli({ QStringLiteral("list") });
+        CliRun text = runCli({QStringLiteral("list")});
         QCOMPARE(text.exitCode, 0);
         QCOMPARE(text.out, QStringLiteral("No packages.\n"));
 
-        CliRun show = runCli({ QStringLiteral("show"), QStringLiteral("1Z0") });
+        CliRun show = runCli({QStringLiteral("show"), QStringLiteral("1Z0")});
         QCOMPARE(show.exitCode, 1);
         QVERIFY(show.out.isEmpty());
         QVERIFY2(show.err.contains(QLatin1String("No package with tracking number 1Z0")), qPrintable(show.err));
@@ -93,7 +91,7 @@ private Q_SLOTS:
     void listOrdersPinnedThenNewest()
     {
         seed();
-        CliRun run = runCli({ QStringLiteral("list"), QStringLiteral("--json") });
+        CliRun run = runCli({QStringLiteral("list"), QStringLiteral("--json")});
         QCOMPARE(run.exitCode, 0);
         const QJsonArray array = QJsonDocument::fromJson(run.out.toUtf8()).array();
         QCOMPARE(array.size(), 3);
@@ -101,7 +99,7 @@ private Q_SLOTS:
         for (const QJsonValue &value : array)
             numbers.append(value[QLatin1String("trackingNumber")].toString());
         QCOMPARE(numbers,
-                 (QStringList { QStringLiteral("1Z999AA1"), QStringLiteral("9400111"), QStringLiteral("OLDEST1") }));
+                 (QStringList {QStringLiteral("1Z999AA1"), QStringLiteral("9400111"), QStringLiteral("OLDEST1")}));
 
         const QJsonObject pinned = array.at(0).toObject();
         QCOMPARE(pinned[QLatin1String("carrierCode")].toString(), QStringLiteral("ups"));
@@ -118,7 +116,7 @@ private Q_SLOTS:
         QCOMPARE(array.at(2)[QLatin1String("lastErrorMessage")].toString(), QStringLiteral("Not found"));
         QCOMPARE(array.at(2)[QLatin1String("carrierName")].toString(), QStringLiteral("ZZ_POST"));
 
-        CliRun text = runCli({ QStringLiteral("list") });
+        CliRun text = runCli({QStringLiteral("list")});
         QCOMPARE(text.exitCode, 0);
         const QStringList lines = text.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
@@ -132,11 +130,11 @@ private Q_SLOTS:
     {
         seed();
         // Typed the way people do: lower case with spaces and hyphens.
-        CliRun run = runCli({ QStringLiteral("show"), QStringLiteral("1z999-aa 1"), QStringLiteral("--json") });
+        CliRun run = runCli({QStringLiteral("show"), QStringLiteral("1z999-aa 1"), QStringLiteral("--json")});
         QCOMPARE(run.exitCode, 0);
         const QJsonObject package = QJsonDocument::fromJson(run.out.toUtf8()).object();
         QCOMPARE(package[QLatin1String("trackingNumber")].toString(), QStringLiteral("1Z999AA1"));
-        QCOMPARE(package[QLatin1String("groups")].toArray(), QJsonArray { QStringLiteral("Gifts") });
+        QCOMPARE(package[QLatin1String("groups")].toArray(), QJsonArray {QStringLiteral("Gifts")});
         const QJsonArray events = package[QLatin1String("events")].toArray();
         QCOMPARE(events.size(), 2);
         QCOMPARE(events.at(0)[QLatin1String("eventDescription")].toString(), QStringLiteral("Departed"));
@@ -147,17 +145,17 @@ private Q_SLOTS:
                  m_base.addSecs(3600));
         QCOMPARE(events.at(1)[QLatin1String("eventDescription")].toString(), QStringLiteral("Label created"));
 
-        CliRun text = runCli({ QStringLiteral("show"), QStringLiteral("1Z999AA1") });
+        CliRun text = runCli({QStringLiteral("show"), QStringLiteral("1Z999AA1")});
         QCOMPARE(text.exitCode, 0);
         QVERIFY(text.out.startsWith(QLatin1String("1Z999AA1\n")));
         QVERIFY(text.out.contains(QLatin1String("Carrier:            UPS (ups)\n")));
         QVERIFY(text.out.contains(QLatin1String("Groups:             Gifts\n")));
         QVERIFY(text.out.indexOf(QLatin1String("Departed")) < text.out.indexOf(QLatin1String("Label created")));
 
-        CliRun missing = runCli({ QStringLiteral("show"), QStringLiteral("NOPE") });
+        CliRun missing = runCli({QStringLiteral("show"), QStringLiteral("NOPE")});
         QCOMPARE(missing.exitCode, 1);
         QVERIFY(missing.err.contains(QLatin1String("No package with tracking number NOPE")));
-        CliRun usage = runCli({ QStringLiteral("show") });
+        CliRun usage = runCli({QStringLiteral("show")});
         QCOMPARE(usage.exitCode, 2);
     }
 
@@ -169,7 +167,7 @@ private Q_SLOTS:
         file.close();
         const QByteArray before = fileHash(file.fileName());
         for (const QStringList &arguments :
-             { QStringList { QStringLiteral("list") }, QStringList { QStringLiteral("show"), QStringLiteral("X1") } }) {
+             {QStringList {QStringLiteral("list")}, QStringList {QStringLiteral("show"), QStringLiteral("X1")}}) {
             CliRun run = runCli(arguments);
             QCOMPARE(run.exitCode, 1);
             QVERIFY2(run.err.contains(QLatin1String("Could not create ModelContainer: The store file ")),
@@ -181,20 +179,19 @@ private Q_SLOTS:
 
     void configGetAndSet()
     {
-        CliRun fallback
-            = runCli({ QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("refreshInterval") });
+        CliRun fallback = runCli({QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("refreshInterval")});
         QCOMPARE(fallback.exitCode, 0);
         QCOMPARE(fallback.out, QStringLiteral("900\n"));
 
-        QCOMPARE(runCli({ QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("refreshInterval"),
-                          QStringLiteral("600") })
+        QCOMPARE(runCli({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("refreshInterval"),
+                         QStringLiteral("600")})
                      .exitCode,
                  0);
-        QCOMPARE(runCli({ QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("autoDeleteEnabled"),
-                          QStringLiteral("true") })
+        QCOMPARE(runCli({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("autoDeleteEnabled"),
+                         QStringLiteral("true")})
                      .exitCode,
                  0);
-        QCOMPARE(runCli({ QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("refreshInterval") }).out,
+        QCOMPARE(runCli({QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("refreshInterval")}).out,
                  QStringLiteral("600\n"));
         // The application's preferences read what the other process wrote.
         Preferences preferences;
@@ -202,12 +199,11 @@ private Q_SLOTS:
         QVERIFY(preferences.autoDeleteEnabled());
 
         preferences.setQuietHoursStart(0);
-        QCOMPARE(runCli({ QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("quietHoursStart") }).out,
+        QCOMPARE(runCli({QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("quietHoursStart")}).out,
                  QStringLiteral("0\n"));
         preferences.setValue(PreferenceKeys::notificationsEnabled, QStringLiteral("sometimes"));
-        QCOMPARE(
-            runCli({ QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("notificationsEnabled") }).out,
-            QStringLiteral("true\n"));
+        QCOMPARE(runCli({QStringLiteral("config"), QStringLiteral("get"), QStringLiteral("notificationsEnabled")}).out,
+                 QStringLiteral("true\n"));
     }
 
     void configRefusesBadInput_data()
@@ -215,14 +211,14 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
         QTest::newRow("text for a number")
-            << QStringList { u"set"_s, u"refreshInterval"_s, u"abc"_s } << "expects a number";
-        QTest::newRow("word for a flag") << QStringList { u"set"_s, u"autoDeleteEnabled"_s, u"yes"_s }
+            << QStringList {u"set"_s, u"refreshInterval"_s, u"abc"_s} << "expects a number";
+        QTest::newRow("word for a flag") << QStringList {u"set"_s, u"autoDeleteEnabled"_s, u"yes"_s}
                                          << "expects true or false";
         QTest::newRow("unknown key to set")
-            << QStringList { u"set"_s, u"refreshIntervall"_s, u"5"_s } << "unknown preference key";
-        QTest::newRow("unknown key to get") << QStringList { u"get"_s, u"colour"_s } << "unknown preference key";
-        QTest::newRow("unknown action") << QStringList { u"reset"_s, u"refreshInterval"_s } << "expected";
-        QTest::newRow("set without a value") << QStringList { u"set"_s, u"refreshInterval"_s } << "expected";
+            << QStringList {u"set"_s, u"refreshIntervall"_s, u"5"_s} << "unknown preference key";
+        QTest::newRow("unknown key to get") << QStringList {u"get"_s, u"colour"_s} << "unknown preference key";
+        QTest::newRow("unknown action") << QStringList {u"reset"_s, u"refreshInterval"_s} << "expected";
+        QTest::newRow("set without a value") << QStringList {u"set"_s, u"refreshInterval"_s} << "expected";
     }
     void configRefusesBadInput()
     {
@@ -233,7 +229,7 @@ private Q_SLOTS:
         const QString path = preferences.filePath();
         const QByteArray before = fileHash(path);
 
-        CliRun run = runCli(QStringList { QStringLiteral("config") } + arguments);
+        CliRun run = runCli(QStringList {QStringLiteral("config")} + arguments);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());

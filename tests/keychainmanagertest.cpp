@@ -1,4 +1,5 @@
 #include "services/keychainmanager.h"
+
 #include "services/logmanager.h"
 #include "testmain.h"
 
@@ -10,13 +11,11 @@
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
-
 #include <qt6keychain/keychain.h>
-
-#include <sys/stat.h>
 
 #include <atomic>
 #include <cstdio>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -68,7 +67,8 @@ int runKeychainHelper(int argc, char *argv[])
 
 QString fileMode(const QString &path)
 {
-    struct stat info {};
+    struct stat info {
+    };
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return QStringLiteral("missing");
     return QString::number(info.st_mode & 07777, 8);
@@ -87,8 +87,7 @@ class KeychainManagerTest : public QObject
 public:
     explicit KeychainManagerTest(TemporaryHome &home)
         : m_home(home)
-    {
-    }
+    { }
 
 private:
     [[nodiscard]] QString fallbackPath(const QString &key) const
@@ -147,9 +146,9 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(fallbackPath(key)), value.toUtf8());
         QCOMPARE(fileMode(fallbackPath(key)), QStringLiteral("600"));
         // The atomic write leaves no temporary file behind.
-        const QStringList leftovers = QDir(m_home.applicationSupportPath())
-                                          .entryList({QStringLiteral("*save*")}, QDir::Files | QDir::Hidden);
-        QCOMPARE(leftovers, QStringList{QStringLiteral(".") + key});
+        const QStringList leftovers
+            = QDir(m_home.applicationSupportPath()).entryList({QStringLiteral("*save*")}, QDir::Files | QDir::Hidden);
+        QCOMPARE(leftovers, QStringList {QStringLiteral(".") + key});
         if (m_secretService)
             QCOMPARE(keychainItem(QStringLiteral("read"), key), hexValue(value));
         QCOMPARE(KeychainManager::retrieve(key), std::optional<QString>(value));
@@ -263,9 +262,9 @@ private Q_SLOTS:
     void usableFromAnyThread()
     {
         const QString key = freshKey("threads");
-        const QStringList values{QStringLiteral("thread-a"), QStringLiteral("thread-b"), QStringLiteral("thread-c")};
+        const QStringList values {QStringLiteral("thread-a"), QStringLiteral("thread-b"), QStringLiteral("thread-c")};
         m_secrets.append(values);
-        std::atomic<int> failures{0};
+        std::atomic<int> failures {0};
         std::vector<std::thread> threads;
         for (const QString &value : values) {
             threads.emplace_back([&, value] {

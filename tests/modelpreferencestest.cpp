@@ -7,7 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
+namespace
+{
 /** Writes the preferences file as another process (or a hand edit) would: raw INI text. */
 void writeRaw(const QString &path, const QByteArray &general)
 {
@@ -161,8 +162,8 @@ private Q_SLOTS:
         preferences.setSelectedProvider(QStringLiteral("17track"));
         preferences.setRefreshInterval(300); // same value: no signal
         QCOMPARE(changed,
-                 (QStringList { PreferenceKeys::refreshInterval, PreferenceKeys::autoDeleteEnabled,
-                                PreferenceKeys::selectedProvider }));
+                 (QStringList {PreferenceKeys::refreshInterval, PreferenceKeys::autoDeleteEnabled,
+                               PreferenceKeys::selectedProvider}));
 
         Preferences reader(m_path);
         QCOMPARE(reader.refreshInterval(), 300.0);

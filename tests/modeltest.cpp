@@ -17,7 +17,8 @@
 
 #include <memory>
 
-namespace {
+namespace
+{
 std::unique_ptr<ModelContext> openStore(const QString &path)
 {
     auto opened = ModelContext::open(path);
@@ -140,10 +141,10 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("minutes"); // event timestamps, in list order
         QTest::addColumn<int>("expected"); // index of the latest event, -1 for none
         QTest::newRow("no events, no latest") << QList<int> {} << -1;
-        QTest::newRow("newest wins wherever it is") << QList<int> { 10, 30, 20 } << 1;
-        QTest::newRow("tie keeps the earlier in the list") << QList<int> { 10, 30, 30 } << 1;
-        QTest::newRow("tie at the start") << QList<int> { 30, 30, 5 } << 0;
-        QTest::newRow("strictly newer later event replaces") << QList<int> { 30, 30, 31 } << 2;
+        QTest::newRow("newest wins wherever it is") << QList<int> {10, 30, 20} << 1;
+        QTest::newRow("tie keeps the earlier in the list") << QList<int> {10, 30, 30} << 1;
+        QTest::newRow("tie at the start") << QList<int> {30, 30, 5} << 0;
+        QTest::newRow("strictly newer later event replaces") << QList<int> {30, 30, 31} << 2;
     }
     void latestEvent()
     {
@@ -239,7 +240,7 @@ private Q_SLOTS:
 
         QCOMPARE(stored->groups().size(), 2);
         for (PackageGroup *group : stored->groups())
-            QCOMPARE(group->packages(), QList<Package *> { stored });
+            QCOMPARE(group->packages(), QList<Package *> {stored});
         auto groups = context->fetchGroups(
             {}, [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
         QVERIFY(groups);
@@ -268,7 +269,7 @@ private Q_SLOTS:
         auto *b = new PackageGroup(QStringLiteral("B"), QStringLiteral("#FF3B30"), 1);
         context->insert(a);
         context->insert(b);
-        for (PackageGroup *group : { a, b }) {
+        for (PackageGroup *group : {a, b}) {
             doomed->addToGroup(group);
             kept->addToGroup(group);
         }
@@ -281,11 +282,11 @@ private Q_SLOTS:
         context->remove(doomed);
         QVERIFY(doomed->isDeleted());
         QVERIFY(!doomed->modelContext());
-        QCOMPARE(a->packages(), QList<Package *> { kept });
+        QCOMPARE(a->packages(), QList<Package *> {kept});
         QVERIFY(context->save());
         // Group: nullify in packages.
         context->remove(b);
-        QCOMPARE(kept->groups(), QList<PackageGroup *> { a });
+        QCOMPARE(kept->groups(), QList<PackageGroup *> {a});
         QVERIFY(context->save());
         context.reset();
 
@@ -316,13 +317,13 @@ private Q_SLOTS:
         auto *second = new PackageGroup(QStringLiteral("H"), QStringLiteral("#007AFF"), 1);
         context->insert(package);
         context->insert(other);
-        package->setGroups({ group, second });
+        package->setGroups({group, second});
         other->addToGroup(group);
         QVERIFY(context->save());
 
         package->prepareForDeletion();
         QVERIFY(package->groups().isEmpty());
-        QCOMPARE(group->packages(), QList<Package *> { other });
+        QCOMPARE(group->packages(), QList<Package *> {other});
         QVERIFY(second->packages().isEmpty());
         group->prepareForDeletion();
         QVERIFY(group->packages().isEmpty());
@@ -342,7 +343,7 @@ private Q_SLOTS:
         auto *package = new Package(QStringLiteral("ID1"), QStringLiteral("ups"));
         context->insert(package);
         auto beforeSave = context->fetchPackages();
-        QCOMPARE(beforeSave.value(), QList<Package *> { package }); // pending inserts are fetched
+        QCOMPARE(beforeSave.value(), QList<Package *> {package}); // pending inserts are fetched
         QVERIFY(context->save());
         auto first = context->fetchPackages();
         auto second = context->fetchPackages([](const Package &p) { return p.carrierCode() == u"ups"; });
@@ -463,7 +464,7 @@ private Q_SLOTS:
         QCOMPARE(seen.size(), 1);
         const ModelChanges &changes = seen.first();
         QCOMPARE(changes.origin, ModelChanges::Origin::external);
-        QCOMPARE(changes.deletedPackages, QList<Package *> { gone });
+        QCOMPARE(changes.deletedPackages, QList<Package *> {gone});
         QCOMPARE(changes.insertedPackages.size(), 1);
         QCOMPARE(changes.insertedPackages.first()->trackingNumber(), QStringLiteral("NEW"));
         QVERIFY(changes.updatedPackages.contains(loaded));
@@ -512,7 +513,7 @@ private Q_SLOTS:
         QCOMPARE(package->groups().size(), 1);
         QCOMPARE(package->groups().first()->name(), QStringLiteral("New"));
         QVERIFY(old->packages().isEmpty());
-        QCOMPARE(package->groups().first()->packages(), QList<Package *> { package });
+        QCOMPARE(package->groups().first()->packages(), QList<Package *> {package});
     }
 
     void aRefreshThatFailsHalfwayReportsWhatItTookIn()
@@ -629,9 +630,9 @@ private Q_SLOTS:
         QCOMPARE(seen.size(), 3);
         const ModelChanges &saved = seen.last();
         QCOMPARE(saved.origin, ModelChanges::Origin::saved);
-        QCOMPARE(saved.insertedPackages, QList<Package *> { added });
-        QCOMPARE(saved.updatedPackages, QList<Package *> { kept });
-        QCOMPARE(saved.deletedPackages, QList<Package *> { dropped });
+        QCOMPARE(saved.insertedPackages, QList<Package *> {added});
+        QCOMPARE(saved.updatedPackages, QList<Package *> {kept});
+        QCOMPARE(saved.deletedPackages, QList<Package *> {dropped});
         QVERIFY(context->save()); // nothing left: an empty save succeeds without a signal
         QCOMPARE(seen.size(), 3);
     }

@@ -47,10 +47,7 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(QFile::exists(TestSupport::executablePath(u"kestrove-cli"_s)));
-    }
+    void initTestCase() { QVERIFY(QFile::exists(TestSupport::executablePath(u"kestrove-cli"_s))); }
 
     void init()
     {
@@ -61,16 +58,14 @@ private Q_SLOTS:
         writeKey("cli-test-key");
         m_server->setTrackInfo(
             upsNumber,
-            S::trackInfo(10,
-                         {S::event(u"2026-03-01T09:00:00-05:00"_s, u"Origin scan"_s, 10, u"Louisville, KY"_s),
-                          S::event(u"2026-03-02T07:40:00-05:00"_s, u"Out For Delivery Today"_s, 10, u"Brooklyn, NY"_s)}),
+            S::trackInfo(
+                10,
+                {S::event(u"2026-03-01T09:00:00-05:00"_s, u"Origin scan"_s, 10, u"Louisville, KY"_s),
+                 S::event(u"2026-03-02T07:40:00-05:00"_s, u"Out For Delivery Today"_s, 10, u"Brooklyn, NY"_s)}),
             100002);
     }
 
-    void cleanupTestCase()
-    {
-        delete m_server;
-    }
+    void cleanupTestCase() { delete m_server; }
 
     void printsTheResultWithoutStoringIt()
     {
@@ -85,8 +80,8 @@ private Q_SLOTS:
         QVERIFY(newest > 0 && oldest > newest);
 
         // One real-time request with UPS's number, then the registration it starts.
-        QCOMPARE(m_server->endpointLog(), (QStringList{u"getrealtimetrackinfo"_s, u"register"_s}));
-        QCOMPARE(m_server->requests().first().carriers, (QList<std::optional<qint64>>{100002}));
+        QCOMPARE(m_server->endpointLog(), (QStringList {u"getrealtimetrackinfo"_s, u"register"_s}));
+        QCOMPARE(m_server->requests().first().carriers, (QList<std::optional<qint64>> {100002}));
         QCOMPARE(m_server->requests().first().header("17token"), QByteArray("cli-test-key"));
         QVERIFY(!QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
                                + u"/com.kestrove.app/Kestrove.sqlite"_s));
@@ -110,7 +105,8 @@ private Q_SLOTS:
         const QRegularExpression iso(uR"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d{3})?[+-]\d\d:\d\d$)"_s);
         const QString estimate = object.value(u"estimatedDelivery"_s).toString();
         QVERIFY2(iso.match(estimate).hasMatch(), qPrintable(estimate));
-        QCOMPARE(QDateTime::fromString(estimate, Qt::ISODate).toUTC(), QDateTime(QDate(2026, 3, 4), QTime(0, 0), Qt::UTC));
+        QCOMPARE(QDateTime::fromString(estimate, Qt::ISODate).toUTC(),
+                 QDateTime(QDate(2026, 3, 4), QTime(0, 0), Qt::UTC));
         const QJsonArray events = object.value(u"events"_s).toArray();
         QCOMPARE(events.size(), 2);
         QCOMPARE(events.at(0).toObject().value(u"description"_s).toString(), u"Delivered"_s);
@@ -118,7 +114,7 @@ private Q_SLOTS:
         QCOMPARE(events.at(0).toObject().value(u"rawStatusCode"_s).toString(), u"50"_s);
         const QString older = events.at(1).toObject().value(u"timestamp"_s).toString();
         QVERIFY2(iso.match(older).hasMatch() && older.contains(u".250"_s), qPrintable(older));
-        QCOMPARE(m_server->requests().first().carriers, (QList<std::optional<qint64>>{21051}));
+        QCOMPARE(m_server->requests().first().carriers, (QList<std::optional<qint64>> {21051}));
     }
 
     void errorsPrintTheirDescription_data()
@@ -128,10 +124,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("requests");
         QTest::newRow("rejected key") << QByteArray("another-key") << true
-                                      << u"kestrove-cli: API key is invalid. Please check your API key in Settings.\n"_s << 2;
-        QTest::newRow("no key stored") << QByteArray("cli-test-key") << false
-                                       << u"kestrove-cli: API key not configured. Please add your API key in Settings.\n"_s
-                                       << 0;
+                                      << u"kestrove-cli: API key is invalid. Please check your API key in Settings.\n"_s
+                                      << 2;
+        QTest::newRow("no key stored")
+            << QByteArray("cli-test-key") << false
+            << u"kestrove-cli: API key not configured. Please add your API key in Settings.\n"_s << 0;
     }
     void errorsPrintTheirDescription()
     {

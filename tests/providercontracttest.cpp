@@ -6,7 +6,6 @@
 
 #include <QObject>
 #include <QTest>
-
 #include <qcoro/qcorotask.h>
 
 #include <cmath>
@@ -17,8 +16,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace
 {
-template<typename T>
-T runTask(QCoro::Task<T> &&task)
+template<typename T> T runTask(QCoro::Task<T> &&task)
 {
     std::optional<T> value;
     QObject context;
@@ -37,8 +35,7 @@ class SlowProvider final : public TrackingProvider
 public:
     explicit SlowProvider(Clock *clock)
         : m_clock(clock)
-    {
-    }
+    { }
     [[nodiscard]] QString providerName() const override { return QStringLiteral("slow"); }
     [[nodiscard]] bool isConfigured() const override { return true; }
     QCoro::Task<TrackingOutcome> fetchTracking(QString trackingNumber, std::optional<QString> carrierCode) override
@@ -79,12 +76,12 @@ private Q_SLOTS:
         QTest::newRow("network error names the transport's text")
             << TrackingProviderError::networkError(QStringLiteral("The request timed out."))
             << "Network error: The request timed out.";
-        QTest::newRow("rate limit without retry time") << TrackingProviderError::rateLimited()
-                                                       << "Rate limited. Please try again later.";
-        QTest::newRow("rate limit truncates 30.9 to 30") << TrackingProviderError::rateLimited(30.9)
-                                                         << "Rate limited. Try again in 30 seconds.";
-        QTest::newRow("rate limit of zero seconds") << TrackingProviderError::rateLimited(0.4)
-                                                    << "Rate limited. Try again in 0 seconds.";
+        QTest::newRow("rate limit without retry time")
+            << TrackingProviderError::rateLimited() << "Rate limited. Please try again later.";
+        QTest::newRow("rate limit truncates 30.9 to 30")
+            << TrackingProviderError::rateLimited(30.9) << "Rate limited. Try again in 30 seconds.";
+        QTest::newRow("rate limit of zero seconds")
+            << TrackingProviderError::rateLimited(0.4) << "Rate limited. Try again in 0 seconds.";
         QTest::newRow("rate limit truncates a negative time towards zero")
             << TrackingProviderError::rateLimited(-5.7) << "Rate limited. Try again in -5 seconds.";
         QTest::newRow("rate limit of a large whole number is shown in full")
@@ -96,20 +93,20 @@ private Q_SLOTS:
             << "Rate limited. Please try again later.";
         QTest::newRow("rate limit of NaN reads as later")
             << TrackingProviderError::rateLimited(std::nan("")) << "Rate limited. Please try again later.";
-        QTest::newRow("provider error with message") << TrackingProviderError::providerError(QStringLiteral("HTTP 500"))
-                                                     << "Provider error: HTTP 500";
-        QTest::newRow("provider error with empty message") << TrackingProviderError::providerError(QString())
-                                                           << "Provider error: ";
+        QTest::newRow("provider error with message")
+            << TrackingProviderError::providerError(QStringLiteral("HTTP 500")) << "Provider error: HTTP 500";
+        QTest::newRow("provider error with empty message")
+            << TrackingProviderError::providerError(QString()) << "Provider error: ";
         QTest::newRow("invalid number") << TrackingProviderError::invalidTrackingNumber()
                                         << "The tracking number format is invalid.";
-        QTest::newRow("carrier not found") << TrackingProviderError::carrierNotFound()
-                                           << "Could not determine the carrier for this tracking number.";
+        QTest::newRow("carrier not found")
+            << TrackingProviderError::carrierNotFound() << "Could not determine the carrier for this tracking number.";
         QTest::newRow("key missing") << TrackingProviderError::apiKeyMissing()
                                      << "API key not configured. Please add your API key in Settings.";
         QTest::newRow("key invalid") << TrackingProviderError::apiKeyInvalid()
                                      << "API key is invalid. Please check your API key in Settings.";
-        QTest::newRow("tracking not found") << TrackingProviderError::trackingNotFound()
-                                            << "No tracking information found for this number.";
+        QTest::newRow("tracking not found")
+            << TrackingProviderError::trackingNotFound() << "No tracking information found for this number.";
     }
     void errorDescriptions()
     {
@@ -152,9 +149,10 @@ private Q_SLOTS:
             names.append(TrackingProviderTypes::displayName(type));
             descriptions.append(TrackingProviderTypes::providerDescription(type));
         }
-        QCOMPARE(names, (QStringList{u"17track"_s, u"Ship24"_s, u"AfterShip"_s, u"TrackingMore"_s}));
-        QCOMPARE(descriptions, (QStringList{u"2000+ carriers worldwide"_s, u"Real-time tracking, 1400+ carriers"_s,
-                                            u"1000+ carriers globally"_s, u"1100+ carriers, webhook support"_s}));
+        QCOMPARE(names, (QStringList {u"17track"_s, u"Ship24"_s, u"AfterShip"_s, u"TrackingMore"_s}));
+        QCOMPARE(descriptions,
+                 (QStringList {u"2000+ carriers worldwide"_s, u"Real-time tracking, 1400+ carriers"_s,
+                               u"1000+ carriers globally"_s, u"1100+ carriers, webhook support"_s}));
     }
 
     void createProviderBuildsClientOrPlaceholder()
@@ -189,7 +187,8 @@ private Q_SLOTS:
         QCOMPARE(batch.value().size(), 3);
         for (const TrackingOutcome &entry : batch.value()) {
             QVERIFY(!entry.ok());
-            QCOMPARE(entry.error().message(), QStringLiteral("AfterShip support coming soon. Please use 17track for now."));
+            QCOMPARE(entry.error().message(),
+                     QStringLiteral("AfterShip support coming soon. Please use 17track for now."));
         }
         const BatchOutcome empty = runTask(provider.fetchTrackingBatch({}));
         QVERIFY(empty.ok());
@@ -211,10 +210,10 @@ private Q_SLOTS:
         VirtualClock clock;
         clock.setAutoAdvance(true);
         SlowProvider provider(&clock);
-        const QList<TrackingRequest> requests{{QStringLiteral("A1"), QStringLiteral("ups")},
-                                              {QStringLiteral("X2"), {}},
-                                              {QStringLiteral("T3"), {}},
-                                              {QStringLiteral("B4"), {}}};
+        const QList<TrackingRequest> requests {{QStringLiteral("A1"), QStringLiteral("ups")},
+                                               {QStringLiteral("X2"), {}},
+                                               {QStringLiteral("T3"), {}},
+                                               {QStringLiteral("B4"), {}}};
         const QDateTime start = clock.now();
         const BatchOutcome batch = runTask(provider.fetchTrackingBatch(requests));
         QVERIFY(batch.ok());

@@ -17,7 +17,7 @@ namespace
 {
 QString compact(const QJsonValue &value)
 {
-    return QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+    return QString::fromUtf8(QJsonDocument(QJsonArray {value}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
 }
 
 void insertIf(QJsonObject &object, const char *key, const std::optional<QString> &value)
@@ -29,7 +29,7 @@ void insertIf(QJsonObject &object, const char *key, const std::optional<QString>
 QJsonObject envelopeSummary(qint64 code, const std::optional<QString> &message, const QJsonArray &accepted,
                             const QJsonArray &rejected)
 {
-    QJsonObject summary{{u"code"_s, code}, {u"accepted"_s, accepted}, {u"rejected"_s, rejected}};
+    QJsonObject summary {{u"code"_s, code}, {u"accepted"_s, accepted}, {u"rejected"_s, rejected}};
     insertIf(summary, "message", message);
     return summary;
 }
@@ -43,16 +43,16 @@ QString summarize(const QString &endpoint, const QByteArray &body)
             return QStringLiteral("FAIL");
         QJsonArray accepted;
         for (const auto &item : response->data.accepted) {
-            QJsonObject object{{u"number"_s, item.number}};
+            QJsonObject object {{u"number"_s, item.number}};
             insertIf(object, "carrier", item.carrierCode);
             accepted.append(object);
         }
         QJsonArray rejected;
         for (const auto &item : response->data.rejected) {
-            QJsonObject error{{u"code"_s, item.error.code}};
+            QJsonObject error {{u"code"_s, item.error.code}};
             insertIf(error, "message", item.error.message);
             insertIf(error, "carrier", item.error.carrier);
-            rejected.append(QJsonObject{{u"number"_s, item.number}, {u"error"_s, error}});
+            rejected.append(QJsonObject {{u"number"_s, item.number}, {u"error"_s, error}});
         }
         return compact(envelopeSummary(response->code, response->message, accepted, rejected));
     }
@@ -65,9 +65,9 @@ QString summarize(const QString &endpoint, const QByteArray &body)
             accepted.append(encodeTrackData(data));
         QJsonArray rejected;
         for (const auto &item : response->data.rejected) {
-            QJsonObject object{{u"number"_s, item.number}};
+            QJsonObject object {{u"number"_s, item.number}};
             if (item.error) {
-                QJsonObject error{{u"code"_s, item.error->code}};
+                QJsonObject error {{u"code"_s, item.error->code}};
                 insertIf(error, "message", item.error->message);
                 object.insert(u"error"_s, error);
             }
@@ -82,15 +82,15 @@ QString summarize(const QString &endpoint, const QByteArray &body)
     for (const auto &match : response->data.accepted) {
         QJsonArray carriers;
         for (const auto &carrier : match.carriers) {
-            QJsonObject object{{u"key"_s, carrier.key}};
+            QJsonObject object {{u"key"_s, carrier.key}};
             insertIf(object, "name", carrier.name);
             carriers.append(object);
         }
-        accepted.append(QJsonObject{{u"number"_s, match.number}, {u"carriers"_s, carriers}});
+        accepted.append(QJsonObject {{u"number"_s, match.number}, {u"carriers"_s, carriers}});
     }
     QJsonArray rejected;
     for (const auto &item : response->data.rejected)
-        rejected.append(QJsonObject{{u"number"_s, item.number}});
+        rejected.append(QJsonObject {{u"number"_s, item.number}});
     return compact(envelopeSummary(response->code, response->message, accepted, rejected));
 }
 
@@ -205,19 +205,24 @@ private Q_SLOTS:
         row("track carrier boolean gives none", "track",
             "{'code':0,'data':{'accepted':[{'number':'A','carrier':false}]}}",
             "{'code':0,'accepted':[{'number':'A'}],'rejected':[]}");
-        row("track number of wrong type empties accepted", "track",
-            "{'code':0,'data':{'accepted':[{'number':12345}]}}", "{'code':0,'accepted':[],'rejected':[]}");
+        row("track number of wrong type empties accepted", "track", "{'code':0,'data':{'accepted':[{'number':12345}]}}",
+            "{'code':0,'accepted':[],'rejected':[]}");
         row("track_info of wrong type gives none", "track",
             "{'code':0,'data':{'accepted':[{'number':'A','track_info':'none'}]}}",
             "{'code':0,'accepted':[{'number':'A'}],'rejected':[]}");
         row("latest status text gives no status, sub-status stays", "track",
-            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'latest_status':{'status':'InTransit','sub_status':'InTransit_PickedUp'}}}]}}",
-            "{'code':0,'accepted':[{'number':'A','track_info':{'latest_status':{'sub_status':'InTransit_PickedUp'}}}],'rejected':[]}");
+            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'latest_status':{'status':'InTransit','sub_"
+            "status':'InTransit_PickedUp'}}}]}}",
+            "{'code':0,'accepted':[{'number':'A','track_info':{'latest_status':{'sub_status':'InTransit_PickedUp'}}}],'"
+            "rejected':[]}");
         row("sub-status number becomes text", "track",
-            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'latest_status':{'status':10,'sub_status':1003}}}]}}",
-            "{'code':0,'accepted':[{'number':'A','track_info':{'latest_status':{'status':10,'sub_status':'1003'}}}],'rejected':[]}");
+            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'latest_status':{'status':10,'sub_status':1003}}"
+            "}]}}",
+            "{'code':0,'accepted':[{'number':'A','track_info':{'latest_status':{'status':10,'sub_status':'1003'}}}],'"
+            "rejected':[]}");
         row("sub-status boolean gives none", "track",
-            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'latest_status':{'status':10,'sub_status':true}}}]}}",
+            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'latest_status':{'status':10,'sub_status':true}}"
+            "}]}}",
             "{'code':0,'accepted':[{'number':'A','track_info':{'latest_status':{'status':10}}}],'rejected':[]}");
         row("latest status of wrong type gives none", "track",
             "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'latest_status':[10]}}]}}",
@@ -229,14 +234,18 @@ private Q_SLOTS:
             "{'code':0,'accepted':[{'number':'A','track_info':{'latest_status':{'status':10},"
             "'time_metrics':{'estimated_delivery_date':{'from':'2026-03-05'}}}}],'rejected':[]}");
         row("event description of wrong type drops tracking", "track",
-            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'tracking':{'providers':[{'events':[{'description':5}]}]}}}]}}",
+            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'tracking':{'providers':[{'events':[{'"
+            "description':5}]}]}}}]}}",
             "{'code':0,'accepted':[{'number':'A','track_info':{}}],'rejected':[]}");
         row("null event drops tracking", "track",
-            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'tracking':{'providers':[{'events':[null]}]}}}]}}",
+            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'tracking':{'providers':[{'events':[null]}]}}}]}"
+            "}",
             "{'code':0,'accepted':[{'number':'A','track_info':{}}],'rejected':[]}");
         row("event fields may be null or absent", "track",
-            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'tracking':{'providers':[{'events':[{'time_iso':null,'location':null}]}]}}}]}}",
-            "{'code':0,'accepted':[{'number':'A','track_info':{'tracking':{'providers':[{'events':[{}]}]}}}],'rejected':[]}");
+            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'tracking':{'providers':[{'events':[{'time_iso':"
+            "null,'location':null}]}]}}}]}}",
+            "{'code':0,'accepted':[{'number':'A','track_info':{'tracking':{'providers':[{'events':[{}]}]}}}],'rejected'"
+            ":[]}");
         row("providers null is no list", "track",
             "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'tracking':{'providers':null}}}]}}",
             "{'code':0,'accepted':[{'number':'A','track_info':{'tracking':{}}}],'rejected':[]}");
@@ -244,10 +253,12 @@ private Q_SLOTS:
             "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'tracking':{'providers':'x'}}}]}}",
             "{'code':0,'accepted':[{'number':'A','track_info':{}}],'rejected':[]}");
         row("provider without events stays", "track",
-            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'tracking':{'providers':[{'provider':{'key':1}}]}}}]}}",
+            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'tracking':{'providers':[{'provider':{'key':1}}]"
+            "}}}]}}",
             "{'code':0,'accepted':[{'number':'A','track_info':{'tracking':{'providers':[{}]}}}],'rejected':[]}");
         row("estimated date of wrong type drops only the estimate", "track",
-            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'time_metrics':{'estimated_delivery_date':{'from':20260305}}}}]}}",
+            "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'time_metrics':{'estimated_delivery_date':{'"
+            "from':20260305}}}}]}}",
             "{'code':0,'accepted':[{'number':'A','track_info':{'time_metrics':{}}}],'rejected':[]}");
         row("time metrics of wrong type gives none", "track",
             "{'code':0,'data':{'accepted':[{'number':'A','track_info':{'time_metrics':7}}]}}",
@@ -265,7 +276,8 @@ private Q_SLOTS:
         // Carrier-lookup records
         row("carrier match with names", "getcarrier",
             "{'code':0,'data':{'accepted':[{'number':'A','carriers':[{'key':100003,'name':'FedEx'},{'key':100002}]}]}}",
-            "{'code':0,'accepted':[{'number':'A','carriers':[{'key':100003,'name':'FedEx'},{'key':100002}]}],'rejected':[]}");
+            "{'code':0,'accepted':[{'number':'A','carriers':[{'key':100003,'name':'FedEx'},{'key':100002}]}],'rejected'"
+            ":[]}");
         row("carriers missing gives empty list", "getcarrier", "{'code':0,'data':{'accepted':[{'number':'A'}]}}",
             "{'code':0,'accepted':[{'number':'A','carriers':[]}],'rejected':[]}");
         row("carrier key text empties carriers, match stays", "getcarrier",
@@ -279,8 +291,8 @@ private Q_SLOTS:
             "{'code':0,'accepted':[{'number':'A','carriers':[]}],'rejected':[]}");
         row("carrier match without number empties accepted", "getcarrier",
             "{'code':0,'data':{'accepted':[{'carriers':[]}]}}", "{'code':0,'accepted':[],'rejected':[]}");
-        row("rejected carrier without number empties rejected", "getcarrier",
-            "{'code':0,'data':{'rejected':[{}]}}", "{'code':0,'accepted':[],'rejected':[]}");
+        row("rejected carrier without number empties rejected", "getcarrier", "{'code':0,'data':{'rejected':[{}]}}",
+            "{'code':0,'accepted':[],'rejected':[]}");
     }
     void decoding()
     {
@@ -300,14 +312,19 @@ private Q_SLOTS:
         const auto decoded = decodeTrackInfoResponse(body);
         QVERIFY(decoded);
         const QJsonObject encoded = encodeTrackData(decoded->data.accepted.constFirst());
-        const QByteArray again = "{\"code\":0,\"data\":{\"accepted\":["
-            + QJsonDocument(encoded).toJson(QJsonDocument::Compact) + "]}}";
+        const QByteArray again
+            = "{\"code\":0,\"data\":{\"accepted\":[" + QJsonDocument(encoded).toJson(QJsonDocument::Compact) + "]}}";
         const auto redecoded = decodeTrackInfoResponse(again);
         QVERIFY(redecoded);
         QCOMPARE(encodeTrackData(redecoded->data.accepted.constFirst()), encoded);
-        QCOMPARE(encoded.value(u"track_info"_s).toObject().value(u"time_metrics"_s).toObject()
-                     .value(u"estimated_delivery_date"_s).toObject().keys(),
-                 (QStringList{u"from"_s, u"source"_s}));
+        QCOMPARE(encoded.value(u"track_info"_s)
+                     .toObject()
+                     .value(u"time_metrics"_s)
+                     .toObject()
+                     .value(u"estimated_delivery_date"_s)
+                     .toObject()
+                     .keys(),
+                 (QStringList {u"from"_s, u"source"_s}));
     }
 
     void parseDates_data()
@@ -317,17 +334,18 @@ private Q_SLOTS:
         const QTimeZone local = QTimeZone::systemTimeZone();
         QTest::newRow("fractional seconds with offset")
             << "2026-03-01T14:05:09.123+01:00" << QDateTime(QDate(2026, 3, 1), QTime(13, 5, 9, 123), Qt::UTC);
-        QTest::newRow("one fractional digit") << "2026-03-01T14:05:09.5Z"
-                                              << QDateTime(QDate(2026, 3, 1), QTime(14, 5, 9, 500), Qt::UTC);
+        QTest::newRow("one fractional digit")
+            << "2026-03-01T14:05:09.5Z" << QDateTime(QDate(2026, 3, 1), QTime(14, 5, 9, 500), Qt::UTC);
         QTest::newRow("six fractional digits keep milliseconds")
             << "2026-03-01T14:05:09.123456-05:30" << QDateTime(QDate(2026, 3, 1), QTime(19, 35, 9, 123), Qt::UTC);
-        QTest::newRow("without fraction, Z") << "2026-03-01T14:05:09Z"
-                                             << QDateTime(QDate(2026, 3, 1), QTime(14, 5, 9), Qt::UTC);
+        QTest::newRow("without fraction, Z")
+            << "2026-03-01T14:05:09Z" << QDateTime(QDate(2026, 3, 1), QTime(14, 5, 9), Qt::UTC);
         QTest::newRow("without fraction, negative offset")
             << "2026-03-01T08:00:00-08:00" << QDateTime(QDate(2026, 3, 1), QTime(16, 0), Qt::UTC);
         QTest::newRow("date and time in the device zone")
             << "2026-03-01 14:05:09" << QDateTime(QDate(2026, 3, 1), QTime(14, 5, 9), local);
-        QTest::newRow("date alone is local midnight") << "2026-03-01" << QDateTime(QDate(2026, 3, 1), QTime(0, 0), local);
+        QTest::newRow("date alone is local midnight")
+            << "2026-03-01" << QDateTime(QDate(2026, 3, 1), QTime(0, 0), local);
         QTest::newRow("US date is month first") << "03/01/2026" << QDateTime(QDate(2026, 3, 1), QTime(0, 0), local);
         QTest::newRow("single-digit fields are read") << "2026-3-5" << QDateTime(QDate(2026, 3, 5), QTime(0, 0), local);
         QTest::newRow("written-out month gives none") << "1 March 2026" << QDateTime();
@@ -351,10 +369,7 @@ private Q_SLOTS:
             QCOMPARE(parsed->toMSecsSinceEpoch(), expected.toMSecsSinceEpoch());
     }
 
-    void absentDateGivesNone()
-    {
-        QVERIFY(!parseDate(std::nullopt));
-    }
+    void absentDateGivesNone() { QVERIFY(!parseDate(std::nullopt)); }
 
     void wholeIntegers_data()
     {
@@ -395,24 +410,24 @@ private Q_SLOTS:
         QTest::newRow("carrier undetected ignores the service's message")
             << qint64(-18019903) << "Carrier cannot be detected." << true
             << "Provider error: Carrier could not be detected. Please select a carrier manually.";
-        QTest::newRow("not registered without message") << qint64(-18019902) << "" << false
-                                                        << "Provider error: Tracking number not yet registered";
-        QTest::newRow("already registered with message") << qint64(-18019901) << "Already there." << true
-                                                         << "Provider error: Already there.";
-        QTest::newRow("already registered without message") << qint64(-18019901) << "" << false
-                                                            << "Provider error: Tracking number already registered";
-        QTest::newRow("real-time unsupported") << qint64(-18019818) << "" << false
-                                               << "Provider error: Carrier not supported for real-time tracking";
-        QTest::newRow("real-time unauthorised")
-            << qint64(-18019912) << "" << false
-            << "Provider error: Unauthorized access to real-time tracking. Upgrade your 17track plan or use standard tracking.";
+        QTest::newRow("not registered without message")
+            << qint64(-18019902) << "" << false << "Provider error: Tracking number not yet registered";
+        QTest::newRow("already registered with message")
+            << qint64(-18019901) << "Already there." << true << "Provider error: Already there.";
+        QTest::newRow("already registered without message")
+            << qint64(-18019901) << "" << false << "Provider error: Tracking number already registered";
+        QTest::newRow("real-time unsupported")
+            << qint64(-18019818) << "" << false << "Provider error: Carrier not supported for real-time tracking";
+        QTest::newRow("real-time unauthorised") << qint64(-18019912) << "" << false
+                                                << "Provider error: Unauthorized access to real-time tracking. Upgrade "
+                                                   "your 17track plan or use standard tracking.";
         QTest::newRow("data not yet available")
             << qint64(-18019909) << "" << false
             << "Provider error: Tracking data not yet available. Please wait and refresh.";
-        QTest::newRow("unknown code without message") << qint64(-1) << "" << false
-                                                      << "Provider error: Unknown API error (code: -1)";
-        QTest::newRow("unknown code with message") << qint64(42) << "Quota exhausted" << true
-                                                   << "Provider error: Quota exhausted";
+        QTest::newRow("unknown code without message")
+            << qint64(-1) << "" << false << "Provider error: Unknown API error (code: -1)";
+        QTest::newRow("unknown code with message")
+            << qint64(42) << "Quota exhausted" << true << "Provider error: Quota exhausted";
     }
     void apiErrors()
     {
@@ -445,10 +460,10 @@ private Q_SLOTS:
                         QVERIFY(result.events.at(i - 1).timestamp >= result.events.at(i).timestamp);
                 }
             }
-            const bool decodes = name.startsWith(QLatin1String("register"))  ? registration.has_value()
-                : name.startsWith(QLatin1String("getcarrier"))               ? carriers.has_value()
-                : name.startsWith(QLatin1String("malformed"))                ? !(track || registration || carriers)
-                                                                             : track.has_value();
+            const bool decodes = name.startsWith(QLatin1String("register")) ? registration.has_value()
+                : name.startsWith(QLatin1String("getcarrier"))              ? carriers.has_value()
+                : name.startsWith(QLatin1String("malformed"))               ? !(track || registration || carriers)
+                                                                            : track.has_value();
             QVERIFY2(decodes, qPrintable(name));
         }
     }

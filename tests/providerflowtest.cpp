@@ -21,8 +21,9 @@ const QString usNumber = u"9400111899223197428490"_s;
 
 QJsonObject eventsInfo(qint64 latest, const char *description = "Arrived at facility")
 {
-    return S::trackInfo(latest, QJsonArray{S::event(u"2026-03-01T10:00:00Z"_s, QString::fromLatin1(description), 10,
-                                                    u"Louisville, KY"_s)});
+    return S::trackInfo(
+        latest,
+        QJsonArray {S::event(u"2026-03-01T10:00:00Z"_s, QString::fromLatin1(description), 10, u"Louisville, KY"_s)});
 }
 
 QStringList numbersOf(const QList<S::Request> &requests)
@@ -55,7 +56,7 @@ private Q_SLOTS:
         QCoro::connect(h.provider->detectCarrier(u"123456789012"_s), &context,
                        [&](DetectionOutcome &&o) { second.emplace(std::move(o)); });
         QTRY_COMPARE(h.clock.pendingSleepers(), 1);
-        QCOMPARE(h.clock.requestedSleeps(), (QList<std::chrono::milliseconds>{250ms}));
+        QCOMPARE(h.clock.requestedSleeps(), (QList<std::chrono::milliseconds> {250ms}));
         QCOMPARE(h.server.requests().size(), 1);
         h.clock.advance(250ms);
         QTRY_VERIFY(second.has_value());
@@ -77,10 +78,10 @@ private Q_SLOTS:
         QCOMPARE(h.server.endpointLog().first(), u"getrealtimetrackinfo"_s);
 
         QVERIFY(h.settleBackground());
-        QCOMPARE(h.server.endpointLog(), (QStringList{u"getrealtimetrackinfo"_s, u"register"_s}));
+        QCOMPARE(h.server.endpointLog(), (QStringList {u"getrealtimetrackinfo"_s, u"register"_s}));
         for (const auto &request : h.server.requests()) {
-            QCOMPARE(request.numbers, QStringList{usNumber});
-            QCOMPARE(request.carriers, (QList<std::optional<qint64>>{21051}));
+            QCOMPARE(request.numbers, QStringList {usNumber});
+            QCOMPARE(request.carriers, (QList<std::optional<qint64>> {21051}));
         }
         QVERIFY(h.server.isRegistered(usNumber));
         QVERIFY(h.network.smallestSpacing() >= 350);
@@ -90,7 +91,8 @@ private Q_SLOTS:
     {
         Harness h;
         // Real time knows the number but has nothing yet; registered data stays empty too.
-        h.server.setReply(u"getrealtimetrackinfo"_s, Reply::json(S::envelope({S::trackData(usNumber, 21051, S::trackInfo(0))})));
+        h.server.setReply(u"getrealtimetrackinfo"_s,
+                          Reply::json(S::envelope({S::trackData(usNumber, 21051, S::trackInfo(0))})));
         const QDateTime start = h.clock.now();
         const auto outcome = run(h.provider->fetchTracking(usNumber, {}));
         QVERIFY(outcome && outcome->ok());
@@ -113,7 +115,7 @@ private Q_SLOTS:
         QVERIFY(h.network.smallestSpacing() >= 350);
         // The follow-up requests carry the carrier the registration reported.
         for (const auto &request : h.server.requests(u"gettrackinfo"_s))
-            QCOMPARE(request.carriers, (QList<std::optional<qint64>>{std::nullopt}));
+            QCOMPARE(request.carriers, (QList<std::optional<qint64>> {std::nullopt}));
     }
 
     void newRegistrationStopsAtTheFirstAttemptWithData()
@@ -121,17 +123,18 @@ private Q_SLOTS:
         Harness h;
         h.server.setRealTimeEnabled(false);
         h.server.setTrackInfo(u"1Z999AA10123456784"_s, eventsInfo(10), 100002);
-        h.server.enqueue(u"gettrackinfo"_s, Reply::json(S::envelope({S::trackData(u"1Z999AA10123456784"_s, 100002, S::trackInfo(0))})));
+        h.server.enqueue(u"gettrackinfo"_s,
+                         Reply::json(S::envelope({S::trackData(u"1Z999AA10123456784"_s, 100002, S::trackInfo(0))})));
         const auto outcome = run(h.provider->fetchTracking(u"1Z999AA10123456784"_s, {}));
         QVERIFY(outcome && outcome->ok());
         QCOMPARE(outcome->value().status, TrackingStatus::inTransit);
         QCOMPARE(outcome->value().carrierCode, u"ups"_s);
         QCOMPARE(h.server.endpointLog(),
-                 (QStringList{u"getrealtimetrackinfo"_s, u"register"_s, u"gettrackinfo"_s, u"gettrackinfo"_s}));
+                 (QStringList {u"getrealtimetrackinfo"_s, u"register"_s, u"gettrackinfo"_s, u"gettrackinfo"_s}));
         // No code was given: the number the registration reported is used from then on.
-        QCOMPARE(h.server.requests(u"register"_s).first().carriers, (QList<std::optional<qint64>>{std::nullopt}));
+        QCOMPARE(h.server.requests(u"register"_s).first().carriers, (QList<std::optional<qint64>> {std::nullopt}));
         for (const auto &request : h.server.requests(u"gettrackinfo"_s))
-            QCOMPARE(request.carriers, (QList<std::optional<qint64>>{100002}));
+            QCOMPARE(request.carriers, (QList<std::optional<qint64>> {100002}));
         const auto infos = h.network.indexesOf(u"gettrackinfo"_s);
         QCOMPARE(h.network.msecsBetween(infos.at(0), infos.at(1)), 10000);
     }
@@ -157,7 +160,8 @@ private Q_SLOTS:
     {
         Harness h;
         h.server.setRealTimeEnabled(false);
-        h.server.setReply(u"register"_s, Reply::json(S::envelope({}, {S::rejection(usNumber, -18019901, u"already"_s)})));
+        h.server.setReply(u"register"_s,
+                          Reply::json(S::envelope({}, {S::rejection(usNumber, -18019901, u"already"_s)})));
         h.server.setReply(u"gettrackinfo"_s, Reply::json(S::envelope({S::trackData(usNumber, {}, S::trackInfo(0))})));
         const auto outcome = run(h.provider->fetchTracking(usNumber, {}));
         QVERIFY(outcome && outcome->ok());
@@ -173,8 +177,9 @@ private Q_SLOTS:
         QTest::addColumn<bool>("registeredBefore");
         QTest::addColumn<qint64>("serviceCarrier");
         QTest::addColumn<QStringList>("expected");
-        const QStringList fixed{u"getrealtimetrackinfo"_s, u"register"_s, u"deletetrack"_s, u"register"_s, u"gettrackinfo"_s};
-        const QStringList plain{u"getrealtimetrackinfo"_s, u"register"_s, u"gettrackinfo"_s};
+        const QStringList fixed {u"getrealtimetrackinfo"_s, u"register"_s, u"deletetrack"_s, u"register"_s,
+                                 u"gettrackinfo"_s};
+        const QStringList plain {u"getrealtimetrackinfo"_s, u"register"_s, u"gettrackinfo"_s};
         QTest::newRow("ups registered as FedEx is deleted and registered again")
             << u"ups"_s << false << qint64(100003) << fixed;
         QTest::newRow("ups already registered as FedEx is deleted and registered again")
@@ -202,7 +207,8 @@ private Q_SLOTS:
         if (!deletes.isEmpty()) {
             // One second of waiting after the delete, then the second registration is taken whatever it says.
             QCOMPARE(h.network.msecsBetween(deletes.first(), deletes.first() + 1), 1000);
-            QCOMPARE(h.server.requests(u"deletetrack"_s).first().carriers, (QList<std::optional<qint64>>{std::nullopt}));
+            QCOMPARE(h.server.requests(u"deletetrack"_s).first().carriers,
+                     (QList<std::optional<qint64>> {std::nullopt}));
         }
         QVERIFY(h.network.smallestSpacing() >= 350);
     }
@@ -216,8 +222,8 @@ private Q_SLOTS:
             << u"Provider error: Registration rejected: The format is invalid."_s;
         QTest::newRow("rejected without a message") << S::envelope({}, {S::rejection(usNumber, -18010012)})
                                                     << u"Provider error: Registration rejected: Unknown error"_s;
-        QTest::newRow("service code through the error table") << S::envelope({}, {}, -18019904, u"denied"_s)
-                                                              << TrackingProviderError::apiKeyInvalid().description();
+        QTest::newRow("service code through the error table")
+            << S::envelope({}, {}, -18019904, u"denied"_s) << TrackingProviderError::apiKeyInvalid().description();
     }
     void registrationFailures()
     {
@@ -229,7 +235,7 @@ private Q_SLOTS:
         const auto outcome = run(h.provider->fetchTracking(usNumber, {}));
         QVERIFY(outcome && !outcome->ok());
         QCOMPARE(outcome->error().description(), description);
-        QCOMPARE(h.server.endpointLog(), (QStringList{u"getrealtimetrackinfo"_s, u"register"_s}));
+        QCOMPARE(h.server.endpointLog(), (QStringList {u"getrealtimetrackinfo"_s, u"register"_s}));
     }
 
     void rejectedTrackInfo_data()
@@ -237,16 +243,17 @@ private Q_SLOTS:
         QTest::addColumn<QJsonArray>("rejected");
         QTest::addColumn<QString>("description");
         QTest::newRow("our number with a message")
-            << QJsonArray{S::rejection(usNumber, -18019902, u"Please register first."_s)}
+            << QJsonArray {S::rejection(usNumber, -18019902, u"Please register first."_s)}
             << u"Provider error: Please register first."_s;
-        QTest::newRow("our number without a message") << QJsonArray{S::rejection(usNumber, -18019909)}
+        QTest::newRow("our number without a message") << QJsonArray {S::rejection(usNumber, -18019909)}
                                                       << u"Provider error: Tracking number rejected by 17track"_s;
-        QTest::newRow("another number is not ours") << QJsonArray{S::rejection(u"OTHER"_s, -18019902)}
+        QTest::newRow("another number is not ours") << QJsonArray {S::rejection(u"OTHER"_s, -18019902)}
                                                     << TrackingProviderError::trackingNotFound().description();
         QTest::newRow("an error after a harmless record for our number")
-            << QJsonArray{S::rejection(usNumber, 0, u"fine"_s), S::rejection(usNumber, -18019902, u"Please register first."_s)}
+            << QJsonArray {S::rejection(usNumber, 0, u"fine"_s),
+                           S::rejection(usNumber, -18019902, u"Please register first."_s)}
             << u"Provider error: Please register first."_s;
-        QTest::newRow("code zero is no rejection") << QJsonArray{S::rejection(usNumber, 0, u"fine"_s)}
+        QTest::newRow("code zero is no rejection") << QJsonArray {S::rejection(usNumber, 0, u"fine"_s)}
                                                    << TrackingProviderError::trackingNotFound().description();
     }
     void rejectedTrackInfo()
@@ -280,7 +287,7 @@ private Q_SLOTS:
         const auto outcome = run(h.provider->fetchTracking(usNumber, {}));
         QVERIFY(outcome && outcome->ok());
         QCOMPARE(outcome->value().status, TrackingStatus::delivered);
-        QCOMPARE(h.server.endpointLog(), (QStringList{u"getrealtimetrackinfo"_s, u"register"_s, u"gettrackinfo"_s}));
+        QCOMPARE(h.server.endpointLog(), (QStringList {u"getrealtimetrackinfo"_s, u"register"_s, u"gettrackinfo"_s}));
     }
 
     void keyVanishingBeforeRealTimeIsReported()
@@ -292,9 +299,8 @@ private Q_SLOTS:
         options.clock = &h.clock;
         options.network = &h.network;
         options.baseURL = h.server.baseUrl();
-        options.apiKey = [&reads]() -> std::optional<QString> {
-            return ++reads == 1 ? std::optional(u"key"_s) : std::nullopt;
-        };
+        options.apiKey
+            = [&reads]() -> std::optional<QString> { return ++reads == 1 ? std::optional(u"key"_s) : std::nullopt; };
         SeventeenTrackProvider provider(options);
         const auto outcome = run(provider.fetchTracking(usNumber, {}));
         QVERIFY(outcome && !outcome->ok());
@@ -331,7 +337,8 @@ private Q_SLOTS:
         QList<TrackingRequest> packages;
         for (int i = 0; i < 85; ++i) {
             const QString number = u"LZ%1CN"_s.arg(i, 9, 10, QLatin1Char('0'));
-            packages.append({i == 3 ? u" "_s + number + u" "_s : number, i % 2 ? std::optional(u"china-post"_s) : std::nullopt});
+            packages.append(
+                {i == 3 ? u" "_s + number + u" "_s : number, i % 2 ? std::optional(u"china-post"_s) : std::nullopt});
             if (i % 5 == 0)
                 h.server.setTrackInfo(number, eventsInfo(10), 3011); // real time answers
             else if (i % 5 == 1)
@@ -381,7 +388,7 @@ private Q_SLOTS:
         QCOMPARE(realTime.at(0).numbers.at(3), packages.at(3).trackingNumber.trimmed());
         // Chunk order: 40 registrations, real time, stored data; then the next chunk.
         const QStringList log = h.server.endpointLog();
-        QCOMPARE(log.mid(40, 2), (QStringList{u"getrealtimetrackinfo"_s, u"gettrackinfo"_s}));
+        QCOMPARE(log.mid(40, 2), (QStringList {u"getrealtimetrackinfo"_s, u"gettrackinfo"_s}));
         QCOMPARE(log.at(42), u"register"_s);
         QVERIFY(h.network.smallestSpacing() >= 350);
     }
@@ -391,7 +398,8 @@ private Q_SLOTS:
         Harness h;
         h.server.setHandler([](const S::Request &request) -> std::optional<Reply> {
             if (request.endpoint == u"getrealtimetrackinfo"_s)
-                return Reply::json(S::envelope({S::trackData(request.numbers.first().toLower(), 3011, eventsInfo(10))}));
+                return Reply::json(
+                    S::envelope({S::trackData(request.numbers.first().toLower(), 3011, eventsInfo(10))}));
             return std::nullopt;
         });
         const auto outcome = run(h.provider->fetchTrackingBatch({{u"LZ123456789CN"_s, {}}}));
@@ -425,15 +433,15 @@ private Q_SLOTS:
         const auto outcome = run(h.provider->detectCarrier(u" "_s + number));
         QVERIFY(outcome && outcome->ok());
         const QList<CarrierDetectionResult> guesses = outcome->value();
-        QCOMPARE(h.server.requests(u"getcarrier"_s).first().numbers, QStringList{number});
-        QCOMPARE(guesses.at(0), (CarrierDetectionResult{u"100003"_s, u"FedEx"_s, 0.98}));
+        QCOMPARE(h.server.requests(u"getcarrier"_s).first().numbers, QStringList {number});
+        QCOMPARE(guesses.at(0), (CarrierDetectionResult {u"100003"_s, u"FedEx"_s, 0.98}));
         QCOMPARE(guesses.at(1).carrierCode, u"100002"_s);
         QCOMPARE(guesses.at(1).carrierName, u"UPS"_s);
         QVERIFY(qFuzzyCompare(guesses.at(1).confidence, 0.93));
         QCOMPARE(guesses.at(2).carrierCode, u"999999"_s);
         QCOMPARE(guesses.at(2).carrierName, u"999999"_s);
-        const auto local = std::find_if(guesses.begin(), guesses.end(),
-                                        [](const auto &g) { return g.carrierCode == u"fedex"_s; });
+        const auto local
+            = std::find_if(guesses.begin(), guesses.end(), [](const auto &g) { return g.carrierCode == u"fedex"_s; });
         QVERIFY(local != guesses.end());
         for (qsizetype i = 1; i < guesses.size(); ++i)
             QVERIFY(guesses.at(i - 1).confidence >= guesses.at(i).confidence);
@@ -449,7 +457,7 @@ private Q_SLOTS:
         h.server.setCarrierMatches(u"ZZ"_s, carriers);
         const auto outcome = run(h.provider->detectCarrier(u"ZZ"_s));
         QVERIFY(outcome && outcome->ok());
-        const QList<double> expected{0.98, 0.93, 0.88, 0.83, 0.78, 0.73, 0.7, 0.7};
+        const QList<double> expected {0.98, 0.93, 0.88, 0.83, 0.78, 0.73, 0.7, 0.7};
         QCOMPARE(outcome->value().size(), expected.size());
         for (qsizetype i = 0; i < expected.size(); ++i) {
             QVERIFY2(qFuzzyCompare(outcome->value().at(i).confidence, expected.at(i)), qPrintable(QString::number(i)));
@@ -464,9 +472,9 @@ private Q_SLOTS:
         QTest::newRow("no key, no request") << Reply::httpStatus(500) << false;
         QTest::newRow("server error") << Reply::httpStatus(500) << true;
         QTest::newRow("unparsable answer") << Reply::raw("{") << true;
-        QTest::newRow("no match") << Reply::json(S::envelope({}, {QJsonObject{{u"number"_s, u"x"_s}}})) << true;
+        QTest::newRow("no match") << Reply::json(S::envelope({}, {QJsonObject {{u"number"_s, u"x"_s}}})) << true;
         QTest::newRow("match without carriers")
-            << Reply::json(S::envelope({QJsonObject{{u"number"_s, u"123456789012"_s}, {u"carriers"_s, QJsonArray()}}}))
+            << Reply::json(S::envelope({QJsonObject {{u"number"_s, u"123456789012"_s}, {u"carriers"_s, QJsonArray()}}}))
             << true;
     }
     void detectCarrierFallsBackToLocalGuesses()
@@ -494,7 +502,8 @@ private Q_SLOTS:
         std::optional<DetectionOutcome> third;
         std::optional<BatchOutcome> fourth;
         QObject context;
-        QCoro::connect(h.provider->fetchTracking(usNumber, {}), &context, [&](TrackingOutcome &&o) { first.emplace(o); });
+        QCoro::connect(h.provider->fetchTracking(usNumber, {}), &context,
+                       [&](TrackingOutcome &&o) { first.emplace(o); });
         QCoro::connect(h.provider->fetchTracking(u"1Z999AA10123456784"_s, u"ups"_s), &context,
                        [&](TrackingOutcome &&o) { second.emplace(o); });
         QCoro::connect(h.provider->detectCarrier(u"123456789012"_s), &context,

@@ -64,19 +64,36 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("matches");
-        for (const char *phrase :
-             {"out for delivery", "out-for-delivery", "with delivery courier", "out for delivery today",
-              "on fedex vehicle for delivery", "on vehicle for delivery", "at local fedex facility",
-              "on ups vehicle for delivery", "loaded on delivery vehicle", "shipment is out for delivery",
-              "en route to delivery", "package is out for delivery", "out for delivery with amazon", "arriving today",
-              "package has left the facility", "package is on the vehicle for delivery", "on the vehicle for delivery",
-              "package out for delivery", "driver assigned", "departed facility.*delivery", "on delivery vehicle",
-              "with carrier for delivery", "last mile delivery", "dispatched for delivery", "being delivered",
-              "delivery in progress"})
+        for (const char *phrase : {"out for delivery",
+                                   "out-for-delivery",
+                                   "with delivery courier",
+                                   "out for delivery today",
+                                   "on fedex vehicle for delivery",
+                                   "on vehicle for delivery",
+                                   "at local fedex facility",
+                                   "on ups vehicle for delivery",
+                                   "loaded on delivery vehicle",
+                                   "shipment is out for delivery",
+                                   "en route to delivery",
+                                   "package is out for delivery",
+                                   "out for delivery with amazon",
+                                   "arriving today",
+                                   "package has left the facility",
+                                   "package is on the vehicle for delivery",
+                                   "on the vehicle for delivery",
+                                   "package out for delivery",
+                                   "driver assigned",
+                                   "departed facility.*delivery",
+                                   "on delivery vehicle",
+                                   "with carrier for delivery",
+                                   "last mile delivery",
+                                   "dispatched for delivery",
+                                   "being delivered",
+                                   "delivery in progress"})
             QTest::newRow(phrase) << QString::fromLatin1(phrase) << true;
         QTest::newRow("phrase inside a longer text") << "departed facility, out for delivery soon" << true;
-        QTest::newRow("departed facility for delivery is no pattern match") << "departed facility for delivery"
-                                                                           << false;
+        QTest::newRow("departed facility for delivery is no pattern match")
+            << "departed facility for delivery" << false;
         QTest::newRow("case-sensitive: caller lower-cases") << "Out for Delivery" << false;
         QTest::newRow("delivered") << "delivered, front porch" << false;
         QTest::newRow("empty") << "" << false;
@@ -109,8 +126,8 @@ private Q_SLOTS:
         row("sub-status 1002 does not upgrade",
             "{'number':'A','track_info':{'latest_status':{'status':10,'sub_status':'1002'}}}", S::inTransit);
         row("no track info is pending", "{'number':'A','carrier':100003}", S::pending);
-        row("latest status text counts as pending", "{'number':'A','track_info':{'latest_status':{'status':'Delivered'}}}",
-            S::pending);
+        row("latest status text counts as pending",
+            "{'number':'A','track_info':{'latest_status':{'status':'Delivered'}}}", S::pending);
         row("pending with newest event 40 is out for delivery",
             "{'number':'A','track_info':{'latest_status':{'status':0},'tracking':{'providers':[{'events':["
             "{'time_iso':'2026-03-01T10:00:00Z','status':40},{'time_iso':'2026-03-01T08:00:00Z','status':10}]}]}}}",
@@ -168,9 +185,10 @@ private Q_SLOTS:
             << QByteArray("{'description':'LOADED ON DELIVERY VEHICLE','status':10}") << TrackingStatus::outForDelivery
             << "10";
         QTest::newRow("status 50 with the same text stays delivered")
-            << QByteArray("{'description':'Loaded on Delivery Vehicle','status':50}") << TrackingStatus::delivered << "50";
-        QTest::newRow("no status is code 0 and pending") << QByteArray("{'description':'Out for delivery'}")
-                                                        << TrackingStatus::pending << "0";
+            << QByteArray("{'description':'Loaded on Delivery Vehicle','status':50}") << TrackingStatus::delivered
+            << "50";
+        QTest::newRow("no status is code 0 and pending")
+            << QByteArray("{'description':'Out for delivery'}") << TrackingStatus::pending << "0";
         QTest::newRow("unknown code kept verbatim") << QByteArray("{'status':77}") << TrackingStatus::unknown << "77";
     }
     void eventConversion()
@@ -197,18 +215,18 @@ private Q_SLOTS:
                    "{'time_iso':'2026-03-01T10:00:00Z','status':0,'description':'second of equal'}]}]}}}"),
             mappingTime);
         QCOMPARE(eventSummary(result),
-                 (QStringList{u"11:00 inTransit"_s, u"10:00 inTransit"_s, u"10:00 pending"_s, u"09:00 inTransit"_s}));
+                 (QStringList {u"11:00 inTransit"_s, u"10:00 inTransit"_s, u"10:00 pending"_s, u"09:00 inTransit"_s}));
         QCOMPARE(result.events.at(1).description, u"first of equal"_s);
         QCOMPARE(result.events.at(2).description, u"second of equal"_s);
     }
 
     void eventWithoutTimeGetsMappingTime()
     {
-        const TrackingResult result = mapToTrackingResult(
-            record("{'number':'A','track_info':{'tracking':{'providers':[{'events':["
-                   "{'time_iso':'2026-03-01T10:00:00Z','status':10,'description':'dated'},"
-                   "{'status':10,'description':'undated','location':'Hub'}]}]}}}"),
-            mappingTime);
+        const TrackingResult result
+            = mapToTrackingResult(record("{'number':'A','track_info':{'tracking':{'providers':[{'events':["
+                                         "{'time_iso':'2026-03-01T10:00:00Z','status':10,'description':'dated'},"
+                                         "{'status':10,'description':'undated','location':'Hub'}]}]}}}"),
+                                  mappingTime);
         QCOMPARE(result.events.size(), 2);
         QCOMPARE(result.events.constFirst().description, u"undated"_s);
         QCOMPARE(result.events.constFirst().timestamp, mappingTime);
@@ -232,7 +250,8 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, estimate);
         QFETCH(QDateTime, expected);
-        const QByteArray text = "{'number':'A','track_info':{'time_metrics':{'estimated_delivery_date':" + estimate + "}}}";
+        const QByteArray text
+            = "{'number':'A','track_info':{'time_metrics':{'estimated_delivery_date':" + estimate + "}}}";
         const TrackingResult result = mapToTrackingResult(record(text.constData()), mappingTime);
         QCOMPARE(result.estimatedDelivery.has_value(), expected.isValid());
         if (expected.isValid())
@@ -274,7 +293,7 @@ private Q_SLOTS:
         QCOMPARE(stringToNumeric(u"4px"_s), qint64(190233));
         QVERIFY(!stringToNumeric(u" ups"_s));
         QVERIFY(!stringToNumeric(u"100002"_s));
-        QCOMPARE(allCarrierCodesFor17track(u"Usps"_s), (QList<qint64>{21051, 100025}));
+        QCOMPARE(allCarrierCodesFor17track(u"Usps"_s), (QList<qint64> {21051, 100025}));
         QVERIFY(allCarrierCodesFor17track(u"acme"_s).isEmpty());
         QVERIFY(!carrierNumberFor(std::nullopt));
         QVERIFY(!carrierNumberFor(QString()));
@@ -287,9 +306,9 @@ private Q_SLOTS:
         for (const CarrierMapping &pair : carrierMapping())
             order.append(pair.code + u':' + QString::number(pair.trackCode));
         QCOMPARE(order.mid(0, 10),
-                 (QStringList{u"usps:21051"_s, u"usps:100025"_s, u"ups:100002"_s, u"fedex:100003"_s, u"dhl:100001"_s,
-                              u"dhl_ecommerce:100069"_s, u"amazon:190271"_s, u"ontrac:100049"_s,
-                              u"lasership:100042"_s, u"china-post:3011"_s}));
+                 (QStringList {u"usps:21051"_s, u"usps:100025"_s, u"ups:100002"_s, u"fedex:100003"_s, u"dhl:100001"_s,
+                               u"dhl_ecommerce:100069"_s, u"amazon:190271"_s, u"ontrac:100049"_s, u"lasership:100042"_s,
+                               u"china-post:3011"_s}));
         QCOMPARE(order.last(), u"india-post:12012"_s);
         QStringList catalogue;
         for (const Carrier::Entry &entry : Carrier::entries()) {
@@ -309,10 +328,10 @@ private Q_SLOTS:
             mappingTime);
         QVERIFY(result.rawResponse);
         const QJsonObject raw = QJsonDocument::fromJson(*result.rawResponse).object();
-        QCOMPARE(raw.keys(), (QStringList{u"carrier"_s, u"number"_s, u"track_info"_s}));
+        QCOMPARE(raw.keys(), (QStringList {u"carrier"_s, u"number"_s, u"track_info"_s}));
         QCOMPARE(raw.value(u"carrier"_s).toInteger(), 100002);
         const QJsonObject info = raw.value(u"track_info"_s).toObject();
-        QCOMPARE(info.keys(), (QStringList{u"latest_status"_s, u"tracking"_s}));
+        QCOMPARE(info.keys(), (QStringList {u"latest_status"_s, u"tracking"_s}));
         QCOMPARE(info.value(u"latest_status"_s).toObject().value(u"sub_status"_s).toString(), u"1003"_s);
         const QJsonObject event = info.value(u"tracking"_s)
                                       .toObject()
@@ -324,7 +343,7 @@ private Q_SLOTS:
                                       .toArray()
                                       .first()
                                       .toObject();
-        QCOMPARE(event.keys(), (QStringList{u"status"_s, u"time_iso"_s}));
+        QCOMPARE(event.keys(), (QStringList {u"status"_s, u"time_iso"_s}));
     }
 };
 

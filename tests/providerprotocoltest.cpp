@@ -14,7 +14,6 @@ using ProviderTest::run;
 using Reply = Fake17TrackServer::Reply;
 using S = Fake17TrackServer;
 
-
 class ProviderProtocolTest : public QObject
 {
     Q_OBJECT
@@ -22,7 +21,8 @@ private Q_SLOTS:
     void requestsCarryKeyTypeAndArrayBody()
     {
         Harness h;
-        h.server.setTrackInfo(u"1Z999AA10123456784"_s, S::trackInfo(10, {S::event(u"2026-03-01T10:00:00Z"_s, u"x"_s, 10)}));
+        h.server.setTrackInfo(u"1Z999AA10123456784"_s,
+                              S::trackInfo(10, {S::event(u"2026-03-01T10:00:00Z"_s, u"x"_s, 10)}));
         const auto outcome = run(h.provider->fetchTracking(u"1Z999AA10123456784"_s, u"ups"_s));
         QVERIFY(outcome && outcome->ok());
         QVERIFY(h.settleBackground());
@@ -58,9 +58,11 @@ private Q_SLOTS:
                                           << u"Rate limited. Try again in 30 seconds."_s;
         QTest::newRow("429 with fractional seconds") << Reply::httpStatus(429).withHeader("Retry-After", "30.9")
                                                      << batch << u"Rate limited. Try again in 30 seconds."_s;
-        QTest::newRow("429 with a date") << Reply::httpStatus(429).withHeader("Retry-After", "Wed, 21 Oct 2026 07:28:00 GMT")
+        QTest::newRow("429 with a date") << Reply::httpStatus(429).withHeader("Retry-After",
+                                                                              "Wed, 21 Oct 2026 07:28:00 GMT")
                                          << fetch << u"Rate limited. Please try again later."_s;
-        QTest::newRow("429 without header") << Reply::httpStatus(429) << fetch << u"Rate limited. Please try again later."_s;
+        QTest::newRow("429 without header")
+            << Reply::httpStatus(429) << fetch << u"Rate limited. Please try again later."_s;
         QTest::newRow("500 with the standard phrase, not the server's")
             << Reply::httpStatus(500) << fetch << u"Provider error: HTTP 500: Internal Server Error"_s;
         QTest::newRow("503") << Reply::httpStatus(503) << batch << u"Provider error: HTTP 503: Service Unavailable"_s;
@@ -68,14 +70,14 @@ private Q_SLOTS:
         QTest::newRow("redirect is not followed")
             << Reply::httpStatus(302).withHeader("Location", "http://127.0.0.1:1/elsewhere") << fetch
             << u"Provider error: HTTP 302: Found"_s;
-        QTest::newRow("not JSON, register") << Reply::raw("<html>oops</html>") << fetch
-                                            << u"Provider error: Failed to parse register response"_s;
-        QTest::newRow("not JSON, tracking") << Reply::raw("<html>oops</html>") << batch
-                                            << u"Provider error: Failed to parse tracking response"_s;
+        QTest::newRow("not JSON, register")
+            << Reply::raw("<html>oops</html>") << fetch << u"Provider error: Failed to parse register response"_s;
+        QTest::newRow("not JSON, tracking")
+            << Reply::raw("<html>oops</html>") << batch << u"Provider error: Failed to parse tracking response"_s;
         QTest::newRow("truncated JSON") << Reply::raw("{\"code\":0,\"data\":{\"accep") << batch
                                         << u"Provider error: Failed to parse tracking response"_s;
         QTest::newRow("bare record instead of envelope")
-            << Reply::json(QJsonObject{{u"number"_s, u"A"_s}, {u"carrier"_s, 3011}}) << fetch
+            << Reply::json(QJsonObject {{u"number"_s, u"A"_s}, {u"carrier"_s, 3011}}) << fetch
             << u"Provider error: Failed to parse register response"_s;
         QTest::newRow("data of wrong type") << Reply::raw(R"({"code":0,"data":"none"})") << batch
                                             << u"Provider error: Failed to parse tracking response"_s;
@@ -85,14 +87,14 @@ private Q_SLOTS:
         QTest::newRow("service code for an undetectable carrier")
             << Reply::json(S::envelope({}, {}, -18019903, u"anything"_s)) << fetch
             << u"Provider error: Carrier could not be detected. Please select a carrier manually."_s;
-        QTest::newRow("connection reset") << Reply::resetConnection() << fetch
-                                          << u"Network error: Connection closed"_s;
+        QTest::newRow("connection reset") << Reply::resetConnection() << fetch << u"Network error: Connection closed"_s;
         QTest::newRow("body cut short") << Reply::truncated(QJsonDocument(S::envelope({})).toJson()) << batch
                                         << u"Network error: Connection closed"_s;
-        QTest::newRow("server never answers") << Reply::neverAnswer() << fetch
-                                              << u"Network error: The request timed out."_s;
-        QTest::newRow("huge body") << Reply::raw(QByteArray(9 * 1024 * 1024, ' ') + "{}") << batch
-                                   << u"Provider error: The response from 17track was larger than 8 MiB and was not read."_s;
+        QTest::newRow("server never answers")
+            << Reply::neverAnswer() << fetch << u"Network error: The request timed out."_s;
+        QTest::newRow("huge body") << Reply::raw(
+            QByteArray(9 * 1024 * 1024, ' ')
+            + "{}") << batch << u"Provider error: The response from 17track was larger than 8 MiB and was not read."_s;
     }
     void failures()
     {

@@ -7,7 +7,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
 #include <QTest>
-
 #include <qcoro/qcorotask.h>
 
 #include <limits>
@@ -22,8 +21,7 @@ inline char *toString(const TrackingProviderError &error)
 namespace ProviderTest
 {
 /** Runs a task to its end on the event loop; fails the test when it takes longer than the limit. */
-template<typename T>
-std::optional<T> run(QCoro::Task<T> &&task, int limitMs = 20000)
+template<typename T> std::optional<T> run(QCoro::Task<T> &&task, int limitMs = 20000)
 {
     std::optional<T> value;
     QObject context;
@@ -47,8 +45,7 @@ public:
     };
     explicit SendLog(Clock *clock)
         : m_clock(clock)
-    {
-    }
+    { }
     QList<Sent> sent;
 
     [[nodiscard]] QStringList endpoints() const

@@ -45,9 +45,9 @@ class ShellTrayTest : public QObject
     /** Clicks the tray item the way the desktop's tray host does: over the bus. */
     void clickTrayItem(const QString &item)
     {
-        QDBusMessage click = QDBusMessage::createMethodCall(item, QStringLiteral("/StatusNotifierItem"),
-                                                            QStringLiteral("org.kde.StatusNotifierItem"),
-                                                            QStringLiteral("Activate"));
+        QDBusMessage click
+            = QDBusMessage::createMethodCall(item, QStringLiteral("/StatusNotifierItem"),
+                                             QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
         click << 0 << 0;
         // Asynchronous: the item lives in this thread.
         QDBusConnection::sessionBus().asyncCall(click);
@@ -153,7 +153,8 @@ private Q_SLOTS:
             << QRect(1200, 776, 24, 24) << QPoint(5, 5) << screen << QPoint(940, 352);
         QTest::newRow("no icon geometry: at the cursor, kept on screen")
             << QRect() << QPoint(100, 200) << screen << QPoint(0, 205);
-        QTest::newRow("cursor low on the screen: above it") << QRect() << QPoint(640, 790) << screen << QPoint(470, 366);
+        QTest::newRow("cursor low on the screen: above it")
+            << QRect() << QPoint(640, 790) << screen << QPoint(470, 366);
         QTest::newRow("second screen to the right")
             << QRect(3170, 0, 24, 24) << QPoint(5, 5) << QRect(1280, 0, 1920, 1080) << QPoint(2860, 28);
     }

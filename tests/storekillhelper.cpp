@@ -12,7 +12,8 @@
 
 #include <cstdio>
 
-namespace {
+namespace
+{
 int edit(ModelContext &context, const QString &number, const QString &property, const QString &value)
 {
     auto fetched = context.fetchPackages([&](const Package &p) { return p.trackingNumber() == number; });

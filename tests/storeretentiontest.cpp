@@ -17,7 +17,8 @@
 
 #include <optional>
 
-namespace {
+namespace
+{
 /** Holds the store's write lock from a second connection, as a busy other process would. */
 class WriteLock
 {
@@ -170,8 +171,8 @@ private Q_SLOTS:
 
         PackageStore::cleanupDeliveredPackages(*m_context);
         QCOMPARE(package->isDeleted(), deleted);
-        const QStringList expected = deleted ? QStringList { QStringLiteral("FRESH") }
-                                             : QStringList { QStringLiteral("CANDIDATE"), QStringLiteral("FRESH") };
+        const QStringList expected = deleted ? QStringList {QStringLiteral("FRESH")}
+                                             : QStringList {QStringLiteral("CANDIDATE"), QStringLiteral("FRESH")};
         QCOMPARE(storedNumbers(), expected);
         if (!deleted)
             QVERIFY(m_log.isEmpty());
@@ -213,11 +214,11 @@ private Q_SLOTS:
         Package *package = addPackage(QStringLiteral("GROUPED"), TrackingStatus::inTransit, m_now);
         auto *a = new PackageGroup(QStringLiteral("A"), QStringLiteral("#007AFF"), 0);
         auto *b = new PackageGroup(QStringLiteral("B"), QStringLiteral("#FF9500"), 1);
-        package->setGroups({ a, b });
+        package->setGroups({a, b});
         package->appendEvent(std::make_unique<TrackingEvent>(m_now, TrackingStatus::inTransit, QStringLiteral("s")));
         QVERIFY(m_context->save());
 
-        QVERIFY(PackageStore::deletePackages(QSet<Package *> { package }, *m_context));
+        QVERIFY(PackageStore::deletePackages(QSet<Package *> {package}, *m_context));
         QVERIFY(a->packages().isEmpty());
         QVERIFY(b->packages().isEmpty());
         QVERIFY(!m_context->hasChanges());
@@ -245,7 +246,7 @@ private Q_SLOTS:
         m_log.clear();
 
         WriteLock lock(m_context->storePath());
-        auto result = PackageStore::deletePackages(QList<Package *> { package }, *m_context);
+        auto result = PackageStore::deletePackages(QList<Package *> {package}, *m_context);
         QVERIFY(!result);
         QCOMPARE(result.error().kind, PackageStore::StoreError::Kind::saveFailed);
         QVERIFY(result.error().description().startsWith(QStringLiteral("PackageStore save failed: The changes could "

@@ -20,7 +20,8 @@
 
 #include <unistd.h>
 
-namespace {
+namespace
+{
 QByteArray fileHash(const QString &path)
 {
     QFile file(path);
@@ -129,9 +130,9 @@ private Q_SLOTS:
         QVERIFY(opened);
         // The cascade rules depend on it: an event row pointing at no package must be refused.
         QVERIFY(!runSql(m_path,
-                        { QStringLiteral("PRAGMA foreign_keys = ON"),
-                          QStringLiteral("INSERT INTO TrackingEvent (packageId, status, eventDescription, "
-                                         "location, rawStatusCode) VALUES (42, 'pending', '', '', '')") }));
+                        {QStringLiteral("PRAGMA foreign_keys = ON"),
+                         QStringLiteral("INSERT INTO TrackingEvent (packageId, status, eventDescription, "
+                                        "location, rawStatusCode) VALUES (42, 'pending', '', '', '')")}));
     }
 
     void refusedFilesAreLeftUntouched_data()
@@ -156,7 +157,7 @@ private Q_SLOTS:
 
         if (kind.startsWith(QLatin1String("newer"))) {
             seedStore(m_path, 2);
-            QStringList statements = { QStringLiteral("PRAGMA user_version = 7") };
+            QStringList statements = {QStringLiteral("PRAGMA user_version = 7")};
             if (kind == QLatin1String("newer-rollback"))
                 statements.prepend(QStringLiteral("PRAGMA journal_mode = DELETE"));
             QVERIFY(runSql(m_path, statements));
@@ -176,8 +177,8 @@ private Q_SLOTS:
             }
         } else if (kind == QLatin1String("foreign")) {
             QVERIFY(runSql(m_path,
-                           { QStringLiteral("CREATE TABLE recipes (name TEXT)"),
-                             QStringLiteral("INSERT INTO recipes VALUES ('soup')") }));
+                           {QStringLiteral("CREATE TABLE recipes (name TEXT)"),
+                            QStringLiteral("INSERT INTO recipes VALUES ('soup')")}));
         }
         QVERIFY(QFile::exists(m_path));
         const QByteArray before = fileHash(m_path);
@@ -279,9 +280,8 @@ private Q_SLOTS:
             QProcess child;
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             child.start(TestSupport::executablePath(QStringLiteral("storekillhelper")),
-                        { m_path, QStringLiteral("edit"), QStringLiteral("N1"), property, value });
-            return child.waitForFinished(30000) && child.exitStatus() == QProcess::NormalExit
-                && child.exitCode() == 0;
+                        {m_path, QStringLiteral("edit"), QStringLiteral("N1"), property, value});
+            return child.waitForFinished(30000) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
         };
 
         QVERIFY(editInChild(QStringLiteral("pinned"), QStringLiteral("true")));
@@ -358,7 +358,7 @@ private Q_SLOTS:
         QVERIFY2(opened.error().description.contains(QFileInfo(path).absoluteFilePath()),
                  qPrintable(opened.error().description));
         QCOMPARE(fileHash(path), before);
-        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList { QStringLiteral("Kestrove.sqlite") });
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList {QStringLiteral("Kestrove.sqlite")});
     }
 
     void fullDiskKeepsChangesPending()
@@ -450,7 +450,7 @@ private Q_SLOTS:
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child.start(TestSupport::executablePath(QStringLiteral("storekillhelper")),
-                    { m_path, QStringLiteral("hold"), QString::number(holdMs) });
+                    {m_path, QStringLiteral("hold"), QString::number(holdMs)});
         QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
         QByteArray output;
         while (!output.contains("LOCKED") && child.state() == QProcess::Running && child.waitForReadyRead(30000))
@@ -497,7 +497,7 @@ private Q_SLOTS:
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child.start(TestSupport::executablePath(QStringLiteral("storekillhelper")),
-                    { m_path, mode, QString::number(count) });
+                    {m_path, mode, QString::number(count)});
         QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
         const QByteArray marker = mode == QLatin1String("hook") ? "COMMITTING" : "SAVING";
         QByteArray output;

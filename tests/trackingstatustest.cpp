@@ -1,4 +1,5 @@
 #include "model/trackingstatus.h"
+
 #include "testmain.h"
 
 #include <QObject>
@@ -43,23 +44,27 @@ private Q_SLOTS:
         QTest::addColumn<StatusColor>("progress");
         QTest::addColumn<int>("rank");
         QTest::addColumn<bool>("explained");
-        QTest::newRow("pending gray in progress") << TrackingStatus::pending << "Pending" << "clock"
-                                                  << StatusColor::secondary << StatusColor::gray << 0 << false;
-        QTest::newRow("in transit") << TrackingStatus::inTransit << "In Transit" << "shippingbox" << StatusColor::blue
-                                    << StatusColor::blue << 1 << false;
-        QTest::newRow("out for delivery") << TrackingStatus::outForDelivery << "Out for Delivery" << "truck.box"
-                                          << StatusColor::orange << StatusColor::orange << 2 << false;
-        QTest::newRow("delivered fourth") << TrackingStatus::delivered << "Delivered" << "checkmark.circle.fill"
-                                          << StatusColor::green << StatusColor::green << 3 << false;
+        QTest::newRow("pending gray in progress")
+            << TrackingStatus::pending << "Pending"
+            << "clock" << StatusColor::secondary << StatusColor::gray << 0 << false;
+        QTest::newRow("in transit") << TrackingStatus::inTransit << "In Transit"
+                                    << "shippingbox" << StatusColor::blue << StatusColor::blue << 1 << false;
+        QTest::newRow("out for delivery") << TrackingStatus::outForDelivery << "Out for Delivery"
+                                          << "truck.box" << StatusColor::orange << StatusColor::orange << 2 << false;
+        QTest::newRow("delivered fourth")
+            << TrackingStatus::delivered << "Delivered"
+            << "checkmark.circle.fill" << StatusColor::green << StatusColor::green << 3 << false;
         QTest::newRow("failed attempt") << TrackingStatus::failedAttempt << "Failed Attempt"
                                         << "exclamationmark.triangle" << StatusColor::yellow << StatusColor::yellow
                                         << 99 << true;
-        QTest::newRow("exception") << TrackingStatus::exception << "Exception" << "exclamationmark.octagon"
-                                   << StatusColor::red << StatusColor::red << 99 << true;
-        QTest::newRow("expired gray in progress") << TrackingStatus::expired << "Expired" << "clock.badge.xmark"
-                                                  << StatusColor::secondary << StatusColor::gray << 99 << true;
-        QTest::newRow("unknown stays secondary") << TrackingStatus::unknown << "Unknown" << "questionmark.circle"
-                                                 << StatusColor::secondary << StatusColor::secondary << 99 << true;
+        QTest::newRow("exception") << TrackingStatus::exception << "Exception"
+                                   << "exclamationmark.octagon" << StatusColor::red << StatusColor::red << 99 << true;
+        QTest::newRow("expired gray in progress")
+            << TrackingStatus::expired << "Expired"
+            << "clock.badge.xmark" << StatusColor::secondary << StatusColor::gray << 99 << true;
+        QTest::newRow("unknown stays secondary")
+            << TrackingStatus::unknown << "Unknown"
+            << "questionmark.circle" << StatusColor::secondary << StatusColor::secondary << 99 << true;
     }
     void presentation()
     {

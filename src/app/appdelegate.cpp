@@ -16,8 +16,7 @@
 AppDelegate::AppDelegate(KestroveApp &app, QObject *parent)
     : QObject(parent)
     , m_app(app)
-{
-}
+{ }
 
 AppDelegate::~AppDelegate()
 {

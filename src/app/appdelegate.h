@@ -25,9 +25,9 @@ class AppDelegate : public QObject
     Q_OBJECT
 public:
     /** After launch on a first run: the pause before the application comes forward for the onboarding sheet. */
-    static constexpr std::chrono::milliseconds onboardingActivationDelay{500};
+    static constexpr std::chrono::milliseconds onboardingActivationDelay {500};
     /** After an app window closed: the pause before the remaining windows are counted. */
-    static constexpr std::chrono::milliseconds windowCloseCheckDelay{100};
+    static constexpr std::chrono::milliseconds windowCloseCheckDelay {100};
 
     explicit AppDelegate(KestroveApp &app, QObject *parent = nullptr);
     ~AppDelegate() override;

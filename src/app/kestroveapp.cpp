@@ -80,9 +80,8 @@ void KestroveApp::setUpIconTheme()
     // symbolic names used throughout resolve in Adwaita. On the offscreen platform and
     // under a private XDG_DATA_HOME the system icon folders are not searched by default.
     QStringList paths = QIcon::themeSearchPaths();
-    const QStringList located =
-        QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
-                                  QStandardPaths::LocateDirectory);
+    const QStringList located = QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                                          QStandardPaths::LocateDirectory);
     const QStringList dataDirs = qEnvironmentVariable("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"))
                                      .split(QLatin1Char(':'), Qt::SkipEmptyParts);
     QStringList candidates = located;

@@ -42,9 +42,8 @@ MainWindow::MainWindow(KestroveApp &app, QWidget *parent)
     slotLayout->addStretch();
     slotLayout->addWidget(m_banner);
     m_banner->setGraphicsEffect(m_bannerOpacity);
-    connect(m_banner, &ClipboardBanner::addClicked, this, [this](const QString &number) {
-        m_app.addDetectedPackage(number);
-    });
+    connect(m_banner, &ClipboardBanner::addClicked, this,
+            [this](const QString &number) { m_app.addDetectedPackage(number); });
     connect(m_banner, &ClipboardBanner::dismissClicked, this, [this] { m_app.dismissClipboardBanner(); });
 
     m_bannerAnimation->setDuration(bannerAnimationMs);
@@ -78,23 +77,26 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::buildMenus()
 {
-    auto addAction = [this](QMenu *menu, const QString &objectName, const QString &title,
-                            const QKeySequence &shortcut) {
-        QAction *action = menu->addAction(title);
-        action->setObjectName(objectName);
-        action->setShortcut(shortcut);
-        return action;
-    };
+    auto addAction
+        = [this](QMenu *menu, const QString &objectName, const QString &title, const QKeySequence &shortcut) {
+              QAction *action = menu->addAction(title);
+              action->setObjectName(objectName);
+              action->setShortcut(shortcut);
+              return action;
+          };
     auto post = [](const QString &name) { AppNotifications::shared()->post(name); };
 
     QMenu *file = menuBar()->addMenu(tr("&File"));
-    connect(addAction(file, QStringLiteral("action-add-package"), tr("Add Package..."), QKeySequence(Qt::CTRL | Qt::Key_N)),
-            &QAction::triggered, this, [post] { post(AppNotifications::addPackageRequested); });
+    connect(
+        addAction(file, QStringLiteral("action-add-package"), tr("Add Package..."), QKeySequence(Qt::CTRL | Qt::Key_N)),
+        &QAction::triggered, this, [post] { post(AppNotifications::addPackageRequested); });
     file->addSeparator();
-    connect(addAction(file, QStringLiteral("action-settings"), tr("Settings..."), QKeySequence(Qt::CTRL | Qt::Key_Comma)),
-            &QAction::triggered, this, [this] { m_app.openSettings(); });
+    connect(
+        addAction(file, QStringLiteral("action-settings"), tr("Settings..."), QKeySequence(Qt::CTRL | Qt::Key_Comma)),
+        &QAction::triggered, this, [this] { m_app.openSettings(); });
     file->addSeparator();
-    QAction *quit = addAction(file, QStringLiteral("action-quit"), tr("Quit Kestrove"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QAction *quit
+        = addAction(file, QStringLiteral("action-quit"), tr("Quit Kestrove"), QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, this, [this] { m_app.quit(); });
 
@@ -104,8 +106,9 @@ void MainWindow::buildMenus()
             &QAction::triggered, this, [post] { post(AppNotifications::archiveSelectedRequested); });
 
     QMenu *view = menuBar()->addMenu(tr("&View"));
-    connect(addAction(view, QStringLiteral("action-refresh-all"), tr("Refresh All"), QKeySequence(Qt::CTRL | Qt::Key_R)),
-            &QAction::triggered, this, [post] { post(AppNotifications::refreshAllRequested); });
+    connect(
+        addAction(view, QStringLiteral("action-refresh-all"), tr("Refresh All"), QKeySequence(Qt::CTRL | Qt::Key_R)),
+        &QAction::triggered, this, [post] { post(AppNotifications::refreshAllRequested); });
 }
 
 void MainWindow::updateBanner(bool animated)

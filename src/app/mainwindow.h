@@ -20,8 +20,8 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 public:
     static inline const QString identifier = QStringLiteral("main-window");
-    static constexpr QSize defaultSize{800, 600};
-    static constexpr QSize minimumContentSize{700, 500};
+    static constexpr QSize defaultSize {800, 600};
+    static constexpr QSize minimumContentSize {700, 500};
     /** Duration of the banner's slide and fade. */
     static constexpr int bannerAnimationMs = 250;
 

@@ -10,7 +10,7 @@ class SettingsWindow : public QWidget
     Q_OBJECT
 public:
     static inline const QString identifier = QStringLiteral("settings-window");
-    static constexpr QSize defaultSize{560, 460};
+    static constexpr QSize defaultSize {560, 460};
 
     explicit SettingsWindow(QWidget *parent = nullptr);
 

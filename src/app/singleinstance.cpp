@@ -18,8 +18,7 @@ constexpr int activateTimeoutMs = 5000;
 
 SingleInstance::SingleInstance(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 SingleInstance::Role SingleInstance::claim(QDBusConnection bus)
 {
@@ -45,8 +44,8 @@ SingleInstance::Role SingleInstance::claim(QDBusConnection bus)
 
         // Someone else owns the name. The owner is another process, so waiting for its
         // answer here cannot deadlock; nothing else runs in this process yet.
-        const QDBusMessage call =
-            QDBusMessage::createMethodCall(serviceName, objectPath, interfaceName, QStringLiteral("Activate"));
+        const QDBusMessage call
+            = QDBusMessage::createMethodCall(serviceName, objectPath, interfaceName, QStringLiteral("Activate"));
         QDBusPendingCall pending = bus.asyncCall(call, activateTimeoutMs);
         pending.waitForFinished();
         if (!pending.isError()) {
@@ -54,12 +53,11 @@ SingleInstance::Role SingleInstance::claim(QDBusConnection bus)
             return m_role;
         }
         const QDBusError error = pending.error();
-        const bool ownerGone = error.type() == QDBusError::ServiceUnknown ||
-                               error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+        const bool ownerGone = error.type() == QDBusError::ServiceUnknown
+            || error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
         if (!ownerGone) {
             // The owner is alive but did not answer; still never run a second copy on the same store.
-            LogManager::log(QStringLiteral("Kestrove is already running but did not answer: ") +
-                            error.message());
+            LogManager::log(QStringLiteral("Kestrove is already running but did not answer: ") + error.message());
             m_role = Role::secondary;
             return m_role;
         }
@@ -70,5 +68,6 @@ SingleInstance::Role SingleInstance::claim(QDBusConnection bus)
 void SingleInstance::Activate()
 {
     // Queued, so that the bus reply goes out before windows are built.
-    QMetaObject::invokeMethod(this, [this] { Q_EMIT activationRequested(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT activationRequested(); }, Qt::QueuedConnection);
 }

@@ -123,7 +123,7 @@ QPoint StatusItem::panelPosition(const QRect &iconGeometry, const QPoint &cursor
     const QRect anchor = iconGeometry.isValid() && !iconGeometry.isEmpty() ? iconGeometry : QRect(cursor, QSize(1, 1));
     int x = anchor.center().x() - size.width() / 2;
     int y = anchor.center().y() < available.center().y() ? anchor.bottom() + 1 + panelGap
-                                                           : anchor.top() - panelGap - size.height();
+                                                         : anchor.top() - panelGap - size.height();
     x = std::clamp(x, available.left(), std::max(available.left(), available.right() + 1 - size.width()));
     y = std::clamp(y, available.top(), std::max(available.top(), available.bottom() + 1 - size.height()));
     return {x, y};

@@ -19,7 +19,7 @@ class StatusItem : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr QSize panelSize{340, 420};
+    static constexpr QSize panelSize {340, 420};
     /** Room between the icon and the panel. */
     static constexpr int panelGap = 4;
 

@@ -11,7 +11,8 @@ namespace
 {
 // Public tracking pages; the percent-encoded number is appended to the prefix.
 constexpr auto generalPage = "https://t.17track.net/en#nums=";
-constexpr auto dhlPage = "https://www.dhl.com/us-en/home/tracking/tracking-global-forwarding.html?submit=1&tracking-id=";
+constexpr auto dhlPage
+    = "https://www.dhl.com/us-en/home/tracking/tracking-global-forwarding.html?submit=1&tracking-id=";
 constexpr auto chinaPostPage = "https://track.chinapost.com.cn/en/querydel?nums=";
 
 struct Row {
@@ -24,9 +25,9 @@ QList<Row> makeRows()
 {
     const auto row = [](const char *code, const char *name, QList<qint64> numbers, const char *icon, const char *domain,
                         const char *prefix = nullptr, const char *suffix = nullptr) {
-        return Row{Entry{QString::fromLatin1(code), QString::fromLatin1(name), std::move(numbers),
-                         QString::fromLatin1(icon), QString::fromLatin1(domain)},
-                   QString::fromLatin1(prefix), QString::fromLatin1(suffix)};
+        return Row {Entry {QString::fromLatin1(code), QString::fromLatin1(name), std::move(numbers),
+                           QString::fromLatin1(icon), QString::fromLatin1(domain)},
+                    QString::fromLatin1(prefix), QString::fromLatin1(suffix)};
     };
     return {
         row("usps", "USPS", {21051, 100025}, "envelope.fill", "usps.com",

@@ -53,11 +53,11 @@ struct LengthRange {
  */
 LengthRange lengthRange(QStringView body)
 {
-    constexpr LengthRange anyLength{0, -1};
+    constexpr LengthRange anyLength {0, -1};
     LengthRange total;
     qsizetype i = 0;
     while (i < body.size()) {
-        LengthRange atom{1, 1};
+        LengthRange atom {1, 1};
         const QChar c = body.at(i);
         if (c == u'\\') {
             if (i + 1 >= body.size() || body.at(i + 1) != u'd')
@@ -132,12 +132,12 @@ Pattern pattern(const char *source, double confidence)
                                   QRegularExpression::DontCaptureOption);
     Q_ASSERT(expression.isValid());
     expression.optimize();
-    return Pattern{std::move(expression), confidence, lengths.min, lengths.max};
+    return Pattern {std::move(expression), confidence, lengths.min, lengths.max};
 }
 
 DetectionRule rule(const char *code, const char *name, QList<Pattern> patterns)
 {
-    return DetectionRule{QString::fromLatin1(code), QString::fromLatin1(name), std::move(patterns)};
+    return DetectionRule {QString::fromLatin1(code), QString::fromLatin1(name), std::move(patterns)};
 }
 
 QList<DetectionRule> makeRules()
@@ -213,14 +213,15 @@ QList<CarrierDetectionResult> detect(const QString &trackingNumber)
 
     for (const DetectionRule &rule : rules()) {
         if (const auto confidence = rule.score(number))
-            results.append(CarrierDetectionResult{rule.carrierCode, rule.carrierName, *confidence});
+            results.append(CarrierDetectionResult {rule.carrierCode, rule.carrierName, *confidence});
     }
-    std::stable_sort(results.begin(), results.end(), [](const CarrierDetectionResult &a, const CarrierDetectionResult &b) {
-        if (a.confidence != b.confidence)
-            return a.confidence > b.confidence;
-        // Ordinal UTF-16 order equals code-point order for these names (all in the BMP).
-        return QString::compare(a.carrierName, b.carrierName, Qt::CaseSensitive) < 0;
-    });
+    std::stable_sort(results.begin(), results.end(),
+                     [](const CarrierDetectionResult &a, const CarrierDetectionResult &b) {
+                         if (a.confidence != b.confidence)
+                             return a.confidence > b.confidence;
+                         // Ordinal UTF-16 order equals code-point order for these names (all in the BMP).
+                         return QString::compare(a.carrierName, b.carrierName, Qt::CaseSensitive) < 0;
+                     });
     return results;
 }
 }

@@ -26,7 +26,8 @@ bool registerCommand(Command command)
 QList<Command> commands()
 {
     QList<Command> sorted = registry();
-    std::stable_sort(sorted.begin(), sorted.end(), [](const Command &a, const Command &b) { return a.order < b.order; });
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const Command &a, const Command &b) { return a.order < b.order; });
     return sorted;
 }
 
@@ -71,7 +72,7 @@ void printJson(Invocation &invocation, const QJsonValue &value)
         document = QJsonDocument(value.toObject());
     if (document.isNull()) {
         // Scalars: QJsonDocument only wraps containers, so render through a one-element array.
-        const QByteArray wrapped = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+        const QByteArray wrapped = QJsonDocument(QJsonArray {value}).toJson(QJsonDocument::Compact);
         invocation.out << QString::fromUtf8(wrapped.mid(1, wrapped.size() - 2)) << '\n';
     } else {
         invocation.out << QString::fromUtf8(document.toJson(QJsonDocument::Indented));

@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
-
 #include <qcoro/qcorotask.h>
 
 #include <functional>
@@ -59,5 +58,5 @@ void printJson(Invocation &invocation, const QJsonValue &value);
 #define KESTROVE_CLI_COMMAND(...)                                                                                      \
     namespace                                                                                                          \
     {                                                                                                                  \
-    [[maybe_unused]] const bool KESTROVE_CLI_CONCAT(s_registered_, __LINE__) = Cli::registerCommand(__VA_ARGS__);       \
+    [[maybe_unused]] const bool KESTROVE_CLI_CONCAT(s_registered_, __LINE__) = Cli::registerCommand(__VA_ARGS__);      \
     }

@@ -7,7 +7,8 @@
 
 #include <algorithm>
 
-namespace Cli {
+namespace Cli
+{
 ModelContext *openStore(Invocation &invocation)
 {
     auto opened = ModelContainer::openShared();
@@ -24,7 +25,7 @@ QList<Package *> findPackages(ModelContext &context, const QString &number)
     normalised.remove(QLatin1Char(' '));
     normalised.remove(QLatin1Char('-'));
     const auto newestFirst = [](const Package &a, const Package &b) { return a.dateAdded() > b.dateAdded(); };
-    for (const QString &candidate : { number, normalised }) {
+    for (const QString &candidate : {number, normalised}) {
         auto found = context.fetchPackages(
             [&](const Package &package) { return package.trackingNumber() == candidate; }, newestFirst);
         if (found && !found.value().isEmpty())
@@ -34,7 +35,7 @@ QList<Package *> findPackages(ModelContext &context, const QString &number)
 }
 
 std::optional<NumberedPackages> findNumberedPackages(Invocation &invocation, const QCommandLineParser &parser,
-                                                    int &exitCode)
+                                                     int &exitCode)
 {
     exitCode = Failure;
     ModelContext *context = openStore(invocation);
@@ -48,7 +49,7 @@ std::optional<NumberedPackages> findNumberedPackages(Invocation &invocation, con
     }
     exitCode = Success;
     const QString trackingNumber = found.constFirst()->trackingNumber();
-    return NumberedPackages{context, trackingNumber, std::move(found)};
+    return NumberedPackages {context, trackingNumber, std::move(found)};
 }
 
 bool listOrder(const Package &a, const Package &b)

@@ -12,7 +12,8 @@ class ModelContext;
 class Package;
 
 /** What the store commands share: opening the store, finding packages, and their text forms. */
-namespace Cli {
+namespace Cli
+{
 /**
  * The shared store of this process. On failure prints "Could not create ModelContainer: " and
  * the error to standard error and returns nullptr; the command then exits with Failure.
@@ -40,7 +41,7 @@ struct NumberedPackages {
  * prints why (store error, "No package with tracking number N") and sets exitCode.
  */
 [[nodiscard]] std::optional<NumberedPackages> findNumberedPackages(Invocation &invocation,
-                                                                    const QCommandLineParser &parser, int &exitCode);
+                                                                   const QCommandLineParser &parser, int &exitCode);
 
 /** A date as local "yyyy-MM-dd HH:mm", or "-" when absent. */
 [[nodiscard]] QString shortDate(const QDateTime &date);

@@ -22,9 +22,10 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     const QString icon = Carrier::systemImage(stored);
 
     if (parser.isSet(QStringLiteral("json"))) {
-        Cli::printJson(invocation, QJsonObject{{QStringLiteral("carrierCode"), code},
-                                               {QStringLiteral("carrierName"), name},
-                                               {QStringLiteral("systemImage"), icon}});
+        Cli::printJson(invocation,
+                       QJsonObject {{QStringLiteral("carrierCode"), code},
+                                    {QStringLiteral("carrierName"), name},
+                                    {QStringLiteral("systemImage"), icon}});
     } else {
         invocation.out << "code: " << code << "\nname: " << name << "\nicon: " << icon << '\n';
         invocation.out.flush();

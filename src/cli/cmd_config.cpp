@@ -1,7 +1,8 @@
 #include "cli/clicommand.h"
 #include "model/preferences.h"
 
-namespace {
+namespace
+{
 const auto synopsis = QStringLiteral("config get KEY | config set KEY VALUE");
 
 QString knownKeys()
@@ -49,8 +50,8 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
 }
 }
 
-KESTROVE_CLI_COMMAND({ .name = QStringLiteral("config"),
-                       .synopsis = synopsis,
-                       .summary = QStringLiteral("read or write a preference of the application"),
-                       .order = 140,
-                       .run = run })
+KESTROVE_CLI_COMMAND({.name = QStringLiteral("config"),
+                      .synopsis = synopsis,
+                      .summary = QStringLiteral("read or write a preference of the application"),
+                      .order = 140,
+                      .run = run})

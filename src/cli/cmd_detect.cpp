@@ -14,9 +14,9 @@ QJsonArray toJson(const QList<CarrierDetectionResult> &results)
 {
     QJsonArray array;
     for (const CarrierDetectionResult &result : results) {
-        array.append(QJsonObject{{QStringLiteral("carrierCode"), result.carrierCode},
-                                 {QStringLiteral("carrierName"), result.carrierName},
-                                 {QStringLiteral("confidence"), result.confidence}});
+        array.append(QJsonObject {{QStringLiteral("carrierCode"), result.carrierCode},
+                                  {QStringLiteral("carrierName"), result.carrierName},
+                                  {QStringLiteral("confidence"), result.confidence}});
     }
     return array;
 }
@@ -36,8 +36,8 @@ void printText(Cli::Invocation &invocation, const QList<CarrierDetectionResult> 
     }
     for (const CarrierDetectionResult &result : results) {
         invocation.out << indent << result.carrierCode.leftJustified(codeWidth) << "  "
-                       << result.carrierName.leftJustified(nameWidth) << "  "
-                       << qRound(result.confidence * 100) << "%\n";
+                       << result.carrierName.leftJustified(nameWidth) << "  " << qRound(result.confidence * 100)
+                       << "%\n";
     }
 }
 

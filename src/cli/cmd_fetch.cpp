@@ -19,9 +19,8 @@ QString isoDate(const QDateTime &date)
                                                       : QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
     const int offset = local.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
-    text += (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) + QStringLiteral("%1:%2")
-                                                                     .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-                                                                     .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    text += (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+        + QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
     return text;
 }
 
@@ -29,18 +28,18 @@ QJsonObject toJson(const TrackingResult &result)
 {
     QJsonArray events;
     for (const TrackingResult::TrackingEventData &event : result.events) {
-        events.append(QJsonObject{{QStringLiteral("timestamp"), isoDate(event.timestamp)},
-                                  {QStringLiteral("status"), TrackingStatuses::rawValue(event.status)},
-                                  {QStringLiteral("description"), event.description},
-                                  {QStringLiteral("location"), event.location},
-                                  {QStringLiteral("rawStatusCode"), event.rawStatusCode}});
+        events.append(QJsonObject {{QStringLiteral("timestamp"), isoDate(event.timestamp)},
+                                   {QStringLiteral("status"), TrackingStatuses::rawValue(event.status)},
+                                   {QStringLiteral("description"), event.description},
+                                   {QStringLiteral("location"), event.location},
+                                   {QStringLiteral("rawStatusCode"), event.rawStatusCode}});
     }
-    QJsonObject object{{QStringLiteral("trackingNumber"), result.trackingNumber},
-                       {QStringLiteral("carrierCode"), result.carrierCode},
-                       {QStringLiteral("status"), TrackingStatuses::rawValue(result.status)},
-                       {QStringLiteral("estimatedDelivery"),
-                        result.estimatedDelivery ? QJsonValue(isoDate(*result.estimatedDelivery)) : QJsonValue()},
-                       {QStringLiteral("events"), events}};
+    QJsonObject object {{QStringLiteral("trackingNumber"), result.trackingNumber},
+                        {QStringLiteral("carrierCode"), result.carrierCode},
+                        {QStringLiteral("status"), TrackingStatuses::rawValue(result.status)},
+                        {QStringLiteral("estimatedDelivery"),
+                         result.estimatedDelivery ? QJsonValue(isoDate(*result.estimatedDelivery)) : QJsonValue()},
+                        {QStringLiteral("events"), events}};
     if (result.rawResponse) {
         const QJsonDocument raw = QJsonDocument::fromJson(*result.rawResponse);
         if (raw.isObject())
@@ -53,7 +52,8 @@ void printText(QTextStream &out, const TrackingResult &result)
 {
     out << result.trackingNumber << '\n';
     if (!result.carrierCode.isEmpty())
-        out << "Carrier:            " << Carrier::displayName(result.carrierCode) << " (" << result.carrierCode << ")\n";
+        out << "Carrier:            " << Carrier::displayName(result.carrierCode) << " (" << result.carrierCode
+            << ")\n";
     out << "Status:             " << TrackingStatuses::rawValue(result.status) << '\n';
     if (result.estimatedDelivery)
         out << "Estimated delivery: " << isoDate(*result.estimatedDelivery) << '\n';
@@ -80,7 +80,8 @@ void printText(QTextStream &out, const TrackingResult &result)
 QCoro::Task<int> run(Cli::Invocation &invocation)
 {
     QCommandLineParser parser;
-    parser.addOption(QCommandLineOption(QStringLiteral("carrier"), QStringLiteral("carrier code"), QStringLiteral("CODE")));
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("carrier"), QStringLiteral("carrier code"), QStringLiteral("CODE")));
     parser.addOption(QCommandLineOption(QStringLiteral("json"), QStringLiteral("JSON output")));
     if (!Cli::parse(parser, invocation, QStringLiteral("fetch"), synopsis, 1, 1))
         co_return Cli::UsageError;

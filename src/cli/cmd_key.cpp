@@ -5,10 +5,9 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <optional>
 #include <termios.h>
 #include <unistd.h>
-
-#include <optional>
 
 namespace
 {
@@ -37,7 +36,7 @@ public:
 
 private:
     int m_fd;
-    termios m_saved{};
+    termios m_saved {};
     bool m_active = false;
 };
 

@@ -3,7 +3,8 @@
 #include "model/package.h"
 #include "model/packagejson.h"
 
-namespace {
+namespace
+{
 const auto synopsis = QStringLiteral("show NUMBER [--json]");
 
 QCoro::Task<int> run(Cli::Invocation &invocation)
@@ -29,8 +30,8 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
 }
 }
 
-KESTROVE_CLI_COMMAND({ .name = QStringLiteral("show"),
-                       .synopsis = synopsis,
-                       .summary = QStringLiteral("show one package with its events, newest first"),
-                       .order = 70,
-                       .run = run })
+KESTROVE_CLI_COMMAND({.name = QStringLiteral("show"),
+                      .synopsis = synopsis,
+                      .summary = QStringLiteral("show one package with its events, newest first"),
+                      .order = 70,
+                      .run = run})

@@ -9,8 +9,8 @@ const auto synopsis = QStringLiteral("url NUMBER [--carrier CODE]");
 QCoro::Task<int> run(Cli::Invocation &invocation)
 {
     QCommandLineParser parser;
-    parser.addOption(QCommandLineOption(QStringLiteral("carrier"), QStringLiteral("carrier code"),
-                                        QStringLiteral("CODE")));
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("carrier"), QStringLiteral("carrier code"), QStringLiteral("CODE")));
     if (!Cli::parse(parser, invocation, QStringLiteral("url"), synopsis, 1, 1))
         co_return Cli::UsageError;
 

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QTextStream>
-
 #include <qcoro/qcorotask.h>
 
 #include <cstdio>
@@ -59,14 +58,14 @@ int main(int argc, char *argv[])
     }
 
     const QList<Cli::Command> commands = Cli::commands();
-    const auto command = std::find_if(commands.begin(), commands.end(),
-                                      [&](const Cli::Command &c) { return c.name == first; });
+    const auto command
+        = std::find_if(commands.begin(), commands.end(), [&](const Cli::Command &c) { return c.name == first; });
     if (command == commands.end()) {
         err << "kestrove-cli: unknown command \"" << first << "\"; see kestrove-cli --help\n";
         return Cli::UsageError;
     }
 
-    Cli::Invocation invocation{arguments, out, err};
+    Cli::Invocation invocation {arguments, out, err};
     int exitCode = Cli::Failure;
     bool finished = false;
     QCoro::connect(command->run(invocation), &app, [&](int code) {

@@ -4,8 +4,10 @@
 #include <QDir>
 #include <QStandardPaths>
 
-namespace ModelContainer {
-namespace {
+namespace ModelContainer
+{
+namespace
+{
 std::unique_ptr<ModelContext> &sharedSlot()
 {
     static std::unique_ptr<ModelContext> context;

@@ -8,7 +8,8 @@
 #include <memory>
 
 /** Where the store lives and the one shared store of the process. */
-namespace ModelContainer {
+namespace ModelContainer
+{
 /** The application-support folder: GenericDataLocation + "/com.kestrove.app" (created; a failure is ignored). */
 [[nodiscard]] QString defaultDirectory();
 /** defaultDirectory() + "/Kestrove.sqlite" */

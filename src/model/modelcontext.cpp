@@ -19,7 +19,8 @@
 #include <algorithm>
 #include <array>
 
-namespace {
+namespace
+{
 using PackageColumn = Package::Column;
 using GroupColumn = PackageGroup::Column;
 
@@ -202,8 +203,8 @@ QAtomicInteger<quint64> s_connectionCounter;
 QString ModelError::fullDescription() const
 {
     static const char *const names[]
-        = { "driverUnavailable", "cannotOpen",      "readOnly",    "notAStore",         "corrupt",
-            "newerSchema",       "migrationFailed", "queryFailed", "externalDataFailed" };
+        = {"driverUnavailable", "cannotOpen",      "readOnly",    "notAStore",         "corrupt",
+           "newerSchema",       "migrationFailed", "queryFailed", "externalDataFailed"};
     return QStringLiteral("ModelError.%1(description: \"%2\", details: \"%3\")")
         .arg(QLatin1String(names[static_cast<int>(code)]), description, details);
 }
@@ -284,7 +285,7 @@ void ModelContext::insert(Package *package)
             noteLink(package, group, true);
     }
     ModelChanges changes;
-    changes.insertedPackages = { package };
+    changes.insertedPackages = {package};
     Q_EMIT objectsChanged(changes);
 }
 
@@ -307,7 +308,7 @@ void ModelContext::insert(PackageGroup *group)
             noteLink(package, group, true);
     }
     ModelChanges changes;
-    changes.insertedGroups = { group };
+    changes.insertedGroups = {group};
     Q_EMIT objectsChanged(changes);
 }
 
@@ -332,7 +333,7 @@ void ModelContext::remove(Package *package)
     m_changedPackages.remove(package);
     package->m_context = nullptr;
     package->m_deleted = true;
-    changes.deletedPackages = { package };
+    changes.deletedPackages = {package};
     for (PackageGroup *group : std::as_const(changes.updatedGroups))
         Q_EMIT group->changed();
     Q_EMIT package->changed();
@@ -359,7 +360,7 @@ void ModelContext::remove(PackageGroup *group)
     m_changedGroups.remove(group);
     group->m_context = nullptr;
     group->m_deleted = true;
-    changes.deletedGroups = { group };
+    changes.deletedGroups = {group};
     for (Package *package : std::as_const(changes.updatedPackages))
         Q_EMIT package->changed();
     Q_EMIT group->changed();
@@ -381,7 +382,7 @@ void ModelContext::noteChanged(PackageGroup *group)
 
 void ModelContext::noteLink(Package *package, PackageGroup *group, bool add)
 {
-    m_linkOps.append({ package, group, add });
+    m_linkOps.append({package, group, add});
 }
 
 bool ModelContext::hasChanges() const
@@ -771,7 +772,7 @@ Result<bool, ModelError> ModelContext::merge(ModelChanges &changes)
     query.finish();
     QHash<QPair<Package *, PackageGroup *>, bool> pendingLinks;
     for (const LinkOp &op : std::as_const(m_linkOps))
-        pendingLinks.insert({ op.package, op.group }, op.add);
+        pendingLinks.insert({op.package, op.group}, op.add);
     const auto markUpdated = [&](Package *package, PackageGroup *group) {
         if (!newPackages.contains(package) && !changes.updatedPackages.contains(package))
             changes.updatedPackages.append(package);
@@ -783,14 +784,14 @@ Result<bool, ModelError> ModelContext::merge(ModelChanges &changes)
             continue;
         const QList<PackageGroup *> stored = storedLinks.value(package);
         for (PackageGroup *group : stored) {
-            if (!package->m_groups.contains(group) && !pendingLinks.contains({ package, group })) {
+            if (!package->m_groups.contains(group) && !pendingLinks.contains({package, group})) {
                 package->m_groups.append(group);
                 group->m_packages.append(package);
                 markUpdated(package, group);
             }
         }
         for (PackageGroup *group : QList<PackageGroup *>(package->m_groups)) {
-            if (group->m_rowId != 0 && !stored.contains(group) && !pendingLinks.contains({ package, group })) {
+            if (group->m_rowId != 0 && !stored.contains(group) && !pendingLinks.contains({package, group})) {
                 package->m_groups.removeAll(group);
                 group->m_packages.removeAll(package);
                 markUpdated(package, group);
@@ -923,25 +924,25 @@ Result<void, ModelError> ModelContext::save()
         const bool isNew = package->m_rowId == 0;
         if (!data) {
             if (!isNew)
-                imageChanges.append({ package, QString() });
+                imageChanges.append({package, QString()});
             continue;
         }
         if (!QDir().mkpath(externalDataDirectory())) {
             discardWritten();
-            return R::failure({ ModelError::Code::externalDataFailed,
-                                failed + QStringLiteral(" The folder for pictures could not be created."),
-                                externalDataDirectory() });
+            return R::failure({ModelError::Code::externalDataFailed,
+                               failed + QStringLiteral(" The folder for pictures could not be created."),
+                               externalDataDirectory()});
         }
         const QString path = imagePath(QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".data"));
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(*data) != data->size() || !file.commit()) {
             const QString reason = file.errorString();
             discardWritten();
-            return R::failure({ ModelError::Code::externalDataFailed,
-                                failed + QStringLiteral(" A picture could not be written: %1.").arg(reason), path });
+            return R::failure({ModelError::Code::externalDataFailed,
+                               failed + QStringLiteral(" A picture could not be written: %1.").arg(reason), path});
         }
         writtenFiles.append(path);
-        imageChanges.append({ package, path });
+        imageChanges.append({package, path});
     }
     QHash<Package *, QString> imageFileFor;
     for (const ImageChange &change : std::as_const(imageChanges))
@@ -1100,9 +1101,8 @@ Result<void, ModelError> ModelContext::save()
                     return failWith(insertEvent);
                 newEventIds.insert(event, insertEvent.lastInsertId().toLongLong());
             } else if (event->m_dirty) {
-                const std::pair<TrackingEvent::DirtyBit, QSqlQuery *> updates[]
-                    = { { TrackingEvent::LatitudeDirty, &updateLatitude },
-                        { TrackingEvent::LongitudeDirty, &updateLongitude } };
+                const std::pair<TrackingEvent::DirtyBit, QSqlQuery *> updates[] = {
+                    {TrackingEvent::LatitudeDirty, &updateLatitude}, {TrackingEvent::LongitudeDirty, &updateLongitude}};
                 for (const auto &[dirtyBit, update] : updates) {
                     if (!(event->m_dirty & dirtyBit))
                         continue;

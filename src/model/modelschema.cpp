@@ -8,8 +8,10 @@
 #include <QUrl>
 #include <QVariant>
 
-namespace ModelSchema {
-namespace {
+namespace ModelSchema
+{
+namespace
+{
 constexpr int sqliteCorrupt = 11;
 constexpr int sqliteNotADatabase = 26;
 constexpr int sqliteReadOnly = 8;
@@ -63,9 +65,9 @@ Result<Inspection, ModelError> inspect(const QString &path, const QString &conne
                 return true;
             };
             const QStringList statements
-                = { QStringLiteral("PRAGMA user_version"), QStringLiteral("PRAGMA application_id"),
-                    QStringLiteral("SELECT count(*) FROM sqlite_master") };
-            qint64 *targets[] = { &inspection.userVersion, &inspection.applicationId, &inspection.tableCount };
+                = {QStringLiteral("PRAGMA user_version"), QStringLiteral("PRAGMA application_id"),
+                   QStringLiteral("SELECT count(*) FROM sqlite_master")};
+            qint64 *targets[] = {&inspection.userVersion, &inspection.applicationId, &inspection.tableCount};
             bool ok = true;
             for (int i = 0; ok && i < statements.size(); ++i) {
                 ok = readValue(statements[i], *targets[i]);
@@ -110,13 +112,13 @@ Result<void, ModelError> migrate(QSqlDatabase &db, const QString &path)
     const qint64 version = query.value(0).toLongLong();
     query.finish();
     if (version > ModelContext::schemaVersion) {
-        return rollback({ ModelError::Code::newerSchema,
-                          QStringLiteral("The store file %1 was written by a newer version of Kestrove (schema "
-                                         "version %2; this version reads up to %3). Update Kestrove to open it.")
-                              .arg(nativePath(path))
-                              .arg(version)
-                              .arg(ModelContext::schemaVersion),
-                          QStringLiteral("user_version %1").arg(version) });
+        return rollback({ModelError::Code::newerSchema,
+                         QStringLiteral("The store file %1 was written by a newer version of Kestrove (schema "
+                                        "version %2; this version reads up to %3). Update Kestrove to open it.")
+                             .arg(nativePath(path))
+                             .arg(version)
+                             .arg(ModelContext::schemaVersion),
+                         QStringLiteral("user_version %1").arg(version)});
     }
     if (version == ModelContext::schemaVersion)
         return exec(db, QStringLiteral("COMMIT"), ModelError::Code::migrationFailed, failed);
@@ -129,8 +131,8 @@ Result<void, ModelError> migrate(QSqlDatabase &db, const QString &path)
                 return rollback(sqlError(ModelError::Code::migrationFailed, failed, query.lastError(), statement));
         }
     }
-    const QStringList stamps = { QStringLiteral("PRAGMA application_id = %1").arg(applicationId),
-                                 QStringLiteral("PRAGMA user_version = %1").arg(ModelContext::schemaVersion) };
+    const QStringList stamps = {QStringLiteral("PRAGMA application_id = %1").arg(applicationId),
+                                QStringLiteral("PRAGMA user_version = %1").arg(ModelContext::schemaVersion)};
     for (const QString &statement : stamps) {
         if (!query.exec(statement))
             return rollback(sqlError(ModelError::Code::migrationFailed, failed, query.lastError(), statement));
@@ -144,54 +146,54 @@ Result<void, ModelError> migrate(QSqlDatabase &db, const QString &path)
 const QList<Migration> &migrations()
 {
     static const QList<Migration> list = {
-        { 1,
-          {
-              QStringLiteral("CREATE TABLE Package ("
-                             "id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                             "trackingNumber TEXT NOT NULL, "
-                             "carrierCode TEXT NOT NULL, "
-                             "label TEXT NOT NULL, "
-                             "status TEXT NOT NULL, "
-                             "estimatedDelivery INTEGER, "
-                             "dateAdded INTEGER, "
-                             "lastUpdated INTEGER, "
-                             "isArchived INTEGER NOT NULL DEFAULT 0, "
-                             "notes TEXT NOT NULL, "
-                             "lastErrorMessage TEXT, "
-                             "colorTag TEXT, "
-                             "customRefreshInterval REAL, "
-                             "notificationsEnabled INTEGER NOT NULL DEFAULT 1, "
-                             "notifyOnStatusChange INTEGER NOT NULL DEFAULT 1, "
-                             "notifyOnLocationUpdate INTEGER NOT NULL DEFAULT 0, "
-                             "notifyOnEstimatedDeliveryChange INTEGER NOT NULL DEFAULT 1, "
-                             "isPinned INTEGER NOT NULL DEFAULT 0, "
-                             "customImageFile TEXT)"),
-              QStringLiteral("CREATE INDEX PackageTrackingNumber ON Package(trackingNumber)"),
-              QStringLiteral("CREATE TABLE TrackingEvent ("
-                             "id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                             "packageId INTEGER REFERENCES Package(id) ON DELETE CASCADE, "
-                             "timestamp INTEGER, "
-                             "status TEXT NOT NULL, "
-                             "eventDescription TEXT NOT NULL, "
-                             "location TEXT NOT NULL, "
-                             "rawStatusCode TEXT NOT NULL, "
-                             "latitude REAL, "
-                             "longitude REAL)"),
-              // Serves both a package's event list and its latest event (newest first, lowest id on ties).
-              QStringLiteral("CREATE INDEX TrackingEventPackage ON TrackingEvent(packageId, timestamp DESC, id)"),
-              QStringLiteral("CREATE TABLE PackageGroup ("
-                             "id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                             "uuid TEXT NOT NULL UNIQUE, "
-                             "name TEXT NOT NULL, "
-                             "colorHex TEXT NOT NULL, "
-                             "sortOrder INTEGER NOT NULL, "
-                             "dateCreated INTEGER)"),
-              QStringLiteral("CREATE TABLE PackageGroupMembership ("
-                             "packageId INTEGER NOT NULL REFERENCES Package(id) ON DELETE CASCADE, "
-                             "groupId INTEGER NOT NULL REFERENCES PackageGroup(id) ON DELETE CASCADE, "
-                             "UNIQUE (packageId, groupId))"),
-              QStringLiteral("CREATE INDEX PackageGroupMembershipGroup ON PackageGroupMembership(groupId)"),
-          } },
+        {1,
+         {
+             QStringLiteral("CREATE TABLE Package ("
+                            "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                            "trackingNumber TEXT NOT NULL, "
+                            "carrierCode TEXT NOT NULL, "
+                            "label TEXT NOT NULL, "
+                            "status TEXT NOT NULL, "
+                            "estimatedDelivery INTEGER, "
+                            "dateAdded INTEGER, "
+                            "lastUpdated INTEGER, "
+                            "isArchived INTEGER NOT NULL DEFAULT 0, "
+                            "notes TEXT NOT NULL, "
+                            "lastErrorMessage TEXT, "
+                            "colorTag TEXT, "
+                            "customRefreshInterval REAL, "
+                            "notificationsEnabled INTEGER NOT NULL DEFAULT 1, "
+                            "notifyOnStatusChange INTEGER NOT NULL DEFAULT 1, "
+                            "notifyOnLocationUpdate INTEGER NOT NULL DEFAULT 0, "
+                            "notifyOnEstimatedDeliveryChange INTEGER NOT NULL DEFAULT 1, "
+                            "isPinned INTEGER NOT NULL DEFAULT 0, "
+                            "customImageFile TEXT)"),
+             QStringLiteral("CREATE INDEX PackageTrackingNumber ON Package(trackingNumber)"),
+             QStringLiteral("CREATE TABLE TrackingEvent ("
+                            "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                            "packageId INTEGER REFERENCES Package(id) ON DELETE CASCADE, "
+                            "timestamp INTEGER, "
+                            "status TEXT NOT NULL, "
+                            "eventDescription TEXT NOT NULL, "
+                            "location TEXT NOT NULL, "
+                            "rawStatusCode TEXT NOT NULL, "
+                            "latitude REAL, "
+                            "longitude REAL)"),
+             // Serves both a package's event list and its latest event (newest first, lowest id on ties).
+             QStringLiteral("CREATE INDEX TrackingEventPackage ON TrackingEvent(packageId, timestamp DESC, id)"),
+             QStringLiteral("CREATE TABLE PackageGroup ("
+                            "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                            "uuid TEXT NOT NULL UNIQUE, "
+                            "name TEXT NOT NULL, "
+                            "colorHex TEXT NOT NULL, "
+                            "sortOrder INTEGER NOT NULL, "
+                            "dateCreated INTEGER)"),
+             QStringLiteral("CREATE TABLE PackageGroupMembership ("
+                            "packageId INTEGER NOT NULL REFERENCES Package(id) ON DELETE CASCADE, "
+                            "groupId INTEGER NOT NULL REFERENCES PackageGroup(id) ON DELETE CASCADE, "
+                            "UNIQUE (packageId, groupId))"),
+             QStringLiteral("CREATE INDEX PackageGroupMembershipGroup ON PackageGroupMembership(groupId)"),
+         }},
     };
     return list;
 }
@@ -213,103 +215,101 @@ ModelError sqlError(ModelError::Code code, const QString &description, const QSq
         engine[0] = engine[0].toUpper(); // SQLite's messages start in lower case
         text += QLatin1Char(' ') + engine + (engine.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."));
     }
-    return { code, text, details };
+    return {code, text, details};
 }
 
 Result<QSqlDatabase, ModelError> openDatabase(const QString &path, const QString &connectionName)
 {
     using R = Result<QSqlDatabase, ModelError>;
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
-        return R::failure({ ModelError::Code::driverUnavailable,
-                            QStringLiteral("The SQLite driver of Qt (QSQLITE) is not installed."),
-                            QStringLiteral("available drivers: %1").arg(QSqlDatabase::drivers().join(u", ")) });
+        return R::failure({ModelError::Code::driverUnavailable,
+                           QStringLiteral("The SQLite driver of Qt (QSQLITE) is not installed."),
+                           QStringLiteral("available drivers: %1").arg(QSqlDatabase::drivers().join(u", "))});
     }
 
     const QFileInfo info(path);
     const QString shownPath = nativePath(path);
     if (info.exists()) {
         if (info.isDir()) {
-            return R::failure({ ModelError::Code::cannotOpen,
-                                QStringLiteral("The store path %1 is a folder, not a file.").arg(shownPath),
-                                {} });
+            return R::failure({ModelError::Code::cannotOpen,
+                               QStringLiteral("The store path %1 is a folder, not a file.").arg(shownPath),
+                               {}});
         }
         // Only SQLite opens the file. Closing any descriptor of it, even one of a plain read, drops
         // every POSIX lock this process holds on it, including the shared lock a live context keeps
         // in WAL mode; another process would then take itself for the last user, checkpoint and
         // delete the WAL under that context. SQLite's own connections share their locks instead.
         if (!info.isReadable()) {
-            return R::failure(
-                { ModelError::Code::cannotOpen,
-                  QStringLiteral("The store file %1 could not be read: permission denied.").arg(shownPath),
-                  QStringLiteral("no read access to the file") });
+            return R::failure({ModelError::Code::cannotOpen,
+                               QStringLiteral("The store file %1 could not be read: permission denied.").arg(shownPath),
+                               QStringLiteral("no read access to the file")});
         }
         auto inspection = inspect(path, connectionName);
         if (!inspection) {
             ModelError error = inspection.error();
             if (error.code == ModelError::Code::corrupt)
-                error.description
-                    = QStringLiteral("The store file %1 is damaged or is not a database.").arg(shownPath);
+                error.description = QStringLiteral("The store file %1 is damaged or is not a database.").arg(shownPath);
             return R::failure(error);
         }
         const Inspection &found = inspection.value();
         if (found.userVersion > ModelContext::schemaVersion) {
-            return R::failure({ ModelError::Code::newerSchema,
-                                QStringLiteral("The store file %1 was written by a newer version of Kestrove "
-                                               "(schema version %2; this version reads up to %3). Update "
-                                               "Kestrove to open it.")
-                                    .arg(shownPath)
-                                    .arg(found.userVersion)
-                                    .arg(ModelContext::schemaVersion),
-                                QStringLiteral("user_version %1").arg(found.userVersion) });
+            return R::failure({ModelError::Code::newerSchema,
+                               QStringLiteral("The store file %1 was written by a newer version of Kestrove "
+                                              "(schema version %2; this version reads up to %3). Update "
+                                              "Kestrove to open it.")
+                                   .arg(shownPath)
+                                   .arg(found.userVersion)
+                                   .arg(ModelContext::schemaVersion),
+                               QStringLiteral("user_version %1").arg(found.userVersion)});
         }
         const bool ours = found.applicationId == applicationId;
         const bool blank = found.applicationId == 0 && found.userVersion == 0 && found.tableCount == 0;
         if (!ours && !blank) {
-            return R::failure({ ModelError::Code::notAStore,
-                                QStringLiteral("The file %1 is a database of another application, not a "
-                                               "Kestrove store.")
-                                    .arg(shownPath),
-                                QStringLiteral("application_id %1, user_version %2, %3 schema objects")
-                                    .arg(found.applicationId)
-                                    .arg(found.userVersion)
-                                    .arg(found.tableCount) });
+            return R::failure({ModelError::Code::notAStore,
+                               QStringLiteral("The file %1 is a database of another application, not a "
+                                              "Kestrove store.")
+                                   .arg(shownPath),
+                               QStringLiteral("application_id %1, user_version %2, %3 schema objects")
+                                   .arg(found.applicationId)
+                                   .arg(found.userVersion)
+                                   .arg(found.tableCount)});
         }
         // Say so plainly before SQLite, which would fail on the first write or on the WAL files with a vaguer
         // message. access() also answers for read-only file systems, where even root cannot write.
         const QFileInfo folder(info.absolutePath());
-        const bool sideFilesExist = QFileInfo::exists(path + QStringLiteral("-wal"))
-            && QFileInfo::exists(path + QStringLiteral("-shm"));
+        const bool sideFilesExist
+            = QFileInfo::exists(path + QStringLiteral("-wal")) && QFileInfo::exists(path + QStringLiteral("-shm"));
         if (!QFileInfo(path).isWritable()) {
-            return R::failure({ ModelError::Code::readOnly,
-                                QStringLiteral("The store file %1 is read-only.").arg(shownPath),
-                                QStringLiteral("no write access to the file") });
+            return R::failure({ModelError::Code::readOnly,
+                               QStringLiteral("The store file %1 is read-only.").arg(shownPath),
+                               QStringLiteral("no write access to the file")});
         }
         if (!sideFilesExist && !folder.isWritable()) {
             // WAL mode keeps two files beside the store, created by the first connection.
-            return R::failure({ ModelError::Code::readOnly,
-                                QStringLiteral("The store file %1 is read-only: its folder %2 is not writable.")
-                                    .arg(shownPath, QDir::toNativeSeparators(folder.absoluteFilePath())),
-                                QStringLiteral("no write access to the folder for the -wal and -shm files") });
+            return R::failure({ModelError::Code::readOnly,
+                               QStringLiteral("The store file %1 is read-only: its folder %2 is not writable.")
+                                   .arg(shownPath, QDir::toNativeSeparators(folder.absoluteFilePath())),
+                               QStringLiteral("no write access to the folder for the -wal and -shm files")});
         }
     } else {
         const QFileInfo dir(info.absolutePath());
         if (dir.exists() && !dir.isDir()) {
-            return R::failure({ ModelError::Code::cannotOpen,
-                                QStringLiteral("The store file %1 cannot be created: %2 is not a folder.")
-                                    .arg(shownPath, QDir::toNativeSeparators(dir.absoluteFilePath())),
-                                {} });
+            return R::failure({ModelError::Code::cannotOpen,
+                               QStringLiteral("The store file %1 cannot be created: %2 is not a folder.")
+                                   .arg(shownPath, QDir::toNativeSeparators(dir.absoluteFilePath())),
+                               {}});
         }
         if (!dir.exists()) {
-            return R::failure({ ModelError::Code::cannotOpen,
-                                QStringLiteral("The store file %1 cannot be created: the folder %2 does not exist.")
-                                    .arg(shownPath, QDir::toNativeSeparators(dir.absoluteFilePath())),
-                                {} });
+            return R::failure({ModelError::Code::cannotOpen,
+                               QStringLiteral("The store file %1 cannot be created: the folder %2 does not exist.")
+                                   .arg(shownPath, QDir::toNativeSeparators(dir.absoluteFilePath())),
+                               {}});
         }
         if (!dir.isWritable()) {
-            return R::failure({ ModelError::Code::cannotOpen,
-                                QStringLiteral("The store file %1 cannot be created: the folder %2 is not writable.")
-                                    .arg(shownPath, QDir::toNativeSeparators(dir.absoluteFilePath())),
-                                {} });
+            return R::failure({ModelError::Code::cannotOpen,
+                               QStringLiteral("The store file %1 cannot be created: the folder %2 is not writable.")
+                                   .arg(shownPath, QDir::toNativeSeparators(dir.absoluteFilePath())),
+                               {}});
         }
     }
 
@@ -327,8 +327,8 @@ Result<QSqlDatabase, ModelError> openDatabase(const QString &path, const QString
             QSqlQuery query(db);
             bool ok = true;
             for (const QString &statement :
-                 { QStringLiteral("PRAGMA foreign_keys = ON"), QStringLiteral("PRAGMA journal_mode = WAL"),
-                   QStringLiteral("PRAGMA synchronous = NORMAL") }) {
+                 {QStringLiteral("PRAGMA foreign_keys = ON"), QStringLiteral("PRAGMA journal_mode = WAL"),
+                  QStringLiteral("PRAGMA synchronous = NORMAL")}) {
                 if (!query.exec(statement)) {
                     ModelError error = sqlError(ModelError::Code::cannotOpen, failed, query.lastError(), statement);
                     if (primaryCode(query.lastError()) == sqliteReadOnly) {
@@ -342,9 +342,9 @@ Result<QSqlDatabase, ModelError> openDatabase(const QString &path, const QString
                 if (statement.contains(QLatin1String("journal_mode")) && query.next()
                     && query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
                     // SQLite keeps the old journal when it cannot create the WAL files (read-only folder).
-                    result = R::failure({ ModelError::Code::readOnly,
-                                          QStringLiteral("The store file %1 is read-only.").arg(shownPath),
-                                          QStringLiteral("journal_mode stayed %1").arg(query.value(0).toString()) });
+                    result = R::failure({ModelError::Code::readOnly,
+                                         QStringLiteral("The store file %1 is read-only.").arg(shownPath),
+                                         QStringLiteral("journal_mode stayed %1").arg(query.value(0).toString())});
                     ok = false;
                     break;
                 }

@@ -10,7 +10,8 @@
 class QSqlError;
 
 /** The store's tables, their forward migrations, and the checks made before a file is written. */
-namespace ModelSchema {
+namespace ModelSchema
+{
 /** PRAGMA application_id of a Kestrove store ("KSTV"); tells our files from other SQLite files. */
 inline constexpr qint32 applicationId = 0x4B535456;
 

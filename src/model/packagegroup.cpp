@@ -26,16 +26,11 @@ PackageGroup::~PackageGroup()
 const QList<PackageGroup::PaletteColor> &PackageGroup::colorPalette()
 {
     static const QList<PaletteColor> palette = {
-        { QStringLiteral("Blue"), QStringLiteral("#007AFF") },
-        { QStringLiteral("Purple"), QStringLiteral("#AF52DE") },
-        { QStringLiteral("Pink"), QStringLiteral("#FF2D55") },
-        { QStringLiteral("Red"), QStringLiteral("#FF3B30") },
-        { QStringLiteral("Orange"), QStringLiteral("#FF9500") },
-        { QStringLiteral("Yellow"), QStringLiteral("#FFCC00") },
-        { QStringLiteral("Green"), QStringLiteral("#34C759") },
-        { QStringLiteral("Teal"), QStringLiteral("#5AC8FA") },
-        { QStringLiteral("Indigo"), QStringLiteral("#5856D6") },
-        { QStringLiteral("Gray"), QStringLiteral("#8E8E93") },
+        {QStringLiteral("Blue"), QStringLiteral("#007AFF")},   {QStringLiteral("Purple"), QStringLiteral("#AF52DE")},
+        {QStringLiteral("Pink"), QStringLiteral("#FF2D55")},   {QStringLiteral("Red"), QStringLiteral("#FF3B30")},
+        {QStringLiteral("Orange"), QStringLiteral("#FF9500")}, {QStringLiteral("Yellow"), QStringLiteral("#FFCC00")},
+        {QStringLiteral("Green"), QStringLiteral("#34C759")},  {QStringLiteral("Teal"), QStringLiteral("#5AC8FA")},
+        {QStringLiteral("Indigo"), QStringLiteral("#5856D6")}, {QStringLiteral("Gray"), QStringLiteral("#8E8E93")},
     };
     return palette;
 }

@@ -6,8 +6,10 @@
 
 #include <QJsonArray>
 
-namespace PackageJson {
-namespace {
+namespace PackageJson
+{
+namespace
+{
 template<typename T> QJsonValue optional(const std::optional<T> &value)
 {
     return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
@@ -32,13 +34,13 @@ QJsonValue date(const QDateTime &value)
 QJsonObject toJson(const TrackingEvent &event)
 {
     return {
-        { QStringLiteral("timestamp"), date(event.timestamp()) },
-        { QStringLiteral("status"), TrackingStatuses::rawValue(event.status()) },
-        { QStringLiteral("eventDescription"), event.eventDescription() },
-        { QStringLiteral("location"), event.location() },
-        { QStringLiteral("rawStatusCode"), event.rawStatusCode() },
-        { QStringLiteral("latitude"), optional(event.latitude()) },
-        { QStringLiteral("longitude"), optional(event.longitude()) },
+        {QStringLiteral("timestamp"), date(event.timestamp())},
+        {QStringLiteral("status"), TrackingStatuses::rawValue(event.status())},
+        {QStringLiteral("eventDescription"), event.eventDescription()},
+        {QStringLiteral("location"), event.location()},
+        {QStringLiteral("rawStatusCode"), event.rawStatusCode()},
+        {QStringLiteral("latitude"), optional(event.latitude())},
+        {QStringLiteral("longitude"), optional(event.longitude())},
     };
 }
 
@@ -48,27 +50,27 @@ QJsonObject toJson(const Package &package, Events events)
     for (const PackageGroup *group : package.groups())
         groups.append(group->name());
     QJsonObject object {
-        { QStringLiteral("trackingNumber"), package.trackingNumber() },
-        { QStringLiteral("carrierCode"), package.carrierCode() },
-        { QStringLiteral("carrierName"), package.carrierDisplayName() },
-        { QStringLiteral("label"), package.label() },
-        { QStringLiteral("status"), TrackingStatuses::rawValue(package.status()) },
-        { QStringLiteral("estimatedDelivery"),
-          package.estimatedDelivery() ? date(*package.estimatedDelivery()) : QJsonValue(QJsonValue::Null) },
-        { QStringLiteral("dateAdded"), date(package.dateAdded()) },
-        { QStringLiteral("lastUpdated"), date(package.lastUpdated()) },
-        { QStringLiteral("isArchived"), package.isArchived() },
-        { QStringLiteral("notes"), package.notes() },
-        { QStringLiteral("lastErrorMessage"), optional(package.lastErrorMessage()) },
-        { QStringLiteral("colorTag"), optional(package.colorTag()) },
-        { QStringLiteral("customRefreshInterval"), optional(package.customRefreshInterval()) },
-        { QStringLiteral("notificationsEnabled"), package.notificationsEnabled() },
-        { QStringLiteral("notifyOnStatusChange"), package.notifyOnStatusChange() },
-        { QStringLiteral("notifyOnLocationUpdate"), package.notifyOnLocationUpdate() },
-        { QStringLiteral("notifyOnEstimatedDeliveryChange"), package.notifyOnEstimatedDeliveryChange() },
-        { QStringLiteral("isPinned"), package.isPinned() },
-        { QStringLiteral("hasCustomImage"), package.hasCustomImage() },
-        { QStringLiteral("groups"), groups },
+        {QStringLiteral("trackingNumber"), package.trackingNumber()},
+        {QStringLiteral("carrierCode"), package.carrierCode()},
+        {QStringLiteral("carrierName"), package.carrierDisplayName()},
+        {QStringLiteral("label"), package.label()},
+        {QStringLiteral("status"), TrackingStatuses::rawValue(package.status())},
+        {QStringLiteral("estimatedDelivery"),
+         package.estimatedDelivery() ? date(*package.estimatedDelivery()) : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("dateAdded"), date(package.dateAdded())},
+        {QStringLiteral("lastUpdated"), date(package.lastUpdated())},
+        {QStringLiteral("isArchived"), package.isArchived()},
+        {QStringLiteral("notes"), package.notes()},
+        {QStringLiteral("lastErrorMessage"), optional(package.lastErrorMessage())},
+        {QStringLiteral("colorTag"), optional(package.colorTag())},
+        {QStringLiteral("customRefreshInterval"), optional(package.customRefreshInterval())},
+        {QStringLiteral("notificationsEnabled"), package.notificationsEnabled()},
+        {QStringLiteral("notifyOnStatusChange"), package.notifyOnStatusChange()},
+        {QStringLiteral("notifyOnLocationUpdate"), package.notifyOnLocationUpdate()},
+        {QStringLiteral("notifyOnEstimatedDeliveryChange"), package.notifyOnEstimatedDeliveryChange()},
+        {QStringLiteral("isPinned"), package.isPinned()},
+        {QStringLiteral("hasCustomImage"), package.hasCustomImage()},
+        {QStringLiteral("groups"), groups},
     };
     if (events == Events::newestFirst) {
         QJsonArray list;

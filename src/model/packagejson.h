@@ -9,7 +9,8 @@ class Package;
 class TrackingEvent;
 
 /** JSON forms of the records, keyed by their property names (the command-line front end, exports, tests). */
-namespace PackageJson {
+namespace PackageJson
+{
 enum class Events {
     omit,
     newestFirst,

@@ -7,7 +7,8 @@
 
 #include <algorithm>
 
-namespace PackageStore {
+namespace PackageStore
+{
 QString StoreError::description() const
 {
     return QStringLiteral("PackageStore save failed: ") + underlying.description;
@@ -21,7 +22,7 @@ Result<void, StoreError> save(ModelContext &context)
     const ModelError &error = saved.error();
     LogManager::log(QStringLiteral("PackageStore.save failed: ") + error.description + QStringLiteral(" \u2014 ")
                     + error.fullDescription());
-    return Result<void, StoreError>::failure({ StoreError::Kind::saveFailed, error });
+    return Result<void, StoreError>::failure({StoreError::Kind::saveFailed, error});
 }
 
 Result<void, StoreError> deletePackages(const QList<Package *> &packages, ModelContext &context)

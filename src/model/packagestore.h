@@ -10,7 +10,8 @@
 class Package;
 
 /** Save, delete and the retention clean-up over a ModelContext; no state of its own. */
-namespace PackageStore {
+namespace PackageStore
+{
 /** A save that the object store refused. */
 struct StoreError {
     enum class Kind {

@@ -6,7 +6,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 Preferences *s_override = nullptr;
 }
 
@@ -15,21 +16,21 @@ const QList<Preferences::Key> &Preferences::keys()
     namespace K = PreferenceKeys;
     // name, type, settings default (invalid: not shown in settings), reader fallback, zero and below count as unset
     static const QList<Key> table = {
-        { K::hasCompletedOnboarding, Type::flag, QVariant(), QVariant(false) },
-        { K::selectedProvider, Type::text, QStringLiteral("17track"), QStringLiteral("17track") },
-        { K::refreshInterval, Type::number, QVariant(900.0), QVariant(900.0), true },
-        { K::clipboardMonitoringEnabled, Type::flag, QVariant(false), QVariant(false) },
-        { K::autoArchiveDelivered, Type::flag, QVariant(false), QVariant(false) },
-        { K::autoDeleteEnabled, Type::flag, QVariant(false), QVariant(false) },
-        { K::autoDeleteDelay, Type::number, QVariant(43200.0), QVariant(43200.0), true },
-        { K::launchAtLogin, Type::flag, QVariant(false), QVariant(false) },
-        { K::notificationsEnabled, Type::flag, QVariant(true), QVariant(true) },
-        { K::notifyOnStatusChange, Type::flag, QVariant(true), QVariant(true) },
-        { K::soundNotifications, Type::flag, QVariant(true), QVariant(true) },
-        { K::quietHoursEnabled, Type::flag, QVariant(false), QVariant(false) },
-        { K::quietHoursStart, Type::number, QVariant(79200.0), QVariant(79200.0) },
-        { K::quietHoursEnd, Type::number, QVariant(25200.0), QVariant(25200.0) },
-        { K::lastUpdateCheck, Type::number, QVariant(), QVariant(0.0) },
+        {K::hasCompletedOnboarding, Type::flag, QVariant(), QVariant(false)},
+        {K::selectedProvider, Type::text, QStringLiteral("17track"), QStringLiteral("17track")},
+        {K::refreshInterval, Type::number, QVariant(900.0), QVariant(900.0), true},
+        {K::clipboardMonitoringEnabled, Type::flag, QVariant(false), QVariant(false)},
+        {K::autoArchiveDelivered, Type::flag, QVariant(false), QVariant(false)},
+        {K::autoDeleteEnabled, Type::flag, QVariant(false), QVariant(false)},
+        {K::autoDeleteDelay, Type::number, QVariant(43200.0), QVariant(43200.0), true},
+        {K::launchAtLogin, Type::flag, QVariant(false), QVariant(false)},
+        {K::notificationsEnabled, Type::flag, QVariant(true), QVariant(true)},
+        {K::notifyOnStatusChange, Type::flag, QVariant(true), QVariant(true)},
+        {K::soundNotifications, Type::flag, QVariant(true), QVariant(true)},
+        {K::quietHoursEnabled, Type::flag, QVariant(false), QVariant(false)},
+        {K::quietHoursStart, Type::number, QVariant(79200.0), QVariant(79200.0)},
+        {K::quietHoursEnd, Type::number, QVariant(25200.0), QVariant(25200.0)},
+        {K::lastUpdateCheck, Type::number, QVariant(), QVariant(0.0)},
     };
     return table;
 }

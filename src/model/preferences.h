@@ -14,7 +14,8 @@
 class QSettings;
 
 /** The names of every stored preference. */
-namespace PreferenceKeys {
+namespace PreferenceKeys
+{
 inline const QString hasCompletedOnboarding = QStringLiteral("hasCompletedOnboarding");
 inline const QString selectedProvider = QStringLiteral("selectedProvider");
 inline const QString refreshInterval = QStringLiteral("refreshInterval");

@@ -4,18 +4,13 @@
 #include <variant>
 
 /** A value or an error: how expected failures cross module boundaries. */
-template<typename T, typename E>
-class [[nodiscard]] Result
+template<typename T, typename E> class [[nodiscard]] Result
 {
 public:
     Result(T value)
         : m_data(std::in_place_index<0>, std::move(value))
-    {
-    }
-    static Result failure(E error)
-    {
-        return Result(std::in_place_index<1>, std::move(error));
-    }
+    { }
+    static Result failure(E error) { return Result(std::in_place_index<1>, std::move(error)); }
 
     [[nodiscard]] bool ok() const { return m_data.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -29,14 +24,12 @@ private:
     template<std::size_t I, typename V>
     Result(std::in_place_index_t<I> index, V &&v)
         : m_data(index, std::forward<V>(v))
-    {
-    }
+    { }
     std::variant<T, E> m_data;
 };
 
 /** Success without a payload, or an error. */
-template<typename E>
-class [[nodiscard]] Result<void, E>
+template<typename E> class [[nodiscard]] Result<void, E>
 {
 public:
     Result() = default;
@@ -53,6 +46,6 @@ public:
     [[nodiscard]] const E &error() const { return m_error; }
 
 private:
-    E m_error{};
+    E m_error {};
     bool m_failed = false;
 };

@@ -198,7 +198,7 @@ TrackingResult mapToTrackingResult(const TrackInfoResponse::TrackData &data, con
     if ((baseStatus == TrackingStatus::pending || baseStatus == TrackingStatus::unknown) && !events.isEmpty()) {
         const TrackingStatus newest = events.constFirst().status;
         status = (newest == TrackingStatus::pending || newest == TrackingStatus::unknown) ? TrackingStatus::inTransit
-                                                                                         : newest;
+                                                                                          : newest;
     }
     if (status == TrackingStatus::inTransit) {
         const QString subStatus = latest ? latest->sub_status.value_or(QString()) : QString();

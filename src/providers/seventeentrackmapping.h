@@ -30,7 +30,8 @@ struct CarrierMapping {
 /** The "carrier" of a request item: the number of a non-empty code, or none (the key is then left out). */
 [[nodiscard]] std::optional<qint64> carrierNumberFor(const std::optional<QString> &carrierCode);
 
-/** The service's numeric status codes: 0 pending, 10 in transit, 20 expired, 30/35/60 exception, 40 out for delivery, 50 delivered. */
+/** The service's numeric status codes: 0 pending, 10 in transit, 20 expired, 30/35/60 exception, 40 out for delivery,
+ * 50 delivered. */
 [[nodiscard]] TrackingStatus mapStatus(qint64 code);
 /** True when an already lower-cased event text contains one of the carriers' out-for-delivery phrases. */
 [[nodiscard]] bool isOutForDeliveryDescription(const QString &lowerCasedText);

@@ -16,7 +16,6 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTimer>
-
 #include <qcoro/qcoronetworkreply.h>
 #include <qcoro/qcorosignal.h>
 
@@ -154,8 +153,7 @@ QString megabytes(qint64 bytes)
 
 SeventeenTrackProvider::SeventeenTrackProvider(QObject *parent)
     : SeventeenTrackProvider(Options(), parent)
-{
-}
+{ }
 
 SeventeenTrackProvider::SeventeenTrackProvider(Options options, QObject *parent)
     : TrackingProvider(parent)
@@ -236,7 +234,7 @@ QCoro::Task<bool> SeventeenTrackProvider::respectRateLimit()
 }
 
 QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider::performRequest(QString path,
-                                                                                              QJsonArray body)
+                                                                                                QJsonArray body)
 {
     const QString address = m_options.baseURL + path;
     const QUrl url(address);
@@ -268,12 +266,12 @@ QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider:
     co_await qCoro(reply).waitForFinished();
     // Only locals from here on: the provider may be gone, and the caller checks that.
     const std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> cleanup(reply,
-                                                                           [](QNetworkReply *r) { r->deleteLater(); });
+                                                                            [](QNetworkReply *r) { r->deleteLater(); });
 
     if (reply->property(tooLargeProperty).toBool()) {
-        co_return Outcome<QByteArray>::failure(TrackingProviderError::providerError(
-            QStringLiteral("The response from 17track was larger than ") + megabytes(limit)
-            + QStringLiteral(" and was not read.")));
+        co_return Outcome<QByteArray>::failure(
+            TrackingProviderError::providerError(QStringLiteral("The response from 17track was larger than ")
+                                                 + megabytes(limit) + QStringLiteral(" and was not read.")));
     }
     const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (statusAttribute.isValid()) {
@@ -285,8 +283,9 @@ QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider:
                 co_return Outcome<QByteArray>::failure(
                     TrackingProviderError::rateLimited(parseRetryAfter(reply->rawHeader("Retry-After"))));
             }
-            co_return Outcome<QByteArray>::failure(TrackingProviderError::providerError(
-                QStringLiteral("HTTP ") + QString::number(status) + QStringLiteral(": ") + standardReasonPhrase(status)));
+            co_return Outcome<QByteArray>::failure(
+                TrackingProviderError::providerError(QStringLiteral("HTTP ") + QString::number(status)
+                                                     + QStringLiteral(": ") + standardReasonPhrase(status)));
         }
     }
     if (reply->error() != QNetworkReply::NoError) {
@@ -297,7 +296,7 @@ QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider:
 }
 
 QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider::send(QString path,
-                                                                                    QList<RequestItem> items)
+                                                                                      QList<RequestItem> items)
 {
     QPointer<SeventeenTrackProvider> self(this);
     // Awaited on its own: GCC 12 mishandles temporaries of a co_await inside a || or ?: operand.
@@ -323,7 +322,7 @@ SeventeenTrackProvider::registerTracking(QString number, std::optional<QString> 
     // Arguments are built before co_await: GCC 12 mishandles some temporaries inside co_await
     // expressions (initializer lists do not compile, a ?: temporary is destroyed twice).
     const QString path = QString::fromLatin1(registerPath);
-    const QList<RequestItem> items{RequestItem{number, carrierNumberFor(carrierCode)}};
+    const QList<RequestItem> items {RequestItem {number, carrierNumberFor(carrierCode)}};
     const auto body = co_await send(path, items);
     if (!self)
         co_return Registration::failure(providerGoneError());
@@ -331,12 +330,13 @@ SeventeenTrackProvider::registerTracking(QString number, std::optional<QString> 
         co_return Registration::failure(body.error());
     const auto response = decodeRegisterResponse(body.value());
     if (!response)
-        co_return Registration::failure(TrackingProviderError::providerError(QStringLiteral("Failed to parse register response")));
+        co_return Registration::failure(
+            TrackingProviderError::providerError(QStringLiteral("Failed to parse register response")));
     if (response->code != 0)
         co_return Registration::failure(mapAPIError(response->code, response->message));
 
-    const QList<qint64> expected = carrierCode && !carrierCode->isEmpty() ? allCarrierCodesFor17track(*carrierCode)
-                                                                         : QList<qint64>();
+    const QList<qint64> expected
+        = carrierCode && !carrierCode->isEmpty() ? allCarrierCodesFor17track(*carrierCode) : QList<qint64>();
     // The service picks a carrier itself when it disagrees with ours; a number registered under
     // the wrong carrier never gets data, so it is deleted and registered again, once.
     const auto isWrongCarrier = [&](const std::optional<QString> &reported) {
@@ -349,7 +349,7 @@ SeventeenTrackProvider::registerTracking(QString number, std::optional<QString> 
     if (!response->data.accepted.isEmpty()) {
         const RegisterResponse::Item &item = response->data.accepted.constFirst();
         if (!isWrongCarrier(item.carrierCode))
-            co_return RegistrationResult{item, true};
+            co_return RegistrationResult {item, true};
     } else if (!response->data.rejected.isEmpty()) {
         const RegisterResponse::RejectedError &error = response->data.rejected.constFirst().error;
         if (error.code != 0 && error.code != alreadyRegisteredCode) {
@@ -358,9 +358,9 @@ SeventeenTrackProvider::registerTracking(QString number, std::optional<QString> 
         }
         // Already registered: fine, unless under another carrier than the caller's.
         if (!isWrongCarrier(error.carrier))
-            co_return RegistrationResult{RegisterResponse::Item{number, error.carrier}, false};
+            co_return RegistrationResult {RegisterResponse::Item {number, error.carrier}, false};
     } else {
-        co_return RegistrationResult{RegisterResponse::Item{number, std::nullopt}, true};
+        co_return RegistrationResult {RegisterResponse::Item {number, std::nullopt}, true};
     }
 
     co_await deleteTrack(number);
@@ -376,7 +376,7 @@ QCoro::Task<> SeventeenTrackProvider::deleteTrack(QString number)
 {
     // The answer and every failure are ignored: a registration that stays only costs quota.
     const QString path = QString::fromLatin1(deletePath);
-    const QList<RequestItem> items{RequestItem{number, std::nullopt}};
+    const QList<RequestItem> items {RequestItem {number, std::nullopt}};
     [[maybe_unused]] const auto outcome = co_await send(path, items);
 }
 
@@ -413,13 +413,14 @@ QCoro::Task<SeventeenTrackProvider::Outcome<GetCarrierResponse>> SeventeenTrackP
 {
     using Carriers = Outcome<GetCarrierResponse>;
     const QString path = QString::fromLatin1(carrierPath);
-    const QList<RequestItem> items{RequestItem{number, std::nullopt}};
+    const QList<RequestItem> items {RequestItem {number, std::nullopt}};
     const auto body = co_await send(path, items);
     if (!body.ok())
         co_return Carriers::failure(body.error());
     auto response = decodeGetCarrierResponse(body.value());
     if (!response)
-        co_return Carriers::failure(TrackingProviderError::providerError(QStringLiteral("Failed to parse carrier response")));
+        co_return Carriers::failure(
+            TrackingProviderError::providerError(QStringLiteral("Failed to parse carrier response")));
     if (response->code != 0)
         co_return Carriers::failure(mapAPIError(response->code, response->message));
     co_return std::move(*response);
@@ -455,14 +456,14 @@ QCoro::Task<TrackingOutcome> SeventeenTrackProvider::fetchTracking(QString track
     const std::optional<qint64> requestedCarrier = carrierNumberFor(carrierCode);
 
     // Real-time first: it answers without a registration when the carrier supports it.
-    const QList<RequestItem> realTimeItems{RequestItem{number, requestedCarrier}};
+    const QList<RequestItem> realTimeItems {RequestItem {number, requestedCarrier}};
     const auto realTime = co_await getRealTimeTrackInfo(realTimeItems);
     if (!self)
         co_return TrackingOutcome::failure(providerGoneError());
     if (realTime.ok()) {
         if (!realTime.value().data.accepted.isEmpty()) {
-            TrackingResult result = mapToTrackingResult(realTime.value().data.accepted.constFirst(),
-                                                        m_options.clock->now());
+            TrackingResult result
+                = mapToTrackingResult(realTime.value().data.accepted.constFirst(), m_options.clock->now());
             [[maybe_unused]] auto background = registerInBackground(number, carrierCode);
             if (!self)
                 co_return TrackingOutcome::failure(providerGoneError());
@@ -488,8 +489,8 @@ QCoro::Task<TrackingOutcome> SeventeenTrackProvider::fetchTracking(QString track
     // 50 seconds in four attempts. An existing one usually has data already.
     using namespace std::chrono_literals;
     const QList<std::chrono::seconds> schedule = registration.value().isNewRegistration
-        ? QList<std::chrono::seconds>{5s, 10s, 15s, 20s}
-        : QList<std::chrono::seconds>{0s, 3s};
+        ? QList<std::chrono::seconds> {5s, 10s, 15s, 20s}
+        : QList<std::chrono::seconds> {0s, 3s};
     for (qsizetype attempt = 0; attempt < schedule.size(); ++attempt) {
         const bool last = attempt == schedule.size() - 1;
         if (schedule.at(attempt).count() > 0) {
@@ -497,7 +498,7 @@ QCoro::Task<TrackingOutcome> SeventeenTrackProvider::fetchTracking(QString track
             if (!self)
                 co_return TrackingOutcome::failure(providerGoneError());
         }
-        const QList<RequestItem> items{RequestItem{number, followUpCarrier}};
+        const QList<RequestItem> items {RequestItem {number, followUpCarrier}};
         const auto info = co_await getTrackInfo(items);
         if (!self)
             co_return TrackingOutcome::failure(providerGoneError());
@@ -505,9 +506,10 @@ QCoro::Task<TrackingOutcome> SeventeenTrackProvider::fetchTracking(QString track
             co_return TrackingOutcome::failure(info.error());
 
         const auto &rejected = info.value().data.rejected;
-        const auto ours = std::find_if(rejected.cbegin(), rejected.cend(), [&](const TrackInfoResponse::RejectedTrack &r) {
-            return r.number == number && r.error && r.error->code != 0;
-        });
+        const auto ours
+            = std::find_if(rejected.cbegin(), rejected.cend(), [&](const TrackInfoResponse::RejectedTrack &r) {
+                  return r.number == number && r.error && r.error->code != 0;
+              });
         if (ours != rejected.cend()) {
             co_return TrackingOutcome::failure(TrackingProviderError::providerError(
                 ours->error->message.value_or(QStringLiteral("Tracking number rejected by 17track"))));
@@ -583,8 +585,9 @@ QCoro::Task<BatchOutcome> SeventeenTrackProvider::fetchTrackingBatch(QList<Track
 
         for (const TrackingRequest &request : chunk) {
             const auto it = filed.constFind(request.trackingNumber.trimmed());
-            outcomes.append(it != filed.constEnd() ? TrackingOutcome(*it)
-                                                   : TrackingOutcome::failure(TrackingProviderError::trackingNotFound()));
+            outcomes.append(it != filed.constEnd()
+                                ? TrackingOutcome(*it)
+                                : TrackingOutcome::failure(TrackingProviderError::trackingNotFound()));
         }
     }
     co_return outcomes;
@@ -626,13 +629,15 @@ QCoro::Task<DetectionOutcome> SeventeenTrackProvider::detectCarrier(QString trac
 
     QList<CarrierDetectionResult> merged = guesses;
     for (const CarrierDetectionResult &guess : local) {
-        const bool named = std::any_of(guesses.cbegin(), guesses.cend(),
-                                       [&](const CarrierDetectionResult &g) { return g.carrierCode == guess.carrierCode; });
+        const bool named = std::any_of(guesses.cbegin(), guesses.cend(), [&](const CarrierDetectionResult &g) {
+            return g.carrierCode == guess.carrierCode;
+        });
         if (!named)
             merged.append(guess);
     }
-    std::stable_sort(merged.begin(), merged.end(),
-                     [](const CarrierDetectionResult &a, const CarrierDetectionResult &b) { return a.confidence > b.confidence; });
+    std::stable_sort(
+        merged.begin(), merged.end(),
+        [](const CarrierDetectionResult &a, const CarrierDetectionResult &b) { return a.confidence > b.confidence; });
     co_return merged;
 }
 

@@ -36,7 +36,7 @@ public:
     };
 
     static constexpr qsizetype maxBatchSize = 40;
-    static constexpr std::chrono::milliseconds rateLimitDelay{350};
+    static constexpr std::chrono::milliseconds rateLimitDelay {350};
 
     explicit SeventeenTrackProvider(QObject *parent = nullptr);
     explicit SeventeenTrackProvider(Options options, QObject *parent = nullptr);
@@ -61,8 +61,7 @@ Q_SIGNALS:
     void backgroundTasksFinished();
 
 private:
-    template<typename T>
-    using Outcome = Result<T, TrackingProviderError>;
+    template<typename T> using Outcome = Result<T, TrackingProviderError>;
 
     struct RequestItem {
         QString number;

@@ -302,7 +302,8 @@ std::optional<GetCarrierResponse::CarrierInfo> decodeCarrierInfo(const QJsonValu
         return std::nullopt;
     const QJsonObject object = value.toObject();
     GetCarrierResponse::CarrierInfo info;
-    if (!readRequired(object, QLatin1String("key"), info.key) || !readOptional(object, QLatin1String("name"), info.name))
+    if (!readRequired(object, QLatin1String("key"), info.key)
+        || !readOptional(object, QLatin1String("name"), info.name))
         return std::nullopt;
     return info;
 }
@@ -315,7 +316,8 @@ std::optional<GetCarrierResponse::CarrierMatch> decodeCarrierMatch(const QJsonVa
     GetCarrierResponse::CarrierMatch match;
     if (!readRequired(object, QLatin1String("number"), match.number))
         return std::nullopt;
-    match.carriers = decodeList(object.value(QLatin1String("carriers")), decodeCarrierInfo).value_or(QList<GetCarrierResponse::CarrierInfo>());
+    match.carriers = decodeList(object.value(QLatin1String("carriers")), decodeCarrierInfo)
+                         .value_or(QList<GetCarrierResponse::CarrierInfo>());
     return match;
 }
 
@@ -349,8 +351,10 @@ std::optional<Response> decodeEnvelope(const QByteArray &body, DecodeAccepted de
     const QJsonObject dataObject = data.toObject();
     using Accepted = decltype(response.data.accepted);
     using Rejected = decltype(response.data.rejected);
-    response.data.accepted = decodeList(dataObject.value(QLatin1String("accepted")), decodeAccepted).value_or(Accepted());
-    response.data.rejected = decodeList(dataObject.value(QLatin1String("rejected")), decodeRejected).value_or(Rejected());
+    response.data.accepted
+        = decodeList(dataObject.value(QLatin1String("accepted")), decodeAccepted).value_or(Accepted());
+    response.data.rejected
+        = decodeList(dataObject.value(QLatin1String("rejected")), decodeRejected).value_or(Rejected());
     return response;
 }
 
@@ -389,8 +393,8 @@ std::optional<QDateTime> localDateTime(QDate date, QTime time)
 
 std::optional<QDateTime> parseInternetDateTime(const QString &text, bool withFraction)
 {
-    static const QRegularExpression withFractionPattern(QStringLiteral(
-        R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})\.(\d{1,9})(Z|([+-])(\d{2}):(\d{2}))$)"));
+    static const QRegularExpression withFractionPattern(
+        QStringLiteral(R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})\.(\d{1,9})(Z|([+-])(\d{2}):(\d{2}))$)"));
     static const QRegularExpression withoutFractionPattern(
         QStringLiteral(R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})()(Z|([+-])(\d{2}):(\d{2}))$)"));
     const QRegularExpressionMatch match = (withFraction ? withFractionPattern : withoutFractionPattern).match(text);

@@ -20,7 +20,8 @@ QCoro::Task<BatchOutcome> TrackingProvider::fetchTrackingBatch(QList<TrackingReq
             outcomes.append(co_await fetchTracking(request.trackingNumber, request.carrierCode));
         } catch (const std::exception &e) {
             // Failures are values here; a stray exception of a provider still ends only its own entry.
-            outcomes.append(TrackingOutcome::failure(TrackingProviderError::networkError(QString::fromLocal8Bit(e.what()))));
+            outcomes.append(
+                TrackingOutcome::failure(TrackingProviderError::networkError(QString::fromLocal8Bit(e.what()))));
         }
     }
     co_return outcomes;
@@ -109,8 +110,7 @@ std::unique_ptr<TrackingProvider> createProvider(TrackingProviderType type)
 PlaceholderProvider::PlaceholderProvider(const QString &providerName, QObject *parent)
     : TrackingProvider(parent)
     , m_providerName(providerName)
-{
-}
+{ }
 
 QCoro::Task<TrackingOutcome> PlaceholderProvider::fetchTracking(QString trackingNumber,
                                                                 std::optional<QString> carrierCode)

@@ -76,8 +76,7 @@ public:
 private:
     explicit TrackingProviderError(Kind kind)
         : m_kind(kind)
-    {
-    }
+    { }
 
     Kind m_kind = Kind::providerError;
     QString m_message;

@@ -1,7 +1,6 @@
 #include "services/clock.h"
 
 #include <QTimer>
-
 #include <qcoro/qcorosignal.h>
 
 namespace

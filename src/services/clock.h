@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QObject>
-
 #include <qcoro/qcorotask.h>
 
 #include <chrono>

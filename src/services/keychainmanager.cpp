@@ -8,7 +8,6 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QThread>
-
 #include <qt6keychain/keychain.h>
 
 #include <chrono>
@@ -32,7 +31,7 @@ namespace KeychainManager
 {
 namespace
 {
-constexpr std::chrono::seconds jobTimeout{3};
+constexpr std::chrono::seconds jobTimeout {3};
 
 struct JobOutcome {
     bool succeeded = false;
@@ -120,8 +119,8 @@ private:
 
 QString fallbackDir()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/") +
-           QLatin1String(service);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/")
+        + QLatin1String(service);
 }
 
 QString fallbackPath(const QString &key)
@@ -131,7 +130,8 @@ QString fallbackPath(const QString &key)
 
 std::optional<QString> decodeUtf8(const QByteArray &bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;

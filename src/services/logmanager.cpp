@@ -34,12 +34,8 @@ void LogManager::log(const QString &message)
 {
     const QByteArray utf8 = message.toUtf8();
     if (journalReachable()) {
-        sd_journal_send("MESSAGE=%s", utf8.constData(),
-                        "PRIORITY=%d", LOG_NOTICE,
-                        "SYSLOG_IDENTIFIER=kestrove",
-                        "KESTROVE_SUBSYSTEM=%s", subsystem,
-                        "KESTROVE_CATEGORY=%s", category,
-                        nullptr);
+        sd_journal_send("MESSAGE=%s", utf8.constData(), "PRIORITY=%d", LOG_NOTICE, "SYSLOG_IDENTIFIER=kestrove",
+                        "KESTROVE_SUBSYSTEM=%s", subsystem, "KESTROVE_CATEGORY=%s", category, nullptr);
     } else {
         std::fprintf(stderr, "kestrove[%s/%s]: %s\n", subsystem, category, utf8.constData());
     }

@@ -17,8 +17,8 @@ ClipboardBanner::ClipboardBanner(QWidget *parent)
     setObjectName(QStringLiteral("clipboard-banner"));
 
     auto *icon = new QLabel(this);
-    icon->setPixmap(SymbolIcon::tinted(QStringLiteral("doc.on.clipboard"), 20, QColor(0x0a, 0x84, 0xff),
-                                       devicePixelRatioF()));
+    icon->setPixmap(
+        SymbolIcon::tinted(QStringLiteral("doc.on.clipboard"), 20, QColor(0x0a, 0x84, 0xff), devicePixelRatioF()));
 
     auto *caption = new QLabel(tr("Tracking number detected"), this);
     QFont captionFont = caption->font();

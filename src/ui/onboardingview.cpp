@@ -16,8 +16,8 @@ OnboardingView::OnboardingView(QWidget *parent)
     setFixedSize(fixedSize);
 
     auto *icon = new QLabel(this);
-    icon->setPixmap(SymbolIcon::tinted(QStringLiteral("shippingbox.fill"), 64, QColor(0x0a, 0x84, 0xff),
-                                       devicePixelRatioF()));
+    icon->setPixmap(
+        SymbolIcon::tinted(QStringLiteral("shippingbox.fill"), 64, QColor(0x0a, 0x84, 0xff), devicePixelRatioF()));
     icon->setAlignment(Qt::AlignCenter);
 
     auto *title = new QLabel(tr("Welcome to Kestrove"), this);

@@ -11,7 +11,7 @@ class OnboardingView : public QDialog
 {
     Q_OBJECT
 public:
-    static constexpr QSize fixedSize{520, 460};
+    static constexpr QSize fixedSize {520, 460};
 
     explicit OnboardingView(QWidget *parent = nullptr);
 

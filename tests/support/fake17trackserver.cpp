@@ -212,9 +212,9 @@ bool Fake17TrackServer::waitForRequests(qsizetype count, std::chrono::millisecon
 QJsonObject Fake17TrackServer::envelope(const QJsonArray &accepted, const QJsonArray &rejected, qint64 code,
                                         const std::optional<QString> &message)
 {
-    QJsonObject object{{QStringLiteral("code"), code},
-                       {QStringLiteral("data"),
-                        QJsonObject{{QStringLiteral("accepted"), accepted}, {QStringLiteral("rejected"), rejected}}}};
+    QJsonObject object {{QStringLiteral("code"), code},
+                        {QStringLiteral("data"),
+                         QJsonObject {{QStringLiteral("accepted"), accepted}, {QStringLiteral("rejected"), rejected}}}};
     if (message)
         object.insert(QStringLiteral("message"), *message);
     return object;
@@ -228,19 +228,19 @@ QJsonObject Fake17TrackServer::trackInfo(std::optional<qint64> latestStatus, con
         latest.insert(QStringLiteral("status"), *latestStatus);
     if (subStatus)
         latest.insert(QStringLiteral("sub_status"), *subStatus);
-    return QJsonObject{
+    return QJsonObject {
         {QStringLiteral("latest_status"), latest},
         {QStringLiteral("tracking"),
-         QJsonObject{{QStringLiteral("providers"), QJsonArray{QJsonObject{{QStringLiteral("events"), events}}}}}},
+         QJsonObject {{QStringLiteral("providers"), QJsonArray {QJsonObject {{QStringLiteral("events"), events}}}}}},
     };
 }
 
 QJsonObject Fake17TrackServer::event(const QString &timeIso, const QString &description, std::optional<qint64> status,
                                      const QString &location)
 {
-    QJsonObject object = withoutEmpty(QJsonObject{{QStringLiteral("time_iso"), timeIso},
-                                                  {QStringLiteral("description"), description},
-                                                  {QStringLiteral("location"), location}});
+    QJsonObject object = withoutEmpty(QJsonObject {{QStringLiteral("time_iso"), timeIso},
+                                                   {QStringLiteral("description"), description},
+                                                   {QStringLiteral("location"), location}});
     if (status)
         object.insert(QStringLiteral("status"), *status);
     return object;
@@ -249,7 +249,7 @@ QJsonObject Fake17TrackServer::event(const QString &timeIso, const QString &desc
 QJsonObject Fake17TrackServer::trackData(const QString &number, std::optional<qint64> carrier,
                                          const QJsonObject &trackInfo)
 {
-    QJsonObject object{{QStringLiteral("number"), number}, {QStringLiteral("track_info"), trackInfo}};
+    QJsonObject object {{QStringLiteral("number"), number}, {QStringLiteral("track_info"), trackInfo}};
     if (carrier)
         object.insert(QStringLiteral("carrier"), *carrier);
     return object;
@@ -257,10 +257,10 @@ QJsonObject Fake17TrackServer::trackData(const QString &number, std::optional<qi
 
 QJsonObject Fake17TrackServer::rejection(const QString &number, qint64 code, const QString &message)
 {
-    QJsonObject error{{QStringLiteral("code"), code}};
+    QJsonObject error {{QStringLiteral("code"), code}};
     if (!message.isEmpty())
         error.insert(QStringLiteral("message"), message);
-    return QJsonObject{{QStringLiteral("number"), number}, {QStringLiteral("error"), error}};
+    return QJsonObject {{QStringLiteral("number"), number}, {QStringLiteral("error"), error}};
 }
 
 void Fake17TrackServer::onNewConnection()
@@ -295,7 +295,8 @@ void Fake17TrackServer::processBuffer(QTcpSocket *socket)
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const qsizetype colon = lines.at(i).indexOf(':');
             if (colon > 0)
-                request.headers.insert(lines.at(i).left(colon).trimmed().toLower(), lines.at(i).mid(colon + 1).trimmed());
+                request.headers.insert(lines.at(i).left(colon).trimmed().toLower(),
+                                       lines.at(i).mid(colon + 1).trimmed());
         }
         const qsizetype length = request.headers.value("content-length").toLongLong();
         if (buffer.size() < headerEnd + 4 + length)
@@ -406,19 +407,19 @@ Fake17TrackServer::Reply Fake17TrackServer::simulate(const Request &request)
 
     QJsonArray accepted;
     QJsonArray rejected;
-    const auto carrierValue = [](std::optional<qint64> carrier) {
-        return carrier ? QJsonValue(*carrier) : QJsonValue(QJsonValue::Null);
-    };
+    const auto carrierValue
+        = [](std::optional<qint64> carrier) { return carrier ? QJsonValue(*carrier) : QJsonValue(QJsonValue::Null); };
     for (qsizetype i = 0; i < request.numbers.size(); ++i) {
         const QString &number = request.numbers.at(i);
         const std::optional<qint64> requested = request.carriers.value(i);
         if (request.endpoint == QLatin1String("register")) {
             if (m_registered.contains(number)) {
-                QJsonObject error{{QStringLiteral("code"), -18019901},
-                                  {QStringLiteral("message"), QStringLiteral("The tracking number is already registered.")}};
+                QJsonObject error {
+                    {QStringLiteral("code"), -18019901},
+                    {QStringLiteral("message"), QStringLiteral("The tracking number is already registered.")}};
                 if (const auto carrier = m_registered.value(number))
                     error.insert(QStringLiteral("carrier"), *carrier);
-                rejected.append(QJsonObject{{QStringLiteral("number"), number}, {QStringLiteral("error"), error}});
+                rejected.append(QJsonObject {{QStringLiteral("number"), number}, {QStringLiteral("error"), error}});
                 continue;
             }
             std::optional<qint64> carrier = requested;
@@ -427,7 +428,7 @@ Fake17TrackServer::Reply Fake17TrackServer::simulate(const Request &request)
             else if (!carrier && m_dataCarrier.contains(number))
                 carrier = m_dataCarrier.value(number);
             m_registered.insert(number, carrier);
-            QJsonObject item{{QStringLiteral("number"), number}};
+            QJsonObject item {{QStringLiteral("number"), number}};
             if (carrier)
                 item.insert(QStringLiteral("carrier"), *carrier);
             accepted.append(item);
@@ -437,7 +438,7 @@ Fake17TrackServer::Reply Fake17TrackServer::simulate(const Request &request)
                 continue;
             }
             const QJsonObject info = m_trackInfo.value(number, trackInfo(0));
-            QJsonObject data{{QStringLiteral("number"), number}, {QStringLiteral("track_info"), info}};
+            QJsonObject data {{QStringLiteral("number"), number}, {QStringLiteral("track_info"), info}};
             const std::optional<qint64> carrier = m_registered.value(number);
             if (carrier)
                 data.insert(QStringLiteral("carrier"), carrierValue(carrier));
@@ -453,20 +454,20 @@ Fake17TrackServer::Reply Fake17TrackServer::simulate(const Request &request)
             accepted.append(trackData(number, carrier, m_trackInfo.value(number)));
         } else if (request.endpoint == QLatin1String("getcarrier")) {
             if (!m_carrierMatches.contains(number)) {
-                rejected.append(QJsonObject{{QStringLiteral("number"), number}});
+                rejected.append(QJsonObject {{QStringLiteral("number"), number}});
                 continue;
             }
             QJsonArray carriers;
             for (const auto &[key, name] : m_carrierMatches.value(number)) {
-                QJsonObject carrier{{QStringLiteral("key"), key}};
+                QJsonObject carrier {{QStringLiteral("key"), key}};
                 if (!name.isEmpty())
                     carrier.insert(QStringLiteral("name"), name);
                 carriers.append(carrier);
             }
-            accepted.append(QJsonObject{{QStringLiteral("number"), number}, {QStringLiteral("carriers"), carriers}});
+            accepted.append(QJsonObject {{QStringLiteral("number"), number}, {QStringLiteral("carriers"), carriers}});
         } else if (request.endpoint == QLatin1String("deletetrack")) {
             if (m_registered.remove(number) > 0)
-                accepted.append(QJsonObject{{QStringLiteral("number"), number}});
+                accepted.append(QJsonObject {{QStringLiteral("number"), number}});
             else
                 rejected.append(rejection(number, -18019902, QStringLiteral("The tracking number is not registered.")));
         } else {

@@ -71,7 +71,7 @@ public:
         QByteArray reasonPhrase; // empty: "OK" for 2xx, a made-up phrase otherwise
         QByteArray body;
         QList<QPair<QByteArray, QByteArray>> headers;
-        std::chrono::milliseconds delay{0}; // real time to wait before answering
+        std::chrono::milliseconds delay {0}; // real time to wait before answering
 
         /** 200 with a JSON body. */
         static Reply json(const QJsonObject &object, int status = 200);

@@ -9,7 +9,8 @@
 #include <QMutexLocker>
 #include <QTimer>
 
-namespace {
+namespace
+{
 QAtomicInt s_instanceCounter;
 }
 
@@ -57,7 +58,7 @@ public Q_SLOTS:
         const QString serverName = QStringLiteral("FakeNotificationServer");
         if (const int delay = replyDelay(); delay > 0) {
             setDelayedReply(true);
-            QDBusMessage reply = message().createReply({ serverName, vendor, version, specVersion });
+            QDBusMessage reply = message().createReply({serverName, vendor, version, specVersion});
             sendLater(reply, delay);
         }
         return serverName;
@@ -82,7 +83,7 @@ public Q_SLOTS:
             return 0;
         }
         const quint32 id = m_owner.record(
-            { 0, appName, replacesId, appIcon, summary, body, actions, hints, static_cast<qint32>(expireTimeout) });
+            {0, appName, replacesId, appIcon, summary, body, actions, hints, static_cast<qint32>(expireTimeout)});
         if (const int delay = replyDelay(); delay > 0) {
             setDelayedReply(true);
             sendLater(message().createReply(QVariant::fromValue(uint(id))), delay);
@@ -118,7 +119,7 @@ FakeNotificationServer::FakeNotificationServer(QObject *parent)
     : QObject(parent)
     , m_connectionName(
           QStringLiteral("kestrove-fake-notification-server-%1").arg(s_instanceCounter.fetchAndAddRelaxed(1)))
-    , m_capabilities { QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("sound") }
+    , m_capabilities {QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("sound")}
 {
     m_thread.setObjectName(QStringLiteral("FakeNotificationServer"));
 }
@@ -224,7 +225,7 @@ void FakeNotificationServer::clearLog()
 
 void FakeNotificationServer::invokeAction(quint32 id, const QString &actionKey)
 {
-    sendSignal(QStringLiteral("ActionInvoked"), { QVariant::fromValue(uint(id)), actionKey });
+    sendSignal(QStringLiteral("ActionInvoked"), {QVariant::fromValue(uint(id)), actionKey});
 }
 
 void FakeNotificationServer::closeNotification(quint32 id, quint32 reason)
@@ -234,7 +235,7 @@ void FakeNotificationServer::closeNotification(quint32 id, quint32 reason)
         m_openIds.removeAll(id);
     }
     sendSignal(QStringLiteral("NotificationClosed"),
-               { QVariant::fromValue(uint(id)), QVariant::fromValue(uint(reason)) });
+               {QVariant::fromValue(uint(id)), QVariant::fromValue(uint(reason))});
 }
 
 quint32 FakeNotificationServer::record(Notification notification)

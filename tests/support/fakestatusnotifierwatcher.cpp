@@ -22,8 +22,7 @@ class FakeStatusNotifierWatcherService : public QObject, protected QDBusContext
 public:
     explicit FakeStatusNotifierWatcherService(FakeStatusNotifierWatcher &owner)
         : m_owner(owner)
-    {
-    }
+    { }
 
     bool registerOnBus()
     {

@@ -1,7 +1,6 @@
 #include "virtualclock.h"
 
 #include <QTimer>
-
 #include <qcoro/qcorosignal.h>
 
 #include <algorithm>
@@ -19,8 +18,7 @@ Q_SIGNALS:
 VirtualClock::VirtualClock(const QDateTime &start, QObject *parent)
     : Clock(parent)
     , m_now(start)
-{
-}
+{ }
 
 VirtualClock::~VirtualClock() = default;
 

@@ -18,7 +18,8 @@ class VirtualClock final : public Clock
 {
     Q_OBJECT
 public:
-    explicit VirtualClock(const QDateTime &start = QDateTime(QDate(2026, 6, 15), QTime(12, 0)), QObject *parent = nullptr);
+    explicit VirtualClock(const QDateTime &start = QDateTime(QDate(2026, 6, 15), QTime(12, 0)),
+                          QObject *parent = nullptr);
     ~VirtualClock() override;
 
     [[nodiscard]] QDateTime now() const override;

@@ -28,29 +28,29 @@ QString hoursAgo(int hours)
 void script(Fake17TrackServer &server)
 {
     using F = Fake17TrackServer;
-    server.setTrackInfo(QStringLiteral("1Z999AA10123456784"),
-                        F::trackInfo(10,
-                                     QJsonArray{F::event(hoursAgo(3), QStringLiteral("Departed from facility"), 10,
-                                                         QStringLiteral("Louisville, KY, US")),
-                                                F::event(hoursAgo(20), QStringLiteral("Arrived at facility"), 10,
-                                                         QStringLiteral("Chicago, IL, US")),
-                                                F::event(hoursAgo(30), QStringLiteral("Shipment information received"),
-                                                         0)}),
-                        100002);
+    server.setTrackInfo(
+        QStringLiteral("1Z999AA10123456784"),
+        F::trackInfo(10,
+                     QJsonArray {F::event(hoursAgo(3), QStringLiteral("Departed from facility"), 10,
+                                          QStringLiteral("Louisville, KY, US")),
+                                 F::event(hoursAgo(20), QStringLiteral("Arrived at facility"), 10,
+                                          QStringLiteral("Chicago, IL, US")),
+                                 F::event(hoursAgo(30), QStringLiteral("Shipment information received"), 0)}),
+        100002);
     server.setTrackInfo(QStringLiteral("9400111899223197428490"),
                         F::trackInfo(40,
-                                     QJsonArray{F::event(hoursAgo(1), QStringLiteral("Out for delivery"), 40,
-                                                         QStringLiteral("Portland, OR, US")),
-                                                F::event(hoursAgo(12), QStringLiteral("Arrived at post office"), 10,
-                                                         QStringLiteral("Portland, OR, US"))}),
+                                     QJsonArray {F::event(hoursAgo(1), QStringLiteral("Out for delivery"), 40,
+                                                          QStringLiteral("Portland, OR, US")),
+                                                 F::event(hoursAgo(12), QStringLiteral("Arrived at post office"), 10,
+                                                          QStringLiteral("Portland, OR, US"))}),
                         21051);
-    server.setTrackInfo(QStringLiteral("JD014600006281230571"),
-                        F::trackInfo(50,
-                                     QJsonArray{F::event(hoursAgo(5), QStringLiteral("Delivered"), 50,
-                                                         QStringLiteral("Berlin, DE")),
-                                                F::event(hoursAgo(26), QStringLiteral("With delivery courier"), 40,
-                                                         QStringLiteral("Berlin, DE"))}),
-                        100001);
+    server.setTrackInfo(
+        QStringLiteral("JD014600006281230571"),
+        F::trackInfo(50,
+                     QJsonArray {F::event(hoursAgo(5), QStringLiteral("Delivered"), 50, QStringLiteral("Berlin, DE")),
+                                 F::event(hoursAgo(26), QStringLiteral("With delivery courier"), 40,
+                                          QStringLiteral("Berlin, DE"))}),
+        100001);
     server.setExpectedToken("demo-key");
 }
 }
