@@ -42,10 +42,10 @@ fuzz:
 	cmake --build build-fuzz --target fuzzers
 
 format:
-	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+	git ls-files '*.cpp' '*.h' | xargs -r clang-format -i
 
 format-check:
-	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+	git ls-files '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
 
 clean:
 	rm -rf $(BUILD_DIR)
