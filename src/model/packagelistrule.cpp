@@ -15,45 +15,55 @@
 
 namespace
 {
-struct FilterInfo {
-    PackageFilter filter;
+/** One case of a list enumeration: its stored raw string, menu or pill label, and symbol. */
+template<typename Enum> struct CaseInfo {
+    Enum value;
     const char *raw;
     const char *label;
     const char *icon;
 };
 
-constexpr std::array<FilterInfo, 5> filterTable {{
+/** Every case in declaration order, so that a case indexes its own row. */
+template<typename Enum, std::size_t N> struct CaseTable {
+    std::array<CaseInfo<Enum>, N> rows;
+
+    [[nodiscard]] const CaseInfo<Enum> &operator[](Enum value) const { return rows[std::size_t(value)]; }
+
+    [[nodiscard]] std::optional<Enum> fromRawValue(QStringView raw) const
+    {
+        for (const CaseInfo<Enum> &row : rows) {
+            if (raw == QLatin1String(row.raw))
+                return row.value;
+        }
+        return std::nullopt;
+    }
+};
+
+constexpr CaseTable<PackageFilter, 5> filterTable {{{
     {PackageFilter::all, "all", "All", "shippingbox.fill"},
     {PackageFilter::inTransit, "inTransit", "Transit", "shippingbox"},
     {PackageFilter::delivered, "delivered", "Delivered", "checkmark.circle.fill"},
     {PackageFilter::exceptions, "exceptions", "Issues", "exclamationmark.triangle"},
     {PackageFilter::archived, "archived", "Archived", "archivebox"},
-}};
+}}};
 
-struct SortInfo {
-    PackageSortMode mode;
-    const char *raw;
-    const char *label;
-    const char *icon;
-};
-
-constexpr std::array<SortInfo, 5> sortTable {{
+constexpr CaseTable<PackageSortMode, 5> sortTable {{{
     {PackageSortMode::lastUpdated, "lastUpdated", "Last Updated", "clock.arrow.circlepath"},
     {PackageSortMode::dateAdded, "dateAdded", "Date Added", "calendar.badge.plus"},
     {PackageSortMode::status, "status", "Status", "arrow.triangle.branch"},
     {PackageSortMode::carrier, "carrier", "Carrier", "shippingbox"},
     {PackageSortMode::estimatedDelivery, "estimatedDelivery", "Est. Delivery", "calendar"},
-}};
+}}};
 
-const FilterInfo &info(PackageFilter filter)
+template<typename Enum, std::size_t N> constexpr bool inDeclarationOrder(const CaseTable<Enum, N> &table)
 {
-    return filterTable[std::size_t(filter)];
+    for (std::size_t i = 0; i < N; ++i) {
+        if (std::size_t(table.rows[i].value) != i)
+            return false;
+    }
+    return true;
 }
-
-const SortInfo &info(PackageSortMode mode)
-{
-    return sortTable[std::size_t(mode)];
-}
+static_assert(inDeclarationOrder(filterTable) && inDeclarationOrder(sortTable));
 
 /** True when every character is plain ASCII. */
 bool isAscii(QStringView text)
@@ -200,26 +210,22 @@ const std::array<PackageFilter, 5> &allCases()
 
 QString rawValue(PackageFilter filter)
 {
-    return QString::fromLatin1(info(filter).raw);
+    return QString::fromLatin1(filterTable[filter].raw);
 }
 
 std::optional<PackageFilter> fromRawValue(QStringView raw)
 {
-    for (const FilterInfo &entry : filterTable) {
-        if (raw == QLatin1String(entry.raw))
-            return entry.filter;
-    }
-    return std::nullopt;
+    return filterTable.fromRawValue(raw);
 }
 
 QString label(PackageFilter filter)
 {
-    return QString::fromLatin1(info(filter).label);
+    return QString::fromLatin1(filterTable[filter].label);
 }
 
 QString iconName(PackageFilter filter)
 {
-    return QString::fromLatin1(info(filter).icon);
+    return QString::fromLatin1(filterTable[filter].icon);
 }
 
 bool matches(PackageFilter filter, const Package &package)
@@ -256,26 +262,22 @@ const std::array<PackageSortMode, 5> &allCases()
 
 QString rawValue(PackageSortMode mode)
 {
-    return QString::fromLatin1(info(mode).raw);
+    return QString::fromLatin1(sortTable[mode].raw);
 }
 
 std::optional<PackageSortMode> fromRawValue(QStringView raw)
 {
-    for (const SortInfo &entry : sortTable) {
-        if (raw == QLatin1String(entry.raw))
-            return entry.mode;
-    }
-    return std::nullopt;
+    return sortTable.fromRawValue(raw);
 }
 
 QString label(PackageSortMode mode)
 {
-    return QString::fromLatin1(info(mode).label);
+    return QString::fromLatin1(sortTable[mode].label);
 }
 
 QString iconName(PackageSortMode mode)
 {
-    return QString::fromLatin1(info(mode).icon);
+    return QString::fromLatin1(sortTable[mode].icon);
 }
 }
 
