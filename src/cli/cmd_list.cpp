@@ -34,14 +34,14 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     if (!Cli::parse(parser, invocation, QStringLiteral("list"), synopsis, 0, 0))
         co_return Cli::UsageError;
 
-    // The main window's rule. Without --filter every package is listed, archived ones included,
-    // and the default order is pinned first, then newest added.
+    // The main window's rule with the main window's defaults: the "all" filter (archived packages
+    // only with --filter archived), sorted by last update, pinned first.
     PackageListRule::Criteria criteria;
-    criteria.sortMode = PackageSortMode::dateAdded;
-    std::optional<PackageFilter> filter;
+    criteria.filter = PackageFilter::all;
+    criteria.sortMode = PackageSortMode::lastUpdated;
     if (parser.isSet(QStringLiteral("filter"))) {
         const QString raw = parser.value(QStringLiteral("filter"));
-        filter = PackageFilters::fromRawValue(raw);
+        const auto filter = PackageFilters::fromRawValue(raw);
         if (!filter)
             co_return Cli::fail(invocation,
                                 QStringLiteral("unknown filter \"%1\"; valid filters: %2")
@@ -80,17 +80,7 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
         {}, [](const Package &a, const Package &b) { return a.lastUpdated() > b.lastUpdated(); });
     if (!all)
         co_return Cli::fail(invocation, all.error().description);
-    QList<Package *> packages;
-    if (filter || criteria.group) {
-        packages = PackageListRule::visiblePackages(all.value(), criteria);
-    } else {
-        // No status filter: the rule's search and sort over every package.
-        for (Package *package : std::as_const(all.value())) {
-            if (PackageListRule::matchesSearch(*package, criteria.searchText))
-                packages.append(package);
-        }
-        PackageListRule::sort(packages, criteria.sortMode);
-    }
+    const QList<Package *> packages = PackageListRule::visiblePackages(all.value(), criteria);
 
     if (parser.isSet(QStringLiteral("json"))) {
         if (packages.isEmpty()) {
@@ -115,7 +105,7 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
 
 KESTROVE_CLI_COMMAND({.name = QStringLiteral("list"),
                       .synopsis = synopsis,
-                      .summary = QStringLiteral("list packages by the main window's filter, group, search and sort "
-                                                "(default: every package, pinned first, then newest added)"),
+                      .summary = QStringLiteral("list packages as the main window does (default: --filter all "
+                                                "--sort lastUpdated, pinned first)"),
                       .order = 60,
                       .run = run})
