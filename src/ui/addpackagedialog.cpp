@@ -10,6 +10,7 @@
 #include "ui/capsulebutton.h"
 #include "ui/carriericonview.h"
 #include "ui/chipstrip.h"
+#include "ui/groupcolorpicker.h"
 #include "ui/hexcolor.h"
 #include "ui/uistyle.h"
 
@@ -22,7 +23,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTimeZone>
@@ -47,26 +47,6 @@ QLabel *secondaryLabel(const QString &text, QWidget *parent)
     label->setWordWrap(true);
     UiStyle::makeSecondary(label);
     return label;
-}
-
-// A round colour swatch; the chosen one carries a bold white check mark.
-QIcon swatchIcon(const QColor &color, bool chosen, int size, qreal dpr)
-{
-    QPixmap pixmap(QSize(size, size) * dpr);
-    pixmap.setDevicePixelRatio(dpr);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(color);
-    p.drawEllipse(QRectF(1, 1, size - 2, size - 2));
-    if (chosen) {
-        p.setPen(QPen(Qt::white, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.drawPolyline(QPolygonF(
-            {QPointF(size * 0.3, size * 0.52), QPointF(size * 0.45, size * 0.67), QPointF(size * 0.72, size * 0.36)}));
-    }
-    p.end();
-    return QIcon(pixmap);
 }
 
 /** The part of adding that outlives the sheet: waits for the service, then applies the sheet's choices. */
@@ -267,21 +247,12 @@ QWidget *AddPackageDialog::buildForm()
     m_noColor->setAutoDefault(false);
     connect(m_noColor, &QPushButton::clicked, this, [this] { selectColorTag(std::nullopt); });
     colorRow->addWidget(m_noColor);
-    for (const PackageGroup::PaletteColor &preset : PackageGroup::colorPalette()) {
-        auto *swatch = new QToolButton(form);
-        swatch->setObjectName(QStringLiteral("colorSwatch-") + preset.name);
-        swatch->setToolTip(preset.name);
-        swatch->setAccessibleName(preset.name);
-        swatch->setAutoRaise(true);
-        swatch->setIconSize(QSize(20, 20));
-        // Tight around the swatch: "No color" and ten swatches must fit the sheet's width.
-        swatch->setFixedSize(26, 26);
-        swatch->setProperty("hex", preset.hex);
-        const QString hex = preset.hex;
-        connect(swatch, &QToolButton::clicked, this, [this, hex] { selectColorTag(hex); });
-        m_swatches.append(swatch);
-        colorRow->addWidget(swatch);
-    }
+    // The group colour picker's swatches, marked with a check mark as colour tags are.
+    m_colorPicker = new GroupColorPicker(false, form);
+    m_colorPicker->setObjectName(QStringLiteral("colorTagPicker"));
+    m_colorPicker->setMarker(GroupColorPicker::Marker::checkmark);
+    connect(m_colorPicker, &GroupColorPicker::colorChosen, this, [this](const QString &hex) { selectColorTag(hex); });
+    colorRow->addWidget(m_colorPicker);
     colorRow->addStretch();
     layout->addLayout(colorRow);
     selectColorTag(std::nullopt);
@@ -461,14 +432,7 @@ void AddPackageDialog::selectColorTag(const std::optional<QString> &hex)
 {
     m_selectedColorTag = hex;
     m_noColor->setChecked(!hex);
-    const qreal dpr = devicePixelRatioF();
-    for (QToolButton *swatch : std::as_const(m_swatches)) {
-        const QString swatchHex = swatch->property("hex").toString();
-        const QColor color = HexColor::colorOr(swatchHex, UiStyle::named(StatusColor::gray, palette()));
-        const bool chosen = hex == swatchHex;
-        swatch->setIcon(swatchIcon(color, chosen, 20, dpr));
-        swatch->setAccessibleDescription(chosen ? QStringLiteral("selected") : QString());
-    }
+    m_colorPicker->setSelectedHex(hex.value_or(QString()));
 }
 
 void AddPackageDialog::pasteFromClipboard()

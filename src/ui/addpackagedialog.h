@@ -14,6 +14,7 @@
 #include <optional>
 
 class CapsuleButton;
+class GroupColorPicker;
 class Package;
 class QButtonGroup;
 class QCheckBox;
@@ -92,7 +93,7 @@ private:
     QWidget *m_autoDetectInfo = nullptr;
     QVBoxLayout *m_autoDetectLayout = nullptr;
     QComboBox *m_carrierPicker = nullptr;
-    QList<QToolButton *> m_swatches;
+    GroupColorPicker *m_colorPicker = nullptr;
     QPushButton *m_noColor = nullptr;
     QCheckBox *m_hasDelivery = nullptr;
     QDateEdit *m_deliveryDate = nullptr;

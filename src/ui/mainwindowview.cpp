@@ -16,6 +16,7 @@
 #include "ui/filepanels.h"
 #include "ui/filterpillbar.h"
 #include "ui/groupchipbar.h"
+#include "ui/groupmanagementview.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagelistview.h"
 #include "ui/packagesummaryview.h"
@@ -54,7 +55,8 @@ const QString csvFilter = QStringLiteral("Comma-separated values (*.csv)");
 
 MainWindowView::SheetFactory &groupManagementFactory()
 {
-    static MainWindowView::SheetFactory factory;
+    static MainWindowView::SheetFactory factory
+        = [](ModelContext *context, QWidget *parent) -> QDialog * { return new GroupManagementView(context, parent); };
     return factory;
 }
 

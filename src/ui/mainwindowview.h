@@ -47,7 +47,7 @@ public:
     /** The name the export's save panel proposes. */
     static inline const QString exportFileName = QStringLiteral("Kestrove-Export.csv");
 
-    /** Makes the group-management sheet; until one is installed, its buttons do nothing. */
+    /** Makes the group-management sheet (GroupManagementView by default); without one, its buttons do nothing. */
     using SheetFactory = std::function<QDialog *(ModelContext *context, QWidget *parent)>;
 
     /** The view works on the store's main context and reaches the shell through shell. */
