@@ -279,6 +279,25 @@ void Package::linkGroup(PackageGroup *group)
     m_groups.append(group);
 }
 
+bool Package::isInGroup(const PackageGroup &group) const
+{
+    return std::any_of(m_groups.begin(), m_groups.end(), [&](const PackageGroup *g) { return g->id() == group.id(); });
+}
+
+void Package::toggleGroup(PackageGroup *group)
+{
+    if (!isInGroup(*group)) {
+        addToGroup(group);
+        return;
+    }
+    // Match by id, as prepareForDeletion() does: a copy of the group counts as the group.
+    const QList<PackageGroup *> groups = m_groups;
+    for (PackageGroup *g : groups) {
+        if (g->id() == group->id())
+            removeFromGroup(g);
+    }
+}
+
 void Package::setGroups(const QList<PackageGroup *> &groups)
 {
     const QList<PackageGroup *> current = m_groups;

@@ -117,6 +117,10 @@ public:
     void removeFromGroup(PackageGroup *group);
     /** Makes the memberships exactly these groups. */
     void setGroups(const QList<PackageGroup *> &groups);
+    /** Whether the package belongs to a group with this group's id. */
+    [[nodiscard]] bool isInGroup(const PackageGroup &group) const;
+    /** Leaves every group with this group's id when a member, else joins the group. */
+    void toggleGroup(PackageGroup *group);
 
     /** The catalogue's display name of the normalised carrier code, else the stored code upper-cased. */
     [[nodiscard]] QString carrierDisplayName() const;

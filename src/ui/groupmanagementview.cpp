@@ -59,15 +59,6 @@ QPixmap dotPixmap(const QColor &color, int size, qreal dpr)
     return pixmap;
 }
 
-bool isMember(const Package &package, const PackageGroup &group)
-{
-    for (const PackageGroup *g : package.groups()) {
-        if (g->id() == group.id())
-            return true;
-    }
-    return false;
-}
-
 /** A group row: colour dot, name (edited in place) and the member count at the right. */
 class GroupRowDelegate final : public QStyledItemDelegate
 {
@@ -484,15 +475,7 @@ void GroupManagementView::togglePackageInGroup(Package *package, PackageGroup *g
 {
     if (!package || !group)
         return;
-    if (isMember(*package, *group)) {
-        const QList<PackageGroup *> groups = package->groups();
-        for (PackageGroup *g : groups) {
-            if (g->id() == group->id())
-                package->removeFromGroup(g);
-        }
-    } else {
-        package->addToGroup(group);
-    }
+    package->toggleGroup(group);
     save();
     scheduleReload();
 }
@@ -661,7 +644,7 @@ void GroupManagementView::reloadAssignment()
         item->setText(title);
         item->setData(CarrierRole, package->carrierDisplayName());
         item->setData(StatusRole, int(package->status()));
-        item->setData(MemberRole, isMember(*package, *group));
+        item->setData(MemberRole, package->isInGroup(*group));
         item->setData(ColorRole, group->colorHex());
         item->setData(Qt::AccessibleTextRole, title);
         item->setData(Qt::UserRole, package->trackingNumber());

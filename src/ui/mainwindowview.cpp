@@ -148,12 +148,6 @@ QFrame *divider(QWidget *parent)
     line->setPalette(p);
     return line;
 }
-
-bool isMember(const Package &package, const PackageGroup &group)
-{
-    const QList<PackageGroup *> &groups = package.groups();
-    return std::any_of(groups.begin(), groups.end(), [&](const PackageGroup *g) { return g->id() == group.id(); });
-}
 }
 
 MainWindowView::MainWindowView(ModelContext *context, ShellActions *shell, QWidget *parent)
@@ -631,7 +625,7 @@ void MainWindowView::batchAddToGroup(PackageGroup *group)
     if (!group)
         return;
     for (Package *package : m_list->listModel()->batchSelection()) {
-        if (!isMember(*package, *group))
+        if (!package->isInGroup(*group))
             package->addToGroup(group);
     }
     if (m_context)

@@ -63,11 +63,6 @@ QIcon coloredSymbol(const QString &symbol, const QColor &color, qreal dpr)
     return QIcon(UiStyle::symbol(symbol, 16, color, dpr));
 }
 
-bool isMember(const Package &package, const PackageGroup &group)
-{
-    const QList<PackageGroup *> &groups = package.groups();
-    return std::any_of(groups.begin(), groups.end(), [&](const PackageGroup *g) { return g->id() == group.id(); });
-}
 }
 
 PackageListView::PackageListView(ModelContext *context, QWidget *parent)
@@ -308,7 +303,7 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
             {}, [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
         if (fetched) {
             for (PackageGroup *group : fetched.value()) {
-                const bool member = isMember(*package, *group);
+                const bool member = package->isInGroup(*group);
                 QAction *action
                     = add(groups, QStringLiteral("groupToggle-") + group->id().toString(QUuid::WithoutBraces),
                           group->name(), member ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"));
@@ -386,15 +381,6 @@ void PackageListView::togglePackageInGroup(Package *package, PackageGroup *group
 {
     if (!package || !group)
         return;
-    if (isMember(*package, *group)) {
-        // Remove every entry with the group's id (there is one, but match as the records do).
-        const QList<PackageGroup *> groups = package->groups();
-        for (PackageGroup *g : groups) {
-            if (g->id() == group->id())
-                package->removeFromGroup(g);
-        }
-    } else {
-        package->addToGroup(group);
-    }
+    package->toggleGroup(group);
     save();
 }
