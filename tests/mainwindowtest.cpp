@@ -444,6 +444,43 @@ private Q_SLOTS:
         menu->close();
     }
 
+    void archiveSelectedArchivesTheSelection()
+    {
+        fillShowcase();
+        MainWindowView &view = openView();
+        const auto find = [&](const QString &number) {
+            const auto found
+                = m_context->fetchPackages([&](const Package &p) { return p.trackingNumber() == number; }, {});
+            return found.value().value(0);
+        };
+
+        // Outside batch mode: the package shown in the detail.
+        const QString shown = visibleNumbers(view).at(0);
+        view.setSelectedPackage(find(shown));
+        AppNotifications::shared()->post(AppNotifications::archiveSelectedRequested);
+        QVERIFY(find(shown)->isArchived());
+        QTRY_VERIFY(!visibleNumbers(view).contains(shown)); // the list updates on the next turn
+
+        // In batch mode: the ticked packages, and batch mode ends.
+        view.findChild<QAction *>(QStringLiteral("batchToggleAction"))->trigger();
+        clickRow(view, 0);
+        clickRow(view, 1);
+        const QStringList ticked = {visibleNumbers(view).at(0), visibleNumbers(view).at(1)};
+        const QString untouched = visibleNumbers(view).at(2);
+        AppNotifications::shared()->post(AppNotifications::archiveSelectedRequested);
+        for (const QString &number : ticked)
+            QVERIFY2(find(number)->isArchived(), qPrintable(number));
+        QVERIFY(!find(untouched)->isArchived());
+        QVERIFY(!view.isBatchMode());
+
+        // The archive is saved: a second context on the file sees it.
+        auto reopened = ModelContext::open(m_context->storePath());
+        QVERIFY(reopened);
+        const auto archived = reopened.value()->fetchPackages([](const Package &p) { return p.isArchived(); }, {});
+        QVERIFY(archived);
+        QVERIFY(archived.value().size() >= 3);
+    }
+
     void batchArchiveDeleteAndAddToGroup()
     {
         fillShowcase();

@@ -764,7 +764,25 @@ void MainWindowView::onNotification(const QString &name, const QVariantMap &user
             setViewMode(ViewMode::list);
         if (m_filter == PackageFilter::archived)
             setSelectedFilter(PackageFilter::all);
+    } else if (name == AppNotifications::archiveSelectedRequested) {
+        archiveSelected();
     }
+}
+
+void MainWindowView::archiveSelected()
+{
+    // In batch mode the ticked packages are "the selection"; otherwise the one shown in the detail.
+    if (m_batchMode) {
+        if (!m_list->listModel()->batchSelection().isEmpty())
+            batchArchive();
+        return;
+    }
+    Package *package = m_list->selectedPackage();
+    if (!package || package->isArchived())
+        return;
+    package->setArchived(true);
+    if (m_context)
+        (void)PackageStore::save(*m_context);
 }
 
 void MainWindowView::dragEnterEvent(QDragEnterEvent *event)

@@ -85,6 +85,8 @@ public:
     void refreshAll();
     /** Archives the batch selection, saves, and leaves batch mode. */
     void batchArchive();
+    /** "Archive Selected": the ticked packages in batch mode, else the selected package. */
+    void archiveSelected();
     /** Deletes the batch selection without asking, and leaves batch mode. */
     void batchDelete();
     /** Adds every package of the batch selection that is not a member to the group, and saves. */
