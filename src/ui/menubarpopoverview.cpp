@@ -1,15 +1,32 @@
 #include "ui/menubarpopoverview.h"
 
+#include "model/modelcontext.h"
+#include "model/package.h"
+#include "model/trackingevent.h"
+#include "model/trackingstatus.h"
 #include "services/appnotifications.h"
+#include "services/clock.h"
+#include "tracking/trackingservice.h"
+#include "ui/deliverycountdown.h"
+#include "ui/packagerowview.h"
 #include "ui/shellactions.h"
 #include "ui/symbolicon.h"
+#include "ui/uistyle.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPalette>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace
 {
@@ -30,6 +47,131 @@ QToolButton *iconButton(const QString &objectName, const QString &symbol, const 
     button->setAutoRaise(true);
     return button;
 }
+
+void setTextColor(QWidget *widget, const QColor &color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
+
+/** A label that lets clicks through to the row button beneath it. */
+QLabel *rowLabel(QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return label;
+}
+
+QLabel *iconLabel(const QString &symbol, int size, const QColor &color, QWidget *parent)
+{
+    QLabel *label = rowLabel(parent);
+    label->setPixmap(SymbolIcon::tinted(symbol, size, color, parent->devicePixelRatioF()));
+    label->setFixedSize(size, size);
+    return label;
+}
+
+bool isInFlight(const Package &package)
+{
+    return package.status() != TrackingStatus::delivered && package.status() != TrackingStatus::expired;
+}
+
+bool showsCountdown(const Package &package)
+{
+    return package.estimatedDelivery().has_value() && isInFlight(package);
+}
+
+constexpr int rowRadius = 6;
+}
+
+MenuBarPackageRow::MenuBarPackageRow(Package *package, QWidget *parent)
+    : QAbstractButton(parent)
+    , m_package(package)
+{
+    setObjectName(QStringLiteral("popover-row"));
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setAttribute(Qt::WA_Hover);
+    const QPalette pal = palette();
+    const QFont base = font();
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 5, 8, 5);
+    layout->setSpacing(8);
+    if (package->isPinned())
+        layout->addWidget(iconLabel(QStringLiteral("pin.fill"), 8, UiStyle::named(StatusColor::orange, pal), this));
+    const TrackingStatus status = package->status();
+    layout->addWidget(
+        iconLabel(TrackingStatuses::iconName(status), 16, UiStyle::named(TrackingStatuses::color(status), pal), this));
+
+    auto *text = new QVBoxLayout;
+    text->setSpacing(1);
+    QLabel *title = rowLabel(this);
+    title->setObjectName(QStringLiteral("popover-row-title"));
+    title->setText(PackageRowView::title(*package));
+    title->setFont(UiStyle::font(UiStyle::TextStyle::subheadline, base, QFont::Medium));
+    QLabel *detail = rowLabel(this);
+    detail->setObjectName(QStringLiteral("popover-row-detail"));
+    const TrackingEvent *latest = package->latestEvent();
+    detail->setText(latest ? latest->eventDescription() : TrackingStatuses::displayName(status));
+    detail->setFont(UiStyle::font(UiStyle::TextStyle::caption, base));
+    setTextColor(detail, UiStyle::secondary(pal));
+    // Long descriptions must not widen the panel; the full text stays reachable as the tooltip.
+    for (QLabel *label : {title, detail})
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setToolTip(detail->text());
+    text->addWidget(title);
+    text->addWidget(detail);
+    layout->addLayout(text, 1);
+
+    if (showsCountdown(*package)) {
+        const DeliveryCountdown::Label countdown
+            = DeliveryCountdown::label(*package->estimatedDelivery(), Clock::shared()->now());
+        QColor color = UiStyle::secondary(pal);
+        if (countdown.style == DeliveryCountdown::Style::soon)
+            color = UiStyle::named(StatusColor::green, pal);
+        else if (countdown.style == DeliveryCountdown::Style::late)
+            color = UiStyle::named(StatusColor::red, pal);
+        const bool semibold = countdown.style != DeliveryCountdown::Style::later;
+        const QFont font
+            = UiStyle::font(UiStyle::TextStyle::caption2, base, semibold ? QFont::DemiBold : QFont::Normal);
+        const int iconSize = QFontMetrics(font).ascent();
+        layout->addWidget(iconLabel(QStringLiteral("calendar"), iconSize, color, this));
+        QLabel *label = rowLabel(this);
+        label->setObjectName(QStringLiteral("popover-row-countdown"));
+        label->setText(countdown.text);
+        label->setFont(font);
+        setTextColor(label, color);
+        layout->addWidget(label);
+        layout->setSpacing(4);
+    }
+}
+
+QSize MenuBarPackageRow::sizeHint() const
+{
+    return layout() ? layout()->sizeHint() : QAbstractButton::sizeHint();
+}
+
+void MenuBarPackageRow::paintEvent(QPaintEvent * /*event*/)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    if (m_package->isPinned()) {
+        painter.setBrush(UiStyle::withAlpha(UiStyle::named(StatusColor::orange, palette()), 0.04));
+        painter.drawRoundedRect(area, rowRadius, rowRadius);
+    }
+    // A plain button still shows where the pointer is and that it was pressed.
+    if (isDown() || underMouse()) {
+        painter.setBrush(UiStyle::withAlpha(UiStyle::primary(palette()), isDown() ? 0.12 : 0.06));
+        painter.drawRoundedRect(area, rowRadius, rowRadius);
+    }
+    if (hasFocus()) {
+        painter.setPen(QPen(UiStyle::accent(palette()), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(area, rowRadius, rowRadius);
+    }
 }
 
 MenuBarPopoverView::MenuBarPopoverView(ModelContext *context, ShellActions *shell, QWidget *parent)
@@ -41,9 +183,15 @@ MenuBarPopoverView::MenuBarPopoverView(ModelContext *context, ShellActions *shel
     const QColor secondary = palette().color(QPalette::PlaceholderText);
 
     auto *title = new QLabel(tr("Kestrove"), this);
-    QFont titleFont = title->font();
-    titleFont.setBold(true);
-    title->setFont(titleFont);
+    title->setFont(UiStyle::font(UiStyle::TextStyle::headline, font(), QFont::Bold));
+    m_badge = new QLabel(this);
+    m_badge->setObjectName(QStringLiteral("popover-in-flight"));
+    m_badge->setFont(UiStyle::font(UiStyle::TextStyle::caption2, font(), QFont::DemiBold));
+    m_badge->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: %1; border-radius: %2px; padding: 1px 6px; }")
+            .arg(UiStyle::named(StatusColor::blue, palette()).name())
+            .arg(QFontMetrics(m_badge->font()).height() / 2 + 1));
+    m_badge->hide();
     auto *add = iconButton(QStringLiteral("popover-add"), QStringLiteral("plus"), tr("Add Package"), this);
     connect(add, &QToolButton::clicked, this, [this] {
         m_shell->openMainWindow();
@@ -52,22 +200,62 @@ MenuBarPopoverView::MenuBarPopoverView(ModelContext *context, ShellActions *shel
     });
     auto *header = new QHBoxLayout;
     header->addWidget(title);
+    header->addWidget(m_badge);
     header->addStretch();
     header->addWidget(add);
 
-    auto *emptyIcon = new QLabel(this);
+    m_emptyState = new QWidget(this);
+    m_emptyState->setObjectName(QStringLiteral("popover-empty"));
+    auto *emptyIcon = new QLabel(m_emptyState);
     emptyIcon->setPixmap(SymbolIcon::tinted(QStringLiteral("shippingbox"), 28, secondary, devicePixelRatioF()));
     emptyIcon->setAlignment(Qt::AlignCenter);
-    auto *emptyTitle = new QLabel(tr("No packages"), this);
+    auto *emptyTitle = new QLabel(tr("No packages"), m_emptyState);
     emptyTitle->setAlignment(Qt::AlignCenter);
-    auto *emptyText = new QLabel(tr("Click + to start tracking a package"), this);
+    emptyTitle->setFont(UiStyle::font(UiStyle::TextStyle::subheadline, font()));
+    auto *emptyText = new QLabel(tr("Click + to start tracking a package"), m_emptyState);
     emptyText->setAlignment(Qt::AlignCenter);
-    QPalette captionPalette = emptyText->palette();
-    captionPalette.setColor(QPalette::WindowText, secondary);
-    emptyText->setPalette(captionPalette);
-    QFont captionFont = emptyText->font();
-    captionFont.setPointSizeF(captionFont.pointSizeF() * 0.85);
-    emptyText->setFont(captionFont);
+    setTextColor(emptyText, secondary);
+    emptyText->setFont(UiStyle::font(UiStyle::TextStyle::caption, font()));
+    auto *emptyLayout = new QVBoxLayout(m_emptyState);
+    emptyLayout->addStretch();
+    emptyLayout->addWidget(emptyIcon);
+    emptyLayout->addWidget(emptyTitle);
+    emptyLayout->addWidget(emptyText);
+    emptyLayout->addStretch();
+
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("popover-list"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto *listContent = new QWidget(m_scroll);
+    listContent->setAutoFillBackground(false);
+    m_rows = new QVBoxLayout(listContent);
+    m_rows->setContentsMargins(0, 0, 0, 0);
+    m_rows->setSpacing(2);
+    m_scroll->setWidget(listContent);
+    m_scroll->viewport()->setAutoFillBackground(false);
+    m_scroll->hide();
+
+    m_refresh = new QToolButton(this);
+    m_refresh->setObjectName(QStringLiteral("popover-refresh"));
+    m_refresh->setText(tr("Refresh"));
+    m_refresh->setIcon(SymbolIcon::icon(QStringLiteral("arrow.clockwise")));
+    m_refresh->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_refresh->setAutoRaise(true);
+    connect(m_refresh, &QToolButton::clicked, this, [this] {
+        if (!m_context || TrackingService::shared()->isRefreshing())
+            return;
+        // Started, not awaited: the service publishes its progress through isRefreshing.
+        (void)TrackingService::shared()->refreshAll(*m_context);
+    });
+    m_refreshProgress = new QProgressBar(this);
+    m_refreshProgress->setObjectName(QStringLiteral("popover-refresh-progress"));
+    m_refreshProgress->setRange(0, 0);
+    m_refreshProgress->setTextVisible(false);
+    m_refreshProgress->setFixedSize(m_refresh->sizeHint().width(), 6);
+    connect(TrackingService::shared(), &TrackingService::isRefreshingChanged, this,
+            &MenuBarPopoverView::updateRefreshState);
 
     auto *open = new QToolButton(this);
     open->setObjectName(QStringLiteral("popover-open"));
@@ -84,6 +272,8 @@ MenuBarPopoverView::MenuBarPopoverView(ModelContext *context, ShellActions *shel
     auto *quit = iconButton(QStringLiteral("popover-quit"), QStringLiteral("power"), tr("Quit Kestrove"), this);
     connect(quit, &QToolButton::clicked, this, [this] { m_shell->quit(); });
     auto *footer = new QHBoxLayout;
+    footer->addWidget(m_refresh);
+    footer->addWidget(m_refreshProgress);
     footer->addStretch();
     footer->addWidget(open);
     footer->addStretch();
@@ -93,17 +283,106 @@ MenuBarPopoverView::MenuBarPopoverView(ModelContext *context, ShellActions *shel
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(header);
     layout->addWidget(divider(this));
-    layout->addStretch();
-    layout->addWidget(emptyIcon);
-    layout->addWidget(emptyTitle);
-    layout->addWidget(emptyText);
-    layout->addStretch();
+    layout->addWidget(m_emptyState, 1);
+    layout->addWidget(m_scroll, 1);
     layout->addWidget(divider(this));
     layout->addLayout(footer);
+
+    if (m_context)
+        connect(m_context, &ModelContext::objectsChanged, this, &MenuBarPopoverView::scheduleRebuild);
+    updateRefreshState();
+    rebuild();
 }
 
 void MenuBarPopoverView::openMainWindowAndClose()
 {
     m_shell->openMainWindow();
     window()->close();
+}
+
+void MenuBarPopoverView::selectAndOpen(Package *package)
+{
+    const QString number = package->trackingNumber();
+    m_shell->openMainWindow();
+    AppNotifications::shared()->post(AppNotifications::selectPackageRequested,
+                                     {{QStringLiteral("trackingNumber"), number}});
+    window()->close();
+}
+
+void MenuBarPopoverView::scheduleRebuild()
+{
+    if (m_rebuildScheduled)
+        return;
+    m_rebuildScheduled = true;
+    QTimer::singleShot(0, this, &MenuBarPopoverView::rebuild);
+}
+
+void MenuBarPopoverView::updateRefreshState()
+{
+    const bool refreshing = TrackingService::shared()->isRefreshing();
+    m_refresh->setEnabled(!refreshing);
+    m_refresh->setVisible(!refreshing);
+    m_refreshProgress->setVisible(refreshing);
+}
+
+void MenuBarPopoverView::rebuild()
+{
+    m_rebuildScheduled = false;
+    for (const QPointer<Package> &package : std::as_const(m_watched)) {
+        if (package)
+            disconnect(package, &Package::changed, this, &MenuBarPopoverView::scheduleRebuild);
+    }
+    m_watched.clear();
+    while (QLayoutItem *item = m_rows->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+
+    QList<Package *> all;
+    if (m_context) {
+        auto fetched = m_context->fetchPackages();
+        if (fetched)
+            all = std::move(fetched).value();
+    }
+    QList<Package *> active;
+    for (Package *package : std::as_const(all)) {
+        // Archived packages are watched too: unarchiving one brings it back into the list.
+        m_watched.append(package);
+        connect(package, &Package::changed, this, &MenuBarPopoverView::scheduleRebuild);
+        if (!package->isArchived())
+            active.append(package);
+    }
+    std::stable_sort(active.begin(), active.end(), [](const Package *a, const Package *b) {
+        if (a->isPinned() != b->isPinned())
+            return a->isPinned();
+        return a->lastUpdated() > b->lastUpdated();
+    });
+
+    const auto inFlight
+        = std::count_if(active.cbegin(), active.cend(), [](const Package *p) { return isInFlight(*p); });
+    m_badge->setText(QString::asprintf("%lld", static_cast<long long>(inFlight)));
+    m_badge->setVisible(inFlight > 0);
+
+    m_emptyState->setVisible(active.isEmpty());
+    m_scroll->setVisible(!active.isEmpty());
+    QWidget *content = m_scroll->widget();
+    for (Package *package : active.mid(0, maximumRows)) {
+        auto *row = new MenuBarPackageRow(package, content);
+        connect(row, &MenuBarPackageRow::clicked, this, [this, package] { selectAndOpen(package); });
+        m_rows->addWidget(row);
+    }
+    if (active.size() > maximumRows) {
+        auto *viewAll = new QPushButton(
+            QString::asprintf("View all %lld packages...", static_cast<long long>(active.size())), content);
+        viewAll->setObjectName(QStringLiteral("popover-view-all"));
+        viewAll->setFlat(true);
+        viewAll->setFont(UiStyle::font(UiStyle::TextStyle::caption, font()));
+        setTextColor(viewAll, UiStyle::accent(palette()));
+        QPalette pal = viewAll->palette();
+        pal.setColor(QPalette::ButtonText, UiStyle::accent(palette()));
+        viewAll->setPalette(pal);
+        connect(viewAll, &QPushButton::clicked, this, &MenuBarPopoverView::openMainWindowAndClose);
+        m_rows->addWidget(viewAll);
+    }
+    m_rows->addStretch();
 }

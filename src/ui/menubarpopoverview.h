@@ -1,26 +1,73 @@
 #pragma once
 
+#include <QAbstractButton>
+#include <QList>
+#include <QPointer>
 #include <QWidget>
 
 class ModelContext;
+class Package;
+class QLabel;
+class QProgressBar;
+class QScrollArea;
+class QToolButton;
+class QVBoxLayout;
 class ShellActions;
 
 /**
- * The content of the panel that drops down from the tray item: header with the add
- * button, the short package list and the footer with open, settings and quit.
- * It closes its panel itself (window()->close()) when it has handed over to the main window.
+ * One package in the tray panel: pin, status icon, title with the latest event below it and
+ * the delivery countdown. A flat button; the panel opens the package when it is clicked.
+ */
+class MenuBarPackageRow : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    MenuBarPackageRow(Package *package, QWidget *parent = nullptr);
+
+    [[nodiscard]] Package *package() const { return m_package; }
+    [[nodiscard]] QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    Package *m_package;
+};
+
+/**
+ * The content of the panel that drops down from the tray item: header with the in-flight count
+ * and the add button, the five most relevant active packages and the footer with refresh, open,
+ * settings and quit. It follows the store live and closes its panel itself (window()->close())
+ * when it has handed over to the main window.
  */
 class MenuBarPopoverView : public QWidget
 {
     Q_OBJECT
 public:
+    /** How many packages the panel lists before it offers "View all". */
+    static constexpr int maximumRows = 5;
+
     MenuBarPopoverView(ModelContext *context, ShellActions *shell, QWidget *parent = nullptr);
 
     [[nodiscard]] ModelContext *modelContext() const { return m_context; }
 
 private:
     void openMainWindowAndClose();
+    void selectAndOpen(Package *package);
+    /** Asks for one rebuild at the next turn of the event loop, however many changes arrive before it. */
+    void scheduleRebuild();
+    void rebuild();
+    void updateRefreshState();
 
     ModelContext *m_context;
     ShellActions *m_shell;
+    bool m_rebuildScheduled = false;
+    QList<QPointer<Package>> m_watched;
+
+    QLabel *m_badge = nullptr;
+    QWidget *m_emptyState = nullptr;
+    QScrollArea *m_scroll = nullptr;
+    QVBoxLayout *m_rows = nullptr;
+    QToolButton *m_refresh = nullptr;
+    QProgressBar *m_refreshProgress = nullptr;
 };
