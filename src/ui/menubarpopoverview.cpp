@@ -136,14 +136,16 @@ MenuBarPackageRow::MenuBarPackageRow(Package *package, QWidget *parent)
         const QFont font
             = UiStyle::font(UiStyle::TextStyle::caption2, base, semibold ? QFont::DemiBold : QFont::Normal);
         const int iconSize = QFontMetrics(font).ascent();
-        layout->addWidget(iconLabel(QStringLiteral("calendar"), iconSize, color, this));
+        auto *countdownLayout = new QHBoxLayout;
+        countdownLayout->setSpacing(3);
+        countdownLayout->addWidget(iconLabel(QStringLiteral("calendar"), iconSize, color, this));
         QLabel *label = rowLabel(this);
         label->setObjectName(QStringLiteral("popover-row-countdown"));
         label->setText(countdown.text);
         label->setFont(font);
         setTextColor(label, color);
-        layout->addWidget(label);
-        layout->setSpacing(4);
+        countdownLayout->addWidget(label);
+        layout->addLayout(countdownLayout);
     }
 }
 
