@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 namespace
 {
 /** One package of an interval table row. */
-struct Spec {
+struct Shape {
     TrackingStatus status = TrackingStatus::pending;
     bool archived = false;
     std::optional<double> custom;
@@ -31,23 +31,23 @@ QDateTime tableNow()
     return QDateTime(QDate(2026, 3, 1), QTime(9, 30), QTimeZone::utc());
 }
 
-Spec spec(TrackingStatus status, double hoursSinceUpdate = 0)
+Shape shape(TrackingStatus status, double hoursSinceUpdate = 0)
 {
-    return Spec {status, false, std::nullopt, hoursSinceUpdate};
+    return Shape {status, false, std::nullopt, hoursSinceUpdate};
 }
 
-Spec archived(TrackingStatus status)
+Shape archived(TrackingStatus status)
 {
-    return Spec {status, true, std::nullopt, 0};
+    return Shape {status, true, std::nullopt, 0};
 }
 
-Spec custom(TrackingStatus status, double seconds)
+Shape custom(TrackingStatus status, double seconds)
 {
-    return Spec {status, false, seconds, 0};
+    return Shape {status, false, seconds, 0};
 }
 }
 
-Q_DECLARE_METATYPE(QList<Spec>)
+Q_DECLARE_METATYPE(QList<Shape>)
 
 class PollingTest : public QObject
 {
@@ -110,64 +110,64 @@ private Q_SLOTS:
 
     void intervalRule_data()
     {
-        QTest::addColumn<QList<Spec>>("packages");
+        QTest::addColumn<QList<Shape>>("packages");
         QTest::addColumn<double>("refreshInterval");
         QTest::addColumn<qint64>("expectedMs");
 
         using S = TrackingStatus;
         QTest::newRow("no packages and no stored interval poll every 900 s")
-            << QList<Spec> {} << 0.0 << qint64(900'000);
-        QTest::newRow("a negative stored interval counts as 900 s") << QList<Spec> {} << -5.0 << qint64(900'000);
+            << QList<Shape> {} << 0.0 << qint64(900'000);
+        QTest::newRow("a negative stored interval counts as 900 s") << QList<Shape> {} << -5.0 << qint64(900'000);
         QTest::newRow("no active packages take the global interval without the 30 s floor")
-            << QList<Spec> {} << 10.0 << qint64(10'000);
+            << QList<Shape> {} << 10.0 << qint64(10'000);
         QTest::newRow("out for delivery under a 3600 s cap is 120 s")
-            << QList<Spec> {spec(S::outForDelivery)} << 3600.0 << qint64(120'000);
+            << QList<Shape> {shape(S::outForDelivery)} << 3600.0 << qint64(120'000);
         QTest::newRow("pending alone is capped by a 300 s global interval")
-            << QList<Spec> {spec(S::pending)} << 300.0 << qint64(300'000);
+            << QList<Shape> {shape(S::pending)} << 300.0 << qint64(300'000);
         QTest::newRow("pending alone under a 7200 s cap is 3600 s")
-            << QList<Spec> {spec(S::pending)} << 7200.0 << qint64(3'600'000);
+            << QList<Shape> {shape(S::pending)} << 7200.0 << qint64(3'600'000);
         QTest::newRow("a custom 10 s interval is raised to 30 s")
-            << QList<Spec> {custom(S::pending, 10)} << 3600.0 << qint64(30'000);
+            << QList<Shape> {custom(S::pending, 10)} << 3600.0 << qint64(30'000);
         QTest::newRow("a custom interval keeps its fraction")
-            << QList<Spec> {custom(S::inTransit, 45.5)} << 3600.0 << qint64(45'500);
+            << QList<Shape> {custom(S::inTransit, 45.5)} << 3600.0 << qint64(45'500);
         QTest::newRow("a custom interval above the cap is capped")
-            << QList<Spec> {custom(S::outForDelivery, 7200)} << 900.0 << qint64(900'000);
+            << QList<Shape> {custom(S::outForDelivery, 7200)} << 900.0 << qint64(900'000);
         QTest::newRow("a custom interval of 0 falls back to the status")
-            << QList<Spec> {custom(S::outForDelivery, 0)} << 3600.0 << qint64(120'000);
+            << QList<Shape> {custom(S::outForDelivery, 0)} << 3600.0 << qint64(120'000);
         QTest::newRow("a negative custom interval falls back to the status")
-            << QList<Spec> {custom(S::unknown, -60)} << 3600.0 << qint64(1'800'000);
+            << QList<Shape> {custom(S::unknown, -60)} << 3600.0 << qint64(1'800'000);
         QTest::newRow("in transit updated 25 hours ago is 1800 s")
-            << QList<Spec> {spec(S::inTransit, 25)} << 3600.0 << qint64(1'800'000);
+            << QList<Shape> {shape(S::inTransit, 25)} << 3600.0 << qint64(1'800'000);
         QTest::newRow("in transit updated exactly 24 hours ago is 1800 s")
-            << QList<Spec> {spec(S::inTransit, 24)} << 3600.0 << qint64(1'800'000);
+            << QList<Shape> {shape(S::inTransit, 24)} << 3600.0 << qint64(1'800'000);
         QTest::newRow("in transit updated a second under 24 hours ago is 900 s")
-            << QList<Spec> {spec(S::inTransit, 24 - 1.0 / 3600)} << 3600.0 << qint64(900'000);
-        QTest::newRow("failed attempt is 900 s") << QList<Spec> {spec(S::failedAttempt)} << 3600.0 << qint64(900'000);
-        QTest::newRow("exception is 900 s") << QList<Spec> {spec(S::exception)} << 3600.0 << qint64(900'000);
-        QTest::newRow("unknown is 1800 s") << QList<Spec> {spec(S::unknown)} << 3600.0 << qint64(1'800'000);
+            << QList<Shape> {shape(S::inTransit, 24 - 1.0 / 3600)} << 3600.0 << qint64(900'000);
+        QTest::newRow("failed attempt is 900 s") << QList<Shape> {shape(S::failedAttempt)} << 3600.0 << qint64(900'000);
+        QTest::newRow("exception is 900 s") << QList<Shape> {shape(S::exception)} << 3600.0 << qint64(900'000);
+        QTest::newRow("unknown is 1800 s") << QList<Shape> {shape(S::unknown)} << 3600.0 << qint64(1'800'000);
         QTest::newRow("the smallest package interval wins")
-            << QList<Spec> {spec(S::pending), spec(S::unknown), spec(S::outForDelivery), spec(S::inTransit)} << 3600.0
-            << qint64(120'000);
+            << QList<Shape> {shape(S::pending), shape(S::unknown), shape(S::outForDelivery), shape(S::inTransit)}
+            << 3600.0 << qint64(120'000);
         QTest::newRow("delivered, expired and archived packages leave the global interval")
-            << QList<Spec> {spec(S::delivered), spec(S::expired), archived(S::outForDelivery)} << 3600.0
+            << QList<Shape> {shape(S::delivered), shape(S::expired), archived(S::outForDelivery)} << 3600.0
             << qint64(3'600'000);
         QTest::newRow("a stored interval beyond a hundred years counts as a hundred years")
-            << QList<Spec> {} << 1e300 << qint64(100LL * 365 * 24 * 3600 * 1000);
+            << QList<Shape> {} << 1e300 << qint64(100LL * 365 * 24 * 3600 * 1000);
         QTest::newRow("a custom interval beyond a hundred years is capped like the global one")
-            << QList<Spec> {custom(S::pending, 1e300)} << 1e300 << qint64(100LL * 365 * 24 * 3600 * 1000);
+            << QList<Shape> {custom(S::pending, 1e300)} << 1e300 << qint64(100LL * 365 * 24 * 3600 * 1000);
         QTest::newRow("an archived package out for delivery does not count")
-            << QList<Spec> {archived(S::outForDelivery), spec(S::pending)} << 7200.0 << qint64(3'600'000);
+            << QList<Shape> {archived(S::outForDelivery), shape(S::pending)} << 7200.0 << qint64(3'600'000);
     }
 
     void intervalRule()
     {
-        QFETCH(QList<Spec>, packages);
+        QFETCH(QList<Shape>, packages);
         QFETCH(double, refreshInterval);
         QFETCH(qint64, expectedMs);
 
         std::vector<std::unique_ptr<Package>> owned;
         QList<Package *> list;
-        for (const Spec &s : packages) {
+        for (const Shape &s : packages) {
             auto package = std::make_unique<Package>(QStringLiteral("NUMBER%1").arg(owned.size()), QString(), QString(),
                                                      s.status);
             package->setArchived(s.archived);

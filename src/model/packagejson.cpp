@@ -20,7 +20,7 @@ QJsonValue date(const QDateTime &value)
 {
     if (!value.isValid())
         return QJsonValue::Null;
-    // An explicit offset, so the text carries it whatever time spec the value had.
+    // An explicit offset, so the text carries it whatever kind of time the value held (local, UTC or an offset).
     const QDateTime withOffset = value.toOffsetFromUtc(value.offsetFromUtc());
     const bool wholeSeconds = withOffset.time().msec() == 0;
     QString text = withOffset.toString(wholeSeconds ? Qt::ISODate : Qt::ISODateWithMs);
