@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -81,18 +80,12 @@ void GroupChipBar::setSelectedGroup(PackageGroup *group)
 
 void GroupChipBar::scheduleReload()
 {
-    if (m_reloadScheduled)
-        return;
-    m_reloadScheduled = true;
-    QTimer::singleShot(0, this, [this] {
-        if (m_reloadScheduled)
-            reload();
-    });
+    m_reloadCall.schedule();
 }
 
 void GroupChipBar::reload()
 {
-    m_reloadScheduled = false;
+    m_reloadCall.cancel();
     for (PackageGroup *group : std::as_const(m_groups)) {
         if (group)
             disconnect(group, nullptr, this, nullptr);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/coalescedcall.h"
+
 #include <QList>
 #include <QPointer>
 #include <QWidget>
@@ -54,5 +56,5 @@ private:
     QWidget *m_withGroups;
     ChipStrip *m_strip;
     QPushButton *m_addGroups;
-    bool m_reloadScheduled = false;
+    CoalescedCall m_reloadCall {this, [this] { reload(); }};
 };

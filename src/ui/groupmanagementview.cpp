@@ -23,7 +23,6 @@
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -539,18 +538,12 @@ void GroupManagementView::save()
 
 void GroupManagementView::scheduleReload()
 {
-    if (m_reloadScheduled)
-        return;
-    m_reloadScheduled = true;
-    QTimer::singleShot(0, this, [this] {
-        if (m_reloadScheduled)
-            reload();
-    });
+    m_reloadCall.schedule();
 }
 
 void GroupManagementView::reload()
 {
-    m_reloadScheduled = false;
+    m_reloadCall.cancel();
     reloadGroups();
     reloadAssignment();
 }

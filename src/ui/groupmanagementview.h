@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/coalescedcall.h"
+
 #include <QDialog>
 #include <QList>
 #include <QPointer>
@@ -75,7 +77,7 @@ private:
     QPointer<PackageGroup> m_selected;
     QString m_newGroupColor;
     QUuid m_editingGroupID;
-    bool m_reloadScheduled = false;
+    CoalescedCall m_reloadCall {this, [this] { reload(); }};
     bool m_reloading = false;
 
     QToolButton *m_closeButton = nullptr;

@@ -22,7 +22,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -313,10 +312,7 @@ void MenuBarPopoverView::selectAndOpen(Package *package)
 
 void MenuBarPopoverView::scheduleRebuild()
 {
-    if (m_rebuildScheduled)
-        return;
-    m_rebuildScheduled = true;
-    QTimer::singleShot(0, this, &MenuBarPopoverView::rebuild);
+    m_rebuildCall.schedule();
 }
 
 void MenuBarPopoverView::updateRefreshState()
@@ -329,7 +325,7 @@ void MenuBarPopoverView::updateRefreshState()
 
 void MenuBarPopoverView::rebuild()
 {
-    m_rebuildScheduled = false;
+    m_rebuildCall.cancel();
     for (const QPointer<Package> &package : std::as_const(m_watched)) {
         if (package)
             disconnect(package, &Package::changed, this, &MenuBarPopoverView::scheduleRebuild);

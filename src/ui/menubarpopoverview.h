@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/coalescedcall.h"
+
 #include <QAbstractButton>
 #include <QList>
 #include <QPointer>
@@ -61,7 +63,7 @@ private:
 
     ModelContext *m_context;
     ShellActions *m_shell;
-    bool m_rebuildScheduled = false;
+    CoalescedCall m_rebuildCall {this, [this] { rebuild(); }};
     QList<QPointer<Package>> m_watched;
 
     QLabel *m_badge = nullptr;
