@@ -96,6 +96,21 @@ class AppTest : public QObject
 
     [[nodiscard]] ActivationPolicy policy() const { return m_app->delegate()->activationPolicy(); }
 
+    /** Opens the main window with the clipboard banner showing the number; the call logs start empty. */
+    MainWindow *showBanner(const QString &number)
+    {
+        MainWindow *window = launchWithMainWindow();
+        if (!window)
+            return nullptr;
+        AppNotifications::shared()->post(AppNotifications::trackingNumberDetected,
+                                         {{AppNotifications::trackingNumberKey, number}});
+        if (!QTest::qWaitFor([&] { return window->clipboardBanner()->isVisible(); }))
+            return nullptr;
+        m_calls.clear();
+        m_posted.clear();
+        return window;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -425,13 +440,8 @@ private Q_SLOTS:
 
     void bannerAddPostsTheNumberToTheMainWindow()
     {
-        MainWindow *window = launchWithMainWindow();
+        MainWindow *window = showBanner(QStringLiteral("RR123456785CN"));
         QVERIFY(window);
-        AppNotifications::shared()->post(AppNotifications::trackingNumberDetected,
-                                         {{AppNotifications::trackingNumberKey, QStringLiteral("RR123456785CN")}});
-        QTRY_VERIFY(window->clipboardBanner()->isVisible());
-        m_calls.clear();
-        m_posted.clear();
 
         auto *add = window->findChild<QPushButton *>(QStringLiteral("clipboard-banner-add"));
         QVERIFY(add);
@@ -448,13 +458,8 @@ private Q_SLOTS:
 
     void bannerDismissTellsTheMonitorFirst()
     {
-        MainWindow *window = launchWithMainWindow();
+        MainWindow *window = showBanner(QStringLiteral("RR123456785CN"));
         QVERIFY(window);
-        AppNotifications::shared()->post(AppNotifications::trackingNumberDetected,
-                                         {{AppNotifications::trackingNumberKey, QStringLiteral("RR123456785CN")}});
-        QTRY_VERIFY(window->clipboardBanner()->isVisible());
-        m_calls.clear();
-        m_posted.clear();
 
         auto *dismiss = window->findChild<QPushButton *>(QStringLiteral("clipboard-banner-dismiss"));
         QVERIFY(dismiss);
