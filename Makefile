@@ -30,6 +30,7 @@ run: build
 	$(BUILD_DIR)/bin/kestrove
 
 test: build
+	./scripts/check-layers.sh
 	./scripts/run-tests.sh $(BUILD_DIR)
 
 bench: configure

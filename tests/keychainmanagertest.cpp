@@ -1,6 +1,6 @@
 #include "services/keychainmanager.h"
 
-#include "services/logmanager.h"
+#include "base/logmanager.h"
 #include "testmain.h"
 
 #include <QDir>

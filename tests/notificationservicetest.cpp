@@ -4,7 +4,7 @@
 #include "model/package.h"
 #include "model/preferences.h"
 #include "services/appnotifications.h"
-#include "services/logmanager.h"
+#include "base/logmanager.h"
 #include "testmain.h"
 #include "virtualclock.h"
 

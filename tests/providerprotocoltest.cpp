@@ -1,5 +1,5 @@
 #include "providertesthelpers.h"
-#include "services/endpoints.h"
+#include "base/endpoints.h"
 #include "testmain.h"
 
 #include <QJsonArray>

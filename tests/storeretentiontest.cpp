@@ -4,7 +4,7 @@
 #include "model/packagestore.h"
 #include "model/preferences.h"
 #include "model/trackingevent.h"
-#include "services/logmanager.h"
+#include "base/logmanager.h"
 #include "testmain.h"
 #include "virtualclock.h"
 

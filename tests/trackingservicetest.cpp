@@ -13,7 +13,7 @@
 #include "notifications/notificationservice.h"
 #include "providers/seventeentrackprovider.h"
 #include "services/appnotifications.h"
-#include "services/logmanager.h"
+#include "base/logmanager.h"
 #include "testmain.h"
 #include "virtualclock.h"
 

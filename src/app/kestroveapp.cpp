@@ -8,7 +8,7 @@
 #include "model/modelcontainer.h"
 #include "model/preferences.h"
 #include "services/appnotifications.h"
-#include "services/logmanager.h"
+#include "base/logmanager.h"
 #include "ui/symbolicon.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "app/singleinstance.h"
 
-#include "services/logmanager.h"
+#include "base/logmanager.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusError>

@@ -3,7 +3,7 @@
 #include "carriers/carrier.h"
 #include "model/modelcontext.h"
 #include "model/packagegroup.h"
-#include "services/clock.h"
+#include "base/clock.h"
 
 #include <QFile>
 

@@ -2,7 +2,7 @@
 
 #include "model/modelcontext.h"
 #include "model/package.h"
-#include "services/clock.h"
+#include "base/clock.h"
 
 PackageGroup::PackageGroup(const QString &name, const QString &colorHex, int sortOrder, QObject *parent)
     : QObject(parent)

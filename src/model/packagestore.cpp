@@ -2,8 +2,8 @@
 
 #include "model/package.h"
 #include "model/preferences.h"
-#include "services/clock.h"
-#include "services/logmanager.h"
+#include "base/clock.h"
+#include "base/logmanager.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/modelcontext.h"
-#include "model/result.h"
+#include "base/result.h"
 
 #include <QList>
 #include <QSet>

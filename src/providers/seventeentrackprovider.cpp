@@ -2,8 +2,8 @@
 
 #include "carriers/carrier.h"
 #include "providers/seventeentrackmapping.h"
-#include "services/clock.h"
-#include "services/endpoints.h"
+#include "base/clock.h"
+#include "base/endpoints.h"
 #include "services/keychainmanager.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "carriers/carrierdetector.h"
-#include "model/result.h"
+#include "base/result.h"
 #include "providers/trackingresult.h"
 
 #include <QList>

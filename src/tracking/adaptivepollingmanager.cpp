@@ -2,7 +2,7 @@
 
 #include "model/package.h"
 #include "model/preferences.h"
-#include "services/clock.h"
+#include "base/clock.h"
 
 #include <QPointer>
 

@@ -7,8 +7,8 @@
 #include "model/trackingevent.h"
 #include "notifications/notificationservice.h"
 #include "services/appnotifications.h"
-#include "services/clock.h"
-#include "services/logmanager.h"
+#include "base/clock.h"
+#include "base/logmanager.h"
 
 #include <QCoreApplication>
 #include <QVariant>

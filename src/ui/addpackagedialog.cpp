@@ -5,7 +5,7 @@
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "model/packagestore.h"
-#include "services/clock.h"
+#include "base/clock.h"
 #include "tracking/trackingservice.h"
 #include "ui/capsulebutton.h"
 #include "ui/carriericonview.h"

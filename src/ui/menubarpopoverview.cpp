@@ -5,7 +5,7 @@
 #include "model/trackingevent.h"
 #include "model/trackingstatus.h"
 #include "services/appnotifications.h"
-#include "services/clock.h"
+#include "base/clock.h"
 #include "tracking/trackingservice.h"
 #include "ui/deliverycountdown.h"
 #include "ui/packagerowview.h"

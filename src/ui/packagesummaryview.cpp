@@ -2,7 +2,7 @@
 
 #include "model/package.h"
 #include "model/trackingevent.h"
-#include "services/clock.h"
+#include "base/clock.h"
 #include "ui/carriericonview.h"
 #include "ui/deliverycountdown.h"
 #include "ui/deliveryprogressview.h"

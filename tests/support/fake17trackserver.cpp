@@ -1,6 +1,6 @@
 #include "fake17trackserver.h"
 
-#include "services/clock.h"
+#include "base/clock.h"
 
 #include <QHostAddress>
 #include <QJsonDocument>

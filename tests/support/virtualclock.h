@@ -1,6 +1,6 @@
 #pragma once
 
-#include "services/clock.h"
+#include "base/clock.h"
 
 #include <QList>
 #include <QPointer>

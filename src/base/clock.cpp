@@ -1,4 +1,4 @@
-#include "services/clock.h"
+#include "base/clock.h"
 
 #include <QTimer>
 #include <qcoro/qcorosignal.h>

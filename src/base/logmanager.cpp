@@ -1,4 +1,4 @@
-#include "services/logmanager.h"
+#include "base/logmanager.h"
 
 #include <QByteArray>
 #include <QMutex>

@@ -1,4 +1,4 @@
-#include "services/endpoints.h"
+#include "base/endpoints.h"
 
 #include <QHostAddress>
 
