@@ -1,44 +1,393 @@
+// The tracking provider contract and the 17TRACK client against a fake server on 127.0.0.1, in
+// virtual time: requests on the wire, failures, registration schedules, batches and pacing.
+#include "base/endpoints.h"
 #include "carriers/carrierdetector.h"
-#include "providertesthelpers.h"
+#include "fake17trackserver.h"
+#include "providers/seventeentrackprovider.h"
+#include "taskrunner.h"
 #include "testmain.h"
+#include "virtualclock.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkRequest>
 #include <QObject>
 #include <QTest>
 
 #include <array>
+#include <cmath>
+#include <limits>
 
 using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
-using ProviderTest::Harness;
-using ProviderTest::run;
+using Kind = TrackingProviderError::Kind;
 using Reply = Fake17TrackServer::Reply;
 using S = Fake17TrackServer;
+
+/** Readable failure messages for QCOMPARE on provider errors. */
+inline char *toString(const TrackingProviderError &error)
+{
+    return QTest::toString(error.description());
+}
 
 namespace
 {
 const QString usNumber = u"9400111899223197428490"_s;
 
-QJsonObject eventsInfo(qint64 latest, const char *description = "Arrived at facility")
+template<typename T> std::optional<T> run(QCoro::Task<T> &&task)
 {
-    return S::trackInfo(
-        latest,
-        QJsonArray {S::event(u"2026-03-01T10:00:00Z"_s, QString::fromLatin1(description), 10, u"Louisville, KY"_s)});
+    return TestSupport::runTask(std::move(task));
 }
 
-QStringList numbersOf(const QList<S::Request> &requests)
+/**
+ * Records when the provider hands each request to the network, in the provider's own (virtual)
+ * time. The fake server stamps arrival, which can be later when other tasks move virtual time
+ * while a request travels; pacing is a promise about sending.
+ */
+class SendLog final : public QNetworkAccessManager
 {
-    QStringList numbers;
-    for (const auto &request : requests)
-        numbers += request.numbers;
-    return numbers;
-}
+public:
+    explicit SendLog(Clock *clock)
+        : m_clock(clock)
+    { }
+    QList<QPair<QDateTime, QString>> sent;
+
+    [[nodiscard]] qint64 msecsBetween(qsizetype from, qsizetype to) const
+    {
+        return sent.at(from).first.msecsTo(sent.at(to).first);
+    }
+    [[nodiscard]] QList<qsizetype> indexesOf(const QString &endpoint) const
+    {
+        QList<qsizetype> indexes;
+        for (qsizetype i = 0; i < sent.size(); ++i) {
+            if (sent.at(i).second == endpoint)
+                indexes.append(i);
+        }
+        return indexes;
+    }
+    /** The smallest spacing between two consecutive sends; a large value when there were fewer than two. */
+    [[nodiscard]] qint64 smallestSpacing() const
+    {
+        qint64 smallest = std::numeric_limits<qint64>::max();
+        for (qsizetype i = 1; i < sent.size(); ++i)
+            smallest = std::min(smallest, msecsBetween(i - 1, i));
+        return smallest;
+    }
+
+protected:
+    QNetworkReply *createRequest(Operation op, const QNetworkRequest &request, QIODevice *data) override
+    {
+        sent.append({m_clock->now(), request.url().path().section(u'/', -1)});
+        return QNetworkAccessManager::createRequest(op, request, data);
+    }
+
+private:
+    Clock *m_clock;
+};
+
+/** A provider on a virtual clock, talking to a fresh fake server, with a key the test controls. */
+struct Harness {
+    explicit Harness(std::chrono::milliseconds timeout = 5s)
+        : server(&clock)
+        , network(&clock)
+    {
+        clock.setAutoAdvance(true);
+        if (!server.listen())
+            qFatal("fake 17TRACK server cannot listen");
+        provider = makeProvider(server.baseUrl(), timeout);
+    }
+
+    std::unique_ptr<SeventeenTrackProvider> makeProvider(const QString &baseUrl, std::chrono::milliseconds timeout)
+    {
+        SeventeenTrackProvider::Options options;
+        options.clock = &clock;
+        options.network = &network;
+        options.baseURL = baseUrl;
+        options.transferTimeout = timeout;
+        options.apiKey = [this] {
+            ++keyReads;
+            return key;
+        };
+        return std::make_unique<SeventeenTrackProvider>(options);
+    }
+
+    /** Waits (real time) until the background registrations of the provider have ended. */
+    bool settleBackground()
+    {
+        return QTest::qWaitFor([&] { return provider->backgroundTaskCount() == 0; }, 10000);
+    }
+
+    VirtualClock clock;
+    Fake17TrackServer server;
+    SendLog network;
+    std::optional<QString> key = u"test-key-123"_s;
+    int keyReads = 0;
+    std::unique_ptr<SeventeenTrackProvider> provider;
+};
+
+QJsonObject eventsInfo(qint64 latest, const QString &description = u"Arrived at facility"_s)
+{
+    return S::trackInfo(latest, QJsonArray {S::event(u"2026-03-01T10:00:00Z"_s, description, 10, u"Louisville, KY"_s)});
 }
 
-class ProviderFlowTest : public QObject
+/**
+ * Answers after a virtual pause and counts how many fetches overlap, so the default batch's
+ * one-after-another promise is observable.
+ */
+class SlowProvider final : public TrackingProvider
+{
+public:
+    explicit SlowProvider(Clock *clock)
+        : m_clock(clock)
+    { }
+    [[nodiscard]] QString providerName() const override { return u"slow"_s; }
+    [[nodiscard]] bool isConfigured() const override { return true; }
+    QCoro::Task<TrackingOutcome> fetchTracking(QString trackingNumber, std::optional<QString> carrierCode) override
+    {
+        maxRunning = std::max(maxRunning, ++m_running);
+        calls.append({trackingNumber, carrierCode});
+        co_await m_clock->sleep(1s);
+        --m_running;
+        if (trackingNumber.startsWith(u'X'))
+            co_return TrackingOutcome::failure(TrackingProviderError::trackingNotFound());
+        if (trackingNumber.startsWith(u'T'))
+            throw std::runtime_error("socket exploded");
+        TrackingResult result;
+        result.trackingNumber = trackingNumber;
+        result.carrierCode = carrierCode.value_or(QString());
+        co_return result;
+    }
+    QCoro::Task<DetectionOutcome> detectCarrier(QString) override { co_return QList<CarrierDetectionResult>(); }
+
+    QList<TrackingRequest> calls;
+    int maxRunning = 0;
+
+private:
+    Clock *m_clock;
+    int m_running = 0;
+};
+}
+
+class ProviderClientTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void rateLimitDescriptions_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("description");
+        const QString later = u"Rate limited. Please try again later."_s;
+        QTest::newRow("30.9 is truncated to 30") << 30.9 << u"Rate limited. Try again in 30 seconds."_s;
+        QTest::newRow("a negative time is truncated towards zero")
+            << -5.7 << u"Rate limited. Try again in -5 seconds."_s;
+        QTest::newRow("a large whole number is shown in full")
+            << 1e16 << u"Rate limited. Try again in 10000000000000000 seconds."_s;
+        QTest::newRow("beyond 64 bits reads as later") << 1e19 << later;
+        QTest::newRow("infinity reads as later") << std::numeric_limits<double>::infinity() << later;
+        QTest::newRow("NaN reads as later") << std::nan("") << later;
+    }
+    void rateLimitDescriptions()
+    {
+        QFETCH(double, seconds);
+        QFETCH(QString, description);
+        QCOMPARE(TrackingProviderError::rateLimited(seconds).description(), description);
+    }
+
+    void onlyThe17TrackTypeHasAClient()
+    {
+        for (TrackingProviderType type : TrackingProviderTypes::allCases()) {
+            const auto provider = TrackingProviderTypes::createProvider(type);
+            QCOMPARE(provider->providerName(), TrackingProviderTypes::displayName(type));
+            const bool isClient = qobject_cast<SeventeenTrackProvider *>(provider.get()) != nullptr;
+            QCOMPARE(isClient, type == TrackingProviderType::seventeenTrack);
+            QCOMPARE(qobject_cast<PlaceholderProvider *>(provider.get()) != nullptr, !isClient);
+        }
+        QVERIFY(!TrackingProviderTypes::fromRawValue(u"17Track"_s)); // raw values are exact
+    }
+
+    void placeholderRefusesFetchesAndDetectsOffline()
+    {
+        PlaceholderProvider provider(u"AfterShip"_s);
+        QVERIFY(!provider.isConfigured());
+        const auto batch = run(provider.fetchTrackingBatch({{u"A1"_s, {}}, {u"B2"_s, u"ups"_s}}));
+        QVERIFY(batch && batch->ok());
+        QCOMPARE(batch->value().size(), 2);
+        for (const TrackingOutcome &entry : batch->value()) {
+            QCOMPARE(entry.error().kind(), Kind::providerError);
+            QCOMPARE(entry.error().message(), u"AfterShip support coming soon. Please use 17track for now."_s);
+        }
+        const auto detected = run(provider.detectCarrier(u"1Z999AA10123456784"_s));
+        QVERIFY(detected && detected->ok() && !detected->value().isEmpty());
+        QCOMPARE(detected->value(), CarrierDetector::detect(u"1Z999AA10123456784"_s));
+    }
+
+    void defaultBatchRunsOneAfterAnother()
+    {
+        VirtualClock clock;
+        clock.setAutoAdvance(true);
+        SlowProvider provider(&clock);
+        const QList<TrackingRequest> requests {{u"A1"_s, u"ups"_s}, {u"X2"_s, {}}, {u"T3"_s, {}}, {u"B4"_s, {}}};
+        const QDateTime start = clock.now();
+        const auto batch = run(provider.fetchTrackingBatch(requests));
+        QVERIFY(batch && batch->ok());
+        QCOMPARE(provider.maxRunning, 1);
+        QCOMPARE(provider.calls, requests);
+        QCOMPARE(start.secsTo(clock.now()), 4);
+        const QList<TrackingOutcome> &entries = batch->value();
+        QCOMPARE(entries.at(0).value().carrierCode, u"ups"_s);
+        QCOMPARE(entries.at(1).error(), TrackingProviderError::trackingNotFound());
+        QCOMPARE(entries.at(2).error().description(), u"Network error: socket exploded"_s);
+        QCOMPARE(entries.at(3).value().trackingNumber, u"B4"_s);
+    }
+
+    void requestsCarryKeyTypeAndArrayBody()
+    {
+        Harness h;
+        h.server.setTrackInfo(u"1Z999AA10123456784"_s,
+                              S::trackInfo(10, {S::event(u"2026-03-01T10:00:00Z"_s, u"x"_s, 10)}));
+        const auto outcome = run(h.provider->fetchTracking(u"1Z999AA10123456784"_s, u"ups"_s));
+        QVERIFY(outcome && outcome->ok());
+        QVERIFY(h.settleBackground());
+        const auto requests = h.server.requests();
+        QCOMPARE(requests.size(), 2);
+        for (const auto &request : requests) {
+            QCOMPARE(request.method, QByteArray("POST"));
+            QCOMPARE(request.header("17token"), QByteArray("test-key-123"));
+            QCOMPARE(request.header("content-type"), QByteArray("application/json"));
+            QCOMPARE(request.body, QByteArray(R"([{"carrier":100002,"number":"1Z999AA10123456784"}])"));
+        }
+        QCOMPARE(requests.first().path, u"/track/v2.2/getrealtimetrackinfo"_s);
+        // The key is read for every request, besides the check before the first.
+        QCOMPARE(h.keyReads, 1 + 2);
+
+        h.server.clearRequests();
+        (void)run(h.provider->detectCarrier(u"ABC"_s));
+        QCOMPARE(h.server.requests().first().body, QByteArray(R"([{"number":"ABC"}])"));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<Reply>("reply");
+        // false: the error of "/register", which a single fetch passes on;
+        // true: the error of "/gettrackinfo", which ends a batch.
+        QTest::addColumn<bool>("viaBatch");
+        QTest::addColumn<QString>("description");
+        const bool fetch = false;
+        const bool batch = true;
+        QTest::newRow("401") << Reply::httpStatus(401) << fetch << TrackingProviderError::apiKeyInvalid().description();
+        QTest::newRow("429 with seconds") << Reply::httpStatus(429).withHeader("Retry-After", "30") << fetch
+                                          << u"Rate limited. Try again in 30 seconds."_s;
+        QTest::newRow("429 with fractional seconds") << Reply::httpStatus(429).withHeader("Retry-After", "30.9")
+                                                     << batch << u"Rate limited. Try again in 30 seconds."_s;
+        QTest::newRow("429 with a date") << Reply::httpStatus(429).withHeader("Retry-After",
+                                                                              "Wed, 21 Oct 2026 07:28:00 GMT")
+                                         << fetch << u"Rate limited. Please try again later."_s;
+        QTest::newRow("500 with the standard phrase, not the server's")
+            << Reply::httpStatus(500) << fetch << u"Provider error: HTTP 500: Internal Server Error"_s;
+        QTest::newRow("unlisted 5xx") << Reply::httpStatus(599) << fetch << u"Provider error: HTTP 599: Server Error"_s;
+        QTest::newRow("redirect is not followed")
+            << Reply::httpStatus(302).withHeader("Location", "http://127.0.0.1:1/elsewhere") << fetch
+            << u"Provider error: HTTP 302: Found"_s;
+        QTest::newRow("not JSON, register")
+            << Reply::raw("<html>oops</html>") << fetch << u"Provider error: Failed to parse register response"_s;
+        QTest::newRow("not JSON, tracking")
+            << Reply::raw("<html>oops</html>") << batch << u"Provider error: Failed to parse tracking response"_s;
+        QTest::newRow("bare record instead of envelope")
+            << Reply::json(QJsonObject {{u"number"_s, u"A"_s}, {u"carrier"_s, 3011}}) << fetch
+            << u"Provider error: Failed to parse register response"_s;
+        QTest::newRow("service code for a bad key") << Reply::json(S::envelope({}, {}, -18019904)) << batch
+                                                    << TrackingProviderError::apiKeyInvalid().description();
+        QTest::newRow("service code for an undetectable carrier")
+            << Reply::json(S::envelope({}, {}, -18019903, u"anything"_s)) << fetch
+            << u"Provider error: Carrier could not be detected. Please select a carrier manually."_s;
+        QTest::newRow("connection reset") << Reply::resetConnection() << fetch << u"Network error: Connection closed"_s;
+        QTest::newRow("body cut short") << Reply::truncated(QJsonDocument(S::envelope({})).toJson()) << batch
+                                        << u"Network error: Connection closed"_s;
+        QTest::newRow("server never answers")
+            << Reply::neverAnswer() << fetch << u"Network error: The request timed out."_s;
+        QTest::newRow("huge body") << Reply::raw(
+            QByteArray(9 * 1024 * 1024, ' ')
+            + "{}") << batch << u"Provider error: The response from 17track was larger than 8 MiB and was not read."_s;
+    }
+    void failures()
+    {
+        QFETCH(Reply, reply);
+        QFETCH(bool, viaBatch);
+        QFETCH(QString, description);
+        Harness h(300ms);
+        h.server.setRealTimeEnabled(false);
+        h.server.setReply(viaBatch ? u"gettrackinfo"_s : u"register"_s, reply);
+        QString actual;
+        if (!viaBatch) {
+            const auto outcome = run(h.provider->fetchTracking(u"A1"_s, {}));
+            QVERIFY(outcome && !outcome->ok());
+            actual = outcome->error().description();
+        } else {
+            const auto outcome = run(h.provider->fetchTrackingBatch({{u"A1"_s, {}}}));
+            QVERIFY(outcome && !outcome->ok());
+            actual = outcome->error().description();
+        }
+        // Transport texts come from the platform; they must name the failure, whatever the exact words.
+        if (description.startsWith(u"Network error: Connection closed"_s))
+            QVERIFY2(actual.startsWith(u"Network error: "_s) && actual.size() > 15, qPrintable(actual));
+        else
+            QCOMPARE(actual, description);
+    }
+
+    void keyIsNeverSentInPlainTextToAnotherHost_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("https") << "https://api.17track.net/track/v2.2" << true;
+        QTest::newRow("http to 127.0.0.1") << "http://127.0.0.1:8080/track/v2.2" << true;
+        QTest::newRow("http to IPv6 loopback") << "http://[::1]:9/track/v2.2" << true;
+        QTest::newRow("http to another host") << "http://api.17track.net/track/v2.2" << false;
+        QTest::newRow("ftp") << "ftp://127.0.0.1/track/v2.2" << false;
+        QTest::newRow("no host") << "/track/v2.2" << false;
+    }
+    void keyIsNeverSentInPlainTextToAnotherHost()
+    {
+        QFETCH(QString, url);
+        QFETCH(bool, allowed);
+        QCOMPARE(Endpoints::mayCarryCredentials(QUrl(url)), allowed);
+    }
+
+    void insecureAddressIsRefusedWithoutARequest()
+    {
+        Harness h;
+        const auto provider = h.makeProvider(u"http://api.17track.net/track/v2.2"_s, 1s);
+        const auto outcome = run(provider->fetchTrackingBatch({{u"A1"_s, {}}}));
+        QVERIFY(outcome && !outcome->ok());
+        QCOMPARE(outcome->error().description(),
+                 u"Provider error: Refusing to send the API key to http://api.17track.net/track/v2.2/gettrackinfo: "
+                 "only HTTPS, or plain HTTP to this computer, is allowed."_s);
+        QVERIFY(h.network.sent.isEmpty());
+    }
+
+    void unreachableServerIsANetworkError()
+    {
+        Harness h;
+        const quint16 port = h.server.port();
+        const auto provider = h.makeProvider(u"http://127.0.0.1:%1/track/v2.2"_s.arg(port), 1s);
+        h.server.close();
+        const auto outcome = run(provider->fetchTrackingBatch({{u"A1"_s, {}}}));
+        QVERIFY(outcome && !outcome->ok());
+        QCOMPARE(outcome->error().kind(), TrackingProviderError::Kind::networkError);
+        QCOMPARE(outcome->error().description(), u"Network error: Connection refused"_s);
+    }
+
+    void baseAddressComesFromTheEnvironment()
+    {
+        QCOMPARE(Endpoints::seventeenTrackBaseUrl(), u"https://api.17track.net/track/v2.2"_s);
+        qputenv("KESTROVE_17TRACK_BASE_URL", "http://127.0.0.1:4567/track/v2.2/");
+        QCOMPARE(Endpoints::seventeenTrackBaseUrl(), u"http://127.0.0.1:4567/track/v2.2"_s);
+        QCOMPARE(SeventeenTrackProvider().baseURL(), u"http://127.0.0.1:4567/track/v2.2"_s);
+        qunsetenv("KESTROVE_17TRACK_BASE_URL");
+        QCOMPARE(SeventeenTrackProvider().baseURL(), u"https://api.17track.net/track/v2.2"_s);
+        QCOMPARE(SeventeenTrackProvider().providerName(), u"17track"_s);
+    }
+
     void firstRequestGoesAtOnceSecondWaitsTheRemainder()
     {
         Harness h;
@@ -245,16 +594,12 @@ private Q_SLOTS:
         QTest::newRow("our number with a message")
             << QJsonArray {S::rejection(usNumber, -18019902, u"Please register first."_s)}
             << u"Provider error: Please register first."_s;
-        QTest::newRow("our number without a message") << QJsonArray {S::rejection(usNumber, -18019909)}
-                                                      << u"Provider error: Tracking number rejected by 17track"_s;
         QTest::newRow("another number is not ours") << QJsonArray {S::rejection(u"OTHER"_s, -18019902)}
                                                     << TrackingProviderError::trackingNotFound().description();
         QTest::newRow("an error after a harmless record for our number")
             << QJsonArray {S::rejection(usNumber, 0, u"fine"_s),
                            S::rejection(usNumber, -18019902, u"Please register first."_s)}
             << u"Provider error: Please register first."_s;
-        QTest::newRow("code zero is no rejection") << QJsonArray {S::rejection(usNumber, 0, u"fine"_s)}
-                                                   << TrackingProviderError::trackingNotFound().description();
     }
     void rejectedTrackInfo()
     {
@@ -273,9 +618,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<Reply>("realTime");
         QTest::newRow("server error") << Reply::httpStatus(500);
-        QTest::newRow("rate limited") << Reply::httpStatus(429).withHeader("Retry-After", "5");
         QTest::newRow("unparsable answer") << Reply::raw("not json");
-        QTest::newRow("plan without real time") << Reply::json(S::envelope({}, {}, -18019912));
         QTest::newRow("rejected record") << Reply::json(S::envelope({}, {S::rejection(usNumber, -18019818)}));
     }
     void realTimeFailureFallsBackToRegistration()
@@ -283,7 +626,7 @@ private Q_SLOTS:
         QFETCH(Reply, realTime);
         Harness h;
         h.server.setReply(u"getrealtimetrackinfo"_s, realTime);
-        h.server.setTrackInfo(usNumber, eventsInfo(50, "Delivered"));
+        h.server.setTrackInfo(usNumber, eventsInfo(50, u"Delivered"_s));
         const auto outcome = run(h.provider->fetchTracking(usNumber, {}));
         QVERIFY(outcome && outcome->ok());
         QCOMPARE(outcome->value().status, TrackingStatus::delivered);
@@ -379,7 +722,9 @@ private Q_SLOTS:
         QCOMPARE(realTime.at(2).numbers.size(), 5);
         QCOMPARE(h.server.requests(u"register"_s).size(), 85);
         // Stored data is asked only for what real time did not answer.
-        const QStringList asked = numbersOf(h.server.requests(u"gettrackinfo"_s));
+        QStringList asked;
+        for (const auto &request : h.server.requests(u"gettrackinfo"_s))
+            asked += request.numbers;
         QCOMPARE(asked.size(), 85 - 17);
         for (const QString &number : asked)
             QVERIFY(number.mid(2, 9).toInt() % 5 != 0);
@@ -435,17 +780,11 @@ private Q_SLOTS:
         const QList<CarrierDetectionResult> guesses = outcome->value();
         QCOMPARE(h.server.requests(u"getcarrier"_s).first().numbers, QStringList {number});
         QCOMPARE(guesses.at(0), (CarrierDetectionResult {u"100003"_s, u"FedEx"_s, 0.98}));
-        QCOMPARE(guesses.at(1).carrierCode, u"100002"_s);
-        QCOMPARE(guesses.at(1).carrierName, u"UPS"_s);
-        QVERIFY(qFuzzyCompare(guesses.at(1).confidence, 0.93));
-        QCOMPARE(guesses.at(2).carrierCode, u"999999"_s);
+        QCOMPARE(guesses.at(1).carrierName, u"UPS"_s); // a missing name comes from the catalogue
         QCOMPARE(guesses.at(2).carrierName, u"999999"_s);
-        const auto local
-            = std::find_if(guesses.begin(), guesses.end(), [](const auto &g) { return g.carrierCode == u"fedex"_s; });
-        QVERIFY(local != guesses.end());
+        QCOMPARE(guesses.size(), 3 + CarrierDetector::detect(number).size());
         for (qsizetype i = 1; i < guesses.size(); ++i)
             QVERIFY(guesses.at(i - 1).confidence >= guesses.at(i).confidence);
-        QCOMPARE(guesses.size(), 3 + CarrierDetector::detect(number).size());
     }
 
     void serviceConfidenceStepsDownToSevenTenths()
@@ -471,11 +810,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("withKey");
         QTest::newRow("no key, no request") << Reply::httpStatus(500) << false;
         QTest::newRow("server error") << Reply::httpStatus(500) << true;
-        QTest::newRow("unparsable answer") << Reply::raw("{") << true;
         QTest::newRow("no match") << Reply::json(S::envelope({}, {QJsonObject {{u"number"_s, u"x"_s}}})) << true;
-        QTest::newRow("match without carriers")
-            << Reply::json(S::envelope({QJsonObject {{u"number"_s, u"123456789012"_s}, {u"carriers"_s, QJsonArray()}}}))
-            << true;
     }
     void detectCarrierFallsBackToLocalGuesses()
     {
@@ -515,7 +850,7 @@ private Q_SLOTS:
         QVERIFY(first->ok() && second->ok() && third->ok() && fourth->ok());
         QCOMPARE(second->value().status, TrackingStatus::outForDelivery);
         QVERIFY(h.network.sent.size() >= 7);
-        QVERIFY2(h.network.smallestSpacing() >= 350, qPrintable(h.network.endpoints().join(u',')));
+        QVERIFY(h.network.smallestSpacing() >= 350);
     }
 
     void destroyingTheProviderEndsItsCallsWithAnError()
@@ -542,5 +877,5 @@ private Q_SLOTS:
     }
 };
 
-KESTROVE_TEST_MAIN(ProviderFlowTest)
-#include "providerflowtest.moc"
+KESTROVE_TEST_MAIN(ProviderClientTest)
+#include "providerclienttest.moc"
