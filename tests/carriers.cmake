@@ -1,4 +1,4 @@
-# Carrier catalogue, carrier detection, credential storage and their command-line commands.
+# Carrier catalogue, carrier detection and credential storage.
 kestrove_add_test(carriertest)
 kestrove_add_test(carrierdetectortest)
 
@@ -9,6 +9,3 @@ add_test(NAME keychainmanagertest_nosecret
          COMMAND ${CMAKE_COMMAND} -E env --unset=DBUS_SESSION_BUS_ADDRESS --unset=DISPLAY
                  KESTROVE_TEST_NO_SECRET_SERVICE=1 $<TARGET_FILE:keychainmanagertest>)
 set_tests_properties(keychainmanagertest_nosecret PROPERTIES TIMEOUT 120)
-
-kestrove_add_test(carrierclitest)
-add_dependencies(carrierclitest kestrove-cli)

@@ -135,7 +135,7 @@ private Q_SLOTS:
     void saveWritesItemAndPrivateFile()
     {
         const QString key = freshKey("save");
-        const QString value = QStringLiteral("abc-123-secret");
+        const QString value = QStringLiteral("cl\u00e9-\u043a\u043b\u044e\u0447-\u5bc6\u94a5-\U0001F511");
         m_secrets.append(value);
         QElapsedTimer timer;
         timer.start();
@@ -199,18 +199,6 @@ private Q_SLOTS:
         file.write("stale-file-value");
         file.close();
         QCOMPARE(KeychainManager::retrieve(key), std::optional<QString>(QStringLiteral("keychain-value")));
-    }
-
-    void nonAsciiValueRoundTrips()
-    {
-        const QString key = freshKey("utf8");
-        const QString value = QStringLiteral("cl\u00e9-\u043a\u043b\u044e\u0447-\u5bc6\u94a5-\U0001F511");
-        m_secrets.append(value);
-        KeychainManager::save(key, value);
-        QCOMPARE(fileBytes(fallbackPath(key)), value.toUtf8());
-        if (m_secretService)
-            QCOMPARE(keychainItem(QStringLiteral("read"), key), hexValue(value));
-        QCOMPARE(KeychainManager::retrieve(key), std::optional<QString>(value));
     }
 
     void emptyValueReadsAsAbsent()

@@ -1,4 +1,4 @@
-# Records, object store, PackageStore, preferences and the store commands of kestrove-cli.
+# Records, object store, PackageStore and preferences.
 kestrove_add_test(modeltest)
 kestrove_add_test(modelpreferencestest)
 kestrove_add_test(storeretentiontest)
@@ -7,5 +7,3 @@ kestrove_add_test(storetest)
 add_executable(storekillhelper storekillhelper.cpp)
 target_link_libraries(storekillhelper PRIVATE kestrove_core)
 add_dependencies(storetest storekillhelper)
-kestrove_add_test(clitest)
-add_dependencies(clitest kestrove-cli)

@@ -3,19 +3,20 @@
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "model/trackingevent.h"
+#include "sqlprobe.h"
 #include "testmain.h"
 #include "virtualclock.h"
 
 #include <QDir>
 #include <QFile>
 #include <QObject>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 
 #include <memory>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace
 {
@@ -29,41 +30,45 @@ std::unique_ptr<ModelContext> openStore(const QString &path)
     return std::move(opened).value();
 }
 
-/** A plain SQLite connection beside the context, to look at the rows themselves. */
-class RawStore
-{
-public:
-    explicit RawStore(const QString &path)
-        : m_name(QStringLiteral("raw-%1").arg(++s_counter))
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        db.open();
-    }
-    ~RawStore()
-    {
-        QSqlDatabase::database(m_name).close();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    QVariant scalar(const QString &sql) const
-    {
-        QSqlQuery query(QSqlDatabase::database(m_name));
-        if (!query.exec(sql) || !query.next())
-            return {};
-        return query.value(0);
-    }
-    bool exec(const QString &sql) const { return QSqlQuery(QSqlDatabase::database(m_name)).exec(sql); }
-
-private:
-    static inline int s_counter = 0;
-    QString m_name;
-};
-
 std::unique_ptr<TrackingEvent> makeEvent(const QDateTime &when, const QString &description,
                                          TrackingStatus status = TrackingStatus::inTransit)
 {
     return std::make_unique<TrackingEvent>(when, status, description, QStringLiteral("Memphis, TN"),
                                            QStringLiteral("IT"));
+}
+
+/** Every stored field of every package, its events and its groups, one text per package. */
+QStringList describeAll(ModelContext &context)
+{
+    QStringList packages;
+    for (Package *p : context.fetchPackages().value()) {
+        QStringList fields {p->trackingNumber(),
+                            p->carrierCode(),
+                            p->label(),
+                            TrackingStatuses::rawValue(p->status()),
+                            p->estimatedDelivery().value_or(QDateTime()).toUTC().toString(Qt::ISODateWithMs),
+                            p->dateAdded().toUTC().toString(Qt::ISODateWithMs),
+                            p->notes(),
+                            p->lastErrorMessage().value_or(u"-"_s),
+                            p->colorTag().value_or(u"-"_s),
+                            QString::number(p->customRefreshInterval().value_or(-1)),
+                            QString::fromLatin1(p->customImageData().value_or("-").toHex())};
+        for (bool flag : {p->isArchived(), p->notificationsEnabled(), p->notifyOnLocationUpdate(), p->isPinned()})
+            fields.append(flag ? u"yes"_s : u"no"_s);
+        for (const TrackingEvent *event : p->events()) {
+            fields.append(event->timestamp().toUTC().toString(Qt::ISODateWithMs) + event->eventDescription()
+                          + event->location() + event->rawStatusCode() + QString::number(event->latitude().value_or(-1))
+                          + QString::number(event->longitude().value_or(-1)));
+        }
+        QStringList groups; // membership order is not kept
+        for (const PackageGroup *group : p->groups())
+            groups.append(group->id().toString() + group->name() + group->colorHex()
+                          + QString::number(group->sortOrder()));
+        groups.sort();
+        fields += groups;
+        packages.append(fields.join(u" | "_s));
+    }
+    return packages;
 }
 
 Package *findByNumber(ModelContext &context, const QString &number)
@@ -92,48 +97,12 @@ private Q_SLOTS:
         m_path = m_dir->filePath(QStringLiteral("Kestrove.sqlite"));
     }
 
-    void creationValues()
+    void statusRawValuesAreExact()
     {
-        const QDateTime now = m_clock.now();
-        Package package(QStringLiteral("1Z999"), QStringLiteral("ups"), QStringLiteral("Shoes"));
-        QCOMPARE(package.status(), TrackingStatus::pending);
-        QCOMPARE(package.dateAdded(), now);
-        QCOMPARE(package.lastUpdated(), now);
-        QVERIFY(!package.isArchived());
-        QVERIFY(!package.estimatedDelivery());
-        QVERIFY(!package.lastErrorMessage());
-        QVERIFY(!package.colorTag());
-        QVERIFY(!package.customRefreshInterval());
-        QVERIFY(!package.customImageData());
-        QCOMPARE(std::tuple(package.notificationsEnabled(), package.notifyOnStatusChange(),
-                            package.notifyOnLocationUpdate(), package.notifyOnEstimatedDeliveryChange(),
-                            package.isPinned()),
-                 std::tuple(true, true, false, true, false));
-        QVERIFY(package.events().isEmpty());
-        QVERIFY(package.groups().isEmpty());
-        QVERIFY(!package.modelContext());
-
-        PackageGroup first(QStringLiteral("Gifts"), QStringLiteral("#007AFF"), 0);
-        PackageGroup second(QStringLiteral("Gifts"), QStringLiteral("#007AFF"), 0);
-        QVERIFY(!first.id().isNull());
-        QVERIFY(first.id() != second.id());
-        QCOMPARE(first.dateCreated(), now);
-    }
-
-    void carrierDisplayName_data()
-    {
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("catalogue code") << "fedex"
-                                        << "FedEx";
-        QTest::newRow("unknown code shown upper-cased") << "zz_local_post"
-                                                        << "ZZ_LOCAL_POST";
-    }
-    void carrierDisplayName()
-    {
-        QFETCH(QString, code);
-        QFETCH(QString, name);
-        QCOMPARE(Package(QStringLiteral("X1"), code).carrierDisplayName(), name);
+        for (TrackingStatus status : TrackingStatuses::allCases())
+            QCOMPARE(TrackingStatuses::fromRawValue(TrackingStatuses::rawValue(status)), status);
+        for (const QString &text : {u"Delivered"_s, u"PENDING"_s, u"in_transit"_s, u"inTransit "_s, QString()})
+            QVERIFY2(!TrackingStatuses::fromRawValue(text), qPrintable(text));
     }
 
     void latestEvent_data()
@@ -200,61 +169,18 @@ private Q_SLOTS:
         work->addPackage(package);
         QCOMPARE(gifts->modelContext(), context.get());
         QCOMPARE(work->modelContext(), context.get());
-        auto *empty = new Package(QStringLiteral("EMPTY"), QString());
-        context->insert(empty);
+        context->insert(new Package(QStringLiteral("EMPTY"), QString()));
         QVERIFY(context->save());
-        const qint64 id = package->persistentId();
-        QVERIFY(id > 0);
-        const QUuid giftsId = gifts->id();
+        const QStringList before = describeAll(*context);
+        QCOMPARE(before.size(), 2);
         context.reset();
 
         context = openStore(m_path);
-        Package *stored = context->package(id);
-        QVERIFY(stored);
-        QCOMPARE(stored->trackingNumber(), QStringLiteral("9400111"));
-        QCOMPARE(stored->carrierCode(), QStringLiteral("usps"));
-        QCOMPARE(stored->label(), QStringLiteral("Books"));
-        QCOMPARE(stored->status(), TrackingStatus::inTransit);
-        QCOMPARE(stored->estimatedDelivery(), std::optional(m_base.addDays(3)));
-        QCOMPARE(stored->dateAdded(), m_clock.now());
-        QCOMPARE(stored->notes(), QStringLiteral("Leave at door"));
-        QVERIFY(stored->isArchived());
-        QCOMPARE(stored->lastErrorMessage(), std::optional(QStringLiteral("Timed out")));
-        QCOMPARE(stored->colorTag(), std::optional(QStringLiteral("#FF9500")));
-        QCOMPARE(stored->customRefreshInterval(), std::optional(1800.5));
-        QVERIFY(!stored->notificationsEnabled());
-        QVERIFY(stored->notifyOnLocationUpdate());
-        QVERIFY(stored->isPinned());
-        QCOMPARE(stored->customImageData(), std::optional(QByteArray("\x89PNG fake bytes", 15)));
-
-        QCOMPARE(stored->events().size(), 2);
-        const TrackingEvent *accepted = stored->events().at(0);
-        QCOMPARE(accepted->eventDescription(), QStringLiteral("Accepted"));
-        QCOMPARE(accepted->timestamp(), m_base);
-        QCOMPARE(accepted->location(), QStringLiteral("Memphis, TN"));
-        QCOMPARE(accepted->rawStatusCode(), QStringLiteral("IT"));
-        QCOMPARE(accepted->latitude(), std::optional(35.1495));
-        QCOMPARE(accepted->longitude(), std::optional(-90.049));
-        QCOMPARE(accepted->package(), stored);
-        QVERIFY(!stored->events().at(1)->latitude());
-
-        QCOMPARE(stored->groups().size(), 2);
+        QCOMPARE(describeAll(*context), before);
+        Package *stored = findByNumber(*context, QStringLiteral("9400111"));
+        QCOMPARE(stored->events().constFirst()->package(), stored);
         for (PackageGroup *group : stored->groups())
             QCOMPARE(group->packages(), QList<Package *> {stored});
-        auto groups = context->fetchGroups(
-            {}, [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
-        QVERIFY(groups);
-        QCOMPARE(groups.value().size(), 2);
-        QCOMPARE(groups.value().at(0)->name(), QStringLiteral("Work"));
-        QCOMPARE(groups.value().at(1)->id(), giftsId);
-        QCOMPARE(groups.value().at(1)->colorHex(), QStringLiteral("#AF52DE"));
-
-        Package *plain = findByNumber(*context, QStringLiteral("EMPTY"));
-        QVERIFY(plain);
-        QVERIFY(plain->label().isEmpty());
-        QVERIFY(!plain->latestEvent());
-        QVERIFY(!plain->customImageData());
-        QVERIFY(!plain->hasCustomImage());
     }
 
     void deleteRules()
@@ -291,7 +217,7 @@ private Q_SLOTS:
         context.reset();
 
         {
-            RawStore raw(m_path);
+            TestSupport::SqlProbe raw(m_path);
             QCOMPARE(raw.scalar(QStringLiteral("SELECT count(*) FROM TrackingEvent")).toInt(), 1);
             QCOMPARE(raw.scalar(QStringLiteral("SELECT count(*) FROM PackageGroupMembership")).toInt(), 1);
         }
@@ -331,7 +257,7 @@ private Q_SLOTS:
         QVERIFY(context->save());
         context.reset();
 
-        RawStore raw(m_path);
+        TestSupport::SqlProbe raw(m_path);
         QCOMPARE(raw.scalar(QStringLiteral("SELECT count(*) FROM PackageGroupMembership")).toInt(), 0);
         QCOMPARE(raw.scalar(QStringLiteral("SELECT count(*) FROM Package")).toInt(), 2);
         QCOMPARE(raw.scalar(QStringLiteral("SELECT count(*) FROM PackageGroup")).toInt(), 2);
@@ -485,7 +411,7 @@ private Q_SLOTS:
         // Saving the app afterwards neither duplicates nor loses events.
         loaded->appendEvent(makeEvent(m_base.addSecs(120), QStringLiteral("third")));
         QVERIFY(app->save());
-        RawStore raw(m_path);
+        TestSupport::SqlProbe raw(m_path);
         QCOMPARE(raw.scalar(QStringLiteral("SELECT count(*) FROM TrackingEvent")).toInt(), 5);
     }
 
@@ -528,7 +454,7 @@ private Q_SLOTS:
             other->insert(new Package(QStringLiteral("ELSEWHERE"), QStringLiteral("ups")));
             QVERIFY(other->save());
         }
-        RawStore raw(m_path);
+        TestSupport::SqlProbe raw(m_path);
         // For a moment a table that the merge reads after the packages is missing.
         QVERIFY(raw.exec(QStringLiteral("ALTER TABLE PackageGroupMembership RENAME TO Hidden")));
         QVERIFY(!context->refreshFromStore());
@@ -550,7 +476,7 @@ private Q_SLOTS:
         QCOMPARE(external.entryList(QDir::Files).size(), 1);
         const QString firstFile = external.entryList(QDir::Files).first();
         {
-            RawStore raw(m_path);
+            TestSupport::SqlProbe raw(m_path);
             QCOMPARE(raw.scalar(QStringLiteral("SELECT customImageFile FROM Package")).toString(), firstFile);
         }
 
@@ -587,7 +513,7 @@ private Q_SLOTS:
         package->setLabel(QStringLiteral("Pending"));
         package->appendEvent(makeEvent(m_base, QStringLiteral("pending event")));
 
-        auto raw = std::make_unique<RawStore>(m_path);
+        auto raw = std::make_unique<TestSupport::SqlProbe>(m_path);
         QVERIFY(raw->exec(QStringLiteral("BEGIN IMMEDIATE"))); // another process holds the write lock
         auto failed = context->save();
         QVERIFY(!failed);
@@ -655,7 +581,7 @@ private Q_SLOTS:
         package->appendEvent(makeEvent(m_base, QStringLiteral("orphan")));
         QVERIFY(app->save());
         QVERIFY(package->isDeleted());
-        RawStore raw(m_path);
+        TestSupport::SqlProbe raw(m_path);
         QCOMPARE(raw.scalar(QStringLiteral("SELECT count(*) FROM Package")).toInt(), 0);
         QCOMPARE(raw.scalar(QStringLiteral("SELECT count(*) FROM TrackingEvent")).toInt(), 0);
     }

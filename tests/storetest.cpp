@@ -3,6 +3,7 @@
 #include "model/modelschema.h"
 #include "model/package.h"
 #include "model/trackingevent.h"
+#include "sqlprobe.h"
 #include "testmain.h"
 
 #include <QCryptographicHash>
@@ -30,42 +31,16 @@ QByteArray fileHash(const QString &path)
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
-/** Runs statements on a plain SQLite connection, then closes it (which checkpoints a WAL file). */
+/** Runs statements on a connection of its own, then closes it (which checkpoints a WAL file). */
 bool runSql(const QString &path, const QStringList &statements)
 {
-    static int counter = 0;
-    const QString name = QStringLiteral("storetest-%1").arg(++counter);
-    bool ok = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        ok = db.open();
-        QSqlQuery query(db);
-        for (const QString &statement : statements)
-            ok = ok && query.exec(statement);
-        query.finish();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return ok;
+    const TestSupport::SqlProbe probe(path);
+    return std::all_of(statements.begin(), statements.end(), [&](const QString &sql) { return probe.exec(sql); });
 }
 
 QVariant scalar(const QString &path, const QString &sql)
 {
-    const QString name = QStringLiteral("storetest-scalar");
-    QVariant value;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.open();
-        QSqlQuery query(db);
-        if (query.exec(sql) && query.next())
-            value = query.value(0);
-        query.finish();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return value;
+    return TestSupport::SqlProbe(path).scalar(sql);
 }
 
 void seedStore(const QString &path, int packages)

@@ -168,22 +168,9 @@ void Fake17TrackServer::setReply(const QString &endpoint, const Reply &reply)
     m_endpointReplies.insert(endpoint, reply);
 }
 
-void Fake17TrackServer::setReplyForNumber(const QString &endpoint, const QString &number, const Reply &reply)
-{
-    m_numberReplies.insert({endpoint, number}, reply);
-}
-
 void Fake17TrackServer::setHandler(std::function<std::optional<Reply>(const Request &)> handler)
 {
     m_handler = std::move(handler);
-}
-
-void Fake17TrackServer::clearScripts()
-{
-    m_queued.clear();
-    m_endpointReplies.clear();
-    m_numberReplies.clear();
-    m_handler = nullptr;
 }
 
 QList<Fake17TrackServer::Request> Fake17TrackServer::requests(const QString &endpoint) const
@@ -385,11 +372,6 @@ Fake17TrackServer::Reply Fake17TrackServer::answer(const Request &request)
     auto queued = m_queued.find(request.endpoint);
     if (queued != m_queued.end() && !queued->isEmpty())
         return queued->takeFirst();
-    if (!request.numbers.isEmpty()) {
-        const auto perNumber = m_numberReplies.constFind({request.endpoint, request.numbers.constFirst()});
-        if (perNumber != m_numberReplies.constEnd())
-            return *perNumber;
-    }
     const auto perEndpoint = m_endpointReplies.constFind(request.endpoint);
     if (perEndpoint != m_endpointReplies.constEnd())
         return *perEndpoint;

@@ -38,9 +38,8 @@ class QTcpSocket;
  * How an answer is chosen, first match wins:
  *  1. the handler of setHandler(), when it returns a reply;
  *  2. the next reply enqueued for the endpoint with enqueue() (used once);
- *  3. a reply set with setReplyForNumber() for the endpoint and the request's first number;
- *  4. a reply set with setReply() for the endpoint;
- *  5. the built-in simulation of the service:
+ *  3. a reply set with setReply() for the endpoint;
+ *  4. the built-in simulation of the service:
  *     - "register": a new number is registered and accepted with its carrier (the one given with
  *       setAssignedCarrier(), else the request's, else the one of setTrackInfo()); a registered
  *       number is rejected with code -18019901 and its carrier;
@@ -134,10 +133,7 @@ public:
     // Scripting
     void enqueue(const QString &endpoint, const Reply &reply);
     void setReply(const QString &endpoint, const Reply &reply);
-    void setReplyForNumber(const QString &endpoint, const QString &number, const Reply &reply);
     void setHandler(std::function<std::optional<Reply>(const Request &)> handler);
-    /** Forgets every script (not the simulation state). */
-    void clearScripts();
 
     // Request log
     [[nodiscard]] QList<Request> requests() const { return m_requests; }
@@ -190,6 +186,5 @@ private:
 
     QHash<QString, QList<Reply>> m_queued;
     QHash<QString, Reply> m_endpointReplies;
-    QHash<QPair<QString, QString>, Reply> m_numberReplies;
     std::function<std::optional<Reply>(const Request &)> m_handler;
 };
