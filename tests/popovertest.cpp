@@ -180,28 +180,6 @@ private Q_SLOTS:
                  QStringLiteral("1ZCHOSEN"));
         QVERIFY(!view->isVisible());
     }
-
-    void screenshot()
-    {
-        Package *pinned = addPackage(QStringLiteral("1Z999AA10123456784"), TrackingStatus::outForDelivery, 5);
-        pinned->setLabel(QStringLiteral("Running shoes"));
-        pinned->setPinned(true);
-        pinned->setEstimatedDelivery(QDateTime::currentDateTime());
-        addPackage(QStringLiteral("9400111899223197428490"), TrackingStatus::inTransit, 20)
-            ->setEstimatedDelivery(QDateTime::currentDateTime().addDays(3));
-        addPackage(QStringLiteral("LATE123"), TrackingStatus::exception, 40)
-            ->setEstimatedDelivery(QDateTime::currentDateTime().addDays(-2));
-        addPackage(QStringLiteral("DONE456"), TrackingStatus::delivered, 90);
-        for (int i = 0; i < 3; ++i)
-            addPackage(QStringLiteral("EXTRA%1").arg(i), TrackingStatus::pending, 200 + i);
-        const auto view = makeView();
-        view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-        const QString path = qEnvironmentVariable("KESTROVE_SCREENSHOT_DIR");
-        if (!path.isEmpty())
-            QVERIFY(view->grab().save(path + QStringLiteral("/popover.png")));
-        QCOMPARE(badgeText(*view), QStringLiteral("6"));
-    }
 };
 
 KESTROVE_GUI_TEST_MAIN(PopoverTest)

@@ -2,6 +2,7 @@
 // a real store file, notifications to a fake notification server on the test bus, virtual time.
 #include "tracking/trackingservice.h"
 
+#include "base/logmanager.h"
 #include "fake17trackserver.h"
 #include "fakenotificationserver.h"
 #include "model/modelcontainer.h"
@@ -13,7 +14,7 @@
 #include "notifications/notificationservice.h"
 #include "providers/seventeentrackprovider.h"
 #include "services/appnotifications.h"
-#include "base/logmanager.h"
+#include "taskrunner.h"
 #include "testmain.h"
 #include "virtualclock.h"
 
@@ -30,28 +31,11 @@
 
 using namespace std::chrono_literals;
 
+using TestSupport::runTask;
+
 namespace
 {
 const QString upsNumber = QStringLiteral("1Z999AA10123456784");
-
-/** Runs a task to its end on the event loop; fails the test when it takes longer than the limit. */
-template<typename T> std::optional<T> run(QCoro::Task<T> &&task, int limitMs = 20000)
-{
-    std::optional<T> value;
-    QObject context;
-    QCoro::connect(std::move(task), &context, [&](T &&result) { value.emplace(std::move(result)); });
-    [[maybe_unused]] const bool finished = QTest::qWaitFor([&] { return value.has_value(); }, limitMs);
-    return value;
-}
-
-bool run(QCoro::Task<> &&task, int limitMs = 20000)
-{
-    bool done = false;
-    QObject context;
-    QCoro::connect(std::move(task), &context, [&] { done = true; });
-    [[maybe_unused]] const bool finished = QTest::qWaitFor([&] { return done; }, limitMs);
-    return done;
-}
 
 TrackingResult::TrackingEventData eventData(const QDateTime &time, const QString &description,
                                             TrackingStatus status = TrackingStatus::inTransit)
@@ -264,8 +248,8 @@ private Q_SLOTS:
                                                                               QStringLiteral("Origin scan"), 10)}),
             100002);
 
-        const auto added = run(m_service->addPackage(QStringLiteral("1z 999-aa1 0123456784"), QStringLiteral("Shoes"),
-                                                     std::nullopt, *m_context));
+        const auto added = runTask(m_service->addPackage(QStringLiteral("1z 999-aa1 0123456784"),
+                                                         QStringLiteral("Shoes"), std::nullopt, *m_context));
         QVERIFY(added && *added);
         Package *package = *added;
         QCOMPARE(package->trackingNumber(), upsNumber);
@@ -297,8 +281,8 @@ private Q_SLOTS:
     {
         useRealProvider();
         m_server->setExpectedToken("another-key");
-        const auto added
-            = run(m_service->addPackage(QStringLiteral("ABC12345678"), QString(), QStringLiteral("usps"), *m_context));
+        const auto added = runTask(
+            m_service->addPackage(QStringLiteral("ABC12345678"), QString(), QStringLiteral("usps"), *m_context));
         QVERIFY(added && *added);
         Package *package = *added;
         QCOMPARE(package->status(), TrackingStatus::pending);
@@ -329,7 +313,8 @@ private Q_SLOTS:
         m_scripted->detection
             = QList<CarrierDetectionResult> {{QStringLiteral("dhl"), QStringLiteral("DHL"), confidence},
                                              {QStringLiteral("ups"), QStringLiteral("UPS"), 0.4}};
-        const auto added = run(m_service->addPackage(QStringLiteral("JD0123456789"), QString(), QString(), *m_context));
+        const auto added
+            = runTask(m_service->addPackage(QStringLiteral("JD0123456789"), QString(), QString(), *m_context));
         QVERIFY(added && *added);
         QCOMPARE((*added)->carrierCode(), expectedCarrier);
     }
@@ -339,7 +324,8 @@ private Q_SLOTS:
         useScriptedProvider();
         m_scripted->detection = DetectionOutcome::failure(TrackingProviderError::rateLimited(30));
         m_scripted->fetchOutcomes = {result(TrackingStatus::inTransit)};
-        const auto added = run(m_service->addPackage(QStringLiteral("JD0123456789"), QString(), QString(), *m_context));
+        const auto added
+            = runTask(m_service->addPackage(QStringLiteral("JD0123456789"), QString(), QString(), *m_context));
         QVERIFY(added && *added);
         QCOMPARE(logCount(QStringLiteral("Carrier detection failed: ")
                           + TrackingProviderError::rateLimited(30).description()),
@@ -506,7 +492,7 @@ private Q_SLOTS:
         m_service->pollingManager()->setRunning();
 
         QSignalSpy refreshing(m_service.get(), &TrackingService::isRefreshingChanged);
-        QVERIFY(run(m_service->refreshAll(*m_context)));
+        QVERIFY(runTask(m_service->refreshAll(*m_context)));
         QCOMPARE(refreshing.size(), 2); // on, then off
         QVERIFY(!m_service->isRefreshing());
         QCOMPARE(m_service->lastRefreshDate(), m_clock->now());
@@ -543,7 +529,7 @@ private Q_SLOTS:
             TrackingOutcome(result(TrackingStatus::inTransit)),
             TrackingOutcome::failure(TrackingProviderError::trackingNotFound()),
         });
-        QVERIFY(run(m_service->refreshAll(*m_context)));
+        QVERIFY(runTask(m_service->refreshAll(*m_context)));
 
         QCOMPARE(m_scripted->batches.size(), 1);
         QCOMPARE(m_scripted->batches.constFirst().size(), 3);
@@ -561,7 +547,7 @@ private Q_SLOTS:
             TrackingOutcome(result(TrackingStatus::inTransit)), TrackingOutcome(result(TrackingStatus::inTransit)),
             TrackingOutcome(result(TrackingStatus::outForDelivery)),
             TrackingOutcome(result(TrackingStatus::delivered))});
-        QVERIFY(run(m_service->refreshAll(*m_context)));
+        QVERIFY(runTask(m_service->refreshAll(*m_context)));
         QCOMPARE(third->status(), TrackingStatus::outForDelivery);
         QVERIFY(!second->lastErrorMessage().has_value());
     }
@@ -576,7 +562,7 @@ private Q_SLOTS:
         QVERIFY(!m_service->pollingManager()->nextPollDate().has_value());
 
         QSignalSpy errors(m_service.get(), &TrackingService::errorMessageChanged);
-        QVERIFY(run(m_service->refreshAll(*m_context)));
+        QVERIFY(runTask(m_service->refreshAll(*m_context)));
         const QString description = TrackingProviderError::apiKeyInvalid().description();
         QCOMPARE(m_service->errorMessage(), description);
         QCOMPARE(errors.size(), 1);
@@ -587,7 +573,7 @@ private Q_SLOTS:
 
         // The next refresh clears the message when it starts.
         m_server->setExpectedToken({});
-        QVERIFY(run(m_service->refreshAll(*m_context)));
+        QVERIFY(runTask(m_service->refreshAll(*m_context)));
         QVERIFY(!m_service->errorMessage().has_value());
     }
 
@@ -603,7 +589,7 @@ private Q_SLOTS:
         m_clock->setAutoAdvance(false);
         m_clock->setNow(m_clock->now().addSecs(5));
 
-        QVERIFY(run(m_service->refreshAll(*m_context)));
+        QVERIFY(runTask(m_service->refreshAll(*m_context)));
         QVERIFY(m_server->requests().isEmpty());
         QCOMPARE(m_service->pollingManager()->nextPollDate(), planned);
         QCOMPARE(m_service->lastRefreshDate(), m_clock->now());
@@ -617,17 +603,17 @@ private Q_SLOTS:
         Package *package = insert(QStringLiteral("THROW1"), TrackingStatus::inTransit);
         QVERIFY(PackageStore::save(*m_context).ok());
 
-        QVERIFY(run(m_service->refreshPackage(package, *m_context)));
+        QVERIFY(runTask(m_service->refreshPackage(package, *m_context)));
         QVERIFY(package->lastErrorMessage().has_value());
         QVERIFY(package->lastErrorMessage()->contains(QStringLiteral("provider blew up")));
 
-        QVERIFY(run(m_service->refreshAll(*m_context)));
+        QVERIFY(runTask(m_service->refreshAll(*m_context)));
         QVERIFY(m_service->errorMessage().has_value());
         QVERIFY(m_service->errorMessage()->contains(QStringLiteral("batch blew up")));
         QVERIFY(!m_service->isRefreshing());
 
         const auto added
-            = run(m_service->addPackage(QStringLiteral("new1"), QString(), QStringLiteral("ups"), *m_context));
+            = runTask(m_service->addPackage(QStringLiteral("new1"), QString(), QStringLiteral("ups"), *m_context));
         QVERIFY(added && *added);
         QVERIFY((*added)->lastErrorMessage()->contains(QStringLiteral("provider blew up")));
     }
@@ -640,7 +626,7 @@ private Q_SLOTS:
         QSignalSpy finished(m_service.get(), &TrackingService::backgroundRetriesFinished);
         const QDateTime start = m_clock->now();
 
-        QVERIFY(run(m_service->refreshPackage(package, *m_context)));
+        QVERIFY(runTask(m_service->refreshPackage(package, *m_context)));
         QCOMPARE(m_service->pendingRetries(), QSet<QString> {QStringLiteral("NODATA123")});
         QCOMPARE(logCount(QStringLiteral("Scheduling background retries for NODATA123")), 1);
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
@@ -677,7 +663,7 @@ private Q_SLOTS:
                                                                                 QStringLiteral("Accepted"), 10)}));
         });
         QSignalSpy finished(m_service.get(), &TrackingService::backgroundRetriesFinished);
-        QVERIFY(run(m_service->refreshPackage(package, *m_context)));
+        QVERIFY(runTask(m_service->refreshPackage(package, *m_context)));
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
         QCOMPARE(logCount(QStringLiteral("Background retry: got data for LATE123")), 1);
         QCOMPARE(logCount(QStringLiteral("Background retry (120s): fetching LATE123")), 0);
@@ -692,7 +678,7 @@ private Q_SLOTS:
         Package *package = insert(QStringLiteral("ELSE123"), TrackingStatus::pending);
         QVERIFY(PackageStore::save(*m_context).ok());
         QSignalSpy finished(m_service.get(), &TrackingService::backgroundRetriesFinished);
-        QVERIFY(run(m_service->refreshPackage(package, *m_context)));
+        QVERIFY(runTask(m_service->refreshPackage(package, *m_context)));
         QCOMPARE(m_scripted->fetched.size(), 1);
         // Another refresh brings an event while the retry sleeps.
         package->appendEvent(
@@ -719,7 +705,7 @@ private Q_SLOTS:
                 auto deleted = PackageStore::deletePackages(packages.value(), *other);
         });
         QSignalSpy finished(m_service.get(), &TrackingService::backgroundRetriesFinished);
-        QVERIFY(run(m_service->refreshPackage(package, *m_context)));
+        QVERIFY(runTask(m_service->refreshPackage(package, *m_context)));
         const qsizetype requestsBefore = m_server->requests().size();
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
         QCOMPARE(logCount(QStringLiteral("Background retry: GONE123 was deleted, stopping retries")), 1);
@@ -738,8 +724,8 @@ private Q_SLOTS:
             = {TrackingOutcome::failure(TrackingProviderError::networkError(QStringLiteral("offline"))),
                TrackingOutcome(result(TrackingStatus::pending))};
         // Both refreshes end before the retry sequence's first sleep does.
-        QVERIFY(run(m_service->refreshPackage(package, *m_context)));
-        QVERIFY(run(m_service->refreshPackage(package, *m_context)));
+        QVERIFY(runTask(m_service->refreshPackage(package, *m_context)));
+        QVERIFY(runTask(m_service->refreshPackage(package, *m_context)));
         QCOMPARE(logCount(QStringLiteral("Failed to refresh TWICE123: ")
                           + TrackingProviderError::networkError(QStringLiteral("offline")).description()),
                  1);
@@ -799,9 +785,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("stored");
         QTest::newRow("never set") << QString();
-        QTest::newRow("17track") << QStringLiteral("17track");
         QTest::newRow("another type is served by the 17TRACK client too") << QStringLiteral("ship24");
-        QTest::newRow("an unrecognised value counts as 17TRACK") << QStringLiteral("carrier-pigeon");
     }
 
     void providerSelection()
