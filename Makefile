@@ -6,7 +6,7 @@ ifdef CI
 CMAKE_FLAGS += -DKESTROVE_WERROR=ON
 endif
 
-.PHONY: all setup configure build run test bench format format-check fuzz clean
+.PHONY: all setup configure build run test bench translations format format-check fuzz clean
 
 all: build
 
@@ -36,6 +36,9 @@ test: build
 bench: configure
 	cmake --build $(BUILD_DIR) --target benchmarks
 	./scripts/run-benchmarks.sh $(BUILD_DIR)
+
+translations: configure
+	cmake --build $(BUILD_DIR) --target translations
 
 fuzz:
 	./scripts/setup.sh --fuzz

@@ -4,7 +4,7 @@ set -eu
 
 PACKAGES="qt6-base-dev libqt6sql6-sqlite qcoro-qt6-dev qtkeychain-qt6-dev qt6-httpserver-dev qt6-svg-dev
 libqt6svg6 libsecret-1-0 libsystemd-dev cmake ninja-build g++ make xvfb xauth dbus gnome-keyring
-adwaita-icon-theme imagemagick x11-apps ccache"
+adwaita-icon-theme imagemagick x11-apps ccache qt6-l10n-tools"
 # `setup.sh --fuzz` adds what the libFuzzer targets need.
 if [ "${1:-}" = "--fuzz" ]; then
     PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"

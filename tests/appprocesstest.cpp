@@ -146,7 +146,7 @@ private Q_SLOTS:
         kestrove.errors += kestrove.process.readAllStandardError();
         QCOMPARE(kestrove.process.exitStatus(), QProcess::NormalExit);
         QVERIFY(kestrove.process.exitCode() != 0);
-        const QByteArray prefix = KestroveApp::containerErrorPrefix.toUtf8();
+        const QByteArray prefix(KestroveApp::containerErrorPrefix);
         const qsizetype at = kestrove.errors.indexOf(prefix);
         QVERIFY2(at >= 0, kestrove.errors.constData());
         // The prefix is followed by the store's own description of what went wrong.

@@ -61,10 +61,10 @@ int KestroveApp::main(int argc, char *argv[])
 
     const Result<ModelContext *, QString> container = ModelContainer::openShared();
     if (!container) {
-        const QString message = containerErrorPrefix + container.error();
+        const QString message = tr(containerErrorPrefix) + container.error();
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
         if (hasDisplay())
-            QMessageBox::critical(nullptr, QStringLiteral("Kestrove"), message);
+            QMessageBox::critical(nullptr, tr("Kestrove"), message);
         return 1;
     }
 

@@ -24,7 +24,7 @@ class KestroveApp : public QObject, public ShellActions
     Q_OBJECT
 public:
     /** The start of the message with which Kestrove stops when its store cannot be opened. */
-    static inline const QString containerErrorPrefix = QStringLiteral("Could not create ModelContainer: ");
+    static constexpr const char *containerErrorPrefix = QT_TR_NOOP("Could not create ModelContainer: ");
 
     /** The process: single instance, store, shell, event loop. Returns the exit status. */
     static int main(int argc, char *argv[]);

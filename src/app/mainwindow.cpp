@@ -26,7 +26,7 @@ MainWindow::MainWindow(KestroveApp &app, QWidget *parent)
     , m_bannerAnimation(new QVariantAnimation(this))
 {
     setObjectName(identifier);
-    setWindowTitle(QStringLiteral("Kestrove"));
+    setWindowTitle(tr("Kestrove"));
     setAttribute(Qt::WA_DeleteOnClose);
     setMinimumSize(minimumContentSize);
     if (const QScreen *screen = QGuiApplication::primaryScreen())

@@ -45,7 +45,7 @@ StatusItem::StatusItem(KestroveApp &app, QObject *parent)
     , m_menu(new QMenu)
 {
     m_tray->setIcon(SymbolIcon::icon(QStringLiteral("shippingbox.fill")));
-    m_tray->setToolTip(QStringLiteral("Kestrove"));
+    m_tray->setToolTip(tr("Kestrove"));
 
     QAction *open = m_menu->addAction(SymbolIcon::icon(QStringLiteral("macwindow")), tr("Open Kestrove"));
     connect(open, &QAction::triggered, this, [this] { m_app.openMainWindow(); });

@@ -80,13 +80,13 @@ AddPackageDialog::AddPackageDialog(ModelContext *context, const QList<PackageGro
     , m_estimatedDelivery(Clock::shared()->now())
 {
     setObjectName(QStringLiteral("addPackageSheet"));
-    setWindowTitle(QStringLiteral("Add Package"));
+    setWindowTitle(tr("Add Package"));
     setWindowModality(Qt::WindowModal);
     setFixedSize(420, 520);
     for (PackageGroup *group : availableGroups)
         m_groups.append(group);
 
-    auto *title = new QLabel(QStringLiteral("Add Package"), this);
+    auto *title = new QLabel(tr("Add Package"), this);
     title->setFont(UiStyle::font(UiStyle::TextStyle::headline, font()));
     auto *close = new QToolButton(this);
     close->setObjectName(QStringLiteral("closeButton"));
@@ -94,8 +94,8 @@ AddPackageDialog::AddPackageDialog(ModelContext *context, const QList<PackageGro
     close->setIcon(QIcon(
         UiStyle::symbol(QStringLiteral("xmark.circle.fill"), 18, UiStyle::secondary(palette()), devicePixelRatioF())));
     close->setIconSize(QSize(18, 18));
-    close->setToolTip(QStringLiteral("Close"));
-    close->setAccessibleName(QStringLiteral("Close"));
+    close->setToolTip(tr("Close"));
+    close->setAccessibleName(tr("Close"));
     connect(close, &QToolButton::clicked, this, &QDialog::reject);
     auto *header = new QHBoxLayout;
     header->setContentsMargins(16, 12, 10, 8);
@@ -109,11 +109,11 @@ AddPackageDialog::AddPackageDialog(ModelContext *context, const QList<PackageGro
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(buildForm());
 
-    auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto *cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     cancel->setAutoDefault(false);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    m_addButton = new QPushButton(QStringLiteral("Add Package"), this);
+    m_addButton = new QPushButton(tr("Add Package"), this);
     m_addButton->setObjectName(QStringLiteral("addButton"));
     m_addButton->setDefault(true);
     connect(m_addButton, &QPushButton::clicked, this, &AddPackageDialog::addPackage);
@@ -152,11 +152,11 @@ QWidget *AddPackageDialog::buildForm()
     layout->setSpacing(6);
 
     // Tracking number
-    layout->addWidget(sectionCaption(QStringLiteral("Tracking Number"), form));
+    layout->addWidget(sectionCaption(tr("Tracking Number"), form));
     m_number = new QLineEdit(form);
     m_number->setObjectName(QStringLiteral("trackingNumberField"));
-    m_number->setPlaceholderText(QStringLiteral("Tracking Number"));
-    m_number->setAccessibleName(QStringLiteral("Tracking Number"));
+    m_number->setPlaceholderText(tr("Tracking Number"));
+    m_number->setAccessibleName(tr("Tracking Number"));
     connect(m_number, &QLineEdit::textChanged, this, [this] {
         updateDetection();
         updateAddButton();
@@ -164,8 +164,8 @@ QWidget *AddPackageDialog::buildForm()
     auto *paste = new QToolButton(form);
     paste->setObjectName(QStringLiteral("pasteButton"));
     UiStyle::setSymbol(paste, QStringLiteral("doc.on.clipboard"));
-    paste->setToolTip(QStringLiteral("Paste from clipboard"));
-    paste->setAccessibleName(QStringLiteral("Paste from clipboard"));
+    paste->setToolTip(tr("Paste from clipboard"));
+    paste->setAccessibleName(tr("Paste from clipboard"));
     connect(paste, &QToolButton::clicked, this, &AddPackageDialog::pasteFromClipboard);
     auto *numberRow = new QHBoxLayout;
     numberRow->addWidget(m_number, 1);
@@ -174,16 +174,16 @@ QWidget *AddPackageDialog::buildForm()
     layout->addSpacing(6);
 
     // Label
-    layout->addWidget(sectionCaption(QStringLiteral("Label (Optional)"), form));
+    layout->addWidget(sectionCaption(tr("Label (Optional)"), form));
     m_label = new QLineEdit(form);
     m_label->setObjectName(QStringLiteral("labelField"));
-    m_label->setPlaceholderText(QStringLiteral("e.g., New iPhone"));
-    m_label->setAccessibleName(QStringLiteral("Label"));
+    m_label->setPlaceholderText(tr("e.g., New iPhone"));
+    m_label->setAccessibleName(tr("Label"));
     layout->addWidget(m_label);
     layout->addSpacing(6);
 
     // Carrier
-    layout->addWidget(sectionCaption(QStringLiteral("Carrier"), form));
+    layout->addWidget(sectionCaption(tr("Carrier"), form));
     auto *modes = new QButtonGroup(form);
     modes->setExclusive(true);
     auto *modeRow = new QHBoxLayout;
@@ -200,9 +200,9 @@ QWidget *AddPackageDialog::buildForm()
         modeRow->addWidget(button);
         return button;
     };
-    m_autoButton = segment(QStringLiteral("carrierModeAuto"), QStringLiteral("Auto-Detect"));
-    m_manualButton = segment(QStringLiteral("carrierModeManual"), QStringLiteral("Manual"));
-    m_autoButton->setAccessibleDescription(QStringLiteral("Detection"));
+    m_autoButton = segment(QStringLiteral("carrierModeAuto"), tr("Auto-Detect"));
+    m_manualButton = segment(QStringLiteral("carrierModeManual"), tr("Manual"));
+    m_autoButton->setAccessibleDescription(tr("Detection"));
     m_autoButton->setChecked(true);
     modeRow->addStretch();
     connect(m_autoButton, &CapsuleButton::toggled, this, [this](bool on) {
@@ -224,8 +224,8 @@ QWidget *AddPackageDialog::buildForm()
 
     m_carrierPicker = new QComboBox(form);
     m_carrierPicker->setObjectName(QStringLiteral("manualCarrierPicker"));
-    m_carrierPicker->setAccessibleName(QStringLiteral("Carrier"));
-    m_carrierPicker->addItem(QStringLiteral("Select a carrier..."), QString());
+    m_carrierPicker->setAccessibleName(tr("Carrier"));
+    m_carrierPicker->addItem(tr("Select a carrier..."), QString());
     m_carrierPicker->insertSeparator(1);
     QList<Carrier::Entry> carriers = Carrier::entries();
     std::stable_sort(carriers.begin(), carriers.end(),
@@ -237,10 +237,10 @@ QWidget *AddPackageDialog::buildForm()
     layout->addSpacing(6);
 
     // Colour tag
-    layout->addWidget(sectionCaption(QStringLiteral("Color Tag (Optional)"), form));
+    layout->addWidget(sectionCaption(tr("Color Tag (Optional)"), form));
     auto *colorRow = new QHBoxLayout;
     colorRow->setSpacing(2);
-    m_noColor = new QPushButton(QStringLiteral("No color"), form);
+    m_noColor = new QPushButton(tr("No color"), form);
     m_noColor->setObjectName(QStringLiteral("noColorButton"));
     m_noColor->setFlat(true);
     m_noColor->setCheckable(true);
@@ -259,16 +259,16 @@ QWidget *AddPackageDialog::buildForm()
     layout->addSpacing(6);
 
     // Estimated delivery
-    m_hasDelivery = new QCheckBox(QStringLiteral("Set estimated delivery date"), form);
+    m_hasDelivery = new QCheckBox(tr("Set estimated delivery date"), form);
     m_hasDelivery->setObjectName(QStringLiteral("estimatedDeliveryToggle"));
     m_deliveryDate = new QDateEdit(m_estimatedDelivery.toLocalTime().date(), form);
     m_deliveryDate->setObjectName(QStringLiteral("deliveryDatePicker"));
-    m_deliveryDate->setAccessibleName(QStringLiteral("Delivery Date"));
+    m_deliveryDate->setAccessibleName(tr("Delivery Date"));
     m_deliveryDate->setCalendarPopup(true);
     // The picker's title shows beside it, as the toggle's consequence on a row of its own.
     auto *deliveryPicker = new QWidget(form);
     deliveryPicker->setObjectName(QStringLiteral("deliveryDateRow"));
-    auto *deliveryTitle = new QLabel(QStringLiteral("Delivery Date"), deliveryPicker);
+    auto *deliveryTitle = new QLabel(tr("Delivery Date"), deliveryPicker);
     deliveryTitle->setBuddy(m_deliveryDate);
     auto *pickerRow = new QHBoxLayout(deliveryPicker);
     pickerRow->setContentsMargins(24, 0, 0, 0);
@@ -288,7 +288,7 @@ QWidget *AddPackageDialog::buildForm()
     // Groups
     if (!m_groups.isEmpty()) {
         layout->addSpacing(6);
-        layout->addWidget(sectionCaption(QStringLiteral("Groups (Optional)"), form));
+        layout->addWidget(sectionCaption(tr("Groups (Optional)"), form));
         auto *strip = new ChipStrip(form);
         const QPalette pal = palette();
         for (const QPointer<PackageGroup> &group : std::as_const(m_groups)) {
@@ -367,7 +367,7 @@ void AddPackageDialog::rebuildDetectionPanel()
     QWidget *panel = m_autoDetectInfo;
     const QString trimmed = m_number->text().trimmed();
     if (trimmed.isEmpty()) {
-        auto *hint = secondaryLabel(QStringLiteral("Enter a tracking number to auto-detect the carrier"), panel);
+        auto *hint = secondaryLabel(tr("Enter a tracking number to auto-detect the carrier"), panel);
         hint->setObjectName(QStringLiteral("detectionMessage"));
         m_autoDetectLayout->addWidget(hint);
         return;
@@ -377,7 +377,7 @@ void AddPackageDialog::rebuildDetectionPanel()
         auto *icon = new QLabel(panel);
         icon->setPixmap(UiStyle::symbol(QStringLiteral("questionmark.circle"), 16,
                                         UiStyle::named(StatusColor::orange, palette()), devicePixelRatioF()));
-        auto *text = new QLabel(QStringLiteral("Could not detect carrier -- consider selecting manually"), panel);
+        auto *text = new QLabel(tr("Could not detect carrier -- consider selecting manually"), panel);
         text->setObjectName(QStringLiteral("detectionMessage"));
         text->setWordWrap(true);
         row->addWidget(icon);
@@ -395,14 +395,14 @@ void AddPackageDialog::rebuildDetectionPanel()
     name->setFont(UiStyle::font(UiStyle::TextStyle::body, font(), QFont::Medium));
     bestRow->addWidget(name);
     bestRow->addStretch();
-    auto *confidence = secondaryLabel(QStringLiteral("%1% confidence").arg(percent(best.confidence)), panel);
+    auto *confidence = secondaryLabel(tr("%1% confidence").arg(percent(best.confidence)), panel);
     confidence->setObjectName(QStringLiteral("detectedConfidence"));
     confidence->setWordWrap(false);
     bestRow->addWidget(confidence);
     m_autoDetectLayout->addLayout(bestRow);
     if (m_detectionResults.size() < 2)
         return;
-    auto *others = secondaryLabel(QStringLiteral("Other possibilities"), panel);
+    auto *others = secondaryLabel(tr("Other possibilities"), panel);
     others->setFont(UiStyle::font(UiStyle::TextStyle::caption, font()));
     m_autoDetectLayout->addWidget(others);
     for (qsizetype i = 1; i < m_detectionResults.size(); ++i) {
@@ -413,7 +413,7 @@ void AddPackageDialog::rebuildDetectionPanel()
         otherName->setFont(UiStyle::font(UiStyle::TextStyle::caption, font()));
         row->addWidget(otherName);
         row->addStretch();
-        auto *otherPercent = secondaryLabel(QStringLiteral("%1%").arg(percent(result.confidence)), panel);
+        auto *otherPercent = secondaryLabel(tr("%1%").arg(percent(result.confidence)), panel);
         otherPercent->setFont(UiStyle::font(UiStyle::TextStyle::caption, font()));
         otherPercent->setWordWrap(false);
         row->addWidget(otherPercent);

@@ -34,18 +34,18 @@ BatchActionBar::BatchActionBar(QWidget *parent)
     m_count->setObjectName(QStringLiteral("batchSelectedCount"));
     m_count->setFont(UiStyle::font(UiStyle::TextStyle::caption, font(), QFont::Medium));
 
-    QToolButton *archive = actionButton(this, QStringLiteral("batchArchiveButton"), QStringLiteral("Archive"),
-                                        QStringLiteral("archivebox"));
+    QToolButton *archive
+        = actionButton(this, QStringLiteral("batchArchiveButton"), tr("Archive"), QStringLiteral("archivebox"));
     connect(archive, &QToolButton::clicked, this, &BatchActionBar::archiveRequested);
 
-    m_addToGroup = actionButton(this, QStringLiteral("batchAddToGroupButton"), QStringLiteral("Add to Group"),
+    m_addToGroup = actionButton(this, QStringLiteral("batchAddToGroupButton"), tr("Add to Group"),
                                 QStringLiteral("folder.badge.plus"));
     m_groupMenu->setObjectName(QStringLiteral("batchAddToGroupMenu"));
     m_addToGroup->setMenu(m_groupMenu);
     m_addToGroup->setPopupMode(QToolButton::InstantPopup);
 
     QToolButton *remove
-        = actionButton(this, QStringLiteral("batchDeleteButton"), QStringLiteral("Delete"), QStringLiteral("trash"));
+        = actionButton(this, QStringLiteral("batchDeleteButton"), tr("Delete"), QStringLiteral("trash"));
     QPalette destructive = remove->palette();
     destructive.setColor(QPalette::ButtonText, UiStyle::named(StatusColor::red, destructive));
     remove->setPalette(destructive);
@@ -74,7 +74,7 @@ void BatchActionBar::resizeEvent(QResizeEvent *event)
 
 void BatchActionBar::setSelectedCount(qsizetype count)
 {
-    m_count->setText(QStringLiteral("%1 selected").arg(count));
+    m_count->setText(tr("%1 selected").arg(count));
 }
 
 void BatchActionBar::setGroups(const QList<PackageGroup *> &groups)

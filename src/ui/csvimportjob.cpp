@@ -69,7 +69,7 @@ void CsvImportJob::onParsed()
 void CsvImportJob::insertNextBatch()
 {
     if (!m_context) {
-        finish(QStringLiteral("The store was closed during the import."));
+        finish(tr("The store was closed during the import."));
         return;
     }
     const QList<CSVService::ImportRow> &rows = m_parsed->result.rows;

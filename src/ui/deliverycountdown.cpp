@@ -1,5 +1,7 @@
 #include "ui/deliverycountdown.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace DeliveryCountdown
@@ -15,12 +17,12 @@ Label label(const QDateTime &date, const QDateTime &now)
 {
     const int days = daysUntil(date, now);
     if (days == 0)
-        return {QStringLiteral("Today"), Style::soon};
+        return {QCoreApplication::translate("DeliveryCountdown", "Today"), Style::soon};
     if (days == 1)
-        return {QStringLiteral("Tomorrow"), Style::soon};
+        return {QCoreApplication::translate("DeliveryCountdown", "Tomorrow"), Style::soon};
     if (days >= 2)
-        return {QStringLiteral("in %1d").arg(days), Style::later};
-    return {QStringLiteral("%1d late").arg(-days), Style::late};
+        return {QCoreApplication::translate("DeliveryCountdown", "in %1d").arg(days), Style::later};
+    return {QCoreApplication::translate("DeliveryCountdown", "%1d late").arg(-days), Style::late};
 }
 
 QString relativeTime(const QDateTime &date, const QDateTime &now)
@@ -32,19 +34,22 @@ QString relativeTime(const QDateTime &date, const QDateTime &now)
     const qint64 span = std::llabs(seconds);
     QString amount;
     if (span < 60)
-        return QStringLiteral("now");
+        return QCoreApplication::translate("DeliveryCountdown", "now");
     if (span < 3600)
-        amount = QStringLiteral("%1 min").arg(span / 60);
+        amount = QCoreApplication::translate("DeliveryCountdown", "%1 min").arg(span / 60);
     else if (span < 86400)
-        amount = QStringLiteral("%1 hr").arg(span / 3600);
+        amount = QCoreApplication::translate("DeliveryCountdown", "%1 hr").arg(span / 3600);
     else if (span < 7 * 86400)
-        amount = span / 86400 == 1 ? QStringLiteral("1 day") : QStringLiteral("%1 days").arg(span / 86400);
+        amount = span / 86400 == 1 ? QCoreApplication::translate("DeliveryCountdown", "1 day")
+                                   : QCoreApplication::translate("DeliveryCountdown", "%1 days").arg(span / 86400);
     else if (span < 30 * 86400)
-        amount = QStringLiteral("%1 wk").arg(span / (7 * 86400));
+        amount = QCoreApplication::translate("DeliveryCountdown", "%1 wk").arg(span / (7 * 86400));
     else if (span < 365 * 86400)
-        amount = QStringLiteral("%1 mo").arg(span / (30 * 86400));
+        amount = QCoreApplication::translate("DeliveryCountdown", "%1 mo").arg(span / (30 * 86400));
     else
-        amount = QStringLiteral("%1 yr").arg(span / (365 * 86400));
-    return past ? amount + QStringLiteral(" ago") : QStringLiteral("in ") + amount;
+        amount = QCoreApplication::translate("DeliveryCountdown", "%1 yr").arg(span / (365 * 86400));
+    return (past ? QCoreApplication::translate("DeliveryCountdown", "%1 ago")
+                 : QCoreApplication::translate("DeliveryCountdown", "in %1"))
+        .arg(amount);
 }
 }

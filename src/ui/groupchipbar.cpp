@@ -24,7 +24,7 @@ GroupChipBar::GroupChipBar(ModelContext *context, QWidget *parent)
 {
     setObjectName(QStringLiteral("groupsSidebarSection"));
 
-    auto *caption = new QLabel(QStringLiteral("Groups"), m_withGroups);
+    auto *caption = new QLabel(tr("Groups"), m_withGroups);
     caption->setFont(UiStyle::font(UiStyle::TextStyle::caption2, font(), QFont::DemiBold));
     UiStyle::makeSecondary(caption);
     auto *gear = new QToolButton(m_withGroups);
@@ -32,8 +32,8 @@ GroupChipBar::GroupChipBar(ModelContext *context, QWidget *parent)
     gear->setAutoRaise(true);
     UiStyle::setSymbol(gear, QStringLiteral("gear"));
     gear->setIconSize(QSize(14, 14));
-    gear->setToolTip(QStringLiteral("Manage Groups"));
-    gear->setAccessibleName(QStringLiteral("Manage Groups"));
+    gear->setToolTip(tr("Manage Groups"));
+    gear->setAccessibleName(tr("Manage Groups"));
     connect(gear, &QToolButton::clicked, this, &GroupChipBar::manageGroupsRequested);
 
     auto *header = new QHBoxLayout;
@@ -48,7 +48,7 @@ GroupChipBar::GroupChipBar(ModelContext *context, QWidget *parent)
     withGroupsLayout->addWidget(m_strip);
 
     m_addGroups->setObjectName(QStringLiteral("addGroupsButton"));
-    m_addGroups->setText(QStringLiteral("Add Groups"));
+    m_addGroups->setText(tr("Add Groups"));
     UiStyle::setSymbol(m_addGroups, QStringLiteral("folder.badge.plus"));
     m_addGroups->setFlat(true);
     m_addGroups->setFont(UiStyle::font(UiStyle::TextStyle::caption, font()));
@@ -114,7 +114,7 @@ void GroupChipBar::reload()
             auto *menu = new QMenu(this);
             menu->setObjectName(QStringLiteral("groupChipMenu"));
             menu->setAttribute(Qt::WA_DeleteOnClose);
-            QAction *manage = menu->addAction(QStringLiteral("Manage Groups..."));
+            QAction *manage = menu->addAction(tr("Manage Groups..."));
             manage->setObjectName(QStringLiteral("manageGroupsAction"));
             connect(manage, &QAction::triggered, this, &GroupChipBar::manageGroupsRequested);
             menu->popup(chip->mapToGlobal(pos));

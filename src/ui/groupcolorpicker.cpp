@@ -4,6 +4,7 @@
 #include "ui/hexcolor.h"
 #include "ui/uistyle.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPen>
@@ -30,7 +31,7 @@ public:
     {
         m_marked = marked;
         m_marker = marker;
-        setAccessibleDescription(marked ? QStringLiteral("selected") : QString());
+        setAccessibleDescription(marked ? QCoreApplication::translate("GroupColorPicker", "selected") : QString());
         update();
     }
 

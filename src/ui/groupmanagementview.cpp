@@ -108,7 +108,7 @@ public:
     {
         auto *editor = new QLineEdit(parent);
         editor->setObjectName(QStringLiteral("groupNameEditor"));
-        editor->setPlaceholderText(QStringLiteral("Name"));
+        editor->setPlaceholderText(QCoreApplication::translate("GroupManagementView", "Name"));
         return editor;
     }
 
@@ -189,17 +189,17 @@ GroupManagementView::GroupManagementView(ModelContext *context, QWidget *parent)
     , m_newGroupColor(PackageGroup::colorPalette().constFirst().hex)
 {
     setObjectName(QStringLiteral("groupManagementSheet"));
-    setWindowTitle(QStringLiteral("Manage Groups"));
+    setWindowTitle(tr("Manage Groups"));
     resize(680, 460);
 
-    auto *title = new QLabel(QStringLiteral("Manage Groups"), this);
+    auto *title = new QLabel(tr("Manage Groups"), this);
     title->setObjectName(QStringLiteral("groupManagementTitle"));
     title->setFont(UiStyle::font(UiStyle::TextStyle::headline, font(), QFont::DemiBold));
     m_closeButton = new QToolButton(this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_closeButton->setAutoRaise(true);
-    m_closeButton->setToolTip(QStringLiteral("Close"));
-    m_closeButton->setAccessibleName(QStringLiteral("Close"));
+    m_closeButton->setToolTip(tr("Close"));
+    m_closeButton->setAccessibleName(tr("Close"));
     m_closeButton->setIconSize(QSize(18, 18));
     connect(m_closeButton, &QToolButton::clicked, this, &QDialog::reject);
 
@@ -246,7 +246,7 @@ GroupManagementView::~GroupManagementView() = default;
 QWidget *GroupManagementView::buildGroupsColumn()
 {
     auto *column = new QWidget(this);
-    auto *caption = new QLabel(QStringLiteral("Groups"), column);
+    auto *caption = new QLabel(tr("Groups"), column);
     caption->setFont(UiStyle::font(UiStyle::TextStyle::caption, font(), QFont::DemiBold));
     UiStyle::makeSecondary(caption);
 
@@ -308,8 +308,8 @@ QWidget *GroupManagementView::buildGroupsColumn()
 
     m_groupsEmpty = new EmptyStateView(column);
     m_groupsEmpty->setObjectName(QStringLiteral("groupsEmptyState"));
-    m_groupsEmpty->setContent(QStringLiteral("folder.badge.plus"), QStringLiteral("No Groups Yet"),
-                              QStringLiteral("Create a group below to organize your packages."));
+    m_groupsEmpty->setContent(QStringLiteral("folder.badge.plus"), tr("No Groups Yet"),
+                              tr("Create a group below to organize your packages."));
     m_groupsStack = new QStackedWidget(column);
     m_groupsStack->addWidget(m_groupList);
     m_groupsStack->addWidget(m_groupsEmpty);
@@ -317,7 +317,7 @@ QWidget *GroupManagementView::buildGroupsColumn()
     // The add bar.
     m_newGroupName = new QLineEdit(column);
     m_newGroupName->setObjectName(QStringLiteral("newGroupNameField"));
-    m_newGroupName->setPlaceholderText(QStringLiteral("New group name"));
+    m_newGroupName->setPlaceholderText(tr("New group name"));
     connect(m_newGroupName, &QLineEdit::textChanged, this, &GroupManagementView::updateAddButton);
     connect(m_newGroupName, &QLineEdit::returnPressed, this, &GroupManagementView::addGroup);
     m_colorPicker = new GroupColorPicker(true, column);
@@ -327,8 +327,8 @@ QWidget *GroupManagementView::buildGroupsColumn()
     m_addButton = new QToolButton(column);
     m_addButton->setObjectName(QStringLiteral("addGroupButton"));
     m_addButton->setAutoRaise(true);
-    m_addButton->setToolTip(QStringLiteral("Add Group"));
-    m_addButton->setAccessibleName(QStringLiteral("Add Group"));
+    m_addButton->setToolTip(tr("Add Group"));
+    m_addButton->setAccessibleName(tr("Add Group"));
     m_addButton->setIconSize(QSize(22, 22));
     connect(m_addButton, &QToolButton::clicked, this, &GroupManagementView::addGroup);
 
@@ -484,11 +484,11 @@ QMenu *GroupManagementView::createGroupMenu(PackageGroup *group, QWidget *parent
     auto *menu = new QMenu(parent);
     menu->setObjectName(QStringLiteral("groupMenu"));
     const QPointer<PackageGroup> target = group;
-    QAction *rename = menu->addAction(QStringLiteral("Rename"));
+    QAction *rename = menu->addAction(tr("Rename"));
     rename->setObjectName(QStringLiteral("renameGroupAction"));
     connect(rename, &QAction::triggered, this, [this, target] { renameGroup(target); });
 
-    QMenu *colors = menu->addMenu(QStringLiteral("Change Color"));
+    QMenu *colors = menu->addMenu(tr("Change Color"));
     colors->setObjectName(QStringLiteral("changeColorMenu"));
     const qreal dpr = devicePixelRatioF();
     for (const PackageGroup::PaletteColor &preset : PackageGroup::colorPalette()) {
@@ -502,7 +502,7 @@ QMenu *GroupManagementView::createGroupMenu(PackageGroup *group, QWidget *parent
         connect(color, &QAction::triggered, this, [this, target, hex] { setGroupColor(target, hex); });
     }
     menu->addSeparator();
-    QAction *remove = menu->addAction(QStringLiteral("Delete"));
+    QAction *remove = menu->addAction(tr("Delete"));
     remove->setObjectName(QStringLiteral("deleteGroupAction"));
     remove->setIcon(
         QIcon(UiStyle::symbol(QStringLiteral("trash"), 16, UiStyle::named(StatusColor::red, palette()), dpr)));
@@ -596,8 +596,8 @@ void GroupManagementView::reloadAssignment()
 {
     PackageGroup *group = m_selected;
     if (!group) {
-        m_assignmentEmpty->setContent(QStringLiteral("folder"), QStringLiteral("Select a Group"),
-                                      QStringLiteral("Choose a group from the left to assign packages."));
+        m_assignmentEmpty->setContent(QStringLiteral("folder"), tr("Select a Group"),
+                                      tr("Choose a group from the left to assign packages."));
         m_assignmentStack->setCurrentWidget(m_assignmentEmpty);
         return;
     }
@@ -610,15 +610,15 @@ void GroupManagementView::reloadAssignment()
             packages = fetched.value();
     }
     if (packages.isEmpty()) {
-        m_assignmentEmpty->setContent(QStringLiteral("shippingbox"), QStringLiteral("No Packages"),
-                                      QStringLiteral("Add packages to start organizing."));
+        m_assignmentEmpty->setContent(QStringLiteral("shippingbox"), tr("No Packages"),
+                                      tr("Add packages to start organizing."));
         m_assignmentStack->setCurrentWidget(m_assignmentEmpty);
         return;
     }
     m_assignmentDot->setPixmap(dotPixmap(groupColor(group->colorHex(), palette()), dotSize, devicePixelRatioF()));
     m_assignmentName->setText(group->name());
     m_assignmentCount->setText(
-        QStringLiteral("%1 of %2").arg(QString::number(group->packages().size()), QString::number(packages.size())));
+        tr("%1 of %2").arg(QString::number(group->packages().size()), QString::number(packages.size())));
 
     const int scroll = m_packageList->verticalScrollBar()->value();
     m_packages.clear();

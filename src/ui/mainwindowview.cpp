@@ -51,7 +51,7 @@
 
 namespace
 {
-const QString csvFilter = QStringLiteral("Comma-separated values (*.csv)");
+const char *const csvFilter = QT_TRANSLATE_NOOP("MainWindowView", "Comma-separated values (*.csv)");
 
 MainWindowView::SheetFactory &groupManagementFactory()
 {
@@ -177,8 +177,8 @@ MainWindowView::MainWindowView(ModelContext *context, ShellActions *shell, QWidg
 
     auto *calendar = new EmptyStateView(this);
     calendar->setObjectName(QStringLiteral("calendarPlaceholder"));
-    calendar->setContent(QStringLiteral("calendar"), QStringLiteral("Delivery Calendar"),
-                         QStringLiteral("Packages with an estimated delivery date will appear in the calendar."));
+    calendar->setContent(QStringLiteral("calendar"), tr("Delivery Calendar"),
+                         tr("Packages with an estimated delivery date will appear in the calendar."));
 
     m_content = new QStackedWidget(this);
     m_content->setObjectName(QStringLiteral("content"));
@@ -226,7 +226,7 @@ void MainWindowView::setGroupManagementFactory(SheetFactory factory)
 
 void MainWindowView::buildToolBar()
 {
-    m_toolBar = new QToolBar(QStringLiteral("Main"), this);
+    m_toolBar = new QToolBar(tr("Main"), this);
     m_toolBar->setObjectName(QStringLiteral("mainToolBar"));
     m_toolBar->setMovable(false);
     m_toolBar->setFloatable(false);
@@ -238,8 +238,8 @@ void MainWindowView::buildToolBar()
     auto *picker = new QWidget(m_toolBar);
     const QPalette pal = palette();
     picker->setObjectName(QStringLiteral("viewPicker"));
-    picker->setAccessibleName(QStringLiteral("View"));
-    picker->setToolTip(QStringLiteral("View"));
+    picker->setAccessibleName(tr("View"));
+    picker->setToolTip(tr("View"));
     picker->setFixedWidth(80);
     auto *pickerLayout = new QHBoxLayout(picker);
     pickerLayout->setContentsMargins(0, 0, 0, 0);
@@ -252,7 +252,7 @@ void MainWindowView::buildToolBar()
         button->setPadding(12, 6);
         button->setColors(UiStyle::accent(pal), Qt::white, UiStyle::withAlpha(UiStyle::secondary(pal), 0.12),
                           UiStyle::primary(pal));
-        button->setAccessibleName(mode == ViewMode::list ? QStringLiteral("List") : QStringLiteral("Calendar"));
+        button->setAccessibleName(mode == ViewMode::list ? tr("List") : tr("Calendar"));
         button->setToolTip(button->accessibleName());
         segments->addButton(button);
         pickerLayout->addWidget(button);
@@ -268,28 +268,28 @@ void MainWindowView::buildToolBar()
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_toolBar->addWidget(spacer);
 
-    QAction *add = m_toolBar->addAction(QStringLiteral("Add Package"));
+    QAction *add = m_toolBar->addAction(tr("Add Package"));
     UiStyle::setSymbol(add, QStringLiteral("plus"), palette());
     add->setObjectName(QStringLiteral("addPackageAction"));
-    add->setToolTip(QStringLiteral("Add Package (Ctrl+N)"));
+    add->setToolTip(tr("Add Package (Ctrl+N)"));
     connect(add, &QAction::triggered, this, [this] { showAddPackage(); });
 
-    m_refreshAction = m_toolBar->addAction(QStringLiteral("Refresh"));
+    m_refreshAction = m_toolBar->addAction(tr("Refresh"));
     UiStyle::setSymbol(m_refreshAction, QStringLiteral("arrow.clockwise"), palette());
     m_refreshAction->setObjectName(QStringLiteral("refreshAction"));
-    m_refreshAction->setToolTip(QStringLiteral("Refresh (F5)"));
+    m_refreshAction->setToolTip(tr("Refresh (F5)"));
     connect(m_refreshAction, &QAction::triggered, this, &MainWindowView::refreshAll);
     auto *indicator = new ActivityIndicator(m_toolBar);
     indicator->setObjectName(QStringLiteral("refreshProgress"));
-    indicator->setToolTip(QStringLiteral("Refreshing..."));
+    indicator->setToolTip(tr("Refreshing..."));
     m_refreshIndicator = m_toolBar->addWidget(indicator);
 
     auto *sort = new QToolButton(m_toolBar);
     sort->setObjectName(QStringLiteral("sortButton"));
     UiStyle::setSymbol(sort, QStringLiteral("arrow.up.arrow.down"));
-    sort->setText(QStringLiteral("Sort"));
-    sort->setToolTip(QStringLiteral("Sort packages"));
-    sort->setAccessibleName(QStringLiteral("Sort"));
+    sort->setText(tr("Sort"));
+    sort->setToolTip(tr("Sort packages"));
+    sort->setAccessibleName(tr("Sort"));
     sort->setPopupMode(QToolButton::InstantPopup);
     auto *sortMenu = new QMenu(sort);
     sortMenu->setObjectName(QStringLiteral("sortMenu"));
@@ -312,32 +312,32 @@ void MainWindowView::buildToolBar()
     sort->setMenu(sortMenu);
     m_toolBar->addWidget(sort);
 
-    m_batchAction = m_toolBar->addAction(QStringLiteral("Select"));
+    m_batchAction = m_toolBar->addAction(tr("Select"));
     UiStyle::setSymbol(m_batchAction, QStringLiteral("checkmark.circle"), palette());
     m_batchAction->setObjectName(QStringLiteral("batchToggleAction"));
     m_batchAction->setCheckable(true);
-    m_batchAction->setToolTip(QStringLiteral("Batch select packages"));
+    m_batchAction->setToolTip(tr("Batch select packages"));
     connect(m_batchAction, &QAction::toggled, this, &MainWindowView::setBatchMode);
 
     auto *more = new QToolButton(m_toolBar);
     more->setObjectName(QStringLiteral("moreButton"));
     UiStyle::setSymbol(more, QStringLiteral("ellipsis.circle"));
-    more->setText(QStringLiteral("More"));
-    more->setToolTip(QStringLiteral("More"));
-    more->setAccessibleName(QStringLiteral("More"));
+    more->setText(tr("More"));
+    more->setToolTip(tr("More"));
+    more->setAccessibleName(tr("More"));
     more->setPopupMode(QToolButton::InstantPopup);
     auto *moreMenu = new QMenu(more);
     moreMenu->setObjectName(QStringLiteral("moreMenu"));
-    QAction *import = moreMenu->addAction(QStringLiteral("Import CSV..."));
+    QAction *import = moreMenu->addAction(tr("Import CSV..."));
     UiStyle::setSymbol(import, QStringLiteral("square.and.arrow.down"), palette());
     import->setObjectName(QStringLiteral("importCSVAction"));
     connect(import, &QAction::triggered, this, &MainWindowView::importCSV);
-    QAction *exportAction = moreMenu->addAction(QStringLiteral("Export CSV..."));
+    QAction *exportAction = moreMenu->addAction(tr("Export CSV..."));
     UiStyle::setSymbol(exportAction, QStringLiteral("square.and.arrow.up"), palette());
     exportAction->setObjectName(QStringLiteral("exportCSVAction"));
     connect(exportAction, &QAction::triggered, this, &MainWindowView::exportCSV);
     moreMenu->addSeparator();
-    QAction *settings = moreMenu->addAction(QStringLiteral("Settings..."));
+    QAction *settings = moreMenu->addAction(tr("Settings..."));
     UiStyle::setSymbol(settings, QStringLiteral("gearshape"), palette());
     settings->setObjectName(QStringLiteral("settingsAction"));
     connect(settings, &QAction::triggered, this, [this] {
@@ -360,9 +360,9 @@ QWidget *MainWindowView::buildApiKeyBanner()
 
     auto *icon = new QLabel(banner);
     icon->setPixmap(UiStyle::symbol(QStringLiteral("exclamationmark.triangle.fill"), 16, warning, devicePixelRatioF()));
-    auto *text = new QLabel(QStringLiteral("Tracking API key not configured."), banner);
+    auto *text = new QLabel(tr("Tracking API key not configured."), banner);
     text->setObjectName(QStringLiteral("apiKeyBannerText"));
-    auto *link = new QPushButton(QStringLiteral("Open Settings"), banner);
+    auto *link = new QPushButton(tr("Open Settings"), banner);
     link->setObjectName(QStringLiteral("openSettingsLink"));
     link->setFlat(true);
     link->setCursor(Qt::PointingHandCursor);
@@ -393,8 +393,8 @@ QWidget *MainWindowView::buildSidebar()
 
     m_search = new QLineEdit(sidebar);
     m_search->setObjectName(QStringLiteral("searchField"));
-    m_search->setPlaceholderText(QStringLiteral("Search packages"));
-    m_search->setAccessibleName(QStringLiteral("Search packages"));
+    m_search->setPlaceholderText(tr("Search packages"));
+    m_search->setAccessibleName(tr("Search packages"));
     m_search->setClearButtonEnabled(true);
     QAction *magnifier = m_search->addAction(QIcon(), QLineEdit::LeadingPosition);
     UiStyle::setSymbol(magnifier, QStringLiteral("magnifyingglass"), palette());
@@ -460,8 +460,8 @@ QWidget *MainWindowView::buildDetail()
     m_detail->setObjectName(QStringLiteral("detail"));
     m_detailEmpty = new EmptyStateView(m_detail);
     m_detailEmpty->setObjectName(QStringLiteral("detailEmptyState"));
-    m_detailEmpty->setContent(QStringLiteral("shippingbox"), QStringLiteral("Select a Package"),
-                              QStringLiteral("Choose a package from the sidebar to view its details."));
+    m_detailEmpty->setContent(QStringLiteral("shippingbox"), tr("Select a Package"),
+                              tr("Choose a package from the sidebar to view its details."));
     auto *scroll = new QScrollArea(m_detail);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
@@ -644,7 +644,7 @@ void MainWindowView::handleDroppedText(const QByteArray &utf8)
 
 void MainWindowView::importCSV()
 {
-    const QString path = FilePanels::openFile(this, QStringLiteral("Import CSV"), csvFilter);
+    const QString path = FilePanels::openFile(this, tr("Import CSV"), tr(csvFilter));
     if (path.isEmpty())
         return;
     importCSVFile(path);
@@ -661,9 +661,9 @@ void MainWindowView::importCSVFile(const QString &path)
     for (const Package *package : packages)
         existing.insert(package->trackingNumber());
 
-    auto *progress = new QProgressDialog(QStringLiteral("Importing packages..."), QString(), 0, 0, this);
+    auto *progress = new QProgressDialog(tr("Importing packages..."), QString(), 0, 0, this);
     progress->setObjectName(QStringLiteral("csvImportProgress"));
-    progress->setWindowTitle(QStringLiteral("Import CSV"));
+    progress->setWindowTitle(tr("Import CSV"));
     progress->setWindowModality(Qt::WindowModal);
     progress->setMinimumDuration(400);
     progress->setAutoClose(false);
@@ -694,8 +694,8 @@ void MainWindowView::showImportResult(qsizetype imported, qsizetype skipped, con
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
     alert->setIcon(QMessageBox::Information);
-    alert->setWindowTitle(QStringLiteral("Import Complete"));
-    alert->setText(QStringLiteral("Import Complete"));
+    alert->setWindowTitle(tr("Import Complete"));
+    alert->setText(tr("Import Complete"));
     // A failed import reads as zero counts, with the reason underneath.
     const QString counts = CSVService::resultMessage(error.isEmpty() ? imported : 0, error.isEmpty() ? skipped : 0);
     alert->setInformativeText(error.isEmpty() ? counts : counts + u'\n' + error);
@@ -710,7 +710,7 @@ void MainWindowView::showImportResult(qsizetype imported, qsizetype skipped, con
 
 void MainWindowView::exportCSV()
 {
-    const QString path = FilePanels::saveFile(this, QStringLiteral("Export CSV"), exportFileName, csvFilter);
+    const QString path = FilePanels::saveFile(this, tr("Export CSV"), exportFileName, tr(csvFilter));
     if (path.isEmpty())
         return;
     const QString csv = CSVService::exportPackages(allPackages());

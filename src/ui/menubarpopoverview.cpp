@@ -370,8 +370,7 @@ void MenuBarPopoverView::rebuild()
         m_rows->addWidget(row);
     }
     if (active.size() > maximumRows) {
-        auto *viewAll = new QPushButton(
-            QString::asprintf("View all %lld packages...", static_cast<long long>(active.size())), content);
+        auto *viewAll = new QPushButton(tr("View all %1 packages...").arg(active.size()), content);
         viewAll->setObjectName(QStringLiteral("popover-view-all"));
         viewAll->setFlat(true);
         viewAll->setFont(UiStyle::font(UiStyle::TextStyle::caption, font()));

@@ -13,6 +13,7 @@
 #include "ui/uistyle.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -31,28 +32,32 @@ struct EmptyContent {
 EmptyContent emptyContent(const PackageListModel &model)
 {
     if (model.group())
-        return {QStringLiteral("folder"), QStringLiteral("No Packages in Group"),
-                QStringLiteral("Assign packages to this group from the package detail view.")};
+        return {QStringLiteral("folder"), QCoreApplication::translate("PackageListView", "No Packages in Group"),
+                QCoreApplication::translate("PackageListView",
+                                            "Assign packages to this group from the package detail view.")};
     switch (model.filter()) {
     case PackageFilter::all:
         if (!model.searchText().isEmpty())
-            return {QStringLiteral("magnifyingglass"),
-                    QStringLiteral("No Results for \u201c%1\u201d").arg(model.searchText()),
-                    QStringLiteral("Check the spelling or try a new search.")};
-        return {QStringLiteral("shippingbox"), QStringLiteral("No Packages"),
-                QStringLiteral("Add a package to start tracking.")};
+            return {
+                QStringLiteral("magnifyingglass"),
+                QCoreApplication::translate("PackageListView", "No Results for \u201c%1\u201d").arg(model.searchText()),
+                QCoreApplication::translate("PackageListView", "Check the spelling or try a new search.")};
+        return {QStringLiteral("shippingbox"), QCoreApplication::translate("PackageListView", "No Packages"),
+                QCoreApplication::translate("PackageListView", "Add a package to start tracking.")};
     case PackageFilter::inTransit:
-        return {QStringLiteral("shippingbox"), QStringLiteral("No Packages In Transit"),
-                QStringLiteral("Packages currently in transit will appear here.")};
+        return {QStringLiteral("shippingbox"), QCoreApplication::translate("PackageListView", "No Packages In Transit"),
+                QCoreApplication::translate("PackageListView", "Packages currently in transit will appear here.")};
     case PackageFilter::delivered:
-        return {QStringLiteral("checkmark.circle"), QStringLiteral("No Delivered Packages"),
-                QStringLiteral("Delivered packages will appear here.")};
+        return {QStringLiteral("checkmark.circle"),
+                QCoreApplication::translate("PackageListView", "No Delivered Packages"),
+                QCoreApplication::translate("PackageListView", "Delivered packages will appear here.")};
     case PackageFilter::exceptions:
-        return {QStringLiteral("exclamationmark.triangle"), QStringLiteral("No Exceptions"),
-                QStringLiteral("Packages with delivery issues will appear here.")};
+        return {QStringLiteral("exclamationmark.triangle"),
+                QCoreApplication::translate("PackageListView", "No Exceptions"),
+                QCoreApplication::translate("PackageListView", "Packages with delivery issues will appear here.")};
     case PackageFilter::archived:
-        return {QStringLiteral("archivebox"), QStringLiteral("No Archived Packages"),
-                QStringLiteral("Archived packages will appear here.")};
+        return {QStringLiteral("archivebox"), QCoreApplication::translate("PackageListView", "No Archived Packages"),
+                QCoreApplication::translate("PackageListView", "Archived packages will appear here.")};
     }
     return {};
 }
@@ -263,31 +268,31 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
         return action;
     };
 
-    connect(add(menu, QStringLiteral("refreshAction"), QStringLiteral("Refresh"), QStringLiteral("arrow.clockwise")),
+    connect(add(menu, QStringLiteral("refreshAction"), tr("Refresh"), QStringLiteral("arrow.clockwise")),
             &QAction::triggered, this, [this, target] {
                 ModelContext *context = modelContext();
                 if (target && context)
                     (void)TrackingService::shared()->refreshPackage(target, *context);
             });
-    connect(add(menu, QStringLiteral("copyTrackingNumberAction"), QStringLiteral("Copy Tracking Number"),
-                QStringLiteral("doc.on.doc")),
-            &QAction::triggered, this, [target] {
-                if (!target)
-                    return;
-                QClipboard *clipboard = QGuiApplication::clipboard();
-                clipboard->clear();
-                clipboard->setText(target->trackingNumber());
-            });
+    connect(
+        add(menu, QStringLiteral("copyTrackingNumberAction"), tr("Copy Tracking Number"), QStringLiteral("doc.on.doc")),
+        &QAction::triggered, this, [target] {
+            if (!target)
+                return;
+            QClipboard *clipboard = QGuiApplication::clipboard();
+            clipboard->clear();
+            clipboard->setText(target->trackingNumber());
+        });
     const QUrl url = Carrier::trackingURL(package->trackingNumber(), package->carrierCode());
     if (url.isValid()) {
-        connect(add(menu, QStringLiteral("trackOnlineAction"),
-                    QStringLiteral("Track on %1").arg(package->carrierDisplayName()), QStringLiteral("safari")),
+        connect(add(menu, QStringLiteral("trackOnlineAction"), tr("Track on %1").arg(package->carrierDisplayName()),
+                    QStringLiteral("safari")),
                 &QAction::triggered, this, [url] { QDesktopServices::openUrl(url); });
     }
     menu->addSeparator();
 
     const bool pinned = package->isPinned();
-    connect(add(menu, QStringLiteral("pinAction"), pinned ? QStringLiteral("Unpin") : QStringLiteral("Pin to Top"),
+    connect(add(menu, QStringLiteral("pinAction"), pinned ? tr("Unpin") : tr("Pin to Top"),
                 pinned ? QStringLiteral("pin.slash") : QStringLiteral("pin")),
             &QAction::triggered, this, [this, target] {
                 if (!target)
@@ -296,7 +301,7 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
                 save();
             });
 
-    QMenu *groups = menu->addMenu(QStringLiteral("Add to Group"));
+    QMenu *groups = menu->addMenu(tr("Add to Group"));
     groups->setObjectName(QStringLiteral("addToGroupMenu"));
     if (ModelContext *context = modelContext()) {
         auto fetched = context->fetchGroups(
@@ -317,10 +322,10 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
     }
     groups->setEnabled(!groups->isEmpty());
 
-    QMenu *colors = menu->addMenu(QStringLiteral("Color Tag"));
+    QMenu *colors = menu->addMenu(tr("Color Tag"));
     colors->setObjectName(QStringLiteral("colorTagMenu"));
-    QAction *removeColor = add(colors, QStringLiteral("removeColorAction"), QStringLiteral("Remove Color"),
-                               QStringLiteral("xmark.circle"));
+    QAction *removeColor
+        = add(colors, QStringLiteral("removeColorAction"), tr("Remove Color"), QStringLiteral("xmark.circle"));
     removeColor->setEnabled(package->colorTag().has_value());
     connect(removeColor, &QAction::triggered, this, [this, target] {
         if (!target)
@@ -347,8 +352,7 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
     menu->addSeparator();
 
     const bool archived = package->isArchived();
-    connect(add(menu, QStringLiteral("archiveAction"),
-                archived ? QStringLiteral("Unarchive") : QStringLiteral("Archive"),
+    connect(add(menu, QStringLiteral("archiveAction"), archived ? tr("Unarchive") : tr("Archive"),
                 archived ? QStringLiteral("tray.and.arrow.up") : QStringLiteral("archivebox")),
             &QAction::triggered, this, [this, target] {
                 if (!target)
@@ -357,7 +361,7 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
                 save();
             });
     menu->addSeparator();
-    QAction *remove = add(menu, QStringLiteral("deleteAction"), QStringLiteral("Delete"), QStringLiteral("trash"));
+    QAction *remove = add(menu, QStringLiteral("deleteAction"), tr("Delete"), QStringLiteral("trash"));
     connect(remove, &QAction::triggered, this, [this, target] {
         if (target)
             deletePackage(target);

@@ -91,9 +91,9 @@ void PackageSummaryView::refresh()
     const QLocale locale;
     QStringList facts;
     if (const std::optional<QDateTime> estimated = p.estimatedDelivery())
-        facts.append(QStringLiteral("Estimated delivery: %1")
-                         .arg(locale.toString(estimated->toLocalTime().date(), QLocale::LongFormat)));
-    facts.append(QStringLiteral("Last updated: %1").arg(DeliveryCountdown::relativeTime(p.lastUpdated(), now)));
+        facts.append(
+            tr("Estimated delivery: %1").arg(locale.toString(estimated->toLocalTime().date(), QLocale::LongFormat)));
+    facts.append(tr("Last updated: %1").arg(DeliveryCountdown::relativeTime(p.lastUpdated(), now)));
     if (const std::optional<QString> error = p.lastErrorMessage())
         facts.append(*error);
     if (!p.notes().isEmpty())
@@ -107,6 +107,6 @@ void PackageSummaryView::refresh()
         text += u'\n' + locale.toString(latest->timestamp().toLocalTime(), QLocale::ShortFormat);
         m_latest->setText(text);
     } else {
-        m_latest->setText(QStringLiteral("No tracking events yet"));
+        m_latest->setText(tr("No tracking events yet"));
     }
 }

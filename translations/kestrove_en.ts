@@ -1,0 +1,694 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="en">
+<context>
+    <name>AddPackageDialog</name>
+    <message>
+        <source>Add Package</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tracking Number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Paste from clipboard</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Label (Optional)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>e.g., New iPhone</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Label</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Carrier</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Auto-Detect</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Detection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select a carrier...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Color Tag (Optional)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No color</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Set estimated delivery date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delivery Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Groups (Optional)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enter a tracking number to auto-detect the carrier</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not detect carrier -- consider selecting manually</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1% confidence</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Other possibilities</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1%</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>BatchActionBar</name>
+    <message>
+        <source>Archive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add to Group</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 selected</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ClipboardBanner</name>
+    <message>
+        <source>Tracking number detected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dismiss</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CsvImportJob</name>
+    <message>
+        <source>The store was closed during the import.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DeliveryCountdown</name>
+    <message>
+        <source>Today</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tomorrow</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>in %1d</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1d late</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 hr</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 day</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 days</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 wk</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 mo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 yr</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 ago</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>in %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>GroupChipBar</name>
+    <message>
+        <source>Groups</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Manage Groups</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add Groups</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Manage Groups...</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>GroupColorPicker</name>
+    <message>
+        <source>selected</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>GroupManagementView</name>
+    <message>
+        <source>Name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Manage Groups</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Groups</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Groups Yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Create a group below to organize your packages.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>New group name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add Group</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Change Color</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select a Group</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose a group from the left to assign packages.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add packages to start organizing.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>KestroveApp</name>
+    <message>
+        <source>Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Could not create ModelContainer: </source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add Package...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quit Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Archive Selected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh All</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MainWindowView</name>
+    <message>
+        <source>Comma-separated values (*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delivery Calendar</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Packages with an estimated delivery date will appear in the calendar.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Main</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>View</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>List</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Calendar</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add Package</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add Package (Ctrl+N)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh (F5)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refreshing...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sort</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sort packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Batch select packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>More</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Import CSV...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export CSV...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tracking API key not configured.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Search packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select a Package</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose a package from the sidebar to view its details.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Import CSV</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Importing packages...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Import Complete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MenuBarPopoverView</name>
+    <message>
+        <source>Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add Package</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Click + to start tracking a package</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quit Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>View all %1 packages...</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>OnboardingView</name>
+    <message>
+        <source>Welcome to Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Track all your packages in one place.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Get Started</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PackageListView</name>
+    <message>
+        <source>No Packages in Group</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Assign packages to this group from the package detail view.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Results for “%1”</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check the spelling or try a new search.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add a package to start tracking.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Packages In Transit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Packages currently in transit will appear here.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Delivered Packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delivered packages will appear here.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Exceptions</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Packages with delivery issues will appear here.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Archived Packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Archived packages will appear here.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy Tracking Number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Track on %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unpin</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pin to Top</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add to Group</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Color Tag</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove Color</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unarchive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Archive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PackageSummaryView</name>
+    <message>
+        <source>Estimated delivery: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last updated: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No tracking events yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SettingsView</name>
+    <message>
+        <source>Startup, refresh and automation.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tracking provider and API key.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>API Keys</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notifications and quiet hours.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notifications</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrove %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SettingsWindow</name>
+    <message>
+        <source>Kestrove Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>StatusItem</name>
+    <message>
+        <source>Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Settings...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quit Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>
