@@ -5,10 +5,10 @@
 #include "app/settingswindow.h"
 #include "app/singleinstance.h"
 #include "app/statusitem.h"
+#include "base/logmanager.h"
 #include "model/modelcontainer.h"
 #include "model/preferences.h"
 #include "services/appnotifications.h"
-#include "base/logmanager.h"
 #include "ui/symbolicon.h"
 
 #include <QApplication>

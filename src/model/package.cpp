@@ -1,9 +1,9 @@
 #include "model/package.h"
 
+#include "base/clock.h"
 #include "carriers/carrier.h"
 #include "model/modelcontext.h"
 #include "model/packagegroup.h"
-#include "base/clock.h"
 
 #include <QFile>
 

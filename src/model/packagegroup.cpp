@@ -1,8 +1,8 @@
 #include "model/packagegroup.h"
 
+#include "base/clock.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
-#include "base/clock.h"
 
 PackageGroup::PackageGroup(const QString &name, const QString &colorHex, int sortOrder, QObject *parent)
     : QObject(parent)

@@ -1,9 +1,9 @@
 #include "model/packagestore.h"
 
-#include "model/package.h"
-#include "model/preferences.h"
 #include "base/clock.h"
 #include "base/logmanager.h"
+#include "model/package.h"
+#include "model/preferences.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/modelcontext.h"
 #include "base/result.h"
+#include "model/modelcontext.h"
 
 #include <QList>
 #include <QSet>

@@ -1,9 +1,9 @@
 #include "notifications/notificationservice.h"
 
-#include "model/package.h"
-#include "services/appnotifications.h"
 #include "base/clock.h"
 #include "base/logmanager.h"
+#include "model/package.h"
+#include "services/appnotifications.h"
 
 #include <QCoreApplication>
 #include <QDBusError>

@@ -1,9 +1,9 @@
 #include "providers/seventeentrackprovider.h"
 
-#include "carriers/carrier.h"
-#include "providers/seventeentrackmapping.h"
 #include "base/clock.h"
 #include "base/endpoints.h"
+#include "carriers/carrier.h"
+#include "providers/seventeentrackmapping.h"
 #include "services/keychainmanager.h"
 
 #include <QCoreApplication>

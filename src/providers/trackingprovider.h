@@ -1,7 +1,7 @@
 #pragma once
 
-#include "carriers/carrierdetector.h"
 #include "base/result.h"
+#include "carriers/carrierdetector.h"
 #include "providers/trackingresult.h"
 
 #include <QList>

@@ -1,8 +1,8 @@
 #include "tracking/adaptivepollingmanager.h"
 
+#include "base/clock.h"
 #include "model/package.h"
 #include "model/preferences.h"
-#include "base/clock.h"
 
 #include <QPointer>
 

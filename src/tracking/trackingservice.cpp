@@ -1,5 +1,7 @@
 #include "tracking/trackingservice.h"
 
+#include "base/clock.h"
+#include "base/logmanager.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagestore.h"
@@ -7,8 +9,6 @@
 #include "model/trackingevent.h"
 #include "notifications/notificationservice.h"
 #include "services/appnotifications.h"
-#include "base/clock.h"
-#include "base/logmanager.h"
 
 #include <QCoreApplication>
 #include <QVariant>

@@ -1,11 +1,11 @@
 #include "ui/addpackagedialog.h"
 
+#include "base/clock.h"
 #include "carriers/carrier.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "model/packagestore.h"
-#include "base/clock.h"
 #include "tracking/trackingservice.h"
 #include "ui/capsulebutton.h"
 #include "ui/carriericonview.h"

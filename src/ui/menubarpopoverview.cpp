@@ -1,11 +1,11 @@
 #include "ui/menubarpopoverview.h"
 
+#include "base/clock.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/trackingevent.h"
 #include "model/trackingstatus.h"
 #include "services/appnotifications.h"
-#include "base/clock.h"
 #include "tracking/trackingservice.h"
 #include "ui/deliverycountdown.h"
 #include "ui/packagerowview.h"

@@ -1,7 +1,7 @@
 #include "ui/packagerowdelegate.h"
 
-#include "model/package.h"
 #include "base/clock.h"
+#include "model/package.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagerowview.h"
 #include "ui/uistyle.h"

@@ -1,8 +1,8 @@
 #include "ui/packagerowview.h"
 
+#include "base/clock.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
-#include "base/clock.h"
 #include "ui/carriericonview.h"
 #include "ui/deliverycountdown.h"
 #include "ui/deliveryprogressview.h"
