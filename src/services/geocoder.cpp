@@ -114,6 +114,18 @@ std::optional<std::optional<GeoCoordinate>> Geocoder::cached(const QString &plac
     return *hit;
 }
 
+bool Geocoder::failedRecently(const QString &key) const
+{
+    const auto failed = m_failedAt.constFind(key);
+    return failed != m_failedAt.constEnd() && failed->secsTo(m_clock->now()) < restAfterFailure.count();
+}
+
+Outcome Geocoder::fail(const QString &key, GeocodeError::Kind kind, const QString &message)
+{
+    m_failedAt.insert(key, m_clock->now());
+    return failure(kind, message);
+}
+
 bool Geocoder::resting() const
 {
     return m_restUntil.isValid() && m_clock->now() < m_restUntil;
@@ -126,6 +138,8 @@ QCoro::Task<Outcome> Geocoder::geocode(QString placeText)
         co_return failure(GeocodeError::Kind::invalidPlace, QStringLiteral("Not a place name."));
     if (const auto hit = m_cache.constFind(key); hit != m_cache.constEnd())
         co_return GeocodeAnswer {*hit, false};
+    if (failedRecently(key))
+        co_return failure(GeocodeError::Kind::unavailable, QStringLiteral("This place failed less than a minute ago."));
 
     QPointer<Geocoder> self(this);
     while (m_busy) {
@@ -187,11 +201,11 @@ QCoro::Task<Outcome> Geocoder::request(QString placeText)
     if (status.serviceTrouble) {
         m_restUntil = m_clock->now().addSecs(std::max<qint64>(restAfterFailure.count(), status.retryAfterSeconds));
         LogManager::log(QStringLiteral("Geocoder unavailable, resting for a minute: ") + status.message);
-        co_return failure(GeocodeError::Kind::unavailable, status.message);
+        co_return fail(key, GeocodeError::Kind::unavailable, status.message);
     }
     const QJsonDocument document = QJsonDocument::fromJson(reply->read(maxAnswerBytes));
     if (!status.ok || !document.isArray())
-        co_return failure(GeocodeError::Kind::badAnswer, QStringLiteral("The geocoder's answer is no list of places."));
+        co_return fail(key, GeocodeError::Kind::badAnswer, QStringLiteral("The geocoder's answer is no list of places."));
     const QJsonArray places = document.array();
     if (places.isEmpty()) {
         store(key, std::nullopt);
@@ -201,7 +215,7 @@ QCoro::Task<Outcome> Geocoder::request(QString placeText)
     const auto latitude = number(first.value(QStringLiteral("lat")));
     const auto longitude = number(first.value(QStringLiteral("lon")));
     if (!latitude || !longitude || std::abs(*latitude) > 90 || std::abs(*longitude) > 180)
-        co_return failure(GeocodeError::Kind::badAnswer, QStringLiteral("The geocoder's place has no coordinate."));
+        co_return fail(key, GeocodeError::Kind::badAnswer, QStringLiteral("The geocoder's place has no coordinate."));
     const GeoCoordinate coordinate {*latitude, *longitude};
     store(key, coordinate);
     co_return GeocodeAnswer {coordinate, true};

@@ -40,7 +40,7 @@ struct GeocodeAnswer {
  * Every answer, "no such place" included, is kept in an SQLite file for good, keyed by the
  * place's normalised text, so showing a map again or the same city on another package costs
  * no request. When the service is unreachable or asks us to slow down, it rests for a minute
- * and answers from the cache only.
+ * and answers from the cache only; a place whose lookup failed is not asked again within a minute.
  */
 class Geocoder : public QObject
 {
@@ -77,6 +77,8 @@ private:
     QCoro::Task<Result<GeocodeAnswer, GeocodeError>> request(QString placeText);
     void store(const QString &key, const std::optional<GeoCoordinate> &coordinate);
     [[nodiscard]] bool resting() const;
+    [[nodiscard]] bool failedRecently(const QString &key) const;
+    Result<GeocodeAnswer, GeocodeError> fail(const QString &key, GeocodeError::Kind kind, const QString &message);
 
     QNetworkAccessManager *m_network;
     Clock *m_clock;
@@ -84,6 +86,7 @@ private:
     QString m_connectionName;
     std::chrono::milliseconds m_transferTimeout {15000};
     QHash<QString, std::optional<GeoCoordinate>> m_cache;
+    QHash<QString, QDateTime> m_failedAt;
     QDateTime m_lastRequestStart;
     QDateTime m_restUntil;
     bool m_busy = false;

@@ -32,7 +32,11 @@ QDateTime serverExpiry(const QNetworkReply &reply, const QDateTime &now)
     const QRegularExpressionMatch match = maxAge.match(QString::fromLatin1(reply.rawHeader("Cache-Control")));
     if (match.hasMatch())
         return now.addSecs(std::min<qint64>(match.captured(1).toLongLong(), 10LL * 365 * 24 * 3600));
-    return QDateTime::fromString(QString::fromLatin1(reply.rawHeader("Expires")).trimmed(), Qt::RFC2822Date);
+    // HTTP dates end in "GMT", which the RFC 2822 parser reads only as a numeric offset.
+    QString expires = QString::fromLatin1(reply.rawHeader("Expires")).trimmed();
+    if (expires.endsWith(QLatin1String(" GMT")))
+        expires = expires.chopped(3) + QStringLiteral("+0000");
+    return QDateTime::fromString(expires, Qt::RFC2822Date);
 }
 
 QDateTime keptUntil(const QNetworkReply &reply, const QDateTime &now)

@@ -17,6 +17,11 @@ PackageJourney::PackageJourney(Package *package, Geocoder *geocoder, Clock *cloc
 
 PackageJourney::~PackageJourney() = default;
 
+Package *PackageJourney::package() const
+{
+    return m_package;
+}
+
 bool PackageJourney::hasLocations(const Package &package)
 {
     const QList<TrackingEvent *> &events = package.events();

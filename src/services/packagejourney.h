@@ -40,7 +40,7 @@ public:
     PackageJourney(Package *package, Geocoder *geocoder, Clock *clock, QObject *parent = nullptr);
     ~PackageJourney() override;
 
-    [[nodiscard]] Package *package() const { return m_package; }
+    [[nodiscard]] Package *package() const;
     /** Shows another package: the running run is abandoned and, once reloaded, a new one starts. */
     void setPackage(Package *package);
 

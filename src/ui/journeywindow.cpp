@@ -1,6 +1,7 @@
 #include "ui/journeywindow.h"
 
 #include "model/package.h"
+#include "ui/mapcanvas.h"
 #include "ui/packagemapview.h"
 #include "ui/uistyle.h"
 
