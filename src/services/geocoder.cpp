@@ -165,7 +165,8 @@ QCoro::Task<Outcome> Geocoder::request(QString placeText)
         const qint64 elapsed = m_lastRequestStart.msecsTo(m_clock->now());
         if (elapsed < requestSpacing.count()) {
             // A clock set back must not stall requests for longer than one spacing.
-            const auto wait = std::chrono::milliseconds(std::min<qint64>(requestSpacing.count(), requestSpacing.count() - elapsed));
+            const auto wait
+                = std::chrono::milliseconds(std::min<qint64>(requestSpacing.count(), requestSpacing.count() - elapsed));
             co_await m_clock->sleep(wait);
             if (!self)
                 co_return failure(GeocodeError::Kind::unavailable, QStringLiteral("The geocoder was closed."));
@@ -205,7 +206,8 @@ QCoro::Task<Outcome> Geocoder::request(QString placeText)
     }
     const QJsonDocument document = QJsonDocument::fromJson(reply->read(maxAnswerBytes));
     if (!status.ok || !document.isArray())
-        co_return fail(key, GeocodeError::Kind::badAnswer, QStringLiteral("The geocoder's answer is no list of places."));
+        co_return fail(key, GeocodeError::Kind::badAnswer,
+                       QStringLiteral("The geocoder's answer is no list of places."));
     const QJsonArray places = document.array();
     if (places.isEmpty()) {
         store(key, std::nullopt);
@@ -228,7 +230,8 @@ void Geocoder::store(const QString &key, const std::optional<GeoCoordinate> &coo
     if (!db.isOpen())
         return;
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("INSERT OR REPLACE INTO places (key, latitude, longitude, saved_at) VALUES (?, ?, ?, ?)"));
+    query.prepare(
+        QStringLiteral("INSERT OR REPLACE INTO places (key, latitude, longitude, saved_at) VALUES (?, ?, ?, ?)"));
     query.addBindValue(key);
     query.addBindValue(coordinate ? QVariant(coordinate->latitude) : QVariant(QMetaType(QMetaType::Double)));
     query.addBindValue(coordinate ? QVariant(coordinate->longitude) : QVariant(QMetaType(QMetaType::Double)));

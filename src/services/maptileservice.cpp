@@ -74,7 +74,8 @@ void MapTileService::setUrlTemplate(const QString &urlTemplate)
 QString MapTileService::filePath(const TileId &tile, const char *suffix) const
 {
     // Each tile server gets its own folder, so pointing Kestrove at another one never mixes their tiles.
-    const QByteArray server = QCryptographicHash::hash(m_urlTemplate.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+    const QByteArray server
+        = QCryptographicHash::hash(m_urlTemplate.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
     return m_cacheDirectory + QStringLiteral("/tiles/") + QString::fromLatin1(server) + QLatin1Char('/')
         + QString::number(tile.zoom) + QLatin1Char('/') + QString::number(tile.x) + QLatin1Char('/')
         + QString::number(tile.y) + QLatin1String(suffix);
@@ -231,9 +232,8 @@ QCoro::Task<> MapTileService::download(TileId tile)
         const QByteArray bytes = reply->read(maxTileBytes);
         QImage image;
         if (image.loadFromData(bytes)) {
-            auto *entry = new Entry {image.convertToFormat(QImage::Format_ARGB32_Premultiplied),
-                                     keptUntil(*reply, now), reply->rawHeader("ETag"),
-                                     reply->rawHeader("Last-Modified")};
+            auto *entry = new Entry {image.convertToFormat(QImage::Format_ARGB32_Premultiplied), keptUntil(*reply, now),
+                                     reply->rawHeader("ETag"), reply->rawHeader("Last-Modified")};
             QDir().mkpath(QFileInfo(filePath(tile, ".png")).absolutePath());
             QSaveFile file(filePath(tile, ".png"));
             if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())

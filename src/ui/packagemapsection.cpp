@@ -66,6 +66,11 @@ PackageMapSection::~PackageMapSection()
     delete m_window;
 }
 
+JourneyWindow *PackageMapSection::journeyWindow() const
+{
+    return m_window;
+}
+
 void PackageMapSection::updateVisibility()
 {
     const bool wanted = m_package && PackageJourney::hasLocations(*m_package);

@@ -26,7 +26,8 @@ public:
 
     [[nodiscard]] PackageJourney *journey() const { return m_journey; }
     [[nodiscard]] PackageMapView *mapView() const { return m_mapView; }
-    [[nodiscard]] JourneyWindow *journeyWindow() const { return m_window; }
+    /** The open journey window, if any. */
+    [[nodiscard]] JourneyWindow *journeyWindow() const;
 
 private:
     void updateVisibility();
