@@ -40,7 +40,8 @@ class GeocodingTest : public QObject
 
     void startGeocoder()
     {
-        m_geocoder = std::make_unique<Geocoder>(m_network.get(), m_clock.get(), m_dir.filePath(QStringLiteral("cache")));
+        m_geocoder
+            = std::make_unique<Geocoder>(m_network.get(), m_clock.get(), m_dir.filePath(QStringLiteral("cache")));
         m_geocoder->setBaseUrl(FakeMapServers::rootUrl(*m_server));
         m_geocoder->setTransferTimeout(300ms);
     }
@@ -119,16 +120,18 @@ private Q_SLOTS:
 
         QStringList asked = queries();
         asked.sort();
-        QCOMPARE(asked, (QStringList {QStringLiteral("CHICAGO, IL, US"), QStringLiteral("Chicago, IL"),
-                                      QStringLiteral("DENVER, CO, US"), QStringLiteral("MEMPHIS, TN, US"),
-                                      QStringLiteral("Nowhere Land, XX")}));
+        QCOMPARE(asked,
+                 (QStringList {QStringLiteral("CHICAGO, IL, US"), QStringLiteral("Chicago, IL"),
+                               QStringLiteral("DENVER, CO, US"), QStringLiteral("MEMPHIS, TN, US"),
+                               QStringLiteral("Nowhere Land, XX")}));
         const auto requests = m_server->requests();
         for (qsizetype i = 1; i < requests.size(); ++i)
             QVERIFY(requests.at(i - 1).clockTime.msecsTo(requests.at(i).clockTime) >= 1000);
         for (const auto &request : requests) {
             QVERIFY(request.header("user-agent").startsWith("Kestrove/"));
             QVERIFY(request.header("17token").isEmpty());
-            QVERIFY(request.path.contains(QLatin1String("format=jsonv2")) && request.path.contains(QLatin1String("limit=1")));
+            QVERIFY(request.path.contains(QLatin1String("format=jsonv2"))
+                    && request.path.contains(QLatin1String("limit=1")));
         }
         QCOMPARE(m_clock->requestedSleeps().count(PackageJourney::pauseAfterRequest), requests.size());
 
@@ -189,9 +192,10 @@ private Q_SLOTS:
         QFETCH(bool, geocoderRests);
         QFETCH(bool, rememberedAsNoResult);
         const QString atlantis = QStringLiteral("Atlantis, Ocean");
-        FakeMapServers::serveGeocoder(*m_server, FakeMapServers::cities(), [=](const QString &q) -> std::optional<Reply> {
-            return q == atlantis ? std::optional(reply) : std::nullopt;
-        });
+        FakeMapServers::serveGeocoder(*m_server, FakeMapServers::cities(),
+                                      [=](const QString &q) -> std::optional<Reply> {
+                                          return q == atlantis ? std::optional(reply) : std::nullopt;
+                                      });
         Package *package = makePackage({{atlantis, {}}, {QStringLiteral("Chicago IL"), {}}});
         PackageJourney journey(package, m_geocoder.get(), m_clock.get());
         load(journey);
@@ -213,11 +217,12 @@ private Q_SLOTS:
 
     void staleRunNeverOverwritesNewer()
     {
-        FakeMapServers::serveGeocoder(*m_server, FakeMapServers::cities(), [](const QString &q) -> std::optional<Reply> {
-            if (q != QLatin1String("DALLAS, TX, US"))
-                return std::nullopt;
-            return Reply::raw(R"([{"lat":"32.78","lon":"-96.8"}])").withDelay(150ms);
-        });
+        FakeMapServers::serveGeocoder(*m_server, FakeMapServers::cities(),
+                                      [](const QString &q) -> std::optional<Reply> {
+                                          if (q != QLatin1String("DALLAS, TX, US"))
+                                              return std::nullopt;
+                                          return Reply::raw(R"([{"lat":"32.78","lon":"-96.8"}])").withDelay(150ms);
+                                      });
         Package *older = makePackage({{QStringLiteral("DALLAS TX"), {}}});
         Package *newer = makePackage({{QStringLiteral("BOSTON MA"), {}}});
         PackageJourney journey(older, m_geocoder.get(), m_clock.get());

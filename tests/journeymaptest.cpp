@@ -70,9 +70,12 @@ private Q_SLOTS:
                                             .toString(Qt::RFC2822Date)
                                             .toLatin1()
                                             .replace("+0000", "GMT");
-        QTest::newRow("short max-age still kept six days") << QByteArray("Cache-Control") << QByteArray("max-age=60") << 6 << false;
-        QTest::newRow("short max-age stale after eight days") << QByteArray("Cache-Control") << QByteArray("max-age=60") << 8 << true;
-        QTest::newRow("long max-age honoured") << QByteArray("Cache-Control") << QByteArray("public, max-age=2592000") << 20 << false;
+        QTest::newRow("short max-age still kept six days")
+            << QByteArray("Cache-Control") << QByteArray("max-age=60") << 6 << false;
+        QTest::newRow("short max-age stale after eight days")
+            << QByteArray("Cache-Control") << QByteArray("max-age=60") << 8 << true;
+        QTest::newRow("long max-age honoured")
+            << QByteArray("Cache-Control") << QByteArray("public, max-age=2592000") << 20 << false;
         QTest::newRow("Expires header honoured") << QByteArray("Expires") << inTwentyDays << 19 << false;
         QTest::newRow("Expires header passed") << QByteArray("Expires") << inTwentyDays << 21 << true;
     }
@@ -172,7 +175,8 @@ private Q_SLOTS:
         canvas.setZoom(6);
         const QPoint pointer(300, 80);
         const auto coordinateAt = [&](QPoint p) {
-            const QPointF world = MapProjection::project(canvas.center(), canvas.zoom()) + QPointF(p) - QPointF(200, 150);
+            const QPointF world
+                = MapProjection::project(canvas.center(), canvas.zoom()) + QPointF(p) - QPointF(200, 150);
             return MapProjection::unproject(world, canvas.zoom());
         };
         const GeoCoordinate underPointer = coordinateAt(pointer);

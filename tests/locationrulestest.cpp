@@ -1,5 +1,6 @@
-#include "model/trackingevent.h"
 #include "services/locationrules.h"
+
+#include "model/trackingevent.h"
 #include "services/mapprojection.h"
 #include "testmain.h"
 
@@ -19,27 +20,45 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected"); // empty: no place
 
         const QString none;
-        QTest::newRow("facility and ZIP removed, US appended")
-            << "MEMPHIS TN NETWORK DISTRIBUTION CENTER 38118" << "" << "MEMPHIS, TN, US";
-        QTest::newRow("facility phrase matched without regard to case")
-            << "Chicago IL processing & distribution center" << "" << "Chicago, IL, US";
-        QTest::newRow("ZIP+4 removed") << "AUSTIN TX 78701-1234" << "" << "AUSTIN, TX, US";
-        QTest::newRow("comma text kept and specific") << "Shenzhen, Guangdong, CN" << "" << "Shenzhen, Guangdong, CN";
-        QTest::newRow("country in capitals is vague") << "CHINA" << "" << none;
-        QTest::newRow("country in any case is vague") << "China" << "" << none;
-        QTest::newRow("listed two-word country is vague") << "Hong Kong" << "" << none;
-        QTest::newRow("three capitals are a code") << "LAX" << "" << none;
-        QTest::newRow("one word is vague") << "Frankfurt" << "" << none;
-        QTest::newRow("province gets no US") << "TORONTO ON" << "" << "TORONTO ON";
-        QTest::newRow("vague location falls back to description")
-            << "USA" << "Departed from Chicago IL" << "Chicago, IL";
-        QTest::newRow("first pattern is greedy from the first letter")
-            << "" << "Departed USPS Facility MEMPHIS, TN 38101" << "Departed USPS Facility MEMPHIS, TN";
-        QTest::newRow("province never extracted") << "" << "Arrived in Toronto ON" << none;
-        QTest::newRow("control characters separate words")
-            << QStringLiteral("Los\tAngeles\u0001 CA\n90001\u001b") << "" << "Los Angeles, CA, US";
-        QTest::newRow("only punctuation is skipped") << "-- ... ,,, //" << "" << none;
-        QTest::newRow("only digits and punctuation are skipped") << "12-34 / 56" << "" << none;
+        QTest::newRow("facility and ZIP removed, US appended") << "MEMPHIS TN NETWORK DISTRIBUTION CENTER 38118"
+                                                               << ""
+                                                               << "MEMPHIS, TN, US";
+        QTest::newRow("facility phrase matched without regard to case") << "Chicago IL processing & distribution center"
+                                                                        << ""
+                                                                        << "Chicago, IL, US";
+        QTest::newRow("ZIP+4 removed") << "AUSTIN TX 78701-1234"
+                                       << ""
+                                       << "AUSTIN, TX, US";
+        QTest::newRow("comma text kept and specific") << "Shenzhen, Guangdong, CN"
+                                                      << ""
+                                                      << "Shenzhen, Guangdong, CN";
+        QTest::newRow("country in capitals is vague") << "CHINA"
+                                                      << "" << none;
+        QTest::newRow("country in any case is vague") << "China"
+                                                      << "" << none;
+        QTest::newRow("listed two-word country is vague") << "Hong Kong"
+                                                          << "" << none;
+        QTest::newRow("three capitals are a code") << "LAX"
+                                                   << "" << none;
+        QTest::newRow("one word is vague") << "Frankfurt"
+                                           << "" << none;
+        QTest::newRow("province gets no US") << "TORONTO ON"
+                                             << ""
+                                             << "TORONTO ON";
+        QTest::newRow("vague location falls back to description") << "USA"
+                                                                  << "Departed from Chicago IL"
+                                                                  << "Chicago, IL";
+        QTest::newRow("first pattern is greedy from the first letter") << ""
+                                                                       << "Departed USPS Facility MEMPHIS, TN 38101"
+                                                                       << "Departed USPS Facility MEMPHIS, TN";
+        QTest::newRow("province never extracted") << ""
+                                                  << "Arrived in Toronto ON" << none;
+        QTest::newRow("control characters separate words") << QStringLiteral("Los\tAngeles\u0001 CA\n90001\u001b") << ""
+                                                           << "Los Angeles, CA, US";
+        QTest::newRow("only punctuation is skipped") << "-- ... ,,, //"
+                                                     << "" << none;
+        QTest::newRow("only digits and punctuation are skipped") << "12-34 / 56"
+                                                                 << "" << none;
         QTest::newRow("ten thousand characters are skipped")
             << QString(QStringLiteral("WAREHOUSE ")).repeated(1000) << QString(10000, QLatin1Char('a')) << none;
     }

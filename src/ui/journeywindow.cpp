@@ -90,7 +90,9 @@ JourneyWindow::JourneyWindow(PackageJourney *journey, MapTileService *tiles, QWi
 void JourneyWindow::updateHeader()
 {
     const Package *package = m_journey->package();
-    m_subtitle->setText(!package ? QString() : package->label().isEmpty() ? package->trackingNumber() : package->label());
+    m_subtitle->setText(!package                         ? QString()
+                            : package->label().isEmpty() ? package->trackingNumber()
+                                                         : package->label());
     m_progress->setVisible(m_journey->isGeocoding());
     m_progress->setRange(0, std::max(1, m_journey->candidateCount()));
     m_progress->setValue(m_journey->lookedUpCount());

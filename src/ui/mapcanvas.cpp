@@ -94,9 +94,10 @@ void MapCanvas::changeEvent(QEvent *event)
     labelPalette.setColor(QPalette::Window, UiStyle::withAlpha(palette().color(QPalette::Base), 0.8));
     m_attribution->setPalette(labelPalette);
     m_attribution->setFont(UiStyle::font(UiStyle::TextStyle::caption2, font()));
-    m_attribution->setText(QStringLiteral("<a href=\"https://www.openstreetmap.org/copyright\" "
-                                          "style=\"color:%1;text-decoration:none\">%2</a>")
-                               .arg(UiStyle::primary(palette()).name(), tr("© OpenStreetMap contributors").toHtmlEscaped()));
+    m_attribution->setText(
+        QStringLiteral("<a href=\"https://www.openstreetmap.org/copyright\" "
+                       "style=\"color:%1;text-decoration:none\">%2</a>")
+            .arg(UiStyle::primary(palette()).name(), tr("© OpenStreetMap contributors").toHtmlEscaped()));
     m_attribution->adjustSize();
     placeOverlays();
 }
@@ -104,9 +105,9 @@ void MapCanvas::changeEvent(QEvent *event)
 void MapCanvas::setMarkers(const QList<MapMarker> &markers)
 {
     m_markers = markers;
-    setAccessibleDescription(markers.isEmpty() ? QString()
-                                               : tr("%n places; latest: %1", nullptr, int(markers.size()))
-                                                     .arg(markers.constLast().label));
+    setAccessibleDescription(
+        markers.isEmpty() ? QString()
+                          : tr("%n places; latest: %1", nullptr, int(markers.size())).arg(markers.constLast().label));
     update();
 }
 
@@ -213,8 +214,8 @@ QList<TileId> MapCanvas::visibleTiles() const
     QList<QPair<double, TileId>> found;
     for (int ty = std::max(0, int(std::floor(topLeft.y() / tileSide)));
          ty <= std::min(count - 1, int(std::floor((topLeft.y() + height()) / tileSide))); ++ty) {
-        for (int tx = int(std::floor(topLeft.x() / tileSide)); tx <= int(std::floor((topLeft.x() + width()) / tileSide));
-             ++tx) {
+        for (int tx = int(std::floor(topLeft.x() / tileSide));
+             tx <= int(std::floor((topLeft.x() + width()) / tileSide)); ++tx) {
             const QPointF tileMiddle((tx + 0.5) * tileSide, (ty + 0.5) * tileSide);
             const TileId id {tz, ((tx % count) + count) % count, ty};
             const double distance = QLineF(tileMiddle, middle).length();
@@ -257,8 +258,8 @@ void MapCanvas::drawTiles(QPainter &painter)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     for (int ty = std::max(0, int(std::floor(topLeft.y() / tileSide)));
          ty <= std::min(count - 1, int(std::floor((topLeft.y() + height()) / tileSide))); ++ty) {
-        for (int tx = int(std::floor(topLeft.x() / tileSide)); tx <= int(std::floor((topLeft.x() + width()) / tileSide));
-             ++tx) {
+        for (int tx = int(std::floor(topLeft.x() / tileSide));
+             tx <= int(std::floor((topLeft.x() + width()) / tileSide)); ++tx) {
             const QRectF target(tx * tileSide - topLeft.x(), ty * tileSide - topLeft.y(), tileSide, tileSide);
             const TileId id {tz, ((tx % count) + count) % count, ty};
             const QImage image = m_tiles->tile(id);
@@ -291,7 +292,8 @@ void MapCanvas::drawRoute(QPainter &painter)
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(QColor(255, 255, 255, 200), 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawPolyline(line);
-    painter.setPen(QPen(UiStyle::named(StatusColor::blue, mapPalette()), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setPen(
+        QPen(UiStyle::named(StatusColor::blue, mapPalette()), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawPolyline(line);
 }
 
@@ -342,15 +344,16 @@ void MapCanvas::drawScaleBar(QPainter &painter)
     const QFont labelFont = UiStyle::font(UiStyle::TextStyle::caption2, font());
     const QFontMetricsF metrics(labelFont);
     const qreal inset = overlayMargin + m_cornerRadius / 3;
-    const QRectF box(inset, height() - inset - metrics.height() - 10, std::max(pixels, metrics.horizontalAdvance(text)) + 10,
-                     metrics.height() + 10);
+    const QRectF box(inset, height() - inset - metrics.height() - 10,
+                     std::max(pixels, metrics.horizontalAdvance(text)) + 10, metrics.height() + 10);
     painter.setPen(Qt::NoPen);
     painter.setBrush(UiStyle::withAlpha(palette().color(QPalette::Base), 0.8));
     painter.drawRoundedRect(box, 4, 4);
     painter.setPen(QPen(palette().color(QPalette::Text), 1.5));
     const qreal baseY = box.bottom() - 4;
-    painter.drawPolyline(QPolygonF({QPointF(box.left() + 5, baseY - 4), QPointF(box.left() + 5, baseY),
-                                    QPointF(box.left() + 5 + pixels, baseY), QPointF(box.left() + 5 + pixels, baseY - 4)}));
+    painter.drawPolyline(
+        QPolygonF({QPointF(box.left() + 5, baseY - 4), QPointF(box.left() + 5, baseY),
+                   QPointF(box.left() + 5 + pixels, baseY), QPointF(box.left() + 5 + pixels, baseY - 4)}));
     painter.setFont(labelFont);
     painter.drawText(QRectF(box.left() + 5, box.top() + 2, box.width() - 10, metrics.height()), Qt::AlignLeft, text);
 }
@@ -373,7 +376,8 @@ void MapCanvas::zoomBy(int steps, const QPointF &anchor)
     if (target == m_zoom)
         return;
     const QPointF fromCentre = anchor - QPointF(width() / 2.0, height() / 2.0);
-    const GeoCoordinate underAnchor = MapProjection::unproject(MapProjection::project(m_center, m_zoom) + fromCentre, m_zoom);
+    const GeoCoordinate underAnchor
+        = MapProjection::unproject(MapProjection::project(m_center, m_zoom) + fromCentre, m_zoom);
     const QPointF newCentre = MapProjection::project(underAnchor, target) - fromCentre;
     m_center = MapProjection::unproject(newCentre, target);
     m_center.longitude = wrapLongitude(m_center.longitude);
