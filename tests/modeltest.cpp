@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QObject>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -442,6 +443,32 @@ private Q_SLOTS:
         QCOMPARE(package->groups().first()->packages(), QList<Package *> {package});
     }
 
+    void otherProcessesCommitsArriveThroughTheWatcherNotThroughReads()
+    {
+        auto app = openStore(m_path);
+        auto cli = openStore(m_path);
+        app->setWatchingStore(true);
+        QSignalSpy merged(app.get(), &ModelContext::objectsChanged);
+        auto *package = new Package(QStringLiteral("WATCHED"), QStringLiteral("ups"));
+        cli->insert(package);
+        QVERIFY(cli->save());
+        QVERIFY(app->fetchPackages().value().isEmpty()); // a read neither merges nor writes
+        QVERIFY(merged.isEmpty());
+
+        QTRY_COMPARE_WITH_TIMEOUT(app->fetchPackages().value().size(), 1, 2000);
+        Package *seen = app->fetchPackages().value().first();
+        QCOMPARE(merged.size(), 1);
+        package->setLabel(QStringLiteral("Edited elsewhere"));
+        QVERIFY(cli->save());
+        QTRY_COMPARE_WITH_TIMEOUT(seen->label(), QStringLiteral("Edited elsewhere"), 2000);
+        // The app's own saves touch the same files without merging anything.
+        seen->setNotes(QStringLiteral("mine"));
+        QVERIFY(app->save());
+        const qsizetype afterSave = merged.size();
+        QTest::qWait(50);
+        QCOMPARE(merged.size(), afterSave);
+    }
+
     void aRefreshThatFailsHalfwayReportsWhatItTookIn()
     {
         auto context = openStore(m_path);
@@ -459,6 +486,7 @@ private Q_SLOTS:
         QVERIFY(raw.exec(QStringLiteral("ALTER TABLE PackageGroupMembership RENAME TO Hidden")));
         QVERIFY(!context->refreshFromStore());
         QVERIFY(raw.exec(QStringLiteral("ALTER TABLE Hidden RENAME TO PackageGroupMembership")));
+        QVERIFY(context->refreshFromStore());
         auto fetched = context->fetchPackages();
         QVERIFY2(fetched, fetched ? "" : qPrintable(fetched.error().fullDescription()));
         QCOMPARE(fetched.value().size(), 1);

@@ -16,8 +16,7 @@
 
 class Package;
 class PackageGroup;
-class QSqlQuery;
-class QTimer;
+class StoreWatcher;
 class TrackingEvent;
 
 /** Why the object store failed: a user-presentable description plus the engine's own words. */
@@ -68,9 +67,15 @@ struct ModelChanges {
  * deleted record in one transaction, and for changed records only the columns that
  * changed, so that two processes editing different fields of one package keep both edits.
  * Events load per package on first access; each package's latest event loads with the
- * package, so list rows stay cheap. Deleted records stay valid objects (with a null
- * modelContext()) until the context is destroyed, because callers may hold them across a
- * suspension.
+ * package, so list rows stay cheap. Reads (fetchPackages(), fetchGroups(), package()) never
+ * write and never merge: other processes' commits come in through refreshFromStore(), which
+ * the store watcher calls as soon as they reach the file. Deleted records stay valid objects
+ * (with a null modelContext()) until the context is destroyed, because views keep raw pointers
+ * to them until their next coalesced rebuild.
+ *
+ * The work is spread over a few files: storemerge.cpp reads the file into the identity map,
+ * storesave.cpp writes the save transaction, picturefiles.cpp keeps the pictures beside the
+ * store, storewatcher.cpp notices other processes' commits, recordcolumns.h lists the columns.
  */
 class ModelContext : public QObject
 {
@@ -85,9 +90,9 @@ public:
     using GroupComparator = std::function<bool(const PackageGroup &, const PackageGroup &)>;
 
     /**
-     * Opens the store at path, creating the file (not its directory) when it does not exist.
-     * A file of a newer schema, another application's database or a damaged file is refused
-     * and left untouched.
+     * Opens the store at path, creating the file (not its directory) when it does not exist,
+     * and reads every package and group. A file of a newer schema, another application's
+     * database or a damaged file is refused and left untouched.
      */
     [[nodiscard]] static Result<std::unique_ptr<ModelContext>, ModelError> open(const QString &path);
     ~ModelContext() override;
@@ -107,14 +112,14 @@ public:
 
     /** Packages matching the predicate (all without one), sorted by lessThan (else in store order). */
     [[nodiscard]] Result<QList<Package *>, ModelError> fetchPackages(const PackagePredicate &predicate = {},
-                                                                     const PackageComparator &lessThan = {});
+                                                                     const PackageComparator &lessThan = {}) const;
     /** Groups matching the predicate, sorted by lessThan (else in store order). */
     [[nodiscard]] Result<QList<PackageGroup *>, ModelError> fetchGroups(const GroupPredicate &predicate = {},
-                                                                        const GroupComparator &lessThan = {});
+                                                                        const GroupComparator &lessThan = {}) const;
     /** The live package with this persistent identifier, or nullptr. */
-    [[nodiscard]] Package *package(qint64 persistentId);
+    [[nodiscard]] Package *package(qint64 persistentId) const;
     /** The live group with this persistent identifier, or nullptr. */
-    [[nodiscard]] PackageGroup *group(qint64 persistentId);
+    [[nodiscard]] PackageGroup *group(qint64 persistentId) const;
 
     /** True when something was inserted, changed or deleted since the last save. */
     [[nodiscard]] bool hasChanges() const;
@@ -127,12 +132,15 @@ public:
     /**
      * Picks up what other connections (another process) committed since this context last
      * read: new, changed and deleted rows. Local unsaved edits win over the stored values of
-     * the same column. Returns true when anything changed. fetchPackages() and fetchGroups()
-     * call it first.
+     * the same column. Returns true when anything changed. Cheap when nothing did: it asks
+     * SQLite's data_version first.
      */
     Result<bool, ModelError> refreshFromStore();
-    /** Calls refreshFromStore() on this interval (zero stops); for views that outlive many CLI runs. */
-    void setExternalChangePolling(std::chrono::milliseconds interval);
+    /**
+     * Watches the store file and its -wal file and calls refreshFromStore() soon after they
+     * change, so that long-lived views see another process's commits (kestrove-cli) at once.
+     */
+    void setWatchingStore(bool watching);
 
     /** How long a save waits for another process's write lock before it fails. */
     void setBusyTimeout(std::chrono::milliseconds timeout);
@@ -146,6 +154,8 @@ Q_SIGNALS:
 private:
     friend class Package;
     friend class PackageGroup;
+    friend class StoreMerge;
+    friend class StoreSave;
 
     struct LinkOp {
         Package *package;
@@ -161,30 +171,29 @@ private:
     void noteLink(Package *package, PackageGroup *group, bool add);
     bool loadEvents(Package *package);
 
-    // Reads what the file holds into the identity map; the first call loads everything.
-    Result<bool, ModelError> merge(ModelChanges &changes);
-    Result<void, ModelError> loadLatestEvents(const QList<Package *> &packages, bool everyPackage);
+    // Takes a record out of the identity map after the store lost its row (saved deletion, another process).
     void detachDeleted(Package *package, ModelChanges &changes);
     void detachDeleted(PackageGroup *group, ModelChanges &changes);
-    [[nodiscard]] QString imagePath(const QString &fileName) const;
-
-    // Row access to the records' private fields; return true when a value changed.
-    bool applyPackageRow(Package *package, const QSqlQuery &query, quint32 keepColumns) const;
-    static bool applyGroupRow(PackageGroup *group, const QSqlQuery &query, quint32 keepColumns);
-    static TrackingEvent *eventFromRow(const QSqlQuery &query);
+    // Adopts a record read from the file.
+    void adopt(Package *package, qint64 rowId);
+    void adopt(PackageGroup *group, qint64 rowId);
 
     QString m_path;
     QString m_connectionName;
     QSqlDatabase m_db;
+
+    // What the context last read: SQLite's data_version and the highest event row id.
     bool m_loaded = false;
     qint64 m_dataVersion = -1;
     qint64 m_maxEventRowId = 0;
 
+    // The identity map.
     QList<Package *> m_packages; // live packages in store order, pending inserts last
     QList<PackageGroup *> m_groups;
     QHash<qint64, Package *> m_packagesById;
     QHash<qint64, PackageGroup *> m_groupsById;
 
+    // Unsaved changes.
     QList<Package *> m_insertedPackages;
     QList<PackageGroup *> m_insertedGroups;
     QSet<Package *> m_changedPackages;
@@ -196,6 +205,5 @@ private:
     std::vector<std::unique_ptr<TrackingEvent>> m_retiredEvents; // preloaded rows that vanished; kept valid
 
     std::function<void()> m_beforeCommitHook;
-    QTimer *m_pollTimer = nullptr;
-    bool m_destroying = false;
+    StoreWatcher *m_watcher = nullptr;
 };

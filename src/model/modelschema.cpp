@@ -1,5 +1,7 @@
 #include "model/modelschema.h"
 
+#include "model/recordcolumns.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +9,8 @@
 #include <QSqlQuery>
 #include <QUrl>
 #include <QVariant>
+
+#include <algorithm>
 
 namespace ModelSchema
 {
@@ -143,58 +147,61 @@ Result<void, ModelError> migrate(QSqlDatabase &db, const QString &path)
 }
 }
 
+namespace
+{
+/** CREATE TABLE for a record's columns of schema version 1, after the row id and any leading columns. */
+template<typename Columns>
+QString createTable(const QString &table, const Columns &columns, const QStringList &leading = {})
+{
+    const QStringList declarations = QStringList {QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT")} + leading
+        + StoreColumns::declarations(columns, 1);
+    return QStringLiteral("CREATE TABLE %1 (%2)").arg(table, declarations.join(u", "));
+}
+
+/** ALTER TABLE for the columns a later schema version added. */
+template<typename Columns> QStringList addColumns(const QString &table, const Columns &columns, int version)
+{
+    QStringList statements;
+    for (const QString &declaration : StoreColumns::declarations(columns, version))
+        statements.append(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(table, declaration));
+    return statements;
+}
+}
+
 const QList<Migration> &migrations()
 {
-    static const QList<Migration> list = {
-        {1,
-         {
-             QStringLiteral("CREATE TABLE Package ("
-                            "id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                            "trackingNumber TEXT NOT NULL, "
-                            "carrierCode TEXT NOT NULL, "
-                            "label TEXT NOT NULL, "
-                            "status TEXT NOT NULL, "
-                            "estimatedDelivery INTEGER, "
-                            "dateAdded INTEGER, "
-                            "lastUpdated INTEGER, "
-                            "isArchived INTEGER NOT NULL DEFAULT 0, "
-                            "notes TEXT NOT NULL, "
-                            "lastErrorMessage TEXT, "
-                            "colorTag TEXT, "
-                            "customRefreshInterval REAL, "
-                            "notificationsEnabled INTEGER NOT NULL DEFAULT 1, "
-                            "notifyOnStatusChange INTEGER NOT NULL DEFAULT 1, "
-                            "notifyOnLocationUpdate INTEGER NOT NULL DEFAULT 0, "
-                            "notifyOnEstimatedDeliveryChange INTEGER NOT NULL DEFAULT 1, "
-                            "isPinned INTEGER NOT NULL DEFAULT 0, "
-                            "customImageFile TEXT)"),
-             QStringLiteral("CREATE INDEX PackageTrackingNumber ON Package(trackingNumber)"),
-             QStringLiteral("CREATE TABLE TrackingEvent ("
-                            "id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                            "packageId INTEGER REFERENCES Package(id) ON DELETE CASCADE, "
-                            "timestamp INTEGER, "
-                            "status TEXT NOT NULL, "
-                            "eventDescription TEXT NOT NULL, "
-                            "location TEXT NOT NULL, "
-                            "rawStatusCode TEXT NOT NULL, "
-                            "latitude REAL, "
-                            "longitude REAL)"),
-             // Serves both a package's event list and its latest event (newest first, lowest id on ties).
-             QStringLiteral("CREATE INDEX TrackingEventPackage ON TrackingEvent(packageId, timestamp DESC, id)"),
-             QStringLiteral("CREATE TABLE PackageGroup ("
-                            "id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                            "uuid TEXT NOT NULL UNIQUE, "
-                            "name TEXT NOT NULL, "
-                            "colorHex TEXT NOT NULL, "
-                            "sortOrder INTEGER NOT NULL, "
-                            "dateCreated INTEGER)"),
-             QStringLiteral("CREATE TABLE PackageGroupMembership ("
-                            "packageId INTEGER NOT NULL REFERENCES Package(id) ON DELETE CASCADE, "
-                            "groupId INTEGER NOT NULL REFERENCES PackageGroup(id) ON DELETE CASCADE, "
-                            "UNIQUE (packageId, groupId))"),
-             QStringLiteral("CREATE INDEX PackageGroupMembershipGroup ON PackageGroupMembership(groupId)"),
-         }},
-    };
+    static const QList<Migration> list = [] {
+        QList<Migration> list = {
+            {1,
+             {
+                 createTable(QStringLiteral("Package"), Package::Columns::all),
+                 QStringLiteral("CREATE INDEX PackageTrackingNumber ON Package(trackingNumber)"),
+                 createTable(QStringLiteral("TrackingEvent"), TrackingEvent::Columns::all,
+                             {QStringLiteral("packageId INTEGER REFERENCES Package(id) ON DELETE CASCADE")}),
+                 // Serves both a package's event list and its latest event (newest first, lowest id on ties).
+                 QStringLiteral("CREATE INDEX TrackingEventPackage ON TrackingEvent(packageId, timestamp DESC, id)"),
+                 createTable(QStringLiteral("PackageGroup"), PackageGroup::Columns::all),
+                 QStringLiteral("CREATE TABLE PackageGroupMembership ("
+                                "packageId INTEGER NOT NULL REFERENCES Package(id) ON DELETE CASCADE, "
+                                "groupId INTEGER NOT NULL REFERENCES PackageGroup(id) ON DELETE CASCADE, "
+                                "UNIQUE (packageId, groupId))"),
+                 QStringLiteral("CREATE INDEX PackageGroupMembershipGroup ON PackageGroupMembership(groupId)"),
+             }},
+        };
+        // Columns added after the first version; their statements run before that version's own.
+        for (int version = 2; version <= ModelContext::schemaVersion; ++version) {
+            QStringList statements = addColumns(QStringLiteral("Package"), Package::Columns::all, version)
+                + addColumns(QStringLiteral("TrackingEvent"), TrackingEvent::Columns::all, version)
+                + addColumns(QStringLiteral("PackageGroup"), PackageGroup::Columns::all, version);
+            auto existing = std::find_if(list.begin(), list.end(),
+                                         [&](const Migration &migration) { return migration.toVersion == version; });
+            if (existing != list.end())
+                existing->statements = statements + existing->statements;
+            else
+                list.append({version, statements});
+        }
+        return list;
+    }();
     return list;
 }
 

@@ -4,6 +4,7 @@
 #include "carriers/carrier.h"
 #include "model/modelcontext.h"
 #include "model/packagegroup.h"
+#include "model/recordcolumns.h"
 
 #include <QFile>
 
@@ -37,112 +38,114 @@ Package::~Package()
     qDeleteAll(m_events);
 }
 
-template<typename T> void Package::assign(T &field, const T &value, Column column)
+template<auto Member, typename T> void Package::assign(const T &value)
 {
-    if (field == value)
+    constexpr int column = StoreColumns::indexOf(Columns::all, Member);
+    static_assert(column >= 0, "only stored members go through assign()");
+    if (this->*Member == value)
         return;
-    field = value;
+    this->*Member = value;
     markDirty(column);
     Q_EMIT changed();
 }
 
-void Package::markDirty(Column column)
+void Package::markDirty(int column)
 {
-    m_dirty |= 1u << static_cast<unsigned>(column);
+    m_dirty |= StoreColumns::bit(column);
     if (m_context)
         m_context->noteChanged(this);
 }
 
 void Package::setTrackingNumber(const QString &value)
 {
-    assign(m_trackingNumber, value, Column::trackingNumber);
+    assign<&Package::m_trackingNumber>(value);
 }
 
 void Package::setCarrierCode(const QString &value)
 {
-    assign(m_carrierCode, value, Column::carrierCode);
+    assign<&Package::m_carrierCode>(value);
 }
 
 void Package::setLabel(const QString &value)
 {
-    assign(m_label, value, Column::label);
+    assign<&Package::m_label>(value);
 }
 
 void Package::setStatus(TrackingStatus value)
 {
-    assign(m_status, value, Column::status);
+    assign<&Package::m_status>(value);
 }
 
 void Package::setEstimatedDelivery(const std::optional<QDateTime> &value)
 {
-    assign(m_estimatedDelivery, value, Column::estimatedDelivery);
+    assign<&Package::m_estimatedDelivery>(value);
 }
 
 void Package::setDateAdded(const QDateTime &value)
 {
-    assign(m_dateAdded, value, Column::dateAdded);
+    assign<&Package::m_dateAdded>(value);
 }
 
 void Package::setLastUpdated(const QDateTime &value)
 {
-    assign(m_lastUpdated, value, Column::lastUpdated);
+    assign<&Package::m_lastUpdated>(value);
 }
 
 void Package::setArchived(bool value)
 {
-    assign(m_isArchived, value, Column::isArchived);
+    assign<&Package::m_isArchived>(value);
 }
 
 void Package::setNotes(const QString &value)
 {
-    assign(m_notes, value, Column::notes);
+    assign<&Package::m_notes>(value);
 }
 
 void Package::setLastErrorMessage(const std::optional<QString> &value)
 {
-    assign(m_lastErrorMessage, value, Column::lastErrorMessage);
+    assign<&Package::m_lastErrorMessage>(value);
 }
 
 void Package::setColorTag(const std::optional<QString> &value)
 {
-    assign(m_colorTag, value, Column::colorTag);
+    assign<&Package::m_colorTag>(value);
 }
 
 void Package::setCustomRefreshInterval(const std::optional<double> &value)
 {
-    assign(m_customRefreshInterval, value, Column::customRefreshInterval);
+    assign<&Package::m_customRefreshInterval>(value);
 }
 
 void Package::setNotificationsEnabled(bool value)
 {
-    assign(m_notificationsEnabled, value, Column::notificationsEnabled);
+    assign<&Package::m_notificationsEnabled>(value);
 }
 
 void Package::setNotifyOnStatusChange(bool value)
 {
-    assign(m_notifyOnStatusChange, value, Column::notifyOnStatusChange);
+    assign<&Package::m_notifyOnStatusChange>(value);
 }
 
 void Package::setNotifyOnLocationUpdate(bool value)
 {
-    assign(m_notifyOnLocationUpdate, value, Column::notifyOnLocationUpdate);
+    assign<&Package::m_notifyOnLocationUpdate>(value);
 }
 
 void Package::setNotifyOnEstimatedDeliveryChange(bool value)
 {
-    assign(m_notifyOnEstimatedDeliveryChange, value, Column::notifyOnEstimatedDeliveryChange);
+    assign<&Package::m_notifyOnEstimatedDeliveryChange>(value);
 }
 
 void Package::setPinned(bool value)
 {
-    assign(m_isPinned, value, Column::isPinned);
+    assign<&Package::m_isPinned>(value);
 }
 
 std::optional<QByteArray> Package::customImageData() const
 {
     if (!m_imageLoaded) {
         m_imageLoaded = true;
-        QFile file(m_imagePath);
+        QFile file(m_imageDirectory + QLatin1Char('/') + m_imageFile.value_or(QString()));
         if (file.open(QIODevice::ReadOnly))
             m_imageData = file.readAll();
         else
@@ -155,13 +158,23 @@ bool Package::hasCustomImage() const
 {
     if (m_imageLoaded)
         return m_imageData.has_value();
-    return !m_imagePath.isEmpty();
+    return m_imageFile.has_value();
 }
 
 void Package::setCustomImageData(const std::optional<QByteArray> &value)
 {
     (void)customImageData();
-    assign(m_imageData, value, Column::customImageData);
+    if (m_imageData == value)
+        return;
+    m_imageData = value;
+    markDirty(Columns::picture);
+    Q_EMIT changed();
+}
+
+void Package::pictureFileReplaced()
+{
+    m_imageData.reset();
+    m_imageLoaded = !m_imageFile;
 }
 
 void Package::ensureEventsLoaded() const

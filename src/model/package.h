@@ -24,28 +24,8 @@ class Package : public QObject
 {
     Q_OBJECT
 public:
-    /** Stored columns in schema order; they double as bits of the per-column dirty mask. */
-    enum class Column : quint8 {
-        trackingNumber,
-        carrierCode,
-        label,
-        status,
-        estimatedDelivery,
-        dateAdded,
-        lastUpdated,
-        isArchived,
-        notes,
-        lastErrorMessage,
-        colorTag,
-        customRefreshInterval,
-        notificationsEnabled,
-        notifyOnStatusChange,
-        notifyOnLocationUpdate,
-        notifyOnEstimatedDeliveryChange,
-        isPinned,
-        customImageData,
-    };
-    static constexpr int columnCount = 18;
+    /** The stored columns, in schema order: one list that the store derives everything from (recordcolumns.h). */
+    struct Columns;
 
     /**
      * A new, uninserted package: dateAdded and lastUpdated are Clock::shared()->now(), isArchived false,
@@ -142,14 +122,20 @@ Q_SIGNALS:
 private:
     friend class ModelContext;
     friend class PackageGroup;
+    friend class StoreMerge;
+    friend class StoreSave;
+    friend class PictureFiles;
     friend class TrackingEvent;
 
     struct LoadTag {
     };
-    Package(LoadTag, QObject *parent); // rows loaded by ModelContext
+    Package(LoadTag, QObject *parent); // rows loaded by the store
 
-    template<typename T> void assign(T &field, const T &value, Column column);
-    void markDirty(Column column);
+    /** Sets a stored member; a change marks its column dirty and emits changed(). */
+    template<auto Member, typename T> void assign(const T &value);
+    void markDirty(int column);
+    /** The stored picture file changed under the record: the bytes are read again on next access. */
+    void pictureFileReplaced();
     void eventChanged(TrackingEvent *event);
     void ensureEventsLoaded() const;
     void linkGroup(PackageGroup *group);
@@ -173,10 +159,12 @@ private:
     bool m_notifyOnEstimatedDeliveryChange = true;
     bool m_isPinned = false;
 
-    // The picture: bytes once read or set; the file beside the store that holds the saved bytes.
+    // The picture: bytes once read or set; the stored column names the file (in the folder beside
+    // the store) that holds the saved bytes.
     mutable std::optional<QByteArray> m_imageData;
     mutable bool m_imageLoaded = true;
-    QString m_imagePath;
+    std::optional<QString> m_imageFile;
+    QString m_imageDirectory;
 
     // Events load on first access. Until then m_latestEvent may hold the one row the context
     // read for list rows; loading adopts that object so that identity is kept.

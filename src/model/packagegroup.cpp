@@ -3,6 +3,7 @@
 #include "base/clock.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
+#include "model/recordcolumns.h"
 
 PackageGroup::PackageGroup(const QString &name, const QString &colorHex, int sortOrder, QObject *parent)
     : QObject(parent)
@@ -35,35 +36,37 @@ const QList<PackageGroup::PaletteColor> &PackageGroup::colorPalette()
     return palette;
 }
 
-template<typename T> void PackageGroup::assign(T &field, const T &value, Column column)
+template<auto Member, typename T> void PackageGroup::assign(const T &value)
 {
-    if (field == value)
+    constexpr int column = StoreColumns::indexOf(Columns::all, Member);
+    static_assert(column >= 0, "only stored members go through assign()");
+    if (this->*Member == value)
         return;
-    field = value;
+    this->*Member = value;
     markDirty(column);
     Q_EMIT changed();
 }
 
-void PackageGroup::markDirty(Column column)
+void PackageGroup::markDirty(int column)
 {
-    m_dirty |= 1u << static_cast<unsigned>(column);
+    m_dirty |= StoreColumns::bit(column);
     if (m_context)
         m_context->noteChanged(this);
 }
 
 void PackageGroup::setName(const QString &value)
 {
-    assign(m_name, value, Column::name);
+    assign<&PackageGroup::m_name>(value);
 }
 
 void PackageGroup::setColorHex(const QString &value)
 {
-    assign(m_colorHex, value, Column::colorHex);
+    assign<&PackageGroup::m_colorHex>(value);
 }
 
 void PackageGroup::setSortOrder(int value)
 {
-    assign(m_sortOrder, value, Column::sortOrder);
+    assign<&PackageGroup::m_sortOrder>(value);
 }
 
 void PackageGroup::addPackage(Package *package)

@@ -14,15 +14,8 @@ class PackageGroup : public QObject
 {
     Q_OBJECT
 public:
-    /** Stored columns in schema order (after the row id); bits of the dirty mask. */
-    enum class Column : quint8 {
-        id,
-        name,
-        colorHex,
-        sortOrder,
-        dateCreated,
-    };
-    static constexpr int columnCount = 5;
+    /** The stored columns, in schema order: one list that the store derives everything from (recordcolumns.h). */
+    struct Columns;
 
     /** One colour preset for groups and package colour tags. */
     struct PaletteColor {
@@ -71,13 +64,16 @@ Q_SIGNALS:
 private:
     friend class ModelContext;
     friend class Package;
+    friend class StoreMerge;
+    friend class StoreSave;
 
     struct LoadTag {
     };
-    PackageGroup(LoadTag, QObject *parent); // rows loaded by ModelContext
+    PackageGroup(LoadTag, QObject *parent); // rows loaded by the store
 
-    template<typename T> void assign(T &field, const T &value, Column column);
-    void markDirty(Column column);
+    /** Sets a stored member; a change marks its column dirty and emits changed(). */
+    template<auto Member, typename T> void assign(const T &value);
+    void markDirty(int column);
 
     QUuid m_id;
     QString m_name;

@@ -50,6 +50,11 @@ void cleanupDeliveredPackages(ModelContext &context)
     const auto delay = static_cast<qint64>(std::min(preferences->autoDeleteDelay() * 1000.0, longestDelayMs));
     const QDateTime cutoff = Clock::shared()->now().addMSecs(-delay);
 
+    // Judged on what the file holds now: another process may have refreshed or deleted packages meanwhile.
+    if (auto merged = context.refreshFromStore(); !merged) {
+        LogManager::log(QStringLiteral("Auto-delete cleanup fetch failed: ") + merged.error().description);
+        return;
+    }
     auto fetched = context.fetchPackages([&](const Package &package) { return package.lastUpdated() < cutoff; });
     if (!fetched) {
         LogManager::log(QStringLiteral("Auto-delete cleanup fetch failed: ") + fetched.error().description);

@@ -1,6 +1,7 @@
 #include "model/trackingevent.h"
 
 #include "model/package.h"
+#include "model/recordcolumns.h"
 
 TrackingEvent::TrackingEvent(const QDateTime &timestamp, TrackingStatus status, const QString &eventDescription,
                              const QString &location, const QString &rawStatusCode)
@@ -13,14 +14,17 @@ TrackingEvent::TrackingEvent(const QDateTime &timestamp, TrackingStatus status, 
 
 void TrackingEvent::setCoordinates(std::optional<double> latitude, std::optional<double> longitude)
 {
-    quint8 changed = 0;
+    constexpr quint32 latitudeBit = StoreColumns::bit(StoreColumns::indexOf(Columns::all, &TrackingEvent::m_latitude));
+    constexpr quint32 longitudeBit
+        = StoreColumns::bit(StoreColumns::indexOf(Columns::all, &TrackingEvent::m_longitude));
+    quint32 changed = 0;
     if (m_latitude != latitude) {
         m_latitude = latitude;
-        changed |= LatitudeDirty;
+        changed |= latitudeBit;
     }
     if (m_longitude != longitude) {
         m_longitude = longitude;
-        changed |= LongitudeDirty;
+        changed |= longitudeBit;
     }
     if (!changed)
         return;

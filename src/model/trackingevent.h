@@ -19,6 +19,9 @@ class Package;
 class TrackingEvent
 {
 public:
+    /** The stored columns, in schema order: one list that the store derives everything from (recordcolumns.h). */
+    struct Columns;
+
     /** A detached event; package(), latitude() and longitude() stay absent until it is appended and geocoded. */
     TrackingEvent(const QDateTime &timestamp, TrackingStatus status, const QString &eventDescription,
                   const QString &location = {}, const QString &rawStatusCode = {});
@@ -44,14 +47,10 @@ public:
 private:
     friend class ModelContext;
     friend class Package;
+    friend class StoreMerge;
+    friend class StoreSave;
 
-    /** Columns that can change after insertion; bits of m_dirty. */
-    enum DirtyBit : quint8 {
-        LatitudeDirty = 1,
-        LongitudeDirty = 2,
-    };
-
-    TrackingEvent() = default; // rows loaded by ModelContext
+    TrackingEvent() = default; // rows loaded by the store
 
     Package *m_package = nullptr;
     QDateTime m_timestamp;
@@ -62,5 +61,5 @@ private:
     std::optional<double> m_latitude;
     std::optional<double> m_longitude;
     qint64 m_rowId = 0;
-    quint8 m_dirty = 0;
+    quint32 m_dirty = 0; // bits of the columns changed since the last save (only the coordinates change)
 };

@@ -207,7 +207,7 @@ void TrackingService::startServices(ModelContext &context)
         m_pollingManager->start();
 
     // kestrove-cli writes to the same file; the window must see its additions, edits and deletions.
-    context.setExternalChangePolling(externalChangeInterval);
+    context.setWatchingStore(true);
     connect(AppNotifications::shared(), &AppNotifications::posted, this, &TrackingService::onAppNotification);
 
     PackageStore::cleanupDeliveredPackages(context);
@@ -387,6 +387,8 @@ QCoro::Task<> TrackingService::refreshAll(ModelContext &contextRef)
             PackageStore::cleanupDeliveredPackages(*context);
     };
 
+    // Packages another process (kestrove-cli) added or archived a moment ago count as well.
+    [[maybe_unused]] const auto merged = context->refreshFromStore();
     auto fetched = context->fetchPackages([](const Package &package) { return !package.isArchived(); });
     if (!fetched) {
         failBatch(fetched.error().description);

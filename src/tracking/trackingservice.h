@@ -65,8 +65,6 @@ public:
     /** The waits of a background retry sequence, in order. */
     static constexpr std::array<std::chrono::seconds, 3> retryDelays {
         std::chrono::seconds(30), std::chrono::seconds(60), std::chrono::seconds(120)};
-    /** How often the main context looks for commits of other processes (kestrove-cli) once services run. */
-    static constexpr std::chrono::milliseconds externalChangeInterval {1000};
 
     /** The process-wide service, created on first use with the production collaborators. */
     static TrackingService *shared();

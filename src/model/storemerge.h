@@ -1,0 +1,44 @@
+#pragma once
+
+#include "model/modelcontext.h"
+
+#include <QSqlQuery>
+
+/**
+ * Reads what the store file holds into a context's identity map: everything on the first run,
+ * afterwards what other connections committed (new, changed and deleted rows, memberships,
+ * appended events and coordinates). Local unsaved edits win over the stored value of the same
+ * column. One read transaction, so every table comes from the same snapshot.
+ */
+class StoreMerge
+{
+public:
+    explicit StoreMerge(ModelContext &context);
+
+    /**
+     * Merges; true when anything changed. What it applied before a failure stays applied and
+     * is in changes, so that observers hear of it all the same.
+     */
+    Result<bool, ModelError> run(ModelChanges &changes);
+    /** Reads a package's event list on first access, keeping the preloaded latest event's identity. */
+    bool loadEvents(Package *package);
+
+private:
+    bool mergeGroups(ModelChanges &changes);
+    bool mergePackages(ModelChanges &changes, QList<Package *> &newPackages);
+    bool mergeMemberships(ModelChanges &changes, const QList<Package *> &newPackages);
+    bool loadLatestEvents(const QList<Package *> &packages, bool everyPackage);
+    bool mergeAppendedEvents(ModelChanges &changes, const QList<Package *> &newPackages);
+    bool mergeCoordinates(ModelChanges &changes);
+
+    bool exec(const QString &statement);
+    Result<bool, ModelError> failure();
+    static TrackingEvent *eventFromRow(const QSqlQuery &query);
+    static void noteUpdated(ModelChanges &changes, Package *package);
+
+    ModelContext &m_context;
+    QSqlQuery m_query;
+    QString m_statement;
+    bool m_readingLatestEvents = false; // a failure then says that the events could not be read
+    QSet<Package *> m_reloaded; // packages whose whole event list was read again during this merge
+};
