@@ -52,6 +52,8 @@ Result<std::unique_ptr<ModelContext>, ModelError> ModelContext::open(const QStri
 ModelContext::ModelContext(const QString &path, QSqlDatabase database, QObject *parent)
     : QObject(parent)
     , m_path(path)
+    , m_externalDataDirectory(QFileInfo(path).absolutePath() + QLatin1Char('/') + QFileInfo(path).completeBaseName()
+                              + QStringLiteral("-external"))
     , m_db(std::move(database))
 { }
 
@@ -73,12 +75,6 @@ ModelContext::~ModelContext()
         QSqlDatabase::removeDatabase(name);
 }
 
-QString ModelContext::externalDataDirectory() const
-{
-    const QFileInfo info(m_path);
-    return info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral("-external");
-}
-
 // ---- Identity map and unsaved changes --------------------------------------------------------
 
 void ModelContext::insert(Package *package)
@@ -91,7 +87,7 @@ void ModelContext::insert(Package *package)
     }
     package->setParent(this);
     package->m_context = this;
-    package->m_imageDirectory = externalDataDirectory();
+    package->m_imageDirectory = m_externalDataDirectory; // shared, not copied per package
     m_packages.append(package);
     m_insertedPackages.append(package);
     for (PackageGroup *group : std::as_const(package->m_groups)) {
@@ -200,7 +196,7 @@ void ModelContext::adopt(Package *package, qint64 rowId)
 {
     package->m_rowId = rowId;
     package->m_context = this;
-    package->m_imageDirectory = externalDataDirectory();
+    package->m_imageDirectory = m_externalDataDirectory; // shared, not copied per package
     m_packages.append(package);
     m_packagesById.insert(rowId, package);
 }

@@ -99,7 +99,7 @@ public:
 
     [[nodiscard]] QString storePath() const { return m_path; }
     /** The folder beside the store that holds picture bytes. */
-    [[nodiscard]] QString externalDataDirectory() const;
+    [[nodiscard]] QString externalDataDirectory() const { return m_externalDataDirectory; }
 
     /** Adds a new record (and its events); the context takes ownership. */
     void insert(Package *package);
@@ -179,6 +179,7 @@ private:
     void adopt(PackageGroup *group, qint64 rowId);
 
     QString m_path;
+    QString m_externalDataDirectory;
     QString m_connectionName;
     QSqlDatabase m_db;
 
