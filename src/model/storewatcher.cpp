@@ -12,6 +12,7 @@ StoreWatcher::StoreWatcher(const QString &storePath, QObject *parent)
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &StoreWatcher::fileEvent);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &StoreWatcher::fileEvent);
     watchFiles();
+    m_coalesce.start(); // commits made before the watch began count as well
 }
 
 void StoreWatcher::watchFiles()

@@ -10,7 +10,8 @@
  * its -wal file (where commits land in WAL mode) and their folder (a -wal file that appears
  * later, or a file replaced by a new one, is watched again). A burst of file events becomes
  * one storeChanged() on the next turn of the event loop; the context then asks SQLite's
- * data_version whether anything was committed, which costs next to nothing when not.
+ * data_version whether anything was committed, which costs next to nothing when not. The first
+ * storeChanged() comes right after the watch begins, for commits made before it.
  */
 class StoreWatcher : public QObject
 {
