@@ -35,6 +35,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -59,41 +60,6 @@ MainWindowView::SheetFactory &groupManagementFactory()
         = [](ModelContext *context, QWidget *parent) -> QDialog * { return new GroupManagementView(context, parent); };
     return factory;
 }
-
-/** A small spinning arc: the refresh button's stand-in while a refresh runs. */
-class ActivityIndicator : public QWidget
-{
-public:
-    explicit ActivityIndicator(QWidget *parent)
-        : QWidget(parent)
-        , m_timer(new QTimer(this))
-    {
-        setFixedSize(22, 22);
-        m_timer->setInterval(50);
-        connect(m_timer, &QTimer::timeout, this, [this] {
-            m_angle = (m_angle + 30) % 360;
-            update();
-        });
-    }
-
-protected:
-    void showEvent(QShowEvent *) override { m_timer->start(); }
-    void hideEvent(QHideEvent *) override { m_timer->stop(); }
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r = QRectF(rect()).adjusted(5, 5, -5, -5);
-        p.setPen(QPen(UiStyle::withAlpha(UiStyle::secondary(palette()), 0.3), 2));
-        p.drawEllipse(r);
-        p.setPen(QPen(UiStyle::secondary(palette()), 2, Qt::SolidLine, Qt::RoundCap));
-        p.drawArc(r, -m_angle * 16, 100 * 16);
-    }
-
-private:
-    QTimer *m_timer;
-    int m_angle = 0;
-};
 
 /**
  * Draws a checked menu item with a "checkmark" symbol at its trailing end. Items with icons
@@ -281,9 +247,14 @@ void MainWindowView::buildToolBar()
     m_refreshAction->setObjectName(QStringLiteral("refreshAction"));
     m_refreshAction->setToolTip(tr("Refresh (F5)"));
     connect(m_refreshAction, &QAction::triggered, this, &MainWindowView::refreshAll);
-    auto *indicator = new ActivityIndicator(m_toolBar);
+    // The refresh button's stand-in while a refresh runs: a busy bar, as in the tray panel.
+    auto *indicator = new QProgressBar(m_toolBar);
     indicator->setObjectName(QStringLiteral("refreshProgress"));
+    indicator->setRange(0, 0);
+    indicator->setTextVisible(false);
+    indicator->setFixedSize(40, 6);
     indicator->setToolTip(tr("Refreshing..."));
+    indicator->setAccessibleName(tr("Refreshing..."));
     m_refreshIndicator = m_toolBar->addWidget(indicator);
 
     auto *sort = new QToolButton(m_toolBar);
