@@ -400,7 +400,7 @@ private Q_SLOTS:
         QSqlDatabase::removeDatabase(lockName);
         QVERIFY(banner->isVisible());
         QCOMPARE(view.findChild<QLabel *>(QStringLiteral("saveErrorBannerText"))->text(),
-                 QStringLiteral("The changes could not be saved to %1.")
+                 QStringLiteral("The changes could not be saved to %1. Database is locked.")
                      .arg(QDir::toNativeSeparators(m_context->storePath())));
         QVERIFY(view.grab().save(screenshotPath(QStringLiteral("save-error-banner"))));
 
