@@ -2,7 +2,6 @@
 #include "app/kestroveapp.h"
 #include "app/mainwindow.h"
 #include "app/settingswindow.h"
-#include "app/statusitem.h"
 #include "model/modelcontainer.h"
 #include "model/preferences.h"
 #include "services/appnotifications.h"
@@ -37,7 +36,7 @@ class AppTest : public QObject
     };
 
     ModelContext *m_context = nullptr;
-    // Service calls and policy changes, in the order they happened.
+    // Service calls, in the order they happened.
     QStringList m_calls;
     QList<Posted> m_posted;
     std::unique_ptr<KestroveApp> m_app;
@@ -64,14 +63,10 @@ class AppTest : public QObject
     {
         Preferences::shared()->setHasCompletedOnboarding(onboardingCompleted);
         m_app = std::make_unique<KestroveApp>(m_context, recordingServices());
-        connect(m_app->delegate(), &AppDelegate::activationPolicyChanged, this, [this](ActivationPolicy policy) {
-            m_calls.append(policy == ActivationPolicy::regular ? QStringLiteral("regular")
-                                                               : QStringLiteral("accessory"));
-        });
         return *m_app;
     }
 
-    /** Launches without a tray: the main window opens and, once active, the policy is regular. */
+    /** Launches without a tray: the main window opens. */
     MainWindow *launchWithMainWindow()
     {
         KestroveApp &app = makeApp();
@@ -91,8 +86,6 @@ class AppTest : public QObject
         }
         return found;
     }
-
-    [[nodiscard]] ActivationPolicy policy() const { return m_app->delegate()->activationPolicy(); }
 
     /** Opens the main window with the clipboard banner showing the number; the call logs start empty. */
     MainWindow *showBanner(const QString &number)
@@ -141,16 +134,15 @@ private Q_SLOTS:
     {
         KestroveApp &app = makeApp();
         app.applicationDidFinishLaunching();
-        // The update check runs on a later turn of the event loop, after the switch to accessory.
-        QCOMPARE(m_calls, QStringList({u"tracking"_s, u"clipboard"_s, u"accessory"_s}));
+        // The update check runs on a later turn of the event loop.
+        QCOMPARE(m_calls, QStringList({u"tracking"_s, u"clipboard"_s}));
         QTRY_VERIFY(m_calls.contains(QStringLiteral("updates")));
-        QCOMPARE(m_calls.indexOf(QStringLiteral("updates")), 3);
+        QCOMPARE(m_calls.indexOf(QStringLiteral("updates")), 2);
 
         QVERIFY(app.mainWindow());
         QVERIFY(QTest::qWaitForWindowActive(app.mainWindow()));
-        QTRY_COMPARE(policy(), ActivationPolicy::regular);
 
-        app.delegate()->startAppServices();
+        app.delegate()->applicationDidFinishLaunching();
         QTest::qWait(50);
         QCOMPARE(m_calls.count(QStringLiteral("tracking")), 1);
         QCOMPARE(m_calls.count(QStringLiteral("clipboard")), 1);
@@ -236,98 +228,18 @@ private Q_SLOTS:
         QVERIFY(m_posted.isEmpty());
     }
 
-    void closingMainWindowKeepsRegularWhileSettingsStayOpen()
-    {
-        MainWindow *window = launchWithMainWindow();
-        QVERIFY(window);
-        QTRY_COMPARE(policy(), ActivationPolicy::regular);
-        m_app->openSettings();
-        QVERIFY(QTest::qWaitForWindowActive(m_app->settingsWindow()));
-
-        QVERIFY(window->close());
-        QTest::qWait(300);
-        QCOMPARE(policy(), ActivationPolicy::regular);
-        QVERIFY(!m_app->mainWindow());
-
-        QElapsedTimer sinceClose;
-        sinceClose.start();
-        QSignalSpy changed(m_app->delegate(), &AppDelegate::activationPolicyChanged);
-        QVERIFY(m_app->settingsWindow()->close());
-        QCOMPARE(policy(), ActivationPolicy::regular);
-        QVERIFY(changed.wait(2000));
-        QCOMPARE(policy(), ActivationPolicy::accessory);
-        // A tenth of a second, minus what a coarse timer may fire early.
-        QVERIFY2(sinceClose.elapsed() >= 95, qPrintable(QString::number(sinceClose.elapsed())));
-        QVERIFY2(sinceClose.elapsed() < 2000, qPrintable(QString::number(sinceClose.elapsed())));
-
-        // Coming back through the tray or a second start makes it regular again.
-        m_app->openMainWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_app->mainWindow()));
-        QTRY_COMPARE(policy(), ActivationPolicy::regular);
-    }
-
-    void onlyTitledWindowsAreAppWindows_data()
-    {
-        QTest::addColumn<Qt::WindowFlags>("flags");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<bool>("appWindow");
-        QTest::newRow("titled window") << Qt::WindowFlags(Qt::Window) << "Kestrove" << true;
-        QTest::newRow("window without a title") << Qt::WindowFlags(Qt::Window) << "" << false;
-        QTest::newRow("tray panel") << (Qt::Popup | Qt::FramelessWindowHint) << "" << false;
-        QTest::newRow("popup with a title has no title bar") << Qt::WindowFlags(Qt::Popup) << "Kestrove" << false;
-        QTest::newRow("tool tip") << Qt::WindowFlags(Qt::ToolTip) << "Kestrove" << false;
-    }
-    void onlyTitledWindowsAreAppWindows()
-    {
-        QFETCH(Qt::WindowFlags, flags);
-        QFETCH(QString, title);
-        QFETCH(bool, appWindow);
-        QWidget window(nullptr, flags);
-        window.setWindowTitle(title);
-        QCOMPARE(AppDelegate::isAppWindow(&window), appWindow);
-        QWidget child(&window);
-        child.setWindowTitle(QStringLiteral("Kestrove"));
-        QVERIFY(!AppDelegate::isAppWindow(&child));
-    }
-
-    void popupPanelNeverMakesItRegular()
-    {
-        KestroveApp &app = makeApp();
-        app.delegate()->applicationDidFinishLaunching();
-        QCOMPARE(policy(), ActivationPolicy::accessory);
-        QWidget panel(nullptr, Qt::Popup | Qt::FramelessWindowHint);
-        panel.resize(StatusItem::panelSize);
-        panel.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&panel));
-        panel.activateWindow();
-        QTest::qWait(200);
-        QCOMPARE(policy(), ActivationPolicy::accessory);
-        panel.close();
-        QTest::qWait(200);
-        QCOMPARE(policy(), ActivationPolicy::accessory);
-        QVERIFY(!m_calls.contains(QStringLiteral("regular")));
-    }
-
     void firstRunComesForwardHalfASecondAfterLaunch()
     {
         KestroveApp &app = makeApp(false);
         QVERIFY(app.showOnboarding());
         QElapsedTimer sinceLaunch;
-        qint64 regularAfter = -1;
-        QObject scope; // ends the connection with this function, before the locals go
-        connect(app.delegate(), &AppDelegate::activationPolicyChanged, &scope, [&](ActivationPolicy changed) {
-            if (changed == ActivationPolicy::regular && regularAfter < 0)
-                regularAfter = sinceLaunch.elapsed();
-        });
         sinceLaunch.start();
-        app.delegate()->startAppServices();
-        QCOMPARE(policy(), ActivationPolicy::accessory);
+        app.delegate()->applicationDidFinishLaunching();
         QVERIFY(!app.mainWindow());
 
-        QTRY_VERIFY(regularAfter >= 0);
+        QTRY_VERIFY(app.mainWindow());
         // Half a second, minus what a coarse timer may fire early.
-        QVERIFY2(regularAfter >= 475, qPrintable(QString::number(regularAfter)));
-        QVERIFY(app.mainWindow());
+        QVERIFY2(sinceLaunch.elapsed() >= 475, qPrintable(QString::number(sinceLaunch.elapsed())));
         QTRY_VERIFY(app.mainWindow()->onboardingSheet() && app.mainWindow()->onboardingSheet()->isVisible());
         QDialog *sheet = app.mainWindow()->onboardingSheet();
         QCOMPARE(sheet->parentWidget(), app.mainWindow());
@@ -351,9 +263,8 @@ private Q_SLOTS:
     void completedOnboardingStaysInTheTray()
     {
         KestroveApp &app = makeApp(true);
-        app.delegate()->startAppServices();
+        app.delegate()->applicationDidFinishLaunching();
         QTest::qWait(700);
-        QCOMPARE(policy(), ActivationPolicy::accessory);
         QVERIFY(!app.mainWindow());
     }
 
@@ -447,7 +358,7 @@ private Q_SLOTS:
     void bannerWaitsForTheMainWindow()
     {
         KestroveApp &app = makeApp();
-        app.delegate()->startAppServices();
+        app.delegate()->applicationDidFinishLaunching();
         AppNotifications::shared()->post(AppNotifications::trackingNumberDetected,
                                          {{AppNotifications::trackingNumberKey, QStringLiteral("LX123")}});
         QVERIFY(!app.mainWindow());

@@ -232,7 +232,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, entered);
         QFETCH(QString, stored);
-        QCOMPARE(TrackingService::normalizeTrackingNumber(entered), stored);
+        QCOMPARE(Package::normalizeTrackingNumber(entered), stored);
     }
 
     void addFetchesDetectsAndNotifies()

@@ -129,8 +129,7 @@ void KestroveApp::applicationDidFinishLaunching()
     if (!m_statusItem && QSystemTrayIcon::isSystemTrayAvailable())
         m_statusItem = new StatusItem(*this);
     m_delegate->applicationDidFinishLaunching();
-    // Without a tray there would be no way in: the main window stands in for it. Opened
-    // after the services, so that its activation follows the launch's switch to accessory.
+    // Without a tray there would be no way in: the main window stands in for it.
     if (!m_statusItem)
         openMainWindow();
 }

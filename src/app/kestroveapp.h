@@ -17,7 +17,7 @@ class StatusItem;
 /**
  * The application shell: the tray item, the main window and the settings window, the
  * clipboard banner state, the first-run onboarding flag, and the delegate that starts the
- * services and follows the windows with the activation policy.
+ * services.
  */
 class KestroveApp : public QObject, public ShellActions
 {

@@ -21,9 +21,7 @@ ModelContext *openStore(Invocation &invocation)
 
 QList<Package *> findPackages(ModelContext &context, const QString &number)
 {
-    QString normalised = number.toUpper();
-    normalised.remove(QLatin1Char(' '));
-    normalised.remove(QLatin1Char('-'));
+    const QString normalised = Package::normalizeTrackingNumber(number);
     const auto newestFirst = [](const Package &a, const Package &b) { return a.dateAdded() > b.dateAdded(); };
     for (const QString &candidate : {number, normalised}) {
         auto found = context.fetchPackages(

@@ -22,7 +22,7 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     if (!Cli::parse(parser, invocation, QStringLiteral("add"), synopsis, 1, 1))
         co_return Cli::UsageError;
     const QString entered = parser.positionalArguments().constFirst();
-    if (TrackingService::normalizeTrackingNumber(entered).isEmpty())
+    if (Package::normalizeTrackingNumber(entered).isEmpty())
         co_return Cli::fail(invocation, QStringLiteral("the tracking number is empty"), Cli::UsageError);
 
     ModelContext *context = Cli::openStore(invocation);

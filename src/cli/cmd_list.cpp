@@ -5,6 +5,7 @@
 #include "model/packagegroup.h"
 #include "model/packagejson.h"
 #include "model/packagelistrule.h"
+#include "model/packagestore.h"
 
 #include <QJsonArray>
 
@@ -66,9 +67,8 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
         co_return Cli::Failure;
     if (parser.isSet(QStringLiteral("group"))) {
         const QString name = parser.value(QStringLiteral("group"));
-        auto groups = context->fetchGroups(
-            [&](const PackageGroup &group) { return group.name() == name; },
-            [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
+        auto groups = PackageStore::fetchGroupsInOrder(*context,
+                                                       [&](const PackageGroup &group) { return group.name() == name; });
         if (!groups)
             co_return Cli::fail(invocation, groups.error().description);
         if (groups.value().isEmpty())

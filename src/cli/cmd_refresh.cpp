@@ -62,12 +62,6 @@ private:
     QTimer m_timer;
 };
 
-bool isActive(const Package &package)
-{
-    return !package.isArchived() && package.status() != TrackingStatus::delivered
-        && package.status() != TrackingStatus::expired;
-}
-
 QCoro::Task<int> run(Cli::Invocation &invocation)
 {
     QCommandLineParser parser;
@@ -87,7 +81,8 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
         for (Package *package : found)
             packages.append(package);
     } else {
-        auto fetched = context->fetchPackages([](const Package &package) { return isActive(package); }, Cli::listOrder);
+        auto fetched
+            = context->fetchPackages([](const Package &package) { return package.isActive(); }, Cli::listOrder);
         if (!fetched)
             co_return Cli::fail(invocation, fetched.error().description);
         if (fetched.value().isEmpty()) {

@@ -338,3 +338,11 @@ void Package::prepareForDeletion()
     if (!groups.isEmpty())
         Q_EMIT changed();
 }
+
+QString Package::normalizeTrackingNumber(const QString &entered)
+{
+    QString normalized = entered.toUpper();
+    normalized.remove(u' ');
+    normalized.remove(u'-');
+    return normalized;
+}

@@ -37,6 +37,9 @@ public:
                      QObject *parent = nullptr);
     ~Package() override;
 
+    /** The stored form of an entered number: upper-cased, every space and hyphen removed, nothing else. */
+    [[nodiscard]] static QString normalizeTrackingNumber(const QString &entered);
+
     [[nodiscard]] QString trackingNumber() const { return m_trackingNumber; }
     [[nodiscard]] QString carrierCode() const { return m_carrierCode; }
     [[nodiscard]] QString label() const { return m_label; }
@@ -101,6 +104,9 @@ public:
     [[nodiscard]] bool isInGroup(const PackageGroup &group) const;
     /** Leaves every group with this group's id when a member, else joins the group. */
     void toggleGroup(PackageGroup *group);
+
+    /** Polled and refreshed: not archived and still in flight (neither delivered nor expired). */
+    [[nodiscard]] bool isActive() const { return !m_isArchived && TrackingStatuses::isInFlight(m_status); }
 
     /** The catalogue's display name of the normalised carrier code, else the stored code upper-cased. */
     [[nodiscard]] QString carrierDisplayName() const;

@@ -3,6 +3,7 @@
 #include "base/clock.h"
 #include "base/logmanager.h"
 #include "model/package.h"
+#include "model/packagegroup.h"
 #include "model/preferences.h"
 
 #include <algorithm>
@@ -37,6 +38,13 @@ Result<void, StoreError> deletePackages(const QList<Package *> &packages, ModelC
 Result<void, StoreError> deletePackages(const QSet<Package *> &packages, ModelContext &context)
 {
     return deletePackages(QList<Package *>(packages.begin(), packages.end()), context);
+}
+
+Result<QList<PackageGroup *>, ModelError> fetchGroupsInOrder(ModelContext &context,
+                                                             const ModelContext::GroupPredicate &predicate)
+{
+    return context.fetchGroups(
+        predicate, [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
 }
 
 void cleanupDeliveredPackages(ModelContext &context)

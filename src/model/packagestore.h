@@ -8,6 +8,7 @@
 #include <QString>
 
 class Package;
+class PackageGroup;
 
 /** Save, delete and the retention clean-up over a ModelContext; no state of its own. */
 namespace PackageStore
@@ -34,6 +35,10 @@ Result<void, StoreError> save(ModelContext &context);
  */
 Result<void, StoreError> deletePackages(const QList<Package *> &packages, ModelContext &context);
 Result<void, StoreError> deletePackages(const QSet<Package *> &packages, ModelContext &context);
+
+/** The groups that match (all by default), lowest sortOrder first: the order of every list of groups. */
+[[nodiscard]] Result<QList<PackageGroup *>, ModelError>
+fetchGroupsInOrder(ModelContext &context, const ModelContext::GroupPredicate &predicate = {});
 
 /**
  * Deletes delivered packages whose lastUpdated lies strictly before now minus

@@ -108,4 +108,9 @@ bool isLinear(TrackingStatus status)
 {
     return sortRank(status) != 99;
 }
+
+bool isInFlight(TrackingStatus status)
+{
+    return status != TrackingStatus::delivered && status != TrackingStatus::expired;
+}
 }

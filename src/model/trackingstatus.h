@@ -60,4 +60,6 @@ struct ProgressStep {
 [[nodiscard]] int sortRank(TrackingStatus status);
 /** True for the four statuses of progressSteps(). */
 [[nodiscard]] bool isLinear(TrackingStatus status);
+/** True while a package is still on its way: any status but delivered and expired. */
+[[nodiscard]] bool isInFlight(TrackingStatus status);
 }

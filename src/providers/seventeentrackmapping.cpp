@@ -1,5 +1,7 @@
 #include "providers/seventeentrackmapping.h"
 
+#include "carriers/carrier.h"
+
 #include <QHash>
 #include <QJsonDocument>
 
@@ -10,24 +12,17 @@ namespace SeventeenTrack
 {
 namespace
 {
-struct CarrierTables {
-    QHash<QString, qint64> numberByCode; // first pair of a code wins
-    QHash<qint64, QString> codeByNumber;
-};
-
-const CarrierTables &carrierTables()
+const QHash<QString, qint64> &numberByCode()
 {
-    static const CarrierTables tables = [] {
-        CarrierTables t;
+    static const QHash<QString, qint64> table = [] {
+        QHash<QString, qint64> t;
         for (const CarrierMapping &pair : carrierMapping()) {
-            if (!t.numberByCode.contains(pair.code))
-                t.numberByCode.insert(pair.code, pair.trackCode);
-            if (!t.codeByNumber.contains(pair.trackCode))
-                t.codeByNumber.insert(pair.trackCode, pair.code);
+            if (!t.contains(pair.code)) // the first pair of a code wins
+                t.insert(pair.code, pair.trackCode);
         }
         return t;
     }();
-    return tables;
+    return table;
 }
 
 // Texts carriers use for a parcel that is on the van. Matched as plain substrings, so the
@@ -67,24 +62,12 @@ constexpr const char *outForDeliveryPhrases[] = {
 
 const QList<CarrierMapping> &carrierMapping()
 {
-    // The catalogue's numbers in the client's own order (USPS's two numbers first, then the
-    // carriers 17TRACK answers most often); a test keeps the two tables in step.
     static const QList<CarrierMapping> mapping = [] {
-        constexpr std::pair<const char *, qint64> pairs[] = {
-            {"usps", 21051},          {"usps", 100025},       {"ups", 100002},
-            {"fedex", 100003},        {"dhl", 100001},        {"dhl_ecommerce", 100069},
-            {"amazon", 190271},       {"ontrac", 100049},     {"lasership", 100042},
-            {"china-post", 3011},     {"china-ems", 3013},    {"yanwen", 190012},
-            {"cainiao", 190208},      {"yunexpress", 190111}, {"4px", 190233},
-            {"sunyou", 190096},       {"royal-mail", 17014},  {"dpd", 17031},
-            {"gls", 17030},           {"postnord", 17042},    {"la-poste", 17001},
-            {"deutsche-post", 17003}, {"correos", 17004},     {"canada-post", 3003},
-            {"australia-post", 7014}, {"japan-post", 8002},   {"korea-post", 13031},
-            {"aramex", 22011},        {"india-post", 12012},
-        };
         QList<CarrierMapping> list;
-        for (const auto &[code, number] : pairs)
-            list.append({QString::fromLatin1(code), number});
+        for (const Carrier::Entry &entry : Carrier::entries()) {
+            for (qint64 number : entry.numbers)
+                list.append({entry.code, number});
+        }
         return list;
     }();
     return mapping;
@@ -92,16 +75,14 @@ const QList<CarrierMapping> &carrierMapping()
 
 std::optional<qint64> stringToNumeric(const QString &code)
 {
-    const auto &table = carrierTables().numberByCode;
+    const auto &table = numberByCode();
     const auto it = table.constFind(code.toLower());
     return it == table.constEnd() ? std::nullopt : std::optional(*it);
 }
 
 std::optional<QString> numericToString(qint64 number)
 {
-    const auto &table = carrierTables().codeByNumber;
-    const auto it = table.constFind(number);
-    return it == table.constEnd() ? std::nullopt : std::optional(*it);
+    return Carrier::codeForTrackNumber(number);
 }
 
 QList<qint64> allCarrierCodesFor17track(const QString &code)

@@ -17,7 +17,7 @@ struct CarrierMapping {
     qint64 trackCode = 0;
 };
 
-/** Every (code, 17TRACK number) pair of the carrier catalogue; USPS has two numbers, 21051 first. */
+/** Every (code, 17TRACK number) pair of the carrier catalogue, in catalogue order; USPS has two, 21051 first. */
 [[nodiscard]] const QList<CarrierMapping> &carrierMapping();
 /** The number of a code, looked up lower-cased; the first pair of a code wins ("usps" gives 21051). */
 [[nodiscard]] std::optional<qint64> stringToNumeric(const QString &code);

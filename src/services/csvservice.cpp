@@ -68,14 +68,6 @@ std::optional<QString> fieldOrNil(const QStringList &fields, const QHash<QString
     return field;
 }
 
-QString normalizedTrackingNumber(const QString &raw)
-{
-    QString number = raw.toUpper();
-    number.remove(u' ');
-    number.remove(u'-');
-    return number;
-}
-
 bool isDigits(QStringView text)
 {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
@@ -248,7 +240,7 @@ Result<ParsedImport, CSVError> parseImport(const QString &text, const QSet<QStri
     parsed.rows.reserve(lines.size() - 1);
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QStringList fields = parseCSVLine(lines.at(i));
-        const QString number = normalizedTrackingNumber(
+        const QString number = Package::normalizeTrackingNumber(
             numberColumn.value() < fields.size() ? fields.at(numberColumn.value()) : QString());
         if (number.isEmpty() || existingTrackingNumbers.contains(number)) {
             ++parsed.skippedCount;

@@ -46,12 +46,6 @@ double packageIntervalSeconds(const Package &package, const QDateTime &now)
     }
     return 1800;
 }
-
-bool isActive(const Package &package)
-{
-    return !package.isArchived() && package.status() != TrackingStatus::delivered
-        && package.status() != TrackingStatus::expired;
-}
 }
 
 AdaptivePollingManager::AdaptivePollingManager(QObject *parent)
@@ -83,7 +77,7 @@ std::chrono::milliseconds AdaptivePollingManager::computeInterval(const QList<Pa
 
     std::optional<double> smallest;
     for (const Package *package : packages) {
-        if (!package || !isActive(*package))
+        if (!package || !package->isActive())
             continue;
         const double interval = packageIntervalSeconds(*package, now);
         smallest = smallest ? std::min(*smallest, interval) : interval;

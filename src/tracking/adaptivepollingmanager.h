@@ -60,7 +60,6 @@ public:
 
     /** Installs the callback a due poll awaits (the tracking service's refresh of all packages). */
     void setOnRefreshNeeded(RefreshCallback callback);
-    [[nodiscard]] bool hasRefreshCallback() const { return bool(m_onRefreshNeeded); }
 
     [[nodiscard]] bool isRunning() const { return m_running; }
     /** Marks polling as active; there is no way back. */

@@ -18,12 +18,6 @@
 
 namespace
 {
-/** A package the provider should be asked about: neither finished nor put away. */
-bool isActive(const Package &package)
-{
-    return package.status() != TrackingStatus::delivered && package.status() != TrackingStatus::expired;
-}
-
 std::optional<QString> carrierOrNone(const QString &carrierCode)
 {
     if (carrierCode.isEmpty())
@@ -104,14 +98,6 @@ TrackingService::TrackingService(Collaborators collaborators, QObject *parent)
 }
 
 TrackingService::~TrackingService() = default;
-
-QString TrackingService::normalizeTrackingNumber(const QString &trackingNumber)
-{
-    QString normalized = trackingNumber.toUpper();
-    normalized.remove(QLatin1Char(' '));
-    normalized.remove(QLatin1Char('-'));
-    return normalized;
-}
 
 Clock *TrackingService::clock() const
 {
@@ -288,7 +274,7 @@ QCoro::Task<Package *> TrackingService::addPackage(QString trackingNumber, QStri
 {
     QPointer<TrackingService> self(this);
     QPointer<ModelContext> context(&contextRef);
-    const QString number = normalizeTrackingNumber(trackingNumber);
+    const QString number = Package::normalizeTrackingNumber(trackingNumber);
 
     auto *created = new Package(number, carrierCode.value_or(QString()), label, TrackingStatus::pending);
     QPointer<Package> package(created);
@@ -397,7 +383,7 @@ QCoro::Task<> TrackingService::refreshAll(ModelContext &contextRef)
     QList<QPointer<Package>> active;
     QList<TrackingRequest> requests;
     for (Package *package : std::as_const(fetched.value())) {
-        if (!isActive(*package))
+        if (!package->isActive())
             continue;
         active.append(package);
         requests.append(TrackingRequest {package->trackingNumber(), carrierOrNone(package->carrierCode())});

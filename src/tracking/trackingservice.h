@@ -73,9 +73,6 @@ public:
     explicit TrackingService(Collaborators collaborators, QObject *parent = nullptr);
     ~TrackingService() override;
 
-    /** Upper case, without spaces and hyphens; other punctuation stays. */
-    [[nodiscard]] static QString normalizeTrackingNumber(const QString &trackingNumber);
-
     [[nodiscard]] TrackingProvider *provider() const { return m_provider; }
     [[nodiscard]] AdaptivePollingManager *pollingManager() const { return m_pollingManager; }
     [[nodiscard]] bool isRefreshing() const { return m_isRefreshing; }

@@ -5,13 +5,13 @@
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
-#include "model/packagestore.h"
 #include "tracking/trackingservice.h"
 #include "ui/capsulebutton.h"
 #include "ui/carriericonview.h"
 #include "ui/chipstrip.h"
 #include "ui/groupcolorpicker.h"
 #include "ui/hexcolor.h"
+#include "ui/savereporter.h"
 #include "ui/uistyle.h"
 
 #include <QButtonGroup>
@@ -67,7 +67,7 @@ QCoro::Task<> addAndApply(QPointer<TrackingService> service, QPointer<ModelConte
         if (group && !group->isDeleted())
             package->addToGroup(group);
     }
-    (void)PackageStore::save(*context);
+    SaveReporter::save(*context);
     if (sheet)
         Q_EMIT sheet->packageAdded(package);
 }
@@ -335,14 +335,6 @@ QString AddPackageDialog::resolvedCarrierCode() const
     return m_detectionResults.isEmpty() ? QString() : m_detectionResults.constFirst().carrierCode;
 }
 
-QString AddPackageDialog::numberToAdd(const QString &typed)
-{
-    QString number = typed.toUpper();
-    number.remove(u' ');
-    number.remove(u'-');
-    return number;
-}
-
 void AddPackageDialog::updateDetection()
 {
     const QString trimmed = m_number->text().trimmed();
@@ -451,7 +443,7 @@ void AddPackageDialog::addPackage()
 {
     if (!isValid())
         return;
-    const QString number = numberToAdd(m_number->text());
+    const QString number = Package::normalizeTrackingNumber(m_number->text());
     const QString carrier = resolvedCarrierCode();
     const std::optional<QString> carrierCode = carrier.isEmpty() ? std::nullopt : std::optional<QString>(carrier);
     const QString label = m_label->text().trimmed();

@@ -57,8 +57,6 @@ public:
     [[nodiscard]] bool isValid() const;
     /** Manual mode: the chosen code (may be empty); auto-detect: the first guess's code, or empty. */
     [[nodiscard]] QString resolvedCarrierCode() const;
-    /** The number as it will be stored: upper case, without spaces and hyphens. */
-    [[nodiscard]] static QString numberToAdd(const QString &typed);
 
     /** Runs the add and closes the sheet; nothing when the number is empty. */
     void addPackage();

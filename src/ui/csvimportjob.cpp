@@ -2,11 +2,11 @@
 
 #include "model/modelcontext.h"
 #include "model/package.h"
-#include "model/packagestore.h"
+#include "ui/savereporter.h"
 
 #include <QFile>
-#include <QThread>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 struct CsvImportJob::Parsed {
     QString error;
@@ -19,45 +19,37 @@ CsvImportJob::CsvImportJob(ModelContext *context, QObject *parent)
     , m_parsed(std::make_shared<Parsed>())
 { }
 
-CsvImportJob::~CsvImportJob()
-{
-    if (m_thread) {
-        m_thread->wait();
-        delete m_thread;
-    }
-}
+CsvImportJob::~CsvImportJob() = default;
 
 void CsvImportJob::start(const QString &path, const QSet<QString> &existingTrackingNumbers)
 {
-    const std::shared_ptr<Parsed> parsed = m_parsed;
     // Reading and parsing touch no record, so they may leave the GUI thread.
-    m_thread = QThread::create([parsed, path, existingTrackingNumbers] {
+    QtConcurrent::run([path, existingTrackingNumbers] {
+        Parsed parsed;
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            parsed->error = file.errorString();
-            return;
+            parsed.error = file.errorString();
+            return parsed;
         }
         auto text = CSVService::decodeUtf8(file.readAll());
         if (!text) {
-            parsed->error = text.error();
-            return;
+            parsed.error = text.error();
+            return parsed;
         }
         auto result = CSVService::parseImport(text.value(), existingTrackingNumbers);
-        if (!result) {
-            parsed->error = result.error().errorDescription();
-            return;
-        }
-        parsed->result = std::move(result).value();
+        if (!result)
+            parsed.error = result.error().errorDescription();
+        else
+            parsed.result = std::move(result).value();
+        return parsed;
+    }).then(this, [this](Parsed parsed) {
+        *m_parsed = std::move(parsed);
+        onParsed();
     });
-    connect(m_thread, &QThread::finished, this, &CsvImportJob::onParsed);
-    m_thread->start();
 }
 
 void CsvImportJob::onParsed()
 {
-    m_thread->wait();
-    delete m_thread;
-    m_thread = nullptr;
     if (!m_parsed->error.isEmpty()) {
         finish(m_parsed->error);
         return;
@@ -79,9 +71,9 @@ void CsvImportJob::insertNextBatch()
         ++m_inserted;
     }
     // Saved batch by batch: one transaction for 100,000 rows holds the window for seconds, a
-    // batch's for a few dozen milliseconds. A failure is not reported; the packages stay
-    // inserted and the next save writes them.
-    (void)PackageStore::save(*m_context);
+    // batch's for a few dozen milliseconds. On a failure the packages stay inserted and the
+    // next save writes them.
+    SaveReporter::save(*m_context);
     Q_EMIT progress(m_next, rows.size());
     if (m_next < rows.size()) {
         // Let the window paint and take input before the next batch.

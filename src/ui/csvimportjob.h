@@ -10,11 +10,10 @@
 #include <memory>
 
 class ModelContext;
-class QThread;
 
 /**
- * A CSV import that keeps the window responsive: the file is read and parsed on a worker
- * thread, then the packages are inserted into the context on the GUI thread in batches, one
+ * A CSV import that keeps the window responsive: the file is read and parsed on the thread
+ * pool, then the packages are inserted into the context on the GUI thread in batches, one
  * batch per event-loop turn, each batch saved. Deletes itself after finished().
  */
 class CsvImportJob : public QObject
@@ -47,7 +46,6 @@ private:
 
     QPointer<ModelContext> m_context;
     std::shared_ptr<Parsed> m_parsed;
-    QThread *m_thread = nullptr;
     qsizetype m_next = 0;
     qsizetype m_inserted = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "model/modelcontext.h"
 #include "model/packagegroup.h"
+#include "model/packagestore.h"
 #include "ui/capsulebutton.h"
 #include "ui/chipstrip.h"
 #include "ui/hexcolor.h"
@@ -94,8 +95,7 @@ void GroupChipBar::reload()
     m_chips.clear();
     m_groups.clear();
     if (m_context) {
-        auto fetched = m_context->fetchGroups(
-            {}, [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
+        auto fetched = PackageStore::fetchGroupsInOrder(*m_context);
         if (fetched)
             m_groups = fetched.value();
     }

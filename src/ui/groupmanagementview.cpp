@@ -7,6 +7,7 @@
 #include "ui/emptystateview.h"
 #include "ui/groupcolorpicker.h"
 #include "ui/hexcolor.h"
+#include "ui/savereporter.h"
 #include "ui/statusbadgeview.h"
 #include "ui/uistyle.h"
 
@@ -533,7 +534,7 @@ void GroupManagementView::setSelectedGroup(PackageGroup *group)
 void GroupManagementView::save()
 {
     if (m_context)
-        (void)PackageStore::save(*m_context);
+        SaveReporter::save(*m_context);
 }
 
 void GroupManagementView::scheduleReload()
@@ -556,8 +557,7 @@ void GroupManagementView::reloadGroups()
     }
     m_groups.clear();
     if (m_context) {
-        auto fetched = m_context->fetchGroups(
-            {}, [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
+        auto fetched = PackageStore::fetchGroupsInOrder(*m_context);
         if (fetched)
             m_groups = fetched.value();
     }

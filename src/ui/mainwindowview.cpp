@@ -3,7 +3,6 @@
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
-#include "model/packagestore.h"
 #include "providers/trackingprovider.h"
 #include "services/appnotifications.h"
 #include "services/csvservice.h"
@@ -20,6 +19,7 @@
 #include "ui/packagelistmodel.h"
 #include "ui/packagelistview.h"
 #include "ui/packagesummaryview.h"
+#include "ui/savereporter.h"
 #include "ui/shellactions.h"
 #include "ui/trackingnumberdrop.h"
 #include "ui/uistyle.h"
@@ -35,6 +35,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -59,41 +60,6 @@ MainWindowView::SheetFactory &groupManagementFactory()
         = [](ModelContext *context, QWidget *parent) -> QDialog * { return new GroupManagementView(context, parent); };
     return factory;
 }
-
-/** A small spinning arc: the refresh button's stand-in while a refresh runs. */
-class ActivityIndicator : public QWidget
-{
-public:
-    explicit ActivityIndicator(QWidget *parent)
-        : QWidget(parent)
-        , m_timer(new QTimer(this))
-    {
-        setFixedSize(22, 22);
-        m_timer->setInterval(50);
-        connect(m_timer, &QTimer::timeout, this, [this] {
-            m_angle = (m_angle + 30) % 360;
-            update();
-        });
-    }
-
-protected:
-    void showEvent(QShowEvent *) override { m_timer->start(); }
-    void hideEvent(QHideEvent *) override { m_timer->stop(); }
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r = QRectF(rect()).adjusted(5, 5, -5, -5);
-        p.setPen(QPen(UiStyle::withAlpha(UiStyle::secondary(palette()), 0.3), 2));
-        p.drawEllipse(r);
-        p.setPen(QPen(UiStyle::secondary(palette()), 2, Qt::SolidLine, Qt::RoundCap));
-        p.drawArc(r, -m_angle * 16, 100 * 16);
-    }
-
-private:
-    QTimer *m_timer;
-    int m_angle = 0;
-};
 
 /**
  * Draws a checked menu item with a "checkmark" symbol at its trailing end. Items with icons
@@ -163,6 +129,7 @@ MainWindowView::MainWindowView(ModelContext *context, ShellActions *shell, QWidg
     QWidget *detail = buildDetail();
     buildToolBar();
     m_apiKeyBanner = buildApiKeyBanner();
+    m_saveErrorBanner = buildSaveErrorBanner();
 
     m_splitter = new QSplitter(Qt::Horizontal, this);
     m_splitter->setObjectName(QStringLiteral("mainSplitter"));
@@ -190,6 +157,7 @@ MainWindowView::MainWindowView(ModelContext *context, ShellActions *shell, QWidg
     layout->setSpacing(0);
     layout->addWidget(m_toolBar);
     layout->addWidget(m_apiKeyBanner);
+    layout->addWidget(m_saveErrorBanner);
     layout->addWidget(m_content, 1);
 
     auto *find = new QShortcut(QKeySequence::Find, this);
@@ -279,9 +247,14 @@ void MainWindowView::buildToolBar()
     m_refreshAction->setObjectName(QStringLiteral("refreshAction"));
     m_refreshAction->setToolTip(tr("Refresh (F5)"));
     connect(m_refreshAction, &QAction::triggered, this, &MainWindowView::refreshAll);
-    auto *indicator = new ActivityIndicator(m_toolBar);
+    // The refresh button's stand-in while a refresh runs: a busy bar, as in the tray panel.
+    auto *indicator = new QProgressBar(m_toolBar);
     indicator->setObjectName(QStringLiteral("refreshProgress"));
+    indicator->setRange(0, 0);
+    indicator->setTextVisible(false);
+    indicator->setFixedSize(40, 6);
     indicator->setToolTip(tr("Refreshing..."));
+    indicator->setAccessibleName(tr("Refreshing..."));
     m_refreshIndicator = m_toolBar->addWidget(indicator);
 
     auto *sort = new QToolButton(m_toolBar);
@@ -381,6 +354,50 @@ QWidget *MainWindowView::buildApiKeyBanner()
     layout->addWidget(text);
     layout->addStretch();
     layout->addWidget(link);
+    return banner;
+}
+
+QWidget *MainWindowView::buildSaveErrorBanner()
+{
+    auto *banner = new QWidget(this);
+    banner->setObjectName(QStringLiteral("saveErrorBanner"));
+    banner->setAutoFillBackground(true);
+    QPalette p = banner->palette();
+    const QColor error = UiStyle::named(StatusColor::red, p);
+    p.setColor(QPalette::Window, UiStyle::isDark(p) ? QColor(0x45, 0x1c, 0x1a) : QColor(0xff, 0xe5, 0xe3));
+    banner->setPalette(p);
+
+    auto *icon = new QLabel(banner);
+    icon->setPixmap(UiStyle::symbol(QStringLiteral("exclamationmark.triangle.fill"), 16, error, devicePixelRatioF()));
+    m_saveErrorText = new QLabel(banner);
+    m_saveErrorText->setObjectName(QStringLiteral("saveErrorBannerText"));
+    m_saveErrorText->setWordWrap(true);
+    m_saveErrorText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *dismiss = new QToolButton(banner);
+    dismiss->setObjectName(QStringLiteral("saveErrorDismiss"));
+    UiStyle::setSymbol(dismiss, QStringLiteral("xmark.circle.fill"));
+    dismiss->setAutoRaise(true);
+    dismiss->setToolTip(tr("Dismiss"));
+    dismiss->setAccessibleName(tr("Dismiss"));
+    connect(dismiss, &QToolButton::clicked, banner, &QWidget::hide);
+
+    auto *layout = new QHBoxLayout(banner);
+    layout->setContentsMargins(12, 4, 8, 4);
+    layout->setSpacing(8);
+    layout->addWidget(icon);
+    layout->addWidget(m_saveErrorText, 1);
+    layout->addWidget(dismiss);
+    banner->hide();
+
+    if (m_context) {
+        SaveReporter *reporter = SaveReporter::of(*m_context);
+        connect(reporter, &SaveReporter::saveFailed, this, [this](const QString &description) {
+            m_saveErrorText->setText(description);
+            m_saveErrorBanner->show();
+        });
+        // A later save that goes through writes what the failed one left behind.
+        connect(reporter, &SaveReporter::saved, banner, &QWidget::hide);
+    }
     return banner;
 }
 
@@ -604,7 +621,7 @@ void MainWindowView::batchArchive()
     for (Package *package : selection)
         package->setArchived(true);
     if (m_context)
-        (void)PackageStore::save(*m_context);
+        SaveReporter::save(*m_context);
     m_list->listModel()->clearBatchSelection();
     setBatchMode(false);
 }
@@ -617,7 +634,7 @@ void MainWindowView::batchDelete()
     m_list->listModel()->clearBatchSelection();
     setBatchMode(false);
     if (m_context)
-        (void)PackageStore::deletePackages(selection, *m_context);
+        SaveReporter::deletePackages(QList<Package *>(selection.begin(), selection.end()), *m_context);
 }
 
 void MainWindowView::batchAddToGroup(PackageGroup *group)
@@ -629,7 +646,7 @@ void MainWindowView::batchAddToGroup(PackageGroup *group)
             package->addToGroup(group);
     }
     if (m_context)
-        (void)PackageStore::save(*m_context);
+        SaveReporter::save(*m_context);
 }
 
 void MainWindowView::handleDroppedText(const QByteArray &utf8)
@@ -782,7 +799,7 @@ void MainWindowView::archiveSelected()
         return;
     package->setArchived(true);
     if (m_context)
-        (void)PackageStore::save(*m_context);
+        SaveReporter::save(*m_context);
 }
 
 void MainWindowView::dragEnterEvent(QDragEnterEvent *event)

@@ -22,6 +22,7 @@ class PackageListView;
 class PackageSummaryView;
 class QAction;
 class QDialog;
+class QLabel;
 class QLineEdit;
 class QMessageBox;
 class QSplitter;
@@ -120,6 +121,7 @@ protected:
 private:
     void buildToolBar();
     QWidget *buildApiKeyBanner();
+    QWidget *buildSaveErrorBanner();
     QWidget *buildSidebar();
     QWidget *buildDetail();
     void onNotification(const QString &name, const QVariantMap &userInfo);
@@ -149,6 +151,8 @@ private:
     QList<QAction *> m_sortActions;
 
     QWidget *m_apiKeyBanner = nullptr;
+    QWidget *m_saveErrorBanner = nullptr;
+    QLabel *m_saveErrorText = nullptr;
     QStackedWidget *m_content = nullptr;
     QSplitter *m_splitter = nullptr;
     QLineEdit *m_search = nullptr;

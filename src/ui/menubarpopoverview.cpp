@@ -70,14 +70,9 @@ QLabel *iconLabel(const QString &symbol, int size, const QColor &color, QWidget 
     return label;
 }
 
-bool isInFlight(const Package &package)
-{
-    return package.status() != TrackingStatus::delivered && package.status() != TrackingStatus::expired;
-}
-
 bool showsCountdown(const Package &package)
 {
-    return package.estimatedDelivery().has_value() && isInFlight(package);
+    return package.estimatedDelivery().has_value() && TrackingStatuses::isInFlight(package.status());
 }
 
 constexpr int rowRadius = 6;
@@ -356,8 +351,7 @@ void MenuBarPopoverView::rebuild()
         return a->lastUpdated() > b->lastUpdated();
     });
 
-    const auto inFlight
-        = std::count_if(active.cbegin(), active.cend(), [](const Package *p) { return isInFlight(*p); });
+    const auto inFlight = std::count_if(active.cbegin(), active.cend(), [](const Package *p) { return p->isActive(); });
     m_badge->setText(QString::asprintf("%lld", static_cast<long long>(inFlight)));
     m_badge->setVisible(inFlight > 0);
 

@@ -10,6 +10,7 @@
 #include "ui/hexcolor.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagerowdelegate.h"
+#include "ui/savereporter.h"
 #include "ui/uistyle.h"
 
 #include <QClipboard>
@@ -253,7 +254,7 @@ void PackageListView::updateEmptyState()
 void PackageListView::save()
 {
     if (ModelContext *context = modelContext())
-        (void)PackageStore::save(*context);
+        SaveReporter::save(*context);
 }
 
 QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
@@ -304,8 +305,7 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
     QMenu *groups = menu->addMenu(tr("Add to Group"));
     groups->setObjectName(QStringLiteral("addToGroupMenu"));
     if (ModelContext *context = modelContext()) {
-        auto fetched = context->fetchGroups(
-            {}, [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
+        auto fetched = PackageStore::fetchGroupsInOrder(*context);
         if (fetched) {
             for (PackageGroup *group : fetched.value()) {
                 const bool member = package->isInGroup(*group);
@@ -376,9 +376,7 @@ void PackageListView::deletePackage(Package *package)
         return;
     if (package == m_selected)
         setSelectedPackage(nullptr);
-    package->prepareForDeletion();
-    context->remove(package);
-    (void)PackageStore::save(*context);
+    SaveReporter::deletePackages({package}, *context);
 }
 
 void PackageListView::togglePackageInGroup(Package *package, PackageGroup *group)

@@ -46,8 +46,7 @@ QFont footFont(const QFont &base, bool semibold)
 
 bool showsCountdown(const Package &package)
 {
-    return package.estimatedDelivery().has_value() && package.status() != TrackingStatus::delivered
-        && package.status() != TrackingStatus::expired;
+    return package.estimatedDelivery().has_value() && TrackingStatuses::isInFlight(package.status());
 }
 
 /** The line under the badge: the delivery countdown, or the time of the last update. */

@@ -1,5 +1,7 @@
 #include "ui/trackingnumberdrop.h"
 
+#include "model/package.h"
+
 #include <QStringDecoder>
 #include <QTextBoundaryFinder>
 
@@ -50,10 +52,9 @@ QStringList candidates(const QString &text)
             ++first;
         while (last > first && QChar::isPunct(piece.at(last - 1)))
             --last;
-        QString word = QString::fromUcs4(piece.constData() + first, last - first).toUpper();
+        const QString word
+            = Package::normalizeTrackingNumber(QString::fromUcs4(piece.constData() + first, last - first));
         piece.clear();
-        word.remove(u' ');
-        word.remove(u'-');
         if (word.isEmpty())
             return;
         if (characterCount(word) < 8)
