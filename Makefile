@@ -6,7 +6,7 @@ ifdef CI
 CMAKE_FLAGS += -DKESTROVE_WERROR=ON
 endif
 
-.PHONY: all setup configure build run test bench translations format format-check fuzz clean
+.PHONY: all setup configure build run test install package package-check bench translations format format-check fuzz clean
 
 all: build
 
@@ -32,6 +32,21 @@ run: build
 test: build
 	./scripts/check-layers.sh
 	./scripts/run-tests.sh $(BUILD_DIR)
+
+# `make install` puts Kestrove under PREFIX (default /usr/local); `PREFIX=~/.local make install` needs no root.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# A Debian package, build/kestrove_VERSION_ARCH.deb, with dependencies from dpkg-shlibdeps.
+package: build
+	./scripts/setup.sh --package
+	cmake --build $(BUILD_DIR) --target package
+
+# The package's file list, control fields and lintian's verdict (errors fail, warnings shown).
+package-check: package
+	./scripts/setup.sh --package-check
+	./scripts/check-package.sh $(BUILD_DIR)
 
 bench: configure
 	cmake --build $(BUILD_DIR) --target benchmarks

@@ -5,10 +5,18 @@ set -eu
 PACKAGES="qt6-base-dev libqt6sql6-sqlite qcoro-qt6-dev qtkeychain-qt6-dev qt6-httpserver-dev qt6-svg-dev
 libqt6svg6 libsecret-1-0 libsystemd-dev cmake ninja-build g++ make xvfb xauth dbus gnome-keyring
 adwaita-icon-theme imagemagick x11-apps ccache qt6-l10n-tools"
-# `setup.sh --fuzz` adds what the libFuzzer targets need.
-if [ "${1:-}" = "--fuzz" ]; then
-    PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"
-fi
+# The build renders the icons; the install-tree test validates what is installed and starts it over D-Bus.
+PACKAGES="$PACKAGES librsvg2-bin desktop-file-utils appstream libglib2.0-bin"
+for option in "$@"; do
+    case "$option" in
+        # What the libFuzzer targets need.
+        --fuzz) PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev" ;;
+        # dpkg-shlibdeps for `make package`, and lintian for `make package-check`.
+        --package) PACKAGES="$PACKAGES dpkg-dev" ;;
+        --package-check) PACKAGES="$PACKAGES dpkg-dev lintian" ;;
+        *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
+    esac
+done
 
 missing=""
 for package in $PACKAGES; do

@@ -1,3 +1,4 @@
+#include "app/appicon.h"
 #include "app/kestroveapp.h"
 #include "app/mainwindow.h"
 #include "app/statusitem.h"
@@ -11,10 +12,14 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -78,6 +83,43 @@ private Q_SLOTS:
         QTRY_VERIFY(!m_watcher.registeredItems().isEmpty());
         QTest::qWait(200);
         QVERIFY(!app.mainWindow());
+    }
+
+    void trayIconComesFromTheIconTheme_data()
+    {
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("installed icons: the symbolic one, by name") << true;
+        QTest::newRow("no icon theme: the built-in application icon") << false;
+    }
+    void trayIconComesFromTheIconTheme()
+    {
+        QFETCH(bool, installed);
+        const auto restore = qScopeGuard([paths = QIcon::themeSearchPaths()] { QIcon::setThemeSearchPaths(paths); });
+        QTemporaryDir empty;
+        // The build folder holds share/icons beside bin/, as an installation does.
+        if (installed)
+            KestroveApp::setUpIconTheme();
+        else
+            QIcon::setThemeSearchPaths({empty.path()});
+
+        const qsizetype before = m_watcher.registeredItems().size();
+        KestroveApp &app = launch(true);
+        QTRY_COMPARE(m_watcher.registeredItems().size(), before + 1);
+        // What the tray host sees; asynchronous, because the item lives in this thread.
+        QDBusMessage get
+            = QDBusMessage::createMethodCall(m_watcher.registeredItems().last(), QStringLiteral("/StatusNotifierItem"),
+                                             QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << QStringLiteral("org.kde.StatusNotifierItem") << QStringLiteral("IconName");
+        QDBusPendingReply<QDBusVariant> iconName = QDBusConnection::sessionBus().asyncCall(get);
+        QTRY_VERIFY(iconName.isFinished());
+        QVERIFY2(iconName.isValid(), qPrintable(iconName.error().message()));
+        if (installed) {
+            QCOMPARE(iconName.value().variant().toString(), AppIcon::symbolicThemeName);
+        } else {
+            QVERIFY(iconName.value().variant().toString() != AppIcon::symbolicThemeName);
+            QVERIFY(!app.statusItem()->trayIcon()->icon().pixmap(16).isNull());
+            QCOMPARE(AppIcon::application().pixmap(256).width(), 256);
+        }
     }
 
     void clickOpensThePanelWithoutComingForward()

@@ -1,6 +1,7 @@
 #include "app/kestroveapp.h"
 
 #include "app/appdelegate.h"
+#include "app/appicon.h"
 #include "app/mainwindow.h"
 #include "app/settingswindow.h"
 #include "app/singleinstance.h"
@@ -9,7 +10,6 @@
 #include "model/modelcontainer.h"
 #include "model/preferences.h"
 #include "services/appnotifications.h"
-#include "ui/symbolicon.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -57,7 +57,7 @@ int KestroveApp::main(int argc, char *argv[])
         return 0;
 
     setUpIconTheme();
-    QApplication::setWindowIcon(SymbolIcon::icon(QStringLiteral("shippingbox.fill")));
+    QApplication::setWindowIcon(AppIcon::application());
 
     const Result<ModelContext *, QString> container = ModelContainer::openShared();
     if (!container) {
@@ -79,7 +79,11 @@ void KestroveApp::setUpIconTheme()
     // The platform often reports "hicolor", which holds almost no action icons; the
     // symbolic names used throughout resolve in Adwaita. On the offscreen platform and
     // under a private XDG_DATA_HOME the system icon folders are not searched by default.
+    // Kestrove's own installation comes first: under a prefix outside XDG_DATA_DIRS (~/.local,
+    // /opt) nothing else would find the application icon.
     QStringList paths = QIcon::themeSearchPaths();
+    if (!paths.contains(AppIcon::installedIconFolder()))
+        paths.prepend(AppIcon::installedIconFolder());
     const QStringList located = QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
                                                           QStandardPaths::LocateDirectory);
     const QStringList dataDirs = qEnvironmentVariable("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"))

@@ -1,5 +1,6 @@
 #include "app/statusitem.h"
 
+#include "app/appicon.h"
 #include "app/kestroveapp.h"
 #include "ui/menubarpopoverview.h"
 #include "ui/symbolicon.h"
@@ -44,7 +45,7 @@ StatusItem::StatusItem(KestroveApp &app, QObject *parent)
     , m_tray(new QSystemTrayIcon(this))
     , m_menu(new QMenu)
 {
-    m_tray->setIcon(SymbolIcon::icon(QStringLiteral("shippingbox.fill")));
+    m_tray->setIcon(AppIcon::tray());
     m_tray->setToolTip(tr("Kestrove"));
 
     QAction *open = m_menu->addAction(SymbolIcon::icon(QStringLiteral("macwindow")), tr("Open Kestrove"));
