@@ -16,6 +16,7 @@
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "model/trackingevent.h"
+#include "screenfixture.h"
 #include "ui/mainwindowview.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagelistview.h"
@@ -157,7 +158,7 @@ void benchPaint(MainWindowView &view)
                 *std::max_element(times.begin(), times.end()));
 }
 
-void benchImport(const QString &directory, int rows)
+void benchImport(const QString &directory, int rows, ScreenFixture &screen)
 {
     const QString path = directory + QStringLiteral("/import.csv");
     QFile file(path);
@@ -173,7 +174,7 @@ void benchImport(const QString &directory, int rows)
     file.close();
 
     auto context = openStore(directory + QStringLiteral("/import.sqlite"));
-    MainWindowView view(context.get(), nullptr);
+    MainWindowView view(screen.services(context.get()), nullptr);
     view.resize(1000, 700);
     view.show();
     QCoreApplication::processEvents();
@@ -218,8 +219,9 @@ int main(int argc, char *argv[])
     QTemporaryDir directory;
     auto context = openStore(directory.filePath(QStringLiteral("bench.sqlite")));
     fill(*context, packages);
+    ScreenFixture screen(directory.filePath(QStringLiteral("preferences.conf")));
     {
-        MainWindowView view(context.get(), nullptr);
+        MainWindowView view(screen.services(context.get()), nullptr);
         view.resize(1000, 700);
         view.show();
         QCoreApplication::processEvents();
@@ -227,6 +229,6 @@ int main(int argc, char *argv[])
         benchPaint(view);
     }
     if (importRows > 0)
-        benchImport(directory.path(), importRows);
+        benchImport(directory.path(), importRows, screen);
     return 0;
 }

@@ -8,6 +8,7 @@
 //  3. The visible-list rule over LIST packages (as the main window and `kestrove-cli list` evaluate
 //     it): the keys of typing "lamp 1" into the search field and erasing it, and a sort by each mode.
 // Usage: bench_tracking [PACKAGES [EVENTS [BATCH [LIST]]]]   (defaults 1000 50 200 10000)
+#include "base/clock.h"
 #include "fake17trackserver.h"
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
@@ -78,7 +79,7 @@ QString number(int i)
     return QStringLiteral("BENCH%1").arg(i, 6, 10, QLatin1Char('0'));
 }
 
-void benchApply(const QString &directory, int packageCount, int eventCount)
+void benchApply(const QString &directory, int packageCount, int eventCount, Preferences &preferences)
 {
     const QString path = directory + QStringLiteral("/apply.sqlite");
     const QDateTime base(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc());
@@ -126,6 +127,8 @@ void benchApply(const QString &directory, int packageCount, int eventCount)
     ModelContext &context = *opened.value();
     TrackingService::Collaborators collaborators;
     collaborators.provider = std::move(provider);
+    collaborators.clock = Clock::shared();
+    collaborators.preferences = &preferences;
     collaborators.postNotifications = false;
     collaborators.backgroundRetries = false;
     collaborators.polling.observeSystemSleep = false;
@@ -148,7 +151,7 @@ void benchApply(const QString &directory, int packageCount, int eventCount)
         fail(QStringLiteral("de-duplication went wrong"));
 }
 
-void benchPacing(int packageCount)
+void benchPacing(int packageCount, Preferences &preferences)
 {
     Fake17TrackServer server;
     if (!server.listen())
@@ -176,6 +179,8 @@ void benchPacing(int packageCount)
     options.apiKey = [] { return std::optional<QString>(QStringLiteral("bench-key")); };
     TrackingService::Collaborators collaborators;
     collaborators.provider = std::make_unique<SeventeenTrackProvider>(std::move(options));
+    collaborators.clock = Clock::shared();
+    collaborators.preferences = &preferences;
     collaborators.postNotifications = false;
     collaborators.backgroundRetries = false;
     collaborators.polling.observeSystemSleep = false;
@@ -279,10 +284,8 @@ int main(int argc, char *argv[])
     QTemporaryDir directory;
     // The service reads its preferences from a private file, never the user's.
     Preferences preferences(directory.filePath(QStringLiteral("prefs.conf")));
-    Preferences::setShared(&preferences);
-    benchApply(directory.path(), packages, events);
-    benchPacing(batch);
+    benchApply(directory.path(), packages, events, preferences);
+    benchPacing(batch, preferences);
     benchListRule(list);
-    Preferences::setShared(nullptr);
     return 0;
 }

@@ -1,11 +1,12 @@
+#include "app/appcomposition.h"
 #include "app/appdelegate.h"
 #include "app/kestroveapp.h"
 #include "app/mainwindow.h"
 #include "app/settingswindow.h"
 #include "model/modelcontainer.h"
 #include "model/preferences.h"
-#include "services/appnotifications.h"
 #include "testmain.h"
+#include "tracking/adaptivepollingmanager.h"
 #include "ui/clipboardbanner.h"
 #include "ui/mainwindowview.h"
 
@@ -30,39 +31,59 @@ class AppTest : public QObject
 {
     Q_OBJECT
 
+    // A request on the bus: its name and the tracking number it carries (empty for none).
     struct Posted {
         QString name;
-        QVariantMap userInfo;
+        QString number;
     };
 
     ModelContext *m_context = nullptr;
     // Service calls, in the order they happened.
     QStringList m_calls;
     QList<Posted> m_posted;
+    std::unique_ptr<AppComposition> m_services;
     std::unique_ptr<KestroveApp> m_app;
 
-    AppServices recordingServices()
+    StartupHooks recordingHooks()
     {
-        AppServices services;
-        services.startTrackingServices = [this](ModelContext &context) {
-            m_calls.append(&context == m_context ? QStringLiteral("tracking")
-                                                 : QStringLiteral("tracking on another context"));
-        };
-        services.startClipboardMonitor = [this] { m_calls.append(QStringLiteral("clipboard")); };
-        services.checkForUpdatesIfNeeded = [this] { m_calls.append(QStringLiteral("updates")); };
-        services.clearDetectedTrackingNumber = [this] {
+        StartupHooks hooks;
+        hooks.startClipboardMonitor = [this] { m_calls.append(QStringLiteral("clipboard")); };
+        hooks.checkForUpdatesIfNeeded = [this] { m_calls.append(QStringLiteral("updates")); };
+        hooks.clearDetectedTrackingNumber = [this] {
             m_calls.append(QStringLiteral("clear detected, banner shown: %1").arg(m_app->showClipboardBanner()));
         };
-        services.dismissDetectedTrackingNumber = [this](const QString &number) {
+        hooks.dismissDetectedTrackingNumber = [this](const QString &number) {
             m_calls.append(QStringLiteral("dismiss %1 while showing %2").arg(number, m_app->detectedTrackingNumber()));
         };
-        return services;
+        return hooks;
+    }
+
+    /** The composition root's services, with every request on their bus recorded. */
+    AppComposition &makeServices()
+    {
+        m_app.reset();
+        m_services = std::make_unique<AppComposition>(m_context);
+        AppNotifications *requests = &m_services->requests();
+        const auto record = [this, requests](auto signal, const QString &name) {
+            connect(requests, signal, this, [this, name](const auto &...number) {
+                m_posted.append({name, (QString() + ... + number)});
+            });
+        };
+        record(&AppNotifications::addPackageRequested, u"addPackageRequested"_s);
+        record(&AppNotifications::refreshAllRequested, u"refreshAllRequested"_s);
+        record(&AppNotifications::archiveSelectedRequested, u"archiveSelectedRequested"_s);
+        record(&AppNotifications::selectPackageRequested, u"selectPackageRequested"_s);
+        // Starting polling is the tracking service's last visible step of startServices().
+        connect(m_services->tracking().pollingManager(), &AdaptivePollingManager::isRunningChanged, this,
+                [this] { m_calls.append(QStringLiteral("tracking")); });
+        return *m_services;
     }
 
     KestroveApp &makeApp(bool onboardingCompleted = true)
     {
-        Preferences::shared()->setHasCompletedOnboarding(onboardingCompleted);
-        m_app = std::make_unique<KestroveApp>(m_context, recordingServices());
+        AppComposition &services = makeServices();
+        services.preferences().setHasCompletedOnboarding(onboardingCompleted);
+        m_app = std::make_unique<KestroveApp>(services.screenServices(), recordingHooks());
         return *m_app;
     }
 
@@ -93,8 +114,7 @@ class AppTest : public QObject
         MainWindow *window = launchWithMainWindow();
         if (!window)
             return nullptr;
-        AppNotifications::shared()->post(AppNotifications::trackingNumberDetected,
-                                         {{AppNotifications::trackingNumberKey, number}});
+        Q_EMIT m_services->requests().trackingNumberDetected(number);
         if (!QTest::qWaitFor([&] { return window->clipboardBanner()->isVisible(); }))
             return nullptr;
         m_calls.clear();
@@ -111,10 +131,6 @@ private Q_SLOTS:
         const auto opened = ModelContainer::openShared();
         QVERIFY2(opened.ok(), qPrintable(opened.ok() ? QString() : opened.error()));
         m_context = opened.value();
-        connect(AppNotifications::shared(), &AppNotifications::posted, this,
-                [this](const QString &name, const QVariantMap &userInfo) {
-                    m_posted.append({name, userInfo});
-                });
     }
 
     void init()
@@ -126,6 +142,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_app.reset();
+        m_services.reset();
         const QWidgetList windows = QApplication::topLevelWidgets();
         QVERIFY(std::none_of(windows.cbegin(), windows.cend(), [](const QWidget *w) { return w->isVisible(); }));
     }
@@ -188,14 +205,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("notification");
         QTest::newRow("Ctrl+N asks for the add sheet")
             << "action-add-package" << int(Qt::Key_N) << Qt::KeyboardModifiers(Qt::ControlModifier)
-            << AppNotifications::addPackageRequested;
-        QTest::newRow("Ctrl+R refreshes all")
-            << "action-refresh-all" << int(Qt::Key_R) << Qt::KeyboardModifiers(Qt::ControlModifier)
-            << AppNotifications::refreshAllRequested;
+            << "addPackageRequested";
+        QTest::newRow("Ctrl+R refreshes all") << "action-refresh-all" << int(Qt::Key_R)
+                                              << Qt::KeyboardModifiers(Qt::ControlModifier) << "refreshAllRequested";
         QTest::newRow("Ctrl+Shift+A archives the selection")
             << "action-archive-selected" << int(Qt::Key_A)
-            << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier)
-            << AppNotifications::archiveSelectedRequested;
+            << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier) << "archiveSelectedRequested";
     }
     void menuCommandsPostNotifications()
     {
@@ -213,7 +228,7 @@ private Q_SLOTS:
         QTest::keyClick(window, Qt::Key(key), modifiers);
         QCOMPARE(m_posted.size(), 1);
         QCOMPARE(m_posted.first().name, notification);
-        QVERIFY(m_posted.first().userInfo.isEmpty());
+        QVERIFY(m_posted.first().number.isEmpty());
     }
 
     void settingsShortcutOpensSettingsWithItsTabs()
@@ -249,7 +264,7 @@ private Q_SLOTS:
         QVERIFY(getStarted);
         getStarted->click();
         QTRY_VERIFY(!app.mainWindow()->onboardingSheet());
-        QVERIFY(Preferences::shared()->hasCompletedOnboarding());
+        QVERIFY(m_services->preferences().hasCompletedOnboarding());
         QVERIFY(!app.showOnboarding());
 
         // Reopened later in the same run, the main window comes without the sheet.
@@ -268,32 +283,29 @@ private Q_SLOTS:
         QVERIFY(!app.mainWindow());
     }
 
-    void bannerShowsOnlyForTextNumbers_data()
+    void bannerShowsOnlyForDetectedNumbers_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QVariantMap>("userInfo");
+        QTest::addColumn<bool>("detected");
+        QTest::addColumn<QString>("number");
         QTest::addColumn<bool>("shown");
-        const QString detected = AppNotifications::trackingNumberDetected;
-        const QString key = AppNotifications::trackingNumberKey;
-        QTest::newRow("text number shows the banner")
-            << detected << QVariantMap {{key, u"1Z999AA10123456784"_s}} << true;
-        QTest::newRow("no user info is ignored") << detected << QVariantMap() << false;
-        QTest::newRow("integer number is ignored")
-            << detected << QVariantMap {{key, qlonglong(940011020088123456)}} << false;
-        QTest::newRow("other notifications never show it")
-            << AppNotifications::selectPackageRequested << QVariantMap {{key, u"1Z999AA10123456784"_s}} << false;
+        QTest::newRow("a detected number shows the banner") << true << u"1Z999AA10123456784"_s << true;
+        QTest::newRow("an empty number is ignored") << true << QString() << false;
+        QTest::newRow("other requests never show it") << false << u"1Z999AA10123456784"_s << false;
     }
-    void bannerShowsOnlyForTextNumbers()
+    void bannerShowsOnlyForDetectedNumbers()
     {
-        QFETCH(QString, name);
-        QFETCH(QVariantMap, userInfo);
+        QFETCH(bool, detected);
+        QFETCH(QString, number);
         QFETCH(bool, shown);
         MainWindow *window = launchWithMainWindow();
         QVERIFY(window);
         ClipboardBanner *banner = window->clipboardBanner();
         QVERIFY(!banner->isVisible());
 
-        AppNotifications::shared()->post(name, userInfo);
+        if (detected)
+            Q_EMIT m_services->requests().trackingNumberDetected(number);
+        else
+            Q_EMIT m_services->requests().selectPackageRequested(number);
         QCOMPARE(m_app->showClipboardBanner(), shown);
         if (shown) {
             QTRY_VERIFY(banner->isVisible());
@@ -310,14 +322,12 @@ private Q_SLOTS:
         }
     }
 
-    void malformedNotificationLeavesShownBannerAlone()
+    void emptyNumberLeavesShownBannerAlone()
     {
         MainWindow *window = launchWithMainWindow();
         QVERIFY(window);
-        const QString key = AppNotifications::trackingNumberKey;
-        AppNotifications::shared()->post(AppNotifications::trackingNumberDetected, {{key, QStringLiteral("LX123")}});
-        AppNotifications::shared()->post(AppNotifications::trackingNumberDetected, {{key, 42}});
-        AppNotifications::shared()->post(AppNotifications::trackingNumberDetected, {});
+        Q_EMIT m_services->requests().trackingNumberDetected(QStringLiteral("LX123"));
+        Q_EMIT m_services->requests().trackingNumberDetected(QString());
         QCOMPARE(m_app->detectedTrackingNumber(), QStringLiteral("LX123"));
         QTRY_VERIFY(window->clipboardBanner()->isVisible());
         QCOMPARE(window->clipboardBanner()->trackingNumber(), QStringLiteral("LX123"));
@@ -333,10 +343,9 @@ private Q_SLOTS:
         QTRY_VERIFY(add->isVisible());
         QTest::mouseClick(add, Qt::LeftButton);
         QCOMPARE(m_calls, QStringList({u"clear detected, banner shown: 0"_s}));
-        const QList<Posted> requests = postedNamed(AppNotifications::addPackageRequested);
+        const QList<Posted> requests = postedNamed(u"addPackageRequested"_s);
         QCOMPARE(requests.size(), 1);
-        QCOMPARE(requests.first().userInfo,
-                 QVariantMap({{AppNotifications::trackingNumberKey, QStringLiteral("RR123456785CN")}}));
+        QCOMPARE(requests.first().number, QStringLiteral("RR123456785CN"));
         QTRY_VERIFY(!window->clipboardBanner()->isVisible());
         QVERIFY(!m_app->showClipboardBanner());
     }
@@ -351,7 +360,7 @@ private Q_SLOTS:
         QTest::mouseClick(dismiss, Qt::LeftButton);
         QCOMPARE(m_calls, QStringList({u"dismiss RR123456785CN while showing RR123456785CN"_s}));
         QVERIFY(m_app->detectedTrackingNumber().isEmpty());
-        QVERIFY(postedNamed(AppNotifications::addPackageRequested).isEmpty());
+        QVERIFY(postedNamed(u"addPackageRequested"_s).isEmpty());
         QTRY_VERIFY(!window->clipboardBanner()->isVisible());
     }
 
@@ -359,8 +368,7 @@ private Q_SLOTS:
     {
         KestroveApp &app = makeApp();
         app.delegate()->applicationDidFinishLaunching();
-        AppNotifications::shared()->post(AppNotifications::trackingNumberDetected,
-                                         {{AppNotifications::trackingNumberKey, QStringLiteral("LX123")}});
+        Q_EMIT m_services->requests().trackingNumberDetected(QStringLiteral("LX123"));
         QVERIFY(!app.mainWindow());
         app.openMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(app.mainWindow()));

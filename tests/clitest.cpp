@@ -1,6 +1,7 @@
 // kestrove-cli as a user runs it: each command's input and output, on the default store of the
 // private home, against a fake 17TRACK server started by the test. The rules behind the commands
 // are tested once, in the core; here only what the command line adds.
+#include "base/clock.h"
 #include "clirunner.h"
 #include "fake17trackserver.h"
 #include "model/modelcontainer.h"
@@ -665,8 +666,11 @@ private Q_SLOTS:
         SeventeenTrackProvider::Options options;
         options.baseURL = m_server->baseUrl();
         options.apiKey = [] { return std::optional<QString>(QString::fromLatin1(apiKey)); };
+        Preferences preferences; // the application's file, as the window would read it
         TrackingService::Collaborators collaborators;
         collaborators.provider = std::make_unique<SeventeenTrackProvider>(std::move(options));
+        collaborators.clock = Clock::shared();
+        collaborators.preferences = &preferences;
         collaborators.postNotifications = false;
         collaborators.polling.observeSystemSleep = false;
         collaborators.backgroundRetries = false;

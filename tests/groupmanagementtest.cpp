@@ -2,6 +2,7 @@
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
+#include "screenfixture.h"
 #include "testmain.h"
 #include "ui/addpackagedialog.h"
 #include "ui/capsulebutton.h"
@@ -59,6 +60,7 @@ class GroupManagementTest : public QObject
     QTemporaryDir m_dir;
     QString m_path;
     std::unique_ptr<ModelContext> m_context;
+    ScreenFixture m_screen {m_dir.filePath(QStringLiteral("preferences.conf"))};
     FakeShell m_shell;
     std::unique_ptr<MainWindowView> m_view;
     int m_stores = 0;
@@ -81,7 +83,7 @@ class GroupManagementTest : public QObject
     /** The main window with its group sheet opened through the gear or "Add Groups". */
     GroupManagementView *openSheet()
     {
-        m_view = std::make_unique<MainWindowView>(m_context.get(), &m_shell);
+        m_view = std::make_unique<MainWindowView>(m_screen.services(m_context.get()), &m_shell);
         m_view->resize(1000, 680);
         m_view->show();
         if (!QTest::qWaitForWindowExposed(m_view.get()))

@@ -4,7 +4,7 @@
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "model/trackingevent.h"
-#include "services/appnotifications.h"
+#include "screenfixture.h"
 #include "services/csvservice.h"
 #include "services/keychainmanager.h"
 #include "showcase.h"
@@ -83,6 +83,7 @@ class MainWindowTest : public QObject
 
     QTemporaryDir m_dir;
     std::unique_ptr<S> m_server;
+    std::unique_ptr<ScreenFixture> m_screen;
     std::unique_ptr<ModelContext> m_context;
     FakeShell m_shell;
     std::unique_ptr<MainWindowView> m_view;
@@ -106,7 +107,7 @@ class MainWindowTest : public QObject
 
     MainWindowView &openView()
     {
-        m_view = std::make_unique<MainWindowView>(m_context.get(), &m_shell);
+        m_view = std::make_unique<MainWindowView>(m_screen->services(m_context.get()), &m_shell);
         m_view->resize(1000, 680);
         m_view->show();
         if (!QTest::qWaitForWindowExposed(m_view.get()))
@@ -139,9 +140,12 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         m_server = std::make_unique<S>();
         QVERIFY(m_server->listen());
-        // The shared tracking service is made on first use: point it at the fake service first.
+        // The tracking service's client reads the address when it is made: point it at the fake service first.
         qputenv("KESTROVE_17TRACK_BASE_URL", m_server->baseUrl().toUtf8());
+        m_screen = std::make_unique<ScreenFixture>(m_dir.filePath(QStringLiteral("preferences.conf")));
     }
+
+    void cleanupTestCase() { m_screen.reset(); }
 
     void init()
     {
@@ -351,7 +355,7 @@ private Q_SLOTS:
         // Outside batch mode: the package shown in the detail.
         const QString shown = visibleNumbers(view).at(0);
         view.setSelectedPackage(find(shown));
-        AppNotifications::shared()->post(AppNotifications::archiveSelectedRequested);
+        Q_EMIT m_screen->requests.archiveSelectedRequested();
         QVERIFY(find(shown)->isArchived());
         QTRY_VERIFY(!visibleNumbers(view).contains(shown)); // the list updates on the next turn
 
@@ -361,7 +365,7 @@ private Q_SLOTS:
         clickRow(view, 1);
         const QStringList ticked = {visibleNumbers(view).at(0), visibleNumbers(view).at(1)};
         const QString untouched = visibleNumbers(view).at(2);
-        AppNotifications::shared()->post(AppNotifications::archiveSelectedRequested);
+        Q_EMIT m_screen->requests.archiveSelectedRequested();
         for (const QString &number : ticked)
             QVERIFY2(find(number)->isArchived(), qPrintable(number));
         QVERIFY(!find(untouched)->isArchived());
@@ -560,8 +564,7 @@ private Q_SLOTS:
 
         // The menu bar's request opens the sheet with the number, detected at once.
         m_server->clearRequests();
-        AppNotifications::shared()->post(AppNotifications::addPackageRequested,
-                                         {{AppNotifications::trackingNumberKey, QStringLiteral("1z999aa10123456784")}});
+        Q_EMIT m_screen->requests.addPackageRequested(QStringLiteral("1z999aa10123456784"));
         QTRY_VERIFY(view.addPackageSheet());
         AddPackageDialog *sheet = view.addPackageSheet();
         QTRY_VERIFY(sheet->isVisible());
@@ -730,8 +733,7 @@ private Q_SLOTS:
         MainWindowView &view = openView();
         view.setSelectedFilter(PackageFilter::archived);
         view.setViewMode(ViewMode::calendar);
-        AppNotifications::shared()->post(AppNotifications::selectPackageRequested,
-                                         {{AppNotifications::trackingNumberKey, QStringLiteral("782910365432")}});
+        Q_EMIT m_screen->requests.selectPackageRequested(QStringLiteral("782910365432"));
         QCOMPARE(view.selectedPackage()->trackingNumber(), QStringLiteral("782910365432"));
         QCOMPARE(view.viewMode(), ViewMode::list);
         QCOMPARE(view.selectedFilter(), PackageFilter::all);
@@ -740,25 +742,24 @@ private Q_SLOTS:
 
         // An archived package under "Transit" is selected but not shown; the filter stays.
         view.setSelectedFilter(PackageFilter::inTransit);
-        AppNotifications::shared()->post(AppNotifications::selectPackageRequested,
-                                         {{AppNotifications::trackingNumberKey, QStringLiteral("ARCH00000001")}});
+        Q_EMIT m_screen->requests.selectPackageRequested(QStringLiteral("ARCH00000001"));
         QCOMPARE(view.selectedPackage()->trackingNumber(), QStringLiteral("ARCH00000001"));
         QCOMPARE(view.selectedFilter(), PackageFilter::inTransit);
         QVERIFY(!visibleNumbers(view).contains(QStringLiteral("ARCH00000001")));
 
-        // Without the key nothing changes; an unknown number selects nothing.
-        AppNotifications::shared()->post(AppNotifications::selectPackageRequested, {});
+        // Without a number nothing changes; an unknown number selects nothing.
+        Q_EMIT m_screen->requests.selectPackageRequested(QString());
         QCOMPARE(view.selectedPackage()->trackingNumber(), QStringLiteral("ARCH00000001"));
-        AppNotifications::shared()->post(AppNotifications::selectPackageRequested,
-                                         {{AppNotifications::trackingNumberKey, QStringLiteral("NOPE")}});
+        Q_EMIT m_screen->requests.selectPackageRequested(QStringLiteral("NOPE"));
         QCOMPARE(view.selectedPackage(), nullptr);
 
         // The refresh request reaches the service: it refreshes and the button waits meanwhile.
         KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
-        QSignalSpy refreshing(TrackingService::shared(), &TrackingService::isRefreshingChanged);
-        AppNotifications::shared()->post(AppNotifications::refreshAllRequested);
+        TrackingService *tracking = m_screen->tracking.get();
+        QSignalSpy refreshing(tracking, &TrackingService::isRefreshingChanged);
+        Q_EMIT m_screen->requests.refreshAllRequested();
         QTRY_VERIFY(refreshing.size() >= 1);
-        QTRY_VERIFY_WITH_TIMEOUT(!TrackingService::shared()->isRefreshing(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!tracking->isRefreshing(), 30000);
         auto *refreshAction = view.findChild<QAction *>(QStringLiteral("refreshAction"));
         QVERIFY(refreshAction->isEnabled());
 
@@ -766,11 +767,11 @@ private Q_SLOTS:
         view.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&view));
         QTest::keyClick(&view, Qt::Key_F5);
-        QVERIFY(TrackingService::shared()->isRefreshing());
+        QVERIFY(tracking->isRefreshing());
         QVERIFY(!refreshAction->isEnabled());
         QVERIFY(!refreshAction->isVisible());
         QTRY_VERIFY(view.findChild<QWidget *>(QStringLiteral("refreshProgress"))->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!TrackingService::shared()->isRefreshing(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!tracking->isRefreshing(), 30000);
         QVERIFY(refreshAction->isEnabled());
     }
 

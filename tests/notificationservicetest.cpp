@@ -4,7 +4,6 @@
 #include "fakenotificationserver.h"
 #include "model/package.h"
 #include "model/preferences.h"
-#include "services/appnotifications.h"
 #include "testmain.h"
 #include "virtualclock.h"
 
@@ -112,8 +111,9 @@ private Q_SLOTS:
         m_server.setReplyDelay(0);
         m_server.clearLog();
         m_log.clear();
-        m_service = std::make_unique<NotificationService>(QDBusConnection::sessionBus(), m_preferences.get());
-        m_sentinel = std::make_unique<NotificationService>(QDBusConnection::sessionBus(), m_sentinelPreferences.get());
+        m_service = std::make_unique<NotificationService>(QDBusConnection::sessionBus(), m_preferences.get(), &m_clock);
+        m_sentinel = std::make_unique<NotificationService>(QDBusConnection::sessionBus(), m_sentinelPreferences.get(),
+                                                           &m_clock);
     }
 
     void cleanup()
@@ -499,11 +499,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("actionKey");
         QTest::addColumn<QString>("expected");
 
-        const QString open = AppNotifications::openPackageDetail;
+        const QString open = QStringLiteral("open");
         QTest::newRow("a click on the body opens the package") << Kind::delivered << "default" << open;
         QTest::newRow("View Details opens the package") << Kind::exception << "VIEW_DETAILS_ACTION" << open;
         QTest::newRow("Mark Delivered marks it")
-            << Kind::statusChange << "MARK_DELIVERED_ACTION" << AppNotifications::markPackageDelivered;
+            << Kind::statusChange << "MARK_DELIVERED_ACTION" << QStringLiteral("mark delivered");
         QTest::newRow("action keys compare exactly") << Kind::statusChange << "mark_delivered_action" << QString();
         QTest::newRow("an unknown action does nothing") << Kind::delivered << "snooze" << QString();
     }
@@ -514,7 +514,8 @@ private Q_SLOTS:
         QFETCH(QString, actionKey);
         QFETCH(QString, expected);
 
-        QSignalSpy spy(AppNotifications::shared(), &AppNotifications::posted);
+        QSignalSpy opened(m_service.get(), &NotificationService::openPackageDetailRequested);
+        QSignalSpy marked(m_service.get(), &NotificationService::markDeliveredRequested);
         const auto package = makePackage(QStringLiteral("JD014600006281230704"), QStringLiteral("dhl"), QString());
         post(*m_service, kind, *package);
         QSignalSpy posted(m_service.get(), &NotificationService::posted);
@@ -527,23 +528,18 @@ private Q_SLOTS:
         m_service->notifyDelivered(*marker);
         QTRY_COMPARE(posted.size(), 2);
         m_server.invokeAction(posted.last().at(1).value<quint32>(), QStringLiteral("default"));
-        QTRY_VERIFY(!spy.isEmpty()
-                    && spy.last().at(1).toMap().value(QStringLiteral("trackingNumber")) == QStringLiteral("MARKER"));
+        QTRY_VERIFY(!opened.isEmpty() && opened.last().at(0).toString() == QStringLiteral("MARKER"));
 
-        QCOMPARE(spy.size(), expected.isEmpty() ? 1 : 2);
-        if (!expected.isEmpty()) {
-            QCOMPARE(spy.first().at(0).toString(), expected);
-            const QVariantMap userInfo = spy.first().at(1).toMap();
-            QCOMPARE(userInfo.size(), 1);
-            QCOMPARE(userInfo.value(QStringLiteral("trackingNumber")).typeId(), int(QMetaType::QString));
-            QCOMPARE(userInfo.value(QStringLiteral("trackingNumber")).toString(),
-                     QStringLiteral("JD014600006281230704"));
-        }
+        QCOMPARE(opened.size(), expected == QLatin1String("open") ? 2 : 1);
+        QCOMPARE(marked.size(), expected == QLatin1String("mark delivered") ? 1 : 0);
+        const QSignalSpy &answered = expected == QLatin1String("open") ? opened : marked;
+        if (!expected.isEmpty())
+            QCOMPARE(answered.first().at(0).toString(), QStringLiteral("JD014600006281230704"));
     }
 
     void signalsFromAnotherServerAreIgnored()
     {
-        QSignalSpy spy(AppNotifications::shared(), &AppNotifications::posted);
+        QSignalSpy spy(m_service.get(), &NotificationService::openPackageDetailRequested);
         const auto package = makePackage();
         m_service->notifyDelivered(*package);
         QTRY_COMPARE(m_server.notifications().size(), 1);
@@ -570,9 +566,7 @@ private Q_SLOTS:
         QCOMPARE(m_server.notifications().last().replacesId, id);
         m_server.invokeAction(id, QStringLiteral("OPEN_ACTION"));
         QTRY_COMPARE(spy.size(), 1);
-        QCOMPARE(spy.first().at(0).toString(), AppNotifications::openPackageDetail);
-        QCOMPARE(spy.first().at(1).toMap().value(QStringLiteral("trackingNumber")).toString(),
-                 QStringLiteral("9400111899223100001234"));
+        QCOMPARE(spy.first().at(0).toString(), QStringLiteral("9400111899223100001234"));
     }
 
     void authorisationAsksTheServer()
@@ -612,14 +606,14 @@ private Q_SLOTS:
 
         if (situation == QLatin1String("unowned")) {
             m_service = std::make_unique<NotificationService>(QDBusConnection::sessionBus(), m_preferences.get(),
-                                                              nullptr, QStringLiteral("org.kestrove.test.Nobody"));
+                                                              &m_clock, QStringLiteral("org.kestrove.test.Nobody"));
         } else if (situation == QLatin1String("stopped")) {
             m_server.stop();
         } else if (situation == QLatin1String("refuses")) {
             m_server.setFailNotify(true);
         } else {
             m_service = std::make_unique<NotificationService>(QDBusConnection(QStringLiteral("never-connected")),
-                                                              m_preferences.get());
+                                                              m_preferences.get(), &m_clock);
         }
 
         QSignalSpy failed(m_service.get(), &NotificationService::postFailed);

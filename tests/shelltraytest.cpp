@@ -1,3 +1,4 @@
+#include "app/appcomposition.h"
 #include "app/appicon.h"
 #include "app/kestroveapp.h"
 #include "app/mainwindow.h"
@@ -34,12 +35,22 @@ class ShellTrayTest : public QObject
 
     FakeStatusNotifierWatcher m_watcher;
     ModelContext *m_context = nullptr;
+    std::unique_ptr<AppComposition> m_services;
     std::unique_ptr<KestroveApp> m_app;
+
+    /** A shell on the composition root's services, before launch. */
+    KestroveApp &makeApp(bool onboardingCompleted)
+    {
+        m_app.reset();
+        m_services = std::make_unique<AppComposition>(m_context);
+        m_services->preferences().setHasCompletedOnboarding(onboardingCompleted);
+        m_app = std::make_unique<KestroveApp>(m_services->screenServices(), StartupHooks());
+        return *m_app;
+    }
 
     KestroveApp &launch(bool onboardingCompleted)
     {
-        Preferences::shared()->setHasCompletedOnboarding(onboardingCompleted);
-        m_app = std::make_unique<KestroveApp>(m_context, AppServices());
+        makeApp(onboardingCompleted);
         m_app->applicationDidFinishLaunching();
         return *m_app;
     }
@@ -68,7 +79,11 @@ private Q_SLOTS:
         m_context = opened.value();
     }
 
-    void cleanup() { m_app.reset(); }
+    void cleanup()
+    {
+        m_app.reset();
+        m_services.reset();
+    }
 
     void trayItemTakesThePlaceOfTheMainWindow()
     {
@@ -151,9 +166,7 @@ private Q_SLOTS:
 
     void firstRunComesForwardHalfASecondAfterLaunch()
     {
-        Preferences::shared()->setHasCompletedOnboarding(false);
-        m_app = std::make_unique<KestroveApp>(m_context, AppServices());
-        KestroveApp &app = *m_app;
+        KestroveApp &app = makeApp(false);
         QElapsedTimer sinceLaunch;
         sinceLaunch.start();
         app.applicationDidFinishLaunching();

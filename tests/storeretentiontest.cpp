@@ -57,21 +57,18 @@ private Q_SLOTS:
     {
         Clock::setShared(nullptr);
         LogManager::setObserver({});
-        Preferences::setShared(nullptr);
     }
     void init()
     {
         m_clock.setNow(m_now);
         m_dir = std::make_unique<QTemporaryDir>();
         m_preferences = std::make_unique<Preferences>(m_dir->filePath(QStringLiteral("Kestrove.conf")));
-        Preferences::setShared(m_preferences.get());
         m_context = std::move(ModelContext::open(m_dir->filePath(QStringLiteral("Kestrove.sqlite")))).value();
         m_log.clear();
     }
     void cleanup()
     {
         m_context.reset();
-        Preferences::setShared(nullptr);
         m_preferences.reset();
     }
 
@@ -119,7 +116,7 @@ private Q_SLOTS:
         addPackage(QStringLiteral("FRESH"), TrackingStatus::delivered, m_now);
         QVERIFY(m_context->save());
 
-        PackageStore::cleanupDeliveredPackages(*m_context);
+        PackageStore::cleanupDeliveredPackages(*m_context, *m_preferences, m_clock.now());
         QCOMPARE(package->isDeleted(), deleted);
         const QStringList expected = deleted ? QStringList {QStringLiteral("FRESH")}
                                              : QStringList {QStringLiteral("CANDIDATE"), QStringLiteral("FRESH")};
@@ -135,7 +132,7 @@ private Q_SLOTS:
         addPackage(QStringLiteral("1Z002"), TrackingStatus::delivered, m_now.addDays(-1), true);
         addPackage(QStringLiteral("1Z003"), TrackingStatus::inTransit, m_now.addDays(-3));
         QVERIFY(m_context->save());
-        PackageStore::cleanupDeliveredPackages(*m_context);
+        PackageStore::cleanupDeliveredPackages(*m_context, *m_preferences, m_clock.now());
         QCOMPARE(m_log,
                  (QStringList {
                      QStringLiteral("Auto-deleting delivered package: 1Z001 (delivered before 2026-06-15 "
@@ -154,7 +151,7 @@ private Q_SLOTS:
         m_preferences->setAutoDeleteDelay(3600);
         addPackage(QStringLiteral("TZ1"), TrackingStatus::delivered, m_now.addDays(-1));
         QVERIFY(m_context->save());
-        PackageStore::cleanupDeliveredPackages(*m_context);
+        PackageStore::cleanupDeliveredPackages(*m_context, *m_preferences, m_clock.now());
         QCOMPARE(m_log.value(0),
                  QStringLiteral("Auto-deleting delivered package: TZ1 (delivered before 2026-06-15 11:30:05 +0000)"));
     }
@@ -222,7 +219,7 @@ private Q_SLOTS:
         {
             const TestSupport::SqlProbe lock(m_context->storePath());
             QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
-            PackageStore::cleanupDeliveredPackages(*m_context);
+            PackageStore::cleanupDeliveredPackages(*m_context, *m_preferences, m_clock.now());
         }
         QCOMPARE(m_log.size(), 3);
         QVERIFY(m_log.at(0).startsWith(QStringLiteral("Auto-deleting delivered package: OLD")));
@@ -243,7 +240,7 @@ private Q_SLOTS:
         QVERIFY(
             TestSupport::SqlProbe(m_context->storePath()).exec(QStringLiteral("DROP TABLE PackageGroupMembership")));
         m_log.clear();
-        PackageStore::cleanupDeliveredPackages(*m_context);
+        PackageStore::cleanupDeliveredPackages(*m_context, *m_preferences, m_clock.now());
         QCOMPARE(m_log.size(), 1);
         QVERIFY2(m_log.first().startsWith(QStringLiteral("Auto-delete cleanup fetch failed: The store file ")),
                  qPrintable(m_log.first()));

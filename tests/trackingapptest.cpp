@@ -1,12 +1,12 @@
 // The application's receivers of the desktop notifications' actions: "View Details" opens the
 // main window on the package, "Mark Delivered" marks it delivered through the tracking service.
+#include "app/appcomposition.h"
 #include "app/kestroveapp.h"
 #include "app/mainwindow.h"
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/preferences.h"
-#include "services/appnotifications.h"
 #include "testmain.h"
 #include "tracking/trackingservice.h"
 #include "ui/mainwindowview.h"
@@ -23,23 +23,14 @@ class TrackingAppTest : public QObject
 
 private:
     ModelContext *m_context = nullptr;
-    std::unique_ptr<TrackingService> m_service;
+    std::unique_ptr<AppComposition> m_services;
     std::unique_ptr<KestroveApp> m_app;
 
     KestroveApp &makeApp()
     {
-        Preferences::shared()->setHasCompletedOnboarding(true);
-        TrackingService::Collaborators collaborators;
-        collaborators.postNotifications = false;
-        collaborators.polling.observeSystemSleep = false;
-        m_service = std::make_unique<TrackingService>(std::move(collaborators));
-        AppServices services;
-        services.startTrackingServices = [this](ModelContext &context) { m_service->startServices(context); };
-        services.startClipboardMonitor = [] {};
-        services.checkForUpdatesIfNeeded = [] {};
-        services.clearDetectedTrackingNumber = [] {};
-        services.dismissDetectedTrackingNumber = [](const QString &) {};
-        m_app = std::make_unique<KestroveApp>(m_context, std::move(services));
+        m_services = std::make_unique<AppComposition>(m_context);
+        m_services->preferences().setHasCompletedOnboarding(true);
+        m_app = std::make_unique<KestroveApp>(m_services->screenServices(), AppComposition::startupHooks());
         return *m_app;
     }
 
@@ -68,18 +59,18 @@ private Q_SLOTS:
     void cleanup()
     {
         m_app.reset();
-        m_service.reset();
+        m_services.reset();
     }
 
     void viewDetailsOpensTheMainWindowOnThePackage()
     {
         KestroveApp &app = makeApp();
         QVERIFY(!app.mainWindow());
-        // The notification service posts from another thread.
-        std::thread poster([] {
-            AppNotifications::shared()->post(AppNotifications::openPackageDetail,
-                                             {{AppNotifications::trackingNumberKey, QStringLiteral("SECOND222")}});
-        });
+        // A click on the desktop notification arrives as the notification service's signal, here
+        // from another thread.
+        NotificationService *notifications = &m_services->notifications();
+        std::thread poster(
+            [notifications] { Q_EMIT notifications->openPackageDetailRequested(QStringLiteral("SECOND222")); });
         poster.join();
         QTRY_VERIFY(app.mainWindow() && app.mainWindow()->isVisible());
         MainWindowView *view = app.mainWindow()->view();
@@ -88,13 +79,12 @@ private Q_SLOTS:
 
         // Another click while the window is open selects the other package in the same window.
         MainWindow *window = app.mainWindow();
-        AppNotifications::shared()->post(AppNotifications::openPackageDetail,
-                                         {{AppNotifications::trackingNumberKey, QStringLiteral("FIRST111")}});
+        Q_EMIT notifications->openPackageDetailRequested(QStringLiteral("FIRST111"));
         QTRY_COMPARE(view->selectedPackage()->trackingNumber(), QStringLiteral("FIRST111"));
         QCOMPARE(app.mainWindow(), window);
 
         // Without a number nothing happens.
-        AppNotifications::shared()->post(AppNotifications::openPackageDetail, {});
+        Q_EMIT notifications->openPackageDetailRequested(QString());
         QTest::qWait(20);
         QCOMPARE(view->selectedPackage()->trackingNumber(), QStringLiteral("FIRST111"));
         window->close();
@@ -103,33 +93,31 @@ private Q_SLOTS:
     void viewDetailsWithoutANumberOpensNothing()
     {
         KestroveApp &app = makeApp();
-        AppNotifications::shared()->post(AppNotifications::openPackageDetail,
-                                         {{AppNotifications::trackingNumberKey, 42}});
+        Q_EMIT m_services->notifications().openPackageDetailRequested(QString());
         QTest::qWait(50);
         QVERIFY(!app.mainWindow());
     }
 
     void markDeliveredUsesTheResultPath()
     {
-        Preferences::shared()->setAutoArchiveDelivered(true);
         KestroveApp &app = makeApp();
+        m_services->preferences().setAutoArchiveDelivered(true);
         app.applicationDidFinishLaunching(); // starts the tracking service on the main context
-        QVERIFY(m_service->servicesStarted());
+        QVERIFY(m_services->tracking().servicesStarted());
         const auto found = m_context->fetchPackages(
             [](const Package &p) { return p.trackingNumber() == QLatin1String("SECOND222"); });
         QVERIFY(found && found.value().size() == 1);
         Package *package = found.value().constFirst();
 
-        std::thread poster([] {
-            AppNotifications::shared()->post(AppNotifications::markPackageDelivered,
-                                             {{AppNotifications::trackingNumberKey, QStringLiteral("SECOND222")}});
-        });
+        NotificationService *notifications = &m_services->notifications();
+        std::thread poster(
+            [notifications] { Q_EMIT notifications->markDeliveredRequested(QStringLiteral("SECOND222")); });
         poster.join();
         QTRY_COMPARE(package->status(), TrackingStatus::delivered);
         QVERIFY(package->isArchived());
         QVERIFY(!package->lastErrorMessage().has_value());
         QVERIFY(!m_context->hasChanges());
-        Preferences::shared()->setAutoArchiveDelivered(false);
+        m_services->preferences().setAutoArchiveDelivered(false);
         if (app.mainWindow())
             app.mainWindow()->close();
     }

@@ -13,7 +13,6 @@
 #include "model/trackingevent.h"
 #include "notifications/notificationservice.h"
 #include "providers/seventeentrackprovider.h"
-#include "services/appnotifications.h"
 #include "taskrunner.h"
 #include "testmain.h"
 #include "virtualclock.h"
@@ -188,7 +187,6 @@ private Q_SLOTS:
         m_clock->setAutoAdvance(true);
         Clock::setShared(m_clock.get());
         m_preferences = std::make_unique<Preferences>(m_dir->filePath(QStringLiteral("prefs.conf")));
-        Preferences::setShared(m_preferences.get());
         auto opened = ModelContainer::open(storePath());
         QVERIFY2(opened, qPrintable(opened ? QString() : opened.error()));
         m_context = std::move(opened).value();
@@ -211,7 +209,6 @@ private Q_SLOTS:
         m_notificationServer.reset();
         m_server.reset();
         m_context.reset();
-        Preferences::setShared(nullptr);
         m_preferences.reset();
         Clock::setShared(nullptr);
         m_clock.reset();
@@ -767,17 +764,14 @@ private Q_SLOTS:
         QCOMPARE(m_service->pollingManager()->nextPollDate(), m_clock->now().addSecs(900));
 
         // "Mark Delivered" on a notification: the result path without a notification of its own.
-        AppNotifications::shared()->post(AppNotifications::markPackageDelivered,
-                                         {{AppNotifications::trackingNumberKey, QStringLiteral("ACTIVE1")}});
+        m_service->markDelivered(QStringLiteral("ACTIVE1"));
         QTRY_COMPARE(active->status(), TrackingStatus::delivered);
         QVERIFY(active->isArchived());
         QVERIFY(!m_context->hasChanges());
         QTest::qWait(100);
         QVERIFY(m_notificationServer->notifications().isEmpty());
-        // An unknown number or a missing key does nothing.
-        AppNotifications::shared()->post(AppNotifications::markPackageDelivered,
-                                         {{AppNotifications::trackingNumberKey, QStringLiteral("NOPE")}});
-        AppNotifications::shared()->post(AppNotifications::markPackageDelivered, {});
+        // An unknown number does nothing.
+        m_service->markDelivered(QStringLiteral("NOPE"));
         QTest::qWait(20);
     }
 

@@ -1,7 +1,7 @@
 #include "app/appdelegate.h"
 
-#include "app/appservices.h"
 #include "app/kestroveapp.h"
+#include "tracking/trackingservice.h"
 
 #include <QTimer>
 
@@ -21,15 +21,16 @@ void AppDelegate::applicationDidFinishLaunching()
         return;
     m_servicesStarted = true;
 
-    const AppServices &services = m_app.services();
-    if (services.startTrackingServices && m_app.modelContext())
-        services.startTrackingServices(*m_app.modelContext());
-    if (services.startClipboardMonitor)
-        services.startClipboardMonitor();
-    if (services.checkForUpdatesIfNeeded) {
+    // Tracking first (notification permission, polling, retention clean-up), then the clipboard.
+    if (TrackingService *tracking = m_app.services().tracking; tracking && m_app.modelContext())
+        tracking->startServices(*m_app.modelContext());
+    const StartupHooks &hooks = m_app.startupHooks();
+    if (hooks.startClipboardMonitor)
+        hooks.startClipboardMonitor();
+    if (hooks.checkForUpdatesIfNeeded) {
         // Its own turn of the event loop, like a task started here: launching goes on meanwhile.
         QTimer::singleShot(0, this, [this] {
-            if (const auto &check = m_app.services().checkForUpdatesIfNeeded)
+            if (const auto &check = m_app.startupHooks().checkForUpdatesIfNeeded)
                 check();
         });
     }

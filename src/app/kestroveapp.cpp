@@ -9,7 +9,7 @@
 #include "base/logmanager.h"
 #include "model/modelcontainer.h"
 #include "model/preferences.h"
-#include "services/appnotifications.h"
+#include "ui/appnotifications.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -68,7 +68,9 @@ int KestroveApp::main(int argc, char *argv[])
         return 1;
     }
 
-    KestroveApp shell(container.value(), AppServices::standard());
+    // The composition root: every long-lived service is made here, once, and handed down.
+    AppComposition services(container.value());
+    KestroveApp shell(services.screenServices(), AppComposition::startupHooks());
     connect(&instance, &SingleInstance::activationRequested, &shell, &KestroveApp::activateFromAnotherStart);
     QTimer::singleShot(0, &shell, &KestroveApp::applicationDidFinishLaunching);
     return app.exec();
@@ -101,14 +103,15 @@ void KestroveApp::setUpIconTheme()
         QIcon::setThemeName(QStringLiteral("Adwaita"));
 }
 
-KestroveApp::KestroveApp(ModelContext *context, AppServices services, QObject *parent)
+KestroveApp::KestroveApp(const ScreenServices &services, StartupHooks hooks, QObject *parent)
     : QObject(parent)
-    , m_context(context)
-    , m_services(std::move(services))
+    , m_services(services)
+    , m_hooks(std::move(hooks))
     , m_delegate(new AppDelegate(*this, this))
-    , m_showOnboarding(!Preferences::shared()->hasCompletedOnboarding())
+    , m_showOnboarding(!services.preferences->hasCompletedOnboarding())
 {
-    connect(AppNotifications::shared(), &AppNotifications::posted, this, &KestroveApp::notificationPosted);
+    connect(m_services.requests, &AppNotifications::openPackageDetail, this, &KestroveApp::openPackageDetail);
+    connect(m_services.requests, &AppNotifications::trackingNumberDetected, this, &KestroveApp::offerDetectedNumber);
 }
 
 KestroveApp::~KestroveApp()
@@ -143,22 +146,20 @@ void KestroveApp::setShowOnboarding(bool show)
     m_showOnboarding = show;
 }
 
-void KestroveApp::notificationPosted(const QString &name, const QVariantMap &userInfo)
+void KestroveApp::openPackageDetail(const QString &trackingNumber)
 {
-    if (name == AppNotifications::openPackageDetail) {
-        // A click on a desktop notification: the main window comes forward on that package.
-        if (userInfo.value(AppNotifications::trackingNumberKey).typeId() != QMetaType::QString)
-            return;
-        openMainWindow();
-        AppNotifications::shared()->post(AppNotifications::selectPackageRequested, userInfo);
+    // A click on a desktop notification: the main window comes forward on that package.
+    if (trackingNumber.isEmpty())
         return;
-    }
-    if (name != AppNotifications::trackingNumberDetected)
+    openMainWindow();
+    Q_EMIT m_services.requests->selectPackageRequested(trackingNumber);
+}
+
+void KestroveApp::offerDetectedNumber(const QString &trackingNumber)
+{
+    if (trackingNumber.isEmpty())
         return;
-    const QVariant number = userInfo.value(AppNotifications::trackingNumberKey);
-    if (number.typeId() != QMetaType::QString)
-        return;
-    m_detectedTrackingNumber = number.toString();
+    m_detectedTrackingNumber = trackingNumber;
     m_showClipboardBanner = true;
     Q_EMIT clipboardBannerChanged();
 }
@@ -167,16 +168,15 @@ void KestroveApp::addDetectedPackage(const QString &number)
 {
     m_showClipboardBanner = false;
     Q_EMIT clipboardBannerChanged();
-    if (m_services.clearDetectedTrackingNumber)
-        m_services.clearDetectedTrackingNumber();
-    AppNotifications::shared()->post(AppNotifications::addPackageRequested,
-                                     {{AppNotifications::trackingNumberKey, number}});
+    if (m_hooks.clearDetectedTrackingNumber)
+        m_hooks.clearDetectedTrackingNumber();
+    Q_EMIT m_services.requests->addPackageRequested(number);
 }
 
 void KestroveApp::dismissClipboardBanner()
 {
-    if (!m_detectedTrackingNumber.isEmpty() && m_services.dismissDetectedTrackingNumber)
-        m_services.dismissDetectedTrackingNumber(m_detectedTrackingNumber);
+    if (!m_detectedTrackingNumber.isEmpty() && m_hooks.dismissDetectedTrackingNumber)
+        m_hooks.dismissDetectedTrackingNumber(m_detectedTrackingNumber);
     m_showClipboardBanner = false;
     m_detectedTrackingNumber.clear();
     Q_EMIT clipboardBannerChanged();

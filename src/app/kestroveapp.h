@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/appservices.h"
+#include "app/appcomposition.h"
+#include "ui/screenservices.h"
 #include "ui/shellactions.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QVariantMap>
 
 class AppDelegate;
 class MainWindow;
@@ -17,7 +17,8 @@ class StatusItem;
 /**
  * The application shell: the tray item, the main window and the settings window, the
  * clipboard banner state, the first-run onboarding flag, and the delegate that starts the
- * services.
+ * services. It answers the requests to open a package's detail and to offer a number from
+ * the clipboard.
  */
 class KestroveApp : public QObject, public ShellActions
 {
@@ -31,16 +32,20 @@ public:
     /** Makes freedesktop icon names resolve: Adwaita as fallback theme, system icon folders searched. */
     static void setUpIconTheme();
 
-    /** Reads "hasCompletedOnboarding" once. Every screen and service works on context. */
-    KestroveApp(ModelContext *context, AppServices services, QObject *parent = nullptr);
+    /**
+     * Reads "hasCompletedOnboarding" once. Every screen works with services (not owned); hooks
+     * stand in for the services this build does not have yet.
+     */
+    KestroveApp(const ScreenServices &services, StartupHooks hooks, QObject *parent = nullptr);
     ~KestroveApp() override;
 
     /** Launching has finished: the tray item (or the main window without a tray), then the services. */
     void applicationDidFinishLaunching();
 
     [[nodiscard]] AppDelegate *delegate() const { return m_delegate; }
-    [[nodiscard]] ModelContext *modelContext() const { return m_context; }
-    [[nodiscard]] const AppServices &services() const { return m_services; }
+    [[nodiscard]] ModelContext *modelContext() const { return m_services.context; }
+    [[nodiscard]] const ScreenServices &services() const { return m_services; }
+    [[nodiscard]] const StartupHooks &startupHooks() const { return m_hooks; }
 
     /** The main window while it is open. */
     [[nodiscard]] MainWindow *mainWindow() const;
@@ -73,10 +78,11 @@ Q_SIGNALS:
     void clipboardBannerChanged();
 
 private:
-    void notificationPosted(const QString &name, const QVariantMap &userInfo);
+    void openPackageDetail(const QString &trackingNumber);
+    void offerDetectedNumber(const QString &trackingNumber);
 
-    ModelContext *m_context;
-    AppServices m_services;
+    ScreenServices m_services;
+    StartupHooks m_hooks;
     AppDelegate *m_delegate;
     StatusItem *m_statusItem = nullptr;
     QPointer<MainWindow> m_mainWindow;

@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/kestroveapp.h"
-#include "services/appnotifications.h"
+#include "ui/appnotifications.h"
 #include "ui/clipboardbanner.h"
 #include "ui/mainwindowview.h"
 #include "ui/onboardingview.h"
@@ -19,7 +19,7 @@
 MainWindow::MainWindow(KestroveApp &app, QWidget *parent)
     : QMainWindow(parent)
     , m_app(app)
-    , m_view(new MainWindowView(app.modelContext(), &app))
+    , m_view(new MainWindowView(app.services(), &app))
     , m_bannerSlot(new QWidget)
     , m_banner(new ClipboardBanner(m_bannerSlot))
     , m_bannerOpacity(new QGraphicsOpacityEffect(m_banner))
@@ -84,12 +84,12 @@ void MainWindow::buildMenus()
               action->setShortcut(shortcut);
               return action;
           };
-    auto post = [](const QString &name) { AppNotifications::shared()->post(name); };
+    AppNotifications *requests = m_app.services().requests;
 
     QMenu *file = menuBar()->addMenu(tr("&File"));
     connect(
         addAction(file, QStringLiteral("action-add-package"), tr("Add Package..."), QKeySequence(Qt::CTRL | Qt::Key_N)),
-        &QAction::triggered, this, [post] { post(AppNotifications::addPackageRequested); });
+        &QAction::triggered, requests, [requests] { Q_EMIT requests->addPackageRequested(); });
     file->addSeparator();
     connect(
         addAction(file, QStringLiteral("action-settings"), tr("Settings..."), QKeySequence(Qt::CTRL | Qt::Key_Comma)),
@@ -103,12 +103,12 @@ void MainWindow::buildMenus()
     QMenu *edit = menuBar()->addMenu(tr("&Edit"));
     connect(addAction(edit, QStringLiteral("action-archive-selected"), tr("Archive Selected"),
                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)),
-            &QAction::triggered, this, [post] { post(AppNotifications::archiveSelectedRequested); });
+            &QAction::triggered, requests, &AppNotifications::archiveSelectedRequested);
 
     QMenu *view = menuBar()->addMenu(tr("&View"));
     connect(
         addAction(view, QStringLiteral("action-refresh-all"), tr("Refresh All"), QKeySequence(Qt::CTRL | Qt::Key_R)),
-        &QAction::triggered, this, [post] { post(AppNotifications::refreshAllRequested); });
+        &QAction::triggered, requests, &AppNotifications::refreshAllRequested);
 }
 
 void MainWindow::updateBanner(bool animated)
@@ -151,7 +151,7 @@ void MainWindow::presentOnboarding()
         m_onboarding->activateWindow();
         return;
     }
-    auto *sheet = new OnboardingView(this);
+    auto *sheet = new OnboardingView(m_app.services().preferences, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setWindowModality(Qt::WindowModal);
     m_onboarding = sheet;

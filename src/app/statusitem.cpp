@@ -87,7 +87,7 @@ void StatusItem::togglePanel()
 void StatusItem::showPanel()
 {
     if (!m_panel) {
-        m_panel = new PopoverPanel(new MenuBarPopoverView(m_app.modelContext(), &m_app));
+        m_panel = new PopoverPanel(new MenuBarPopoverView(m_app.services(), &m_app));
         m_panel->installEventFilter(this);
     }
     const QRect icon = m_tray->geometry();

@@ -18,11 +18,14 @@ enum ExitCode {
     UsageError = 2, // the command line itself is wrong
 };
 
-/** What a command gets: its own arguments (without the command name) and the two output streams. */
+class Services;
+
+/** What a command gets: its own arguments (without the command name), the two output streams and the services. */
 struct Invocation {
     QStringList arguments;
     QTextStream &out;
     QTextStream &err;
+    Services &services;
 };
 
 struct Command {

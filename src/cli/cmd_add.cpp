@@ -1,4 +1,5 @@
 #include "cli/clicommand.h"
+#include "cli/cliservices.h"
 #include "cli/clistore.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
@@ -29,20 +30,14 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     if (!context)
         co_return Cli::Failure;
 
-    // A command-line run ends before any retry or poll would fire, and it reports status
-    // changes in its own output rather than as desktop notifications.
-    TrackingService::Collaborators collaborators;
-    collaborators.postNotifications = false;
-    collaborators.backgroundRetries = false;
-    collaborators.polling.observeSystemSleep = false;
-    TrackingService service(std::move(collaborators));
+    const std::unique_ptr<TrackingService> service = invocation.services.makeTrackingService();
 
     // Arguments are named before co_await: GCC 12 destroys a ?: temporary inside a co_await
     // expression twice.
     const QString carrier = parser.value(QStringLiteral("carrier"));
     const QString label = parser.value(QStringLiteral("label"));
     const std::optional<QString> carrierCode = carrier.isEmpty() ? std::nullopt : std::optional(carrier);
-    QPointer<Package> package = co_await service.addPackage(entered, label, carrierCode, *context);
+    QPointer<Package> package = co_await service->addPackage(entered, label, carrierCode, *context);
     if (!package)
         co_return Cli::fail(invocation, QStringLiteral("the package could not be created"));
     if (parser.isSet(QStringLiteral("notes")))
@@ -57,7 +52,7 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
 
     // A real-time answer registers the number in the background; finishing that lets later
     // refreshes find stored data.
-    if (auto *seventeenTrack = qobject_cast<SeventeenTrackProvider *>(service.provider()))
+    if (auto *seventeenTrack = qobject_cast<SeventeenTrackProvider *>(service->provider()))
         co_await seventeenTrack->waitForBackgroundTasks();
 
     Cli::printPackageDetails(invocation.out, *package);

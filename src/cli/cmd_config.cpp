@@ -1,4 +1,5 @@
 #include "cli/clicommand.h"
+#include "cli/cliservices.h"
 #include "model/preferences.h"
 
 namespace
@@ -35,7 +36,7 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
             Cli::UsageError);
     }
 
-    Preferences *preferences = Preferences::shared();
+    Preferences *preferences = &invocation.services.preferences();
     if (isGet) {
         // The value the application would use: stored, or the fallback when absent or unusable.
         invocation.out << Preferences::format(preferences->value(key->name)) << '\n';

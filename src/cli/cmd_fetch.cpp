@@ -1,5 +1,6 @@
 #include "carriers/carrier.h"
 #include "cli/clicommand.h"
+#include "cli/cliservices.h"
 #include "providers/seventeentrackprovider.h"
 
 #include <QJsonArray>
@@ -91,8 +92,8 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     const QString number = parser.positionalArguments().constFirst();
     const QString code = parser.value(QStringLiteral("carrier"));
     const std::optional<QString> carrierCode = code.isEmpty() ? std::nullopt : std::optional(code);
-    SeventeenTrackProvider provider;
-    const TrackingOutcome outcome = co_await provider.fetchTracking(number, carrierCode);
+    const std::unique_ptr<SeventeenTrackProvider> provider = invocation.services.makeProvider();
+    const TrackingOutcome outcome = co_await provider->fetchTracking(number, carrierCode);
     if (!outcome.ok())
         co_return Cli::fail(invocation, outcome.error().description());
 
@@ -104,7 +105,7 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     }
     // The number is registered in the background after a real-time answer; finishing that
     // lets later refreshes find stored data.
-    co_await provider.waitForBackgroundTasks();
+    co_await provider->waitForBackgroundTasks();
     co_return Cli::Success;
 }
 }

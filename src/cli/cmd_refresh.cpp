@@ -1,4 +1,5 @@
 #include "cli/clicommand.h"
+#include "cli/cliservices.h"
 #include "cli/clistore.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
@@ -94,14 +95,10 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
             packages.append(package);
     }
 
-    TrackingService::Collaborators collaborators;
-    collaborators.postNotifications = false; // the changes are printed instead
-    collaborators.backgroundRetries = false; // this process ends long before the first would fire
-    collaborators.polling.observeSystemSleep = false;
-    TrackingService service(std::move(collaborators));
+    const std::unique_ptr<TrackingService> service = invocation.services.makeTrackingService();
 
     QStringList changes;
-    QObject::connect(&service, &TrackingService::statusChanged, &service,
+    QObject::connect(service.get(), &TrackingService::statusChanged, service.get(),
                      [&changes](Package *package, TrackingStatus oldStatus, TrackingStatus newStatus) {
                          changes.append(package->trackingNumber() + QStringLiteral(": ")
                                         + TrackingStatuses::displayName(oldStatus) + QStringLiteral(" \u2192 ")
@@ -115,12 +112,12 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
         if (single) {
             for (const QPointer<Package> &package : std::as_const(packages)) {
                 if (package)
-                    co_await service.refreshPackage(package, *context);
+                    co_await service->refreshPackage(package, *context);
             }
         } else {
-            co_await service.refreshAll(*context);
+            co_await service->refreshAll(*context);
         }
-        if (auto *seventeenTrack = qobject_cast<SeventeenTrackProvider *>(service.provider()))
+        if (auto *seventeenTrack = qobject_cast<SeventeenTrackProvider *>(service->provider()))
             co_await seventeenTrack->waitForBackgroundTasks();
     }
 
@@ -129,8 +126,8 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
         if (!saved)
             co_return Cli::fail(invocation, saved.error().description());
     }
-    if (service.errorMessage())
-        co_return Cli::fail(invocation, *service.errorMessage());
+    if (service->errorMessage())
+        co_return Cli::fail(invocation, *service->errorMessage());
 
     for (const QString &change : std::as_const(changes))
         invocation.out << change << '\n';

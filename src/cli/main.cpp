@@ -1,4 +1,5 @@
 #include "cli/clicommand.h"
+#include "cli/cliservices.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -65,7 +66,8 @@ int main(int argc, char *argv[])
         return Cli::UsageError;
     }
 
-    Cli::Invocation invocation {arguments, out, err};
+    Cli::Services services;
+    Cli::Invocation invocation {arguments, out, err, services};
     int exitCode = Cli::Failure;
     bool finished = false;
     QCoro::connect(command->run(invocation), &app, [&](int code) {

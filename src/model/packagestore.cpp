@@ -1,6 +1,5 @@
 #include "model/packagestore.h"
 
-#include "base/clock.h"
 #include "base/logmanager.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
@@ -47,16 +46,15 @@ Result<QList<PackageGroup *>, ModelError> fetchGroupsInOrder(ModelContext &conte
         predicate, [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
 }
 
-void cleanupDeliveredPackages(ModelContext &context)
+void cleanupDeliveredPackages(ModelContext &context, const Preferences &preferences, const QDateTime &now)
 {
-    Preferences *preferences = Preferences::shared();
-    if (!preferences->autoDeleteEnabled())
+    if (!preferences.autoDeleteEnabled())
         return;
     // autoDeleteDelay() already counts a value not greater than 0 as 12 hours. A delay of millions of
     // years (someone's "never") is capped so that the milliseconds stay within range: nothing is that old.
     constexpr double longestDelayMs = 1e18;
-    const auto delay = static_cast<qint64>(std::min(preferences->autoDeleteDelay() * 1000.0, longestDelayMs));
-    const QDateTime cutoff = Clock::shared()->now().addMSecs(-delay);
+    const auto delay = static_cast<qint64>(std::min(preferences.autoDeleteDelay() * 1000.0, longestDelayMs));
+    const QDateTime cutoff = now.addMSecs(-delay);
 
     // Judged on what the file holds now: another process may have refreshed or deleted packages meanwhile.
     if (auto merged = context.refreshFromStore(); !merged) {

@@ -9,6 +9,8 @@
 
 class Package;
 class PackageGroup;
+class Preferences;
+class QDateTime;
 
 /** Save, delete and the retention clean-up over a ModelContext; no state of its own. */
 namespace PackageStore
@@ -42,9 +44,8 @@ fetchGroupsInOrder(ModelContext &context, const ModelContext::GroupPredicate &pr
 
 /**
  * Deletes delivered packages whose lastUpdated lies strictly before now minus
- * "autoDeleteDelay" (43200 s when not greater than 0), when "autoDeleteEnabled" is on.
- * Reads the time from Clock::shared() and the preferences from Preferences::shared();
- * reports only through the log.
+ * "autoDeleteDelay" (43200 s when not greater than 0), when "autoDeleteEnabled" is on in
+ * preferences; reports only through the log.
  */
-void cleanupDeliveredPackages(ModelContext &context);
+void cleanupDeliveredPackages(ModelContext &context, const Preferences &preferences, const QDateTime &now);
 }

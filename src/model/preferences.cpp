@@ -1,15 +1,9 @@
 #include "model/preferences.h"
 
-#include <QCoreApplication>
 #include <QLocale>
 #include <QSettings>
 
 #include <cmath>
-
-namespace
-{
-Preferences *s_override = nullptr;
-}
 
 const QList<Preferences::Key> &Preferences::keys()
 {
@@ -53,19 +47,6 @@ Preferences::Preferences(const QString &filePath, QObject *parent)
 { }
 
 Preferences::~Preferences() = default;
-
-Preferences *Preferences::shared()
-{
-    if (s_override)
-        return s_override;
-    static Preferences *preferences = new Preferences(QString(), QCoreApplication::instance());
-    return preferences;
-}
-
-void Preferences::setShared(Preferences *preferences)
-{
-    s_override = preferences;
-}
 
 QString Preferences::filePath() const
 {

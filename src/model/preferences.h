@@ -71,11 +71,6 @@ public:
     explicit Preferences(const QString &filePath = {}, QObject *parent = nullptr);
     ~Preferences() override;
 
-    /** The process-wide preferences (the application's file) unless a test installed others. */
-    [[nodiscard]] static Preferences *shared();
-    /** Replaces the shared preferences (tests); nullptr restores the default. Not owned. */
-    static void setShared(Preferences *preferences);
-
     [[nodiscard]] QString filePath() const;
 
     /** The stored value as found in the file (invalid when absent); untyped lookup. */
@@ -149,7 +144,8 @@ private:
 template<typename T> class AppStorageBacked
 {
 public:
-    AppStorageBacked(QString key, T defaultValue, Preferences *preferences = nullptr)
+    /** A view of key in preferences (required, not owned). */
+    AppStorageBacked(QString key, T defaultValue, Preferences *preferences)
         : m_key(std::move(key))
         , m_default(std::move(defaultValue))
         , m_preferences(preferences)
@@ -157,7 +153,7 @@ public:
 
     [[nodiscard]] T value() const
     {
-        const QVariant stored = preferences()->storedValue(m_key);
+        const QVariant stored = m_preferences->storedValue(m_key);
         std::optional<T> converted;
         if constexpr (std::is_same_v<T, bool>)
             converted = Preferences::toFlag(stored);
@@ -167,13 +163,11 @@ public:
             converted = Preferences::toText(stored);
         return converted.value_or(m_default);
     }
-    void setValue(const T &value) { preferences()->setValue(m_key, QVariant::fromValue(value)); }
+    void setValue(const T &value) { m_preferences->setValue(m_key, QVariant::fromValue(value)); }
     [[nodiscard]] QString key() const { return m_key; }
     [[nodiscard]] T defaultValue() const { return m_default; }
 
 private:
-    [[nodiscard]] Preferences *preferences() const { return m_preferences ? m_preferences : Preferences::shared(); }
-
     QString m_key;
     T m_default;
     Preferences *m_preferences;

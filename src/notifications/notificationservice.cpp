@@ -3,9 +3,7 @@
 #include "base/clock.h"
 #include "base/logmanager.h"
 #include "model/package.h"
-#include "services/appnotifications.h"
 
-#include <QCoreApplication>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -28,6 +26,8 @@ const QString appName = QStringLiteral("Kestrove");
 const QString appIcon = QStringLiteral("package-x-generic");
 const QString desktopEntry = QStringLiteral("com.kestrove.app");
 const QString soundName = QStringLiteral("message-new-instant");
+// The user-info key under which a notification remembers its package.
+const QString trackingNumberKey = QStringLiteral("trackingNumber");
 // A server that does not answer within this time is treated as absent; nothing waits for it.
 constexpr int callTimeoutMs = 10000;
 // Urgency levels of the notification protocol.
@@ -41,7 +41,7 @@ QString labelOrNumber(const Package &package)
 
 QVariantMap userInfoFor(const Package &package)
 {
-    return {{AppNotifications::trackingNumberKey, package.trackingNumber()}};
+    return {{trackingNumberKey, package.trackingNumber()}};
 }
 
 const NotificationService::Category *findCategory(const QString &identifier)
@@ -80,17 +80,6 @@ NotificationService::NotificationService(const QDBusConnection &bus, Preferences
 
 NotificationService::~NotificationService() = default;
 
-NotificationService *NotificationService::shared()
-{
-    static NotificationService *instance = [] {
-        auto *service = new NotificationService(QDBusConnection::sessionBus());
-        if (auto *app = QCoreApplication::instance())
-            service->moveToThread(app->thread());
-        return service;
-    }();
-    return instance;
-}
-
 const QList<NotificationService::Category> &NotificationService::categories()
 {
     static const Action open {openAction, QStringLiteral("Open in Kestrove"), true};
@@ -102,11 +91,6 @@ const QList<NotificationService::Category> &NotificationService::categories()
         {exceptionCategory, {viewDetails}},
     };
     return table;
-}
-
-Clock *NotificationService::clock() const
-{
-    return m_clock ? m_clock : Clock::shared();
 }
 
 void NotificationService::notifyDelivered(const Package &package)
@@ -151,7 +135,7 @@ bool NotificationService::isInQuietHours() const
     // Elapsed seconds since local midnight, not the wall-clock reading: the settings window stores
     // the chosen times the same way, and on a day with a clock change both sides agree on it.
     const QTimeZone zone = QTimeZone::systemTimeZone();
-    const QDateTime now = clock()->now().toTimeZone(zone);
+    const QDateTime now = m_clock->now().toTimeZone(zone);
     const double t = double(now.date().startOfDay(zone).msecsTo(now)) / 1000.0;
     const double start = quietHoursStart();
     const double end = quietHoursEnd();
@@ -207,7 +191,7 @@ QString NotificationService::statusChangeIdentifier(const QString &trackingNumbe
 {
     // Seconds since 1970 in the shortest text that reads back as the same double, always with a
     // fractional part ("1781524800.0"), so that two status changes never share an identifier.
-    double seconds = double(clock()->now().toMSecsSinceEpoch()) / 1000.0;
+    double seconds = double(m_clock->now().toMSecsSinceEpoch()) / 1000.0;
     // The clock counts milliseconds: a second change within the same one (two packages with one
     // number in a batch) would replace the first notification. The next double after the last
     // time given is the current time to a fraction of a microsecond, and new.
@@ -335,7 +319,7 @@ void NotificationService::onNotifyFinished(QDBusPendingCallWatcher *watcher, con
         if (it->serverId != 0 && it->serverId != serverId)
             m_posted.remove(it->serverId);
         it->serverId = serverId;
-        const QVariant number = request.content.userInfo.value(AppNotifications::trackingNumberKey);
+        const QVariant number = request.content.userInfo.value(trackingNumberKey);
         m_posted.insert(serverId,
                         {request.identifier, number.typeId() == QMetaType::QString ? number.toString() : QString(),
                          reply.reply().service()});
@@ -363,11 +347,10 @@ void NotificationService::onActionInvoked(uint id, const QString &actionKey, con
     const QString trackingNumber = it->trackingNumber;
     if (trackingNumber.isEmpty())
         return;
-    const QVariantMap userInfo {{AppNotifications::trackingNumberKey, trackingNumber}};
     if (actionKey == markDeliveredAction)
-        AppNotifications::shared()->post(AppNotifications::markPackageDelivered, userInfo);
+        Q_EMIT markDeliveredRequested(trackingNumber);
     else if (actionKey == openAction || actionKey == viewDetailsAction || actionKey == defaultAction)
-        AppNotifications::shared()->post(AppNotifications::openPackageDetail, userInfo);
+        Q_EMIT openPackageDetailRequested(trackingNumber);
 }
 
 void NotificationService::onNotificationClosed(uint id, uint reason, const QDBusMessage &message)

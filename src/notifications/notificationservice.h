@@ -22,8 +22,8 @@ class QDBusPendingCallWatcher;
 
 /**
  * Turns status changes of packages into desktop notifications (org.freedesktop.Notifications
- * on the session bus) and the user's clicks on them into the in-process notifications
- * "openPackageDetail" and "markPackageDelivered".
+ * on the session bus) and the user's clicks on them into the signals openPackageDetailRequested()
+ * and markDeliveredRequested().
  *
  * Only the tracking service calls the three notify operations, after a result changed a
  * package's status: notifyDelivered() for delivered, notifyException() for failedAttempt and
@@ -63,15 +63,12 @@ public:
     };
 
     /**
-     * A service on the given bus. A null preferences or clock means the shared ones, looked up at
-     * every use. serviceName is the notification server's bus name (tests may name one nobody owns).
+     * A service on the given bus, reading preferences and clock (both required) at every use.
+     * serviceName is the notification server's bus name (tests may name one nobody owns).
      */
-    explicit NotificationService(const QDBusConnection &bus, Preferences *preferences = nullptr, Clock *clock = nullptr,
-                                 const QString &serviceName = defaultServiceName, QObject *parent = nullptr);
+    NotificationService(const QDBusConnection &bus, Preferences *preferences, Clock *clock,
+                        const QString &serviceName = defaultServiceName, QObject *parent = nullptr);
     ~NotificationService() override;
-
-    /** The process's service on the session bus, created on first use (call it on the GUI thread). */
-    static NotificationService *shared();
 
     /** Posts "Package Delivered!" for the package, unless a switch or quiet hours stop it. */
     void notifyDelivered(const Package &package);
@@ -111,6 +108,10 @@ Q_SIGNALS:
     void posted(const QString &requestIdentifier, quint32 serverId);
     /** A request was lost: no bus, no server, or an error answer. */
     void postFailed(const QString &requestIdentifier, const QString &reason);
+    /** The user clicked a notification of this package, or its "Open in Kestrove" or "View Details". */
+    void openPackageDetailRequested(const QString &trackingNumber);
+    /** The user chose "Mark Delivered" on a notification of this package. */
+    void markDeliveredRequested(const QString &trackingNumber);
 
 private Q_SLOTS:
     void onActionInvoked(uint id, const QString &actionKey, const QDBusMessage &message);
@@ -158,7 +159,6 @@ private:
     [[nodiscard]] Content statusChangeContent(const Package &package, TrackingStatus oldStatus,
                                               TrackingStatus newStatus) const;
     [[nodiscard]] bool passesGates(const Package &package, Kind kind) const;
-    [[nodiscard]] Clock *clock() const;
     void add(Request request);
     void dispatch(Request request);
     void send(const Request &request, quint32 replacesId);

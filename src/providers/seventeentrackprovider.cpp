@@ -4,7 +4,6 @@
 #include "base/endpoints.h"
 #include "carriers/carrier.h"
 #include "providers/seventeentrackmapping.h"
-#include "services/keychainmanager.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -160,13 +159,13 @@ SeventeenTrackProvider::SeventeenTrackProvider(Options options, QObject *parent)
     , m_options(std::move(options))
 {
     if (!m_options.clock)
-        m_options.clock = Clock::shared();
+        m_options.clock = new RealClock(this);
     if (!m_options.network)
         m_options.network = sharedNetworkAccessManager();
     if (m_options.baseURL.isEmpty())
         m_options.baseURL = Endpoints::seventeenTrackBaseUrl();
     if (!m_options.apiKey)
-        m_options.apiKey = [] { return KeychainManager::retrieve(QString::fromLatin1(KeychainManager::apiKeyName)); };
+        m_options.apiKey = [] { return std::optional<QString>(); };
 }
 
 SeventeenTrackProvider::~SeventeenTrackProvider()

@@ -27,11 +27,11 @@ class SeventeenTrackProvider final : public TrackingProvider
 public:
     /** Collaborators and settings; every empty field takes the production default. */
     struct Options {
-        Clock *clock = nullptr; // Clock::shared()
+        Clock *clock = nullptr; // none: a real clock of its own
         QNetworkAccessManager *network = nullptr; // one process-wide manager
         QString baseURL; // Endpoints::seventeenTrackBaseUrl()
         std::chrono::milliseconds transferTimeout = std::chrono::seconds(60);
-        std::function<std::optional<QString>()> apiKey; // KeychainManager, key "17track_api_key"
+        ApiKeySource apiKey; // none: no key is configured
         qint64 maxResponseBytes = 8 * 1024 * 1024;
     };
 

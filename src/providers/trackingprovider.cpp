@@ -99,10 +99,14 @@ QString providerDescription(TrackingProviderType type)
     return QString();
 }
 
-std::unique_ptr<TrackingProvider> createProvider(TrackingProviderType type)
+std::unique_ptr<TrackingProvider> createProvider(TrackingProviderType type, ApiKeySource apiKey, Clock *clock)
 {
-    if (type == TrackingProviderType::seventeenTrack)
-        return std::make_unique<SeventeenTrackProvider>();
+    if (type == TrackingProviderType::seventeenTrack) {
+        SeventeenTrackProvider::Options options;
+        options.apiKey = std::move(apiKey);
+        options.clock = clock;
+        return std::make_unique<SeventeenTrackProvider>(std::move(options));
+    }
     return std::make_unique<PlaceholderProvider>(displayName(type));
 }
 }

@@ -10,8 +10,11 @@
 #include <qcoro/qcorotask.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
+
+class Clock;
 
 /** One number of a batch request. */
 struct TrackingRequest {
@@ -24,6 +27,8 @@ struct TrackingRequest {
 using TrackingOutcome = Result<TrackingResult, TrackingProviderError>;
 using BatchOutcome = Result<QList<TrackingOutcome>, TrackingProviderError>;
 using DetectionOutcome = Result<QList<CarrierDetectionResult>, TrackingProviderError>;
+/** Where a provider reads its API key at every request; nothing when none is stored. */
+using ApiKeySource = std::function<std::optional<QString>()>;
 
 /**
  * An online tracking service. Every operation is a coroutine that suspends the caller on the
@@ -78,8 +83,12 @@ namespace TrackingProviderTypes
 [[nodiscard]] QString displayName(TrackingProviderType type);
 /** The one-line description shown in settings. */
 [[nodiscard]] QString providerDescription(TrackingProviderType type);
-/** A new provider: the 17TRACK client with its fixed settings, or a placeholder for the others. */
-[[nodiscard]] std::unique_ptr<TrackingProvider> createProvider(TrackingProviderType type);
+/**
+ * A new provider: the 17TRACK client with its fixed settings, reading its key from apiKey and its
+ * time from clock (its own real clock when null), or a placeholder for the others.
+ */
+[[nodiscard]] std::unique_ptr<TrackingProvider> createProvider(TrackingProviderType type, ApiKeySource apiKey = {},
+                                                               Clock *clock = nullptr);
 }
 
 /** Stands in for a provider service that has no client yet: every fetch fails with "coming soon". */

@@ -197,4 +197,9 @@ std::optional<QString> retrieve(const QString &key)
     save(key, *fromFile);
     return fromFile;
 }
+
+std::optional<QString> retrieveApiKey()
+{
+    return retrieve(QString::fromLatin1(apiKeyName));
+}
 }

@@ -17,4 +17,6 @@ inline constexpr auto apiKeyName = "17track_api_key";
 bool save(const QString &key, const QString &value);
 /** The stored value, or nothing when neither store holds a non-empty value. */
 [[nodiscard]] std::optional<QString> retrieve(const QString &key);
+/** The tracking API key ("17track_api_key"): what the front ends hand the provider as its key source. */
+[[nodiscard]] std::optional<QString> retrieveApiKey();
 }

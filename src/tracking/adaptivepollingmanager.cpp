@@ -48,15 +48,12 @@ double packageIntervalSeconds(const Package &package, const QDateTime &now)
 }
 }
 
-AdaptivePollingManager::AdaptivePollingManager(QObject *parent)
-    : AdaptivePollingManager(Options {}, parent)
-{ }
-
 AdaptivePollingManager::AdaptivePollingManager(Options options, QObject *parent)
     : QObject(parent)
     , m_clock(options.clock)
     , m_preferences(options.preferences)
 {
+    Q_ASSERT(m_clock && m_preferences);
     if (!options.observeSystemSleep)
         return;
     QDBusConnection bus = options.systemBus.value_or(QDBusConnection::systemBus());
@@ -89,11 +86,9 @@ std::chrono::milliseconds AdaptivePollingManager::computeInterval(const QList<Pa
 
 std::chrono::milliseconds AdaptivePollingManager::computeInterval(const QList<Package *> &packages) const
 {
-    Preferences *preferences = m_preferences ? m_preferences : Preferences::shared();
-    Clock *clock = m_clock ? m_clock : Clock::shared();
     // The stored number as it is: the rule itself treats a value not greater than 0 as absent.
-    const double stored = preferences->number(PreferenceKeys::refreshInterval).value_or(0);
-    return computeInterval(packages, stored, clock->now());
+    const double stored = m_preferences->number(PreferenceKeys::refreshInterval).value_or(0);
+    return computeInterval(packages, stored, m_clock->now());
 }
 
 void AdaptivePollingManager::setOnRefreshNeeded(RefreshCallback callback)
@@ -129,9 +124,8 @@ void AdaptivePollingManager::scheduleNext(const QList<Package *> &packages)
     if (!m_running)
         return;
 
-    Clock *clock = m_clock ? m_clock : Clock::shared();
     const milliseconds interval = computeInterval(packages);
-    m_nextPollDate = clock->now().addMSecs(interval.count());
+    m_nextPollDate = m_clock->now().addMSecs(interval.count());
     Q_EMIT nextPollDateChanged();
 
     m_planned = true;
@@ -141,7 +135,7 @@ void AdaptivePollingManager::scheduleNext(const QList<Package *> &packages)
 QCoro::Task<> AdaptivePollingManager::runPoll(quint64 generation, std::chrono::milliseconds interval)
 {
     QPointer<AdaptivePollingManager> self(this);
-    Clock *clock = m_clock ? m_clock : Clock::shared();
+    Clock *clock = m_clock;
     // A timer cannot wait much longer than 24 days, so a longer interval is slept a day at a time
     // until its due time.
     const QDateTime due = clock->now().addMSecs(interval.count());

@@ -29,10 +29,10 @@ public:
     /** Awaited when a poll is due. */
     using RefreshCallback = std::function<QCoro::Task<>()>;
 
-    /** Collaborators; every empty field takes the production default. */
+    /** Collaborators; clock and preferences are required and not owned. */
     struct Options {
-        Clock *clock = nullptr; // Clock::shared()
-        Preferences *preferences = nullptr; // Preferences::shared()
+        Clock *clock = nullptr;
+        Preferences *preferences = nullptr;
         /** The bus that carries logind's sleep signal; none means QDBusConnection::systemBus(). */
         std::optional<QDBusConnection> systemBus;
         /** False leaves the system bus alone (the command-line front end never polls). */
@@ -44,7 +44,6 @@ public:
     /** Longer stored intervals count as this (about 100 years): never in practice, but never an overflow. */
     static constexpr std::chrono::seconds maximumInterval {100LL * 365 * 24 * 3600};
 
-    explicit AdaptivePollingManager(QObject *parent = nullptr);
     explicit AdaptivePollingManager(Options options, QObject *parent = nullptr);
     ~AdaptivePollingManager() override;
 

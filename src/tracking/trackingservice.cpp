@@ -8,10 +8,6 @@
 #include "model/preferences.h"
 #include "model/trackingevent.h"
 #include "notifications/notificationservice.h"
-#include "services/appnotifications.h"
-
-#include <QCoreApplication>
-#include <QVariant>
 
 #include <exception>
 #include <utility>
@@ -59,21 +55,10 @@ bool pickUpExternalChanges(ModelContext &context, const Package *package)
 }
 }
 
-TrackingService *TrackingService::shared()
-{
-    static QPointer<TrackingService> instance;
-    if (!instance)
-        instance = new TrackingService(QCoreApplication::instance());
-    return instance;
-}
-
-TrackingService::TrackingService(QObject *parent)
-    : TrackingService(Collaborators {}, parent)
-{ }
-
 TrackingService::TrackingService(Collaborators collaborators, QObject *parent)
     : QObject(parent)
     , m_providerFactory(std::move(collaborators.providerFactory))
+    , m_apiKey(std::move(collaborators.apiKey))
     , m_clock(collaborators.clock)
     , m_preferences(collaborators.preferences)
     , m_notifications(collaborators.notifications)
@@ -81,6 +66,8 @@ TrackingService::TrackingService(Collaborators collaborators, QObject *parent)
     , m_backgroundRetries(collaborators.backgroundRetries)
     , m_context(collaborators.context)
 {
+    Q_ASSERT(m_clock && m_preferences);
+    Q_ASSERT(m_notifications || !m_postNotifications);
     AdaptivePollingManager::Options pollingOptions = std::move(collaborators.polling);
     if (!pollingOptions.clock)
         pollingOptions.clock = m_clock;
@@ -92,29 +79,12 @@ TrackingService::TrackingService(Collaborators collaborators, QObject *parent)
         installProvider(std::move(collaborators.provider));
     } else {
         // An unrecognised stored value counts as 17TRACK, like every other choice.
-        const auto type = TrackingProviderTypes::fromRawValue(preferences()->selectedProvider());
+        const auto type = TrackingProviderTypes::fromRawValue(m_preferences->selectedProvider());
         installProvider(makeProvider(type.value_or(TrackingProviderType::seventeenTrack)));
     }
 }
 
 TrackingService::~TrackingService() = default;
-
-Clock *TrackingService::clock() const
-{
-    return m_clock ? m_clock : Clock::shared();
-}
-
-Preferences *TrackingService::preferences() const
-{
-    return m_preferences ? m_preferences : Preferences::shared();
-}
-
-NotificationService *TrackingService::notifications()
-{
-    if (!m_notifications)
-        m_notifications = NotificationService::shared();
-    return m_notifications;
-}
 
 std::unique_ptr<TrackingProvider> TrackingService::makeProvider(TrackingProviderType) const
 {
@@ -123,7 +93,7 @@ std::unique_ptr<TrackingProvider> TrackingService::makeProvider(TrackingProvider
     const TrackingProviderType served = TrackingProviderType::seventeenTrack;
     if (m_providerFactory)
         return m_providerFactory(served);
-    return TrackingProviderTypes::createProvider(served);
+    return TrackingProviderTypes::createProvider(served, m_apiKey, m_clock);
 }
 
 void TrackingService::installProvider(std::unique_ptr<TrackingProvider> provider)
@@ -174,7 +144,7 @@ void TrackingService::startServices(ModelContext &context)
             if (!self)
                 co_return;
             try {
-                [[maybe_unused]] const bool granted = co_await self->notifications()->requestAuthorization();
+                [[maybe_unused]] const bool granted = co_await self->m_notifications->requestAuthorization();
             } catch (...) {
                 LogManager::log(QStringLiteral("Notification authorization request failed: ")
                                 + exceptionText(std::current_exception()));
@@ -194,19 +164,20 @@ void TrackingService::startServices(ModelContext &context)
 
     // kestrove-cli writes to the same file; the window must see its additions, edits and deletions.
     context.setWatchingStore(true);
-    connect(AppNotifications::shared(), &AppNotifications::posted, this, &TrackingService::onAppNotification);
 
-    PackageStore::cleanupDeliveredPackages(context);
+    cleanupDeliveredPackages(context);
 }
 
-void TrackingService::onAppNotification(const QString &name, const QVariantMap &userInfo)
+void TrackingService::cleanupDeliveredPackages(ModelContext &context)
 {
-    if (name != AppNotifications::markPackageDelivered || !m_context)
+    PackageStore::cleanupDeliveredPackages(context, *m_preferences, m_clock->now());
+}
+
+void TrackingService::markDelivered(const QString &trackingNumber)
+{
+    if (!m_servicesStarted || !m_context)
         return;
-    const QVariant number = userInfo.value(AppNotifications::trackingNumberKey);
-    if (number.typeId() != QMetaType::QString)
-        return;
-    markPackageDelivered(number.toString(), *m_context);
+    markPackageDelivered(trackingNumber, *m_context);
 }
 
 int TrackingService::markPackageDelivered(const QString &trackingNumber, ModelContext &context)
@@ -344,7 +315,7 @@ QCoro::Task<> TrackingService::refreshPackage(Package *packagePointer, ModelCont
 void TrackingService::finishRefreshAll()
 {
     setRefreshing(false);
-    m_lastRefreshDate = clock()->now();
+    m_lastRefreshDate = m_clock->now();
     Q_EMIT lastRefreshDateChanged();
 }
 
@@ -370,7 +341,7 @@ QCoro::Task<> TrackingService::refreshAll(ModelContext &contextRef)
         self->setErrorMessage(description);
         LogManager::log(QStringLiteral("Batch refresh failed: ") + description);
         if (context)
-            PackageStore::cleanupDeliveredPackages(*context);
+            self->cleanupDeliveredPackages(*context);
     };
 
     // Packages another process (kestrove-cli) added or archived a moment ago count as well.
@@ -425,7 +396,7 @@ QCoro::Task<> TrackingService::refreshAll(ModelContext &contextRef)
             stillThere.append(package);
     }
     m_pollingManager->scheduleNext(stillThere);
-    PackageStore::cleanupDeliveredPackages(*context);
+    cleanupDeliveredPackages(*context);
 }
 
 void TrackingService::applyTrackingResult(const TrackingResult &result, Package &package, ModelContext &context)
@@ -443,7 +414,7 @@ void TrackingService::apply(const TrackingResult &result, Package &package, Mode
         = isUninformative(result.status) && !isUninformative(oldStatus) ? oldStatus : result.status;
 
     package.setStatus(effective);
-    package.setLastUpdated(clock()->now());
+    package.setLastUpdated(m_clock->now());
     if (result.estimatedDelivery)
         package.setEstimatedDelivery(result.estimatedDelivery);
     if (!result.carrierCode.isEmpty() && package.carrierCode().isEmpty())
@@ -466,16 +437,16 @@ void TrackingService::apply(const TrackingResult &result, Package &package, Mode
         Q_EMIT statusChanged(&package, oldStatus, effective);
         if (notify && m_postNotifications) {
             if (effective == TrackingStatus::failedAttempt || effective == TrackingStatus::exception)
-                notifications()->notifyException(package);
+                m_notifications->notifyException(package);
             else if (effective == TrackingStatus::delivered)
-                notifications()->notifyDelivered(package);
+                m_notifications->notifyDelivered(package);
             else
-                notifications()->notifyStatusChange(package, oldStatus, effective);
+                m_notifications->notifyStatusChange(package, oldStatus, effective);
         }
     }
 
     if (oldStatus != TrackingStatus::delivered && effective == TrackingStatus::delivered
-        && preferences()->autoArchiveDelivered()) {
+        && m_preferences->autoArchiveDelivered()) {
         package.setArchived(true);
         LogManager::log(QStringLiteral("Auto-archived delivered package: ") + package.trackingNumber());
     }
@@ -495,7 +466,7 @@ QCoro::Task<> TrackingService::runBackgroundRetries(QPointer<Package> package, Q
                                                     QString number, std::optional<QString> carrierCode)
 {
     QPointer<TrackingService> self(this);
-    Clock *sleeper = clock();
+    Clock *sleeper = m_clock;
     try {
         for (const std::chrono::seconds delay : retryDelays) {
             const std::chrono::milliseconds wait = delay;

@@ -44,14 +44,18 @@ public:
     /** Makes a provider of a type; the default is TrackingProviderTypes::createProvider. */
     using ProviderFactory = std::function<std::unique_ptr<TrackingProvider>(TrackingProviderType)>;
 
-    /** What the service works with; every empty field takes the production default. */
+    /** What the service works with; clock and preferences are required, none is owned. */
     struct Collaborators {
         /** Used as is when given; otherwise the factory makes one from "selectedProvider". */
         std::unique_ptr<TrackingProvider> provider;
+        /** None: TrackingProviderTypes::createProvider with apiKey and clock. */
         ProviderFactory providerFactory;
-        Clock *clock = nullptr; // Clock::shared(), looked up at every use
-        Preferences *preferences = nullptr; // Preferences::shared(), looked up at every use
-        NotificationService *notifications = nullptr; // NotificationService::shared(), on first need
+        /** Where the default factory's 17TRACK client reads its key. */
+        ApiKeySource apiKey;
+        Clock *clock = nullptr;
+        Preferences *preferences = nullptr;
+        /** Required while postNotifications is true. */
+        NotificationService *notifications = nullptr;
         /** False: status changes only emit statusChanged() (the command-line front end prints them). */
         bool postNotifications = true;
         /** False: no background retries (a command-line run ends long before the first would fire). */
@@ -66,10 +70,6 @@ public:
     static constexpr std::array<std::chrono::seconds, 3> retryDelays {
         std::chrono::seconds(30), std::chrono::seconds(60), std::chrono::seconds(120)};
 
-    /** The process-wide service, created on first use with the production collaborators. */
-    static TrackingService *shared();
-
-    explicit TrackingService(QObject *parent = nullptr);
     explicit TrackingService(Collaborators collaborators, QObject *parent = nullptr);
     ~TrackingService() override;
 
@@ -86,8 +86,8 @@ public:
 
     /**
      * Once per process: asks for notification permission, starts polling with refreshAll() on
-     * this context, keeps the context in step with other processes' commits, handles
-     * "markPackageDelivered", and runs the retention clean-up. A second call does nothing.
+     * this context, keeps the context in step with other processes' commits, makes markDelivered()
+     * work on it, and runs the retention clean-up. A second call does nothing.
      */
     void startServices(ModelContext &context);
 
@@ -118,6 +118,10 @@ public:
      */
     int markPackageDelivered(const QString &trackingNumber, ModelContext &context);
 
+public Q_SLOTS:
+    /** markPackageDelivered() on the context startServices() named; nothing before the services run. */
+    void markDelivered(const QString &trackingNumber);
+
 Q_SIGNALS:
     void providerChanged();
     void isRefreshingChanged();
@@ -131,9 +135,6 @@ Q_SIGNALS:
 private:
     [[nodiscard]] QDateTime lastRefreshDateOrNull() const { return m_lastRefreshDate.value_or(QDateTime()); }
     [[nodiscard]] QString errorMessageOrEmpty() const { return m_errorMessage.value_or(QString()); }
-    [[nodiscard]] Clock *clock() const;
-    [[nodiscard]] Preferences *preferences() const;
-    [[nodiscard]] NotificationService *notifications();
     [[nodiscard]] std::unique_ptr<TrackingProvider> makeProvider(TrackingProviderType type) const;
     void installProvider(std::unique_ptr<TrackingProvider> provider);
     void setRefreshing(bool refreshing);
@@ -144,7 +145,7 @@ private:
     void scheduleBackgroundRetry(Package *package, ModelContext &context);
     QCoro::Task<> runBackgroundRetries(QPointer<Package> package, QPointer<ModelContext> context, QString number,
                                        std::optional<QString> carrierCode);
-    void onAppNotification(const QString &name, const QVariantMap &userInfo);
+    void cleanupDeliveredPackages(ModelContext &context);
 
     // Provider calls that turn an exception of a misbehaving provider into an error value.
     QCoro::Task<TrackingOutcome> fetch(QString trackingNumber, std::optional<QString> carrierCode);
@@ -152,6 +153,7 @@ private:
     QCoro::Task<DetectionOutcome> detect(QString trackingNumber);
 
     ProviderFactory m_providerFactory;
+    ApiKeySource m_apiKey;
     Clock *m_clock;
     Preferences *m_preferences;
     NotificationService *m_notifications;

@@ -73,11 +73,13 @@ QCoro::Task<> addAndApply(QPointer<TrackingService> service, QPointer<ModelConte
 }
 }
 
-AddPackageDialog::AddPackageDialog(ModelContext *context, const QList<PackageGroup *> &availableGroups,
-                                   const QString &prefill, QWidget *parent)
+AddPackageDialog::AddPackageDialog(ModelContext *context, TrackingService *service, const QDateTime &now,
+                                   const QList<PackageGroup *> &availableGroups, const QString &prefill,
+                                   QWidget *parent)
     : QDialog(parent)
     , m_context(context)
-    , m_estimatedDelivery(Clock::shared()->now())
+    , m_service(service)
+    , m_estimatedDelivery(now)
 {
     setObjectName(QStringLiteral("addPackageSheet"));
     setWindowTitle(tr("Add Package"));
@@ -138,11 +140,6 @@ AddPackageDialog::AddPackageDialog(ModelContext *context, const QList<PackageGro
 }
 
 AddPackageDialog::~AddPackageDialog() = default;
-
-void AddPackageDialog::setTrackingService(TrackingService *service)
-{
-    m_service = service;
-}
 
 QWidget *AddPackageDialog::buildForm()
 {
@@ -454,8 +451,7 @@ void AddPackageDialog::addPackage()
         if (group && m_selectedGroupIDs.contains(group->id()))
             groups.append(group);
     }
-    TrackingService *service = m_service ? m_service.data() : TrackingService::shared();
     // Started, not awaited: the sheet closes at once and the task finishes on its own.
-    (void)addAndApply(service, m_context, number, label, carrierCode, m_selectedColorTag, delivery, groups, this);
+    (void)addAndApply(m_service, m_context, number, label, carrierCode, m_selectedColorTag, delivery, groups, this);
     accept();
 }

@@ -42,13 +42,13 @@ public:
         manual,
     };
 
-    /** availableGroups in sort order; prefill is the number to show at once (may be empty). */
-    AddPackageDialog(ModelContext *context, const QList<PackageGroup *> &availableGroups, const QString &prefill,
-                     QWidget *parent = nullptr);
+    /**
+     * Adds through service; the delivery date starts at now. availableGroups in sort order;
+     * prefill is the number to show at once (may be empty).
+     */
+    AddPackageDialog(ModelContext *context, TrackingService *service, const QDateTime &now,
+                     const QList<PackageGroup *> &availableGroups, const QString &prefill, QWidget *parent = nullptr);
     ~AddPackageDialog() override;
-
-    /** The service the package is added through; TrackingService::shared() unless set. */
-    void setTrackingService(TrackingService *service);
 
     [[nodiscard]] QString trackingNumber() const;
     [[nodiscard]] CarrierMode carrierMode() const { return m_carrierMode; }

@@ -1,13 +1,14 @@
 #include "ui/mainwindowview.h"
 
+#include "base/clock.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "providers/trackingprovider.h"
-#include "services/appnotifications.h"
 #include "services/csvservice.h"
 #include "tracking/trackingservice.h"
 #include "ui/addpackagedialog.h"
+#include "ui/appnotifications.h"
 #include "ui/batchactionbar.h"
 #include "ui/capsulebutton.h"
 #include "ui/csvimportjob.h"
@@ -116,9 +117,10 @@ QFrame *divider(QWidget *parent)
 }
 }
 
-MainWindowView::MainWindowView(ModelContext *context, ShellActions *shell, QWidget *parent)
+MainWindowView::MainWindowView(const ScreenServices &services, ShellActions *shell, QWidget *parent)
     : QWidget(parent)
-    , m_context(context)
+    , m_services(services)
+    , m_context(services.context)
     , m_shell(shell)
 {
     setObjectName(QStringLiteral("main-window-view"));
@@ -168,12 +170,18 @@ MainWindowView::MainWindowView(ModelContext *context, ShellActions *shell, QWidg
     });
     auto *refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
     connect(refresh, &QShortcut::activated, this, [this] {
-        if (!TrackingService::shared()->isRefreshing())
+        if (!m_services.tracking->isRefreshing())
             refreshAll();
     });
 
-    connect(AppNotifications::shared(), &AppNotifications::posted, this, &MainWindowView::onNotification);
-    TrackingService *service = TrackingService::shared();
+    AppNotifications *requests = m_services.requests;
+    connect(requests, &AppNotifications::addPackageRequested, this,
+            [this](const QString &number) { showAddPackage(number); });
+    // Unlike the toolbar button, this path starts a refresh even while one runs.
+    connect(requests, &AppNotifications::refreshAllRequested, this, &MainWindowView::refreshAll);
+    connect(requests, &AppNotifications::archiveSelectedRequested, this, &MainWindowView::archiveSelected);
+    connect(requests, &AppNotifications::selectPackageRequested, this, &MainWindowView::selectPackageByNumber);
+    TrackingService *service = m_services.tracking;
     connect(service, &TrackingService::isRefreshingChanged, this, &MainWindowView::updateRefreshState);
     connect(service, &TrackingService::providerChanged, this, &MainWindowView::updateApiKeyBanner);
 
@@ -420,7 +428,7 @@ QWidget *MainWindowView::buildSidebar()
     m_pills = new FilterPillBar(sidebar);
     m_groups = new GroupChipBar(m_context, sidebar);
     m_batchBar = new BatchActionBar(sidebar);
-    m_list = new PackageListView(m_context, sidebar);
+    m_list = new PackageListView(m_context, m_services.tracking, m_services.clock, sidebar);
 
     connect(m_search, &QLineEdit::textChanged, m_list->listModel(), &PackageListModel::setSearchText);
     connect(m_pills, &FilterPillBar::filterChosen, this, [this](PackageFilter filter) {
@@ -482,7 +490,7 @@ QWidget *MainWindowView::buildDetail()
     auto *scroll = new QScrollArea(m_detail);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
-    m_summary = new PackageSummaryView;
+    m_summary = new PackageSummaryView(m_services.clock);
     scroll->setWidget(m_summary);
     m_detail->addWidget(m_detailEmpty);
     m_detail->addWidget(scroll);
@@ -570,13 +578,13 @@ void MainWindowView::updateDetail()
 
 void MainWindowView::updateApiKeyBanner()
 {
-    const TrackingProvider *provider = TrackingService::shared()->provider();
+    const TrackingProvider *provider = m_services.tracking->provider();
     m_apiKeyBanner->setVisible(provider && !provider->isConfigured());
 }
 
 void MainWindowView::updateRefreshState()
 {
-    const bool refreshing = TrackingService::shared()->isRefreshing();
+    const bool refreshing = m_services.tracking->isRefreshing();
     m_refreshAction->setVisible(!refreshing);
     m_refreshAction->setEnabled(!refreshing);
     m_refreshIndicator->setVisible(refreshing);
@@ -601,7 +609,8 @@ void MainWindowView::showAddPackage(const QString &number)
         m_addSheet->activateWindow();
         return;
     }
-    auto *sheet = new AddPackageDialog(m_context, sortedGroups(), number, this);
+    auto *sheet
+        = new AddPackageDialog(m_context, m_services.tracking, m_services.clock->now(), sortedGroups(), number, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     m_addSheet = sheet;
     sheet->open();
@@ -612,7 +621,7 @@ void MainWindowView::refreshAll()
     if (!m_context)
         return;
     // Started, not awaited: the service publishes its progress through isRefreshing.
-    (void)TrackingService::shared()->refreshAll(*m_context);
+    (void)m_services.tracking->refreshAll(*m_context);
 }
 
 void MainWindowView::batchArchive()
@@ -756,34 +765,22 @@ void MainWindowView::showGroupManagement()
 
 // ---- Notifications and events --------------------------------------------------------------
 
-void MainWindowView::onNotification(const QString &name, const QVariantMap &userInfo)
+void MainWindowView::selectPackageByNumber(const QString &trackingNumber)
 {
-    const QVariant number = userInfo.value(AppNotifications::trackingNumberKey);
-    const bool hasNumber = number.isValid() && number.typeId() == QMetaType::QString;
-    if (name == AppNotifications::addPackageRequested) {
-        showAddPackage(hasNumber ? number.toString() : QString());
-    } else if (name == AppNotifications::refreshAllRequested) {
-        // Unlike the toolbar button, this path starts a refresh even while one runs.
-        refreshAll();
-    } else if (name == AppNotifications::selectPackageRequested) {
-        if (!hasNumber)
-            return;
-        const QString wanted = number.toString();
-        Package *found = nullptr;
-        for (Package *package : allPackages()) {
-            if (package->trackingNumber() == wanted) {
-                found = package;
-                break;
-            }
+    if (trackingNumber.isEmpty())
+        return;
+    Package *found = nullptr;
+    for (Package *package : allPackages()) {
+        if (package->trackingNumber() == trackingNumber) {
+            found = package;
+            break;
         }
-        setSelectedPackage(found);
-        if (m_viewMode == ViewMode::calendar)
-            setViewMode(ViewMode::list);
-        if (m_filter == PackageFilter::archived)
-            setSelectedFilter(PackageFilter::all);
-    } else if (name == AppNotifications::archiveSelectedRequested) {
-        archiveSelected();
     }
+    setSelectedPackage(found);
+    if (m_viewMode == ViewMode::calendar)
+        setViewMode(ViewMode::list);
+    if (m_filter == PackageFilter::archived)
+        setSelectedFilter(PackageFilter::all);
 }
 
 void MainWindowView::archiveSelected()

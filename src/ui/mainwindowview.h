@@ -2,10 +2,10 @@
 
 #include "model/packagegroup.h"
 #include "model/packagelistrule.h"
+#include "ui/screenservices.h"
 
 #include <QPointer>
 #include <QSet>
-#include <QVariantMap>
 #include <QWidget>
 
 #include <functional>
@@ -36,7 +36,7 @@ class ShellActions;
  * sort, batch mode, CSV import and export, settings), and the split view of the sidebar
  * (search, filter pills, groups, batch actions, package list) and the detail side. Handles
  * drops of text, the CSV import and export, batch archive, delete and add-to-group, and the
- * "addPackageRequested", "refreshAllRequested" and "selectPackageRequested" notifications.
+ * add-package, refresh-all, archive-selected and select-package requests.
  */
 class MainWindowView : public QWidget
 {
@@ -51,8 +51,8 @@ public:
     /** Makes the group-management sheet (GroupManagementView by default); without one, its buttons do nothing. */
     using SheetFactory = std::function<QDialog *(ModelContext *context, QWidget *parent)>;
 
-    /** The view works on the store's main context and reaches the shell through shell. */
-    MainWindowView(ModelContext *context, ShellActions *shell, QWidget *parent = nullptr);
+    /** The view works on the services' main context, follows their requests and reaches the shell through shell. */
+    MainWindowView(const ScreenServices &services, ShellActions *shell, QWidget *parent = nullptr);
     ~MainWindowView() override;
 
     [[nodiscard]] ModelContext *modelContext() const { return m_context; }
@@ -124,7 +124,7 @@ private:
     QWidget *buildSaveErrorBanner();
     QWidget *buildSidebar();
     QWidget *buildDetail();
-    void onNotification(const QString &name, const QVariantMap &userInfo);
+    void selectPackageByNumber(const QString &trackingNumber);
     void updateApiKeyBanner();
     void updateRefreshState();
     void updateDetail();
@@ -133,6 +133,7 @@ private:
     [[nodiscard]] QList<Package *> allPackages() const;
     [[nodiscard]] QList<PackageGroup *> sortedGroups() const;
 
+    ScreenServices m_services;
     ModelContext *m_context;
     ShellActions *m_shell;
 

@@ -5,8 +5,8 @@
 #include "model/package.h"
 #include "model/trackingevent.h"
 #include "model/trackingstatus.h"
-#include "services/appnotifications.h"
 #include "tracking/trackingservice.h"
+#include "ui/appnotifications.h"
 #include "ui/deliverycountdown.h"
 #include "ui/packagerowview.h"
 #include "ui/shellactions.h"
@@ -78,7 +78,7 @@ bool showsCountdown(const Package &package)
 constexpr int rowRadius = 6;
 }
 
-MenuBarPackageRow::MenuBarPackageRow(Package *package, QWidget *parent)
+MenuBarPackageRow::MenuBarPackageRow(Package *package, const QDateTime &now, QWidget *parent)
     : QAbstractButton(parent)
     , m_package(package)
 {
@@ -119,8 +119,7 @@ MenuBarPackageRow::MenuBarPackageRow(Package *package, QWidget *parent)
     layout->addLayout(text, 1);
 
     if (showsCountdown(*package)) {
-        const DeliveryCountdown::Label countdown
-            = DeliveryCountdown::label(*package->estimatedDelivery(), Clock::shared()->now());
+        const DeliveryCountdown::Label countdown = DeliveryCountdown::label(*package->estimatedDelivery(), now);
         QColor color = UiStyle::secondary(pal);
         if (countdown.style == DeliveryCountdown::Style::soon)
             color = UiStyle::named(StatusColor::green, pal);
@@ -170,9 +169,10 @@ void MenuBarPackageRow::paintEvent(QPaintEvent * /*event*/)
     }
 }
 
-MenuBarPopoverView::MenuBarPopoverView(ModelContext *context, ShellActions *shell, QWidget *parent)
+MenuBarPopoverView::MenuBarPopoverView(const ScreenServices &services, ShellActions *shell, QWidget *parent)
     : QWidget(parent)
-    , m_context(context)
+    , m_services(services)
+    , m_context(services.context)
     , m_shell(shell)
 {
     setObjectName(QStringLiteral("menu-bar-popover-view"));
@@ -191,7 +191,7 @@ MenuBarPopoverView::MenuBarPopoverView(ModelContext *context, ShellActions *shel
     auto *add = iconButton(QStringLiteral("popover-add"), QStringLiteral("plus"), tr("Add Package"), this);
     connect(add, &QToolButton::clicked, this, [this] {
         m_shell->openMainWindow();
-        AppNotifications::shared()->post(AppNotifications::addPackageRequested);
+        Q_EMIT m_services.requests->addPackageRequested();
         window()->close();
     });
     auto *header = new QHBoxLayout;
@@ -240,18 +240,17 @@ MenuBarPopoverView::MenuBarPopoverView(ModelContext *context, ShellActions *shel
     m_refresh->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_refresh->setAutoRaise(true);
     connect(m_refresh, &QToolButton::clicked, this, [this] {
-        if (!m_context || TrackingService::shared()->isRefreshing())
+        if (!m_context || m_services.tracking->isRefreshing())
             return;
         // Started, not awaited: the service publishes its progress through isRefreshing.
-        (void)TrackingService::shared()->refreshAll(*m_context);
+        (void)m_services.tracking->refreshAll(*m_context);
     });
     m_refreshProgress = new QProgressBar(this);
     m_refreshProgress->setObjectName(QStringLiteral("popover-refresh-progress"));
     m_refreshProgress->setRange(0, 0);
     m_refreshProgress->setTextVisible(false);
     m_refreshProgress->setFixedSize(m_refresh->sizeHint().width(), 6);
-    connect(TrackingService::shared(), &TrackingService::isRefreshingChanged, this,
-            &MenuBarPopoverView::updateRefreshState);
+    connect(m_services.tracking, &TrackingService::isRefreshingChanged, this, &MenuBarPopoverView::updateRefreshState);
 
     auto *open = new QToolButton(this);
     open->setObjectName(QStringLiteral("popover-open"));
@@ -300,8 +299,7 @@ void MenuBarPopoverView::selectAndOpen(Package *package)
 {
     const QString number = package->trackingNumber();
     m_shell->openMainWindow();
-    AppNotifications::shared()->post(AppNotifications::selectPackageRequested,
-                                     {{QStringLiteral("trackingNumber"), number}});
+    Q_EMIT m_services.requests->selectPackageRequested(number);
     window()->close();
 }
 
@@ -312,7 +310,7 @@ void MenuBarPopoverView::scheduleRebuild()
 
 void MenuBarPopoverView::updateRefreshState()
 {
-    const bool refreshing = TrackingService::shared()->isRefreshing();
+    const bool refreshing = m_services.tracking->isRefreshing();
     m_refresh->setEnabled(!refreshing);
     m_refresh->setVisible(!refreshing);
     m_refreshProgress->setVisible(refreshing);
@@ -358,8 +356,9 @@ void MenuBarPopoverView::rebuild()
     m_emptyState->setVisible(active.isEmpty());
     m_scroll->setVisible(!active.isEmpty());
     QWidget *content = m_scroll->widget();
+    const QDateTime now = m_services.clock->now();
     for (Package *package : active.mid(0, maximumRows)) {
-        auto *row = new MenuBarPackageRow(package, content);
+        auto *row = new MenuBarPackageRow(package, now, content);
         connect(row, &MenuBarPackageRow::clicked, this, [this, package] { selectAndOpen(package); });
         m_rows->addWidget(row);
     }

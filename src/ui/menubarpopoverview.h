@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/coalescedcall.h"
+#include "ui/screenservices.h"
 
 #include <QAbstractButton>
 #include <QList>
@@ -9,6 +10,7 @@
 
 class ModelContext;
 class Package;
+class QDateTime;
 class QLabel;
 class QProgressBar;
 class QScrollArea;
@@ -24,7 +26,8 @@ class MenuBarPackageRow : public QAbstractButton
 {
     Q_OBJECT
 public:
-    MenuBarPackageRow(Package *package, QWidget *parent = nullptr);
+    /** The countdown is counted from now. */
+    MenuBarPackageRow(Package *package, const QDateTime &now, QWidget *parent = nullptr);
 
     [[nodiscard]] Package *package() const { return m_package; }
     [[nodiscard]] QSize sizeHint() const override;
@@ -49,7 +52,8 @@ public:
     /** How many packages the panel lists before it offers "View all". */
     static constexpr int maximumRows = 5;
 
-    MenuBarPopoverView(ModelContext *context, ShellActions *shell, QWidget *parent = nullptr);
+    /** The panel works on the services' main context and reaches the shell through shell. */
+    MenuBarPopoverView(const ScreenServices &services, ShellActions *shell, QWidget *parent = nullptr);
 
     [[nodiscard]] ModelContext *modelContext() const { return m_context; }
 
@@ -61,6 +65,7 @@ private:
     void rebuild();
     void updateRefreshState();
 
+    ScreenServices m_services;
     ModelContext *m_context;
     ShellActions *m_shell;
     CoalescedCall m_rebuildCall {this, [this] { rebuild(); }};

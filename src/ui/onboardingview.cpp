@@ -9,8 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-OnboardingView::OnboardingView(QWidget *parent)
+OnboardingView::OnboardingView(Preferences *preferences, QWidget *parent)
     : QDialog(parent)
+    , m_preferences(preferences)
 {
     setObjectName(QStringLiteral("onboarding-view"));
     setFixedSize(fixedSize);
@@ -67,6 +68,6 @@ OnboardingView::OnboardingView(QWidget *parent)
 
 void OnboardingView::getStarted()
 {
-    Preferences::shared()->setHasCompletedOnboarding(true);
+    m_preferences->setHasCompletedOnboarding(true);
     accept();
 }

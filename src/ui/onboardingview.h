@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+class Preferences;
+
 /**
  * The first-run introduction, shown as a sheet over the main window. "Get Started"
  * stores "hasCompletedOnboarding" and closes it; closing it any other way leaves the
@@ -13,8 +15,11 @@ class OnboardingView : public QDialog
 public:
     static constexpr QSize fixedSize {520, 460};
 
-    explicit OnboardingView(QWidget *parent = nullptr);
+    /** "Get Started" writes the flag to preferences. */
+    explicit OnboardingView(Preferences *preferences, QWidget *parent = nullptr);
 
 private:
     void getStarted();
+
+    Preferences *m_preferences;
 };

@@ -71,14 +71,15 @@ QIcon coloredSymbol(const QString &symbol, const QColor &color, qreal dpr)
 
 }
 
-PackageListView::PackageListView(ModelContext *context, QWidget *parent)
+PackageListView::PackageListView(ModelContext *context, TrackingService *tracking, Clock *clock, QWidget *parent)
     : QListView(parent)
+    , m_tracking(tracking)
     , m_model(new PackageListModel(context, this))
     , m_emptyState(new EmptyStateView(viewport()))
 {
     setObjectName(QStringLiteral("packageList"));
     setModel(m_model);
-    setItemDelegate(new PackageRowDelegate(this));
+    setItemDelegate(new PackageRowDelegate(clock, this));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -273,7 +274,7 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
             &QAction::triggered, this, [this, target] {
                 ModelContext *context = modelContext();
                 if (target && context)
-                    (void)TrackingService::shared()->refreshPackage(target, *context);
+                    (void)m_tracking->refreshPackage(target, *context);
             });
     connect(
         add(menu, QStringLiteral("copyTrackingNumberAction"), tr("Copy Tracking Number"), QStringLiteral("doc.on.doc")),

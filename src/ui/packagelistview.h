@@ -5,11 +5,13 @@
 #include <QListView>
 #include <QPointer>
 
+class Clock;
 class EmptyStateView;
 class ModelContext;
 class PackageGroup;
 class PackageListModel;
 class QMenu;
+class TrackingService;
 
 /**
  * The package list of the main window's sidebar: the list model drawn by the row delegate,
@@ -21,7 +23,8 @@ class PackageListView : public QListView
 {
     Q_OBJECT
 public:
-    explicit PackageListView(ModelContext *context, QWidget *parent = nullptr);
+    /** Lists context's packages; rows count down by clock, "Refresh" goes through tracking. */
+    PackageListView(ModelContext *context, TrackingService *tracking, Clock *clock, QWidget *parent = nullptr);
 
     [[nodiscard]] PackageListModel *listModel() const { return m_model; }
     [[nodiscard]] EmptyStateView *emptyState() const { return m_emptyState; }
@@ -60,6 +63,7 @@ private:
     void updateEmptyState();
     void save();
 
+    TrackingService *m_tracking;
     PackageListModel *m_model;
     EmptyStateView *m_emptyState;
     QPointer<Package> m_selected;

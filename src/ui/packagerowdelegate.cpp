@@ -9,6 +9,11 @@
 #include <QPainter>
 #include <QPainterPath>
 
+PackageRowDelegate::PackageRowDelegate(Clock *clock, QObject *parent)
+    : QStyledItemDelegate(parent)
+    , m_clock(clock)
+{ }
+
 void PackageRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     auto *package = index.data(PackageListModel::PackageRole).value<Package *>();
@@ -40,7 +45,7 @@ void PackageRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
         content.setLeft(content.left() + batchMarkWidth);
     }
     PackageRowView::paint(*painter, content.adjusted(4, 0, -4, 0), *package, palette, option.font,
-                          painter->device()->devicePixelRatioF(), Clock::shared()->now());
+                          painter->device()->devicePixelRatioF(), m_clock->now());
     painter->restore();
 }
 

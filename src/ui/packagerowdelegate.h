@@ -2,6 +2,8 @@
 
 #include <QStyledItemDelegate>
 
+class Clock;
+
 /**
  * Paints the package list's rows from the model's roles: selection and row tint, the batch
  * selection mark in batch mode, then the package row. Rows have one fixed height, so that the
@@ -11,7 +13,8 @@ class PackageRowDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    /** Rows show their countdowns as of clock's time. */
+    explicit PackageRowDelegate(Clock *clock, QObject *parent = nullptr);
 
     /** Width of the batch selection mark's column. */
     static constexpr int batchMarkWidth = 30;
@@ -21,4 +24,7 @@ public:
 
     /** Draws the batch mark: an accent disc with a check when ticked, else a secondary ring. */
     static void paintBatchMark(QPainter &painter, const QRectF &circle, bool ticked, const QPalette &palette);
+
+private:
+    Clock *m_clock;
 };

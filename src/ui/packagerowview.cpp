@@ -91,9 +91,10 @@ int leadingWidth(const Package &package)
 }
 }
 
-PackageRowView::PackageRowView(Package *package, QWidget *parent)
+PackageRowView::PackageRowView(Package *package, Clock *clock, QWidget *parent)
     : QWidget(parent)
     , m_package(package)
+    , m_clock(clock)
 {
     setObjectName(QStringLiteral("packageRow"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -289,5 +290,5 @@ void PackageRowView::paintEvent(QPaintEvent *)
     QPainter painter(this);
     if (const std::optional<QColor> background = backgroundColor(*m_package, palette()))
         painter.fillRect(rect(), *background);
-    paint(painter, rect(), *m_package, palette(), font(), devicePixelRatioF(), Clock::shared()->now());
+    paint(painter, rect(), *m_package, palette(), font(), devicePixelRatioF(), m_clock->now());
 }

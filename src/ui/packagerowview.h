@@ -10,6 +10,8 @@
 
 #include <optional>
 
+class Clock;
+
 /**
  * One package as a list row: pin, colour dot, carrier icon, title with progress dots, carrier
  * line, status badge and delivery countdown (or the time of the last update). The static
@@ -19,7 +21,8 @@ class PackageRowView : public QWidget
 {
     Q_OBJECT
 public:
-    explicit PackageRowView(Package *package, QWidget *parent = nullptr);
+    /** Draws package as of clock's time. */
+    PackageRowView(Package *package, Clock *clock, QWidget *parent = nullptr);
 
     [[nodiscard]] Package *package() const { return m_package; }
     [[nodiscard]] QSize sizeHint() const override;
@@ -55,4 +58,5 @@ protected:
 
 private:
     QPointer<Package> m_package;
+    Clock *m_clock;
 };

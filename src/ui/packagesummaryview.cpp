@@ -15,8 +15,9 @@
 #include <QLocale>
 #include <QVBoxLayout>
 
-PackageSummaryView::PackageSummaryView(QWidget *parent)
+PackageSummaryView::PackageSummaryView(Clock *clock, QWidget *parent)
     : QWidget(parent)
+    , m_clock(clock)
     , m_icon(new CarrierIconView(QString(), CarrierIconView::IconSize::large, std::nullopt, this))
     , m_title(new QLabel(this))
     , m_number(new QLabel(this))
@@ -79,7 +80,7 @@ void PackageSummaryView::refresh()
     if (!m_package)
         return;
     const Package &p = *m_package;
-    const QDateTime now = Clock::shared()->now();
+    const QDateTime now = m_clock->now();
     m_icon->setCarrierCode(p.carrierCode());
     m_icon->setCustomImageData(p.hasCustomImage() ? p.customImageData() : std::nullopt);
     m_title->setText(p.label().isEmpty() ? p.trackingNumber() : p.label());

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class CarrierIconView;
+class Clock;
 class DeliveryProgressView;
 class QLabel;
 class StatusBadgeView;
@@ -19,7 +20,8 @@ class PackageSummaryView : public QWidget
 {
     Q_OBJECT
 public:
-    explicit PackageSummaryView(QWidget *parent = nullptr);
+    /** Counts down to the estimated delivery by clock's time. */
+    explicit PackageSummaryView(Clock *clock, QWidget *parent = nullptr);
 
     void setPackage(Package *package);
     [[nodiscard]] Package *package() const { return m_package; }
@@ -27,6 +29,7 @@ public:
 private:
     void refresh();
 
+    Clock *m_clock;
     QPointer<Package> m_package;
     CarrierIconView *m_icon;
     QLabel *m_title;

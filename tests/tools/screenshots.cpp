@@ -2,6 +2,7 @@
 // to look at (not a test). Usage: screenshots [OUTPUT_FOLDER]; run it under xvfb-run or offscreen.
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
+#include "screenfixture.h"
 #include "showcase.h"
 #include "temporaryhome.h"
 #include "testmain.h"
@@ -75,11 +76,12 @@ int main(int argc, char *argv[])
         return 1;
     ModelContext *context = opened.value().get();
     QuietShell shell;
+    ScreenFixture screen(home.path() + u"/preferences.conf"_s);
     bool ok = true;
     for (const bool dark : {false, true}) {
         QApplication::setPalette(dark ? darkPalette() : QPalette());
         const QString suffix = dark ? u"-dark.png"_s : u"-light.png"_s;
-        MainWindowView view(context, &shell);
+        MainWindowView view(screen.services(context), &shell);
         view.resize(1000, 680);
         view.show();
         ok = QTest::qWaitForWindowExposed(&view) && ok;
@@ -93,7 +95,7 @@ int main(int argc, char *argv[])
         GroupManagementView groups(context, &view);
         groups.show();
         ok = QTest::qWaitForWindowExposed(&groups) && save(&groups, folder + u"/group-sheet"_s + suffix) && ok;
-        MenuBarPopoverView popover(context, &shell);
+        MenuBarPopoverView popover(screen.services(context), &shell);
         popover.resize(340, 420);
         popover.show();
         ok = QTest::qWaitForWindowExposed(&popover) && save(&popover, folder + u"/popover"_s + suffix) && ok;

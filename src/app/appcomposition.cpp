@@ -1,0 +1,50 @@
+#include "app/appcomposition.h"
+
+#include "base/clock.h"
+#include "services/keychainmanager.h"
+
+#include <QDBusConnection>
+
+AppComposition::AppComposition(ModelContext *context)
+    : m_context(context)
+    // The model stamps new records with the process clock; the services keep the same time.
+    , m_clock(Clock::shared())
+    , m_notifications(QDBusConnection::sessionBus(), &m_preferences, m_clock)
+{
+    TrackingService::Collaborators collaborators;
+    collaborators.apiKey = KeychainManager::retrieveApiKey;
+    collaborators.clock = m_clock;
+    collaborators.preferences = &m_preferences;
+    collaborators.notifications = &m_notifications;
+    collaborators.context = context;
+    m_tracking = std::make_unique<TrackingService>(std::move(collaborators));
+
+    // A click on a desktop notification becomes a request to the shell; "Mark Delivered" goes on
+    // to the tracking service. Receivers live on the GUI thread, so requests emitted on another
+    // thread arrive there.
+    QObject::connect(&m_notifications, &NotificationService::openPackageDetailRequested, &m_requests,
+                     &AppNotifications::openPackageDetail);
+    QObject::connect(&m_notifications, &NotificationService::markDeliveredRequested, &m_requests,
+                     &AppNotifications::markPackageDelivered);
+    QObject::connect(&m_requests, &AppNotifications::markPackageDelivered, m_tracking.get(),
+                     &TrackingService::markDelivered);
+}
+
+AppComposition::~AppComposition() = default;
+
+ScreenServices AppComposition::screenServices()
+{
+    return {m_context, m_tracking.get(), &m_preferences, m_clock, &m_requests};
+}
+
+StartupHooks AppComposition::startupHooks()
+{
+    // Stand-ins that keep the start-up order and the banner's calls in place until the clipboard
+    // monitor and the update checker are built.
+    StartupHooks hooks;
+    hooks.startClipboardMonitor = [] {};
+    hooks.checkForUpdatesIfNeeded = [] {};
+    hooks.clearDetectedTrackingNumber = [] {};
+    hooks.dismissDetectedTrackingNumber = [](const QString &) {};
+    return hooks;
+}
