@@ -3,7 +3,8 @@
 // The one list of the stored columns of each record. Everything else that knows a column (the
 // schema, row reading, value binding and the dirty bits that make a save write only the changed
 // columns) is derived from these lists. A column added later gets the next schema version as its
-// since value; the migration to that version then adds it to existing stores.
+// since value; the migration to that version then adds it to existing stores (ALTER TABLE, so a
+// NOT NULL column needs a DEFAULT).
 
 #include "model/package.h"
 #include "model/packagegroup.h"

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QSqlError>
 
+#include <type_traits>
+
 namespace
 {
 using PackageColumns = Package::Columns;
@@ -103,51 +105,55 @@ Result<bool, ModelError> StoreMerge::run(ModelChanges &changes)
     return !changes.isEmpty();
 }
 
-bool StoreMerge::mergeGroups(ModelChanges &changes)
+template<typename Record, typename ApplyRow>
+bool StoreMerge::mergeRows(const QString &table, const QList<Record *> &pendingDeletes, ModelChanges &changes,
+                           ApplyRow &&applyRow)
 {
-    QSet<qint64> pendingDeletes;
-    for (PackageGroup *group : std::as_const(m_context.m_deletedGroups))
-        pendingDeletes.insert(group->m_rowId);
+    QSet<qint64> deletedHere;
+    for (const Record *record : pendingDeletes)
+        deletedHere.insert(record->m_rowId);
     if (!exec(
-            QStringLiteral("SELECT id, %1 FROM PackageGroup ORDER BY id").arg(StoreColumns::names(GroupColumns::all))))
+            QStringLiteral("SELECT id, %1 FROM %2 ORDER BY id").arg(StoreColumns::names(Record::Columns::all), table)))
         return false;
     QSet<qint64> seen;
     while (m_query.next()) {
         const qint64 id = m_query.value(0).toLongLong();
         seen.insert(id);
-        if (pendingDeletes.contains(id))
-            continue;
-        if (PackageGroup *group = m_context.m_groupsById.value(id)) {
-            if (StoreColumns::read(GroupColumns::all, *group, m_query, 1, group->m_dirty))
-                changes.updatedGroups.append(group);
-        } else {
-            auto *created = new PackageGroup(PackageGroup::LoadTag {}, &m_context);
-            StoreColumns::read(GroupColumns::all, *created, m_query, 1);
-            m_context.adopt(created, id);
-            changes.insertedGroups.append(created);
-        }
+        if (!deletedHere.contains(id))
+            applyRow(id);
     }
     m_query.finish();
-    for (PackageGroup *group : QList<PackageGroup *>(m_context.m_groups)) {
-        if (group->m_rowId != 0 && !seen.contains(group->m_rowId))
-            m_context.detachDeleted(group, changes);
+    // Rows that are gone were deleted by another process.
+    QList<Record *> live;
+    if constexpr (std::is_same_v<Record, Package>)
+        live = m_context.m_packages;
+    else
+        live = m_context.m_groups;
+    for (Record *record : std::as_const(live)) {
+        if (record->m_rowId != 0 && !seen.contains(record->m_rowId))
+            m_context.detachDeleted(record, changes);
     }
     return true;
 }
 
+bool StoreMerge::mergeGroups(ModelChanges &changes)
+{
+    return mergeRows(QStringLiteral("PackageGroup"), m_context.m_deletedGroups, changes, [&](qint64 id) {
+        if (PackageGroup *group = m_context.m_groupsById.value(id)) {
+            if (StoreColumns::read(GroupColumns::all, *group, m_query, 1, group->m_dirty))
+                changes.updatedGroups.append(group);
+            return;
+        }
+        auto *created = new PackageGroup(PackageGroup::LoadTag {}, &m_context);
+        StoreColumns::read(GroupColumns::all, *created, m_query, 1);
+        m_context.adopt(created, id);
+        changes.insertedGroups.append(created);
+    });
+}
+
 bool StoreMerge::mergePackages(ModelChanges &changes, QList<Package *> &newPackages)
 {
-    QSet<qint64> pendingDeletes;
-    for (Package *package : std::as_const(m_context.m_deletedPackages))
-        pendingDeletes.insert(package->m_rowId);
-    if (!exec(QStringLiteral("SELECT id, %1 FROM Package ORDER BY id").arg(StoreColumns::names(PackageColumns::all))))
-        return false;
-    QSet<qint64> seen;
-    while (m_query.next()) {
-        const qint64 id = m_query.value(0).toLongLong();
-        seen.insert(id);
-        if (pendingDeletes.contains(id))
-            continue;
+    return mergeRows(QStringLiteral("Package"), m_context.m_deletedPackages, changes, [&](qint64 id) {
         Package *package = m_context.m_packagesById.value(id);
         const bool known = package != nullptr;
         if (!known) {
@@ -163,13 +169,7 @@ bool StoreMerge::mergePackages(ModelChanges &changes, QList<Package *> &newPacka
         } else if (changed) {
             changes.updatedPackages.append(package);
         }
-    }
-    m_query.finish();
-    for (Package *package : QList<Package *>(m_context.m_packages)) {
-        if (package->m_rowId != 0 && !seen.contains(package->m_rowId))
-            m_context.detachDeleted(package, changes);
-    }
-    return true;
+    });
 }
 
 bool StoreMerge::mergeMemberships(ModelChanges &changes, const QList<Package *> &newPackages)

@@ -24,6 +24,10 @@ public:
     bool loadEvents(Package *package);
 
 private:
+    /** Reads every row of a record's table into applyRow(id); detaches the records whose row is gone. */
+    template<typename Record, typename ApplyRow>
+    bool mergeRows(const QString &table, const QList<Record *> &pendingDeletes, ModelChanges &changes,
+                   ApplyRow &&applyRow);
     bool mergeGroups(ModelChanges &changes);
     bool mergePackages(ModelChanges &changes, QList<Package *> &newPackages);
     bool mergeMemberships(ModelChanges &changes, const QList<Package *> &newPackages);

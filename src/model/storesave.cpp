@@ -233,23 +233,19 @@ bool StoreSave::writeMemberships()
 bool StoreSave::deleteRows()
 {
     // Events and memberships follow by cascade.
-    for (const Package *package : std::as_const(m_context.m_deletedPackages)) {
-        QSqlQuery *query = prepared(QStringLiteral("DELETE FROM Package WHERE id = ?"));
-        if (!query)
-            return false;
-        query->addBindValue(package->m_rowId);
-        if (!exec(*query))
-            return false;
-    }
-    for (const PackageGroup *group : std::as_const(m_context.m_deletedGroups)) {
-        QSqlQuery *query = prepared(QStringLiteral("DELETE FROM PackageGroup WHERE id = ?"));
-        if (!query)
-            return false;
-        query->addBindValue(group->m_rowId);
-        if (!exec(*query))
-            return false;
-    }
-    return true;
+    const auto deleteAll = [this](const QString &table, const auto &records) {
+        for (const auto *record : records) {
+            QSqlQuery *query = prepared(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table));
+            if (!query)
+                return false;
+            query->addBindValue(record->m_rowId);
+            if (!exec(*query))
+                return false;
+        }
+        return true;
+    };
+    return deleteAll(QStringLiteral("Package"), m_context.m_deletedPackages)
+        && deleteAll(QStringLiteral("PackageGroup"), m_context.m_deletedGroups);
 }
 
 ModelChanges StoreSave::adoptCommitted(const QList<Package *> &withEventChanges)
