@@ -287,7 +287,8 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
         });
     const QUrl url = Carrier::trackingURL(package->trackingNumber(), package->carrierCode());
     if (url.isValid()) {
-        connect(add(menu, QStringLiteral("trackOnlineAction"), tr("Track on %1").arg(package->carrierDisplayName()),
+        connect(add(menu, QStringLiteral("trackOnlineAction"),
+                    tr("Track on %1").arg(UiStyle::actionText(package->carrierDisplayName())),
                     QStringLiteral("safari")),
                 &QAction::triggered, this, [url] { QDesktopServices::openUrl(url); });
     }
@@ -312,7 +313,8 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
                 const bool member = package->isInGroup(*group);
                 QAction *action
                     = add(groups, QStringLiteral("groupToggle-") + group->id().toString(QUuid::WithoutBraces),
-                          group->name(), member ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"));
+                          UiStyle::actionText(group->name()),
+                          member ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"));
                 const QPointer<PackageGroup> g(group);
                 connect(action, &QAction::triggered, this, [this, target, g] {
                     if (target && g)

@@ -27,8 +27,8 @@ public:
     [[nodiscard]] Package *package() const { return m_package; }
     [[nodiscard]] QSize sizeHint() const override;
 
-    /** The fewest average characters of a title that a row keeps room for beside a badge with its name. */
-    static constexpr int minimumTitleCharacters = 10;
+    /** The fewest average characters a title keeps before the badge's name gives way. */
+    static constexpr int minimumTitleCharacters = 6;
 
     /** The height of a row for a base font. */
     [[nodiscard]] static int rowHeight(const QFont &base);
@@ -37,11 +37,16 @@ public:
      * convert), else the first group's, else none.
      */
     [[nodiscard]] static std::optional<QColor> effectiveColor(const Package &package);
+    /** How a row draws its badge: its size and the width its name is elided to. */
+    struct Badge {
+        StatusBadgeView::BadgeSize size;
+        int maxWidth;
+    };
     /**
-     * The badge size of every row drawn this wide: regular while a badge with its name still leaves
-     * the title minimumTitleCharacters, compact (icon only) in a narrower list.
+     * The badge of a row this wide: with its full name while the title keeps minimumTitleCharacters,
+     * then with the name elided, and as the icon alone when not even a few letters of it fit.
      */
-    [[nodiscard]] static StatusBadgeView::BadgeSize badgeSize(int width, const QFont &base);
+    [[nodiscard]] static Badge badgeFor(const Package &package, int width, const QFont &base, const QDateTime &now);
     /** The room the title gets in a row drawn this wide (it is elided beyond it). */
     [[nodiscard]] static int titleWidth(const Package &package, int width, const QFont &base, const QDateTime &now);
     /** Pinned: orange at 0.04; else out for delivery orange at 0.06, failed attempt yellow at 0.06; else none. */
