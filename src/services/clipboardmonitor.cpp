@@ -2,6 +2,7 @@
 
 #include "base/clock.h"
 #include "carriers/carrierdetector.h"
+#include "model/package.h"
 #include "model/preferences.h"
 
 #include <QClipboard>
@@ -16,14 +17,6 @@ namespace
 // A character the user sees may take several UTF-16 units; four each is more than any text the
 // carrier rules accept (they match ASCII only). Longer texts are passed over without copying them.
 constexpr qsizetype maximumUnits = ClipboardMonitor::maximumLength * 4;
-
-QString normalized(const QString &text)
-{
-    QString result = text.toUpper();
-    result.remove(u' ');
-    result.remove(u'-');
-    return result;
-}
 
 qsizetype characterCount(const QString &text)
 {
@@ -136,7 +129,7 @@ std::optional<QString> ClipboardMonitor::candidate(const QString &trimmed) const
 {
     if (unitsBesidesSpacesAndHyphens(trimmed) > maximumUnits)
         return std::nullopt;
-    QString number = normalized(trimmed);
+    QString number = Package::normalizeTrackingNumber(trimmed);
     const qsizetype length = characterCount(number);
     if (length < minimumLength || length > maximumLength)
         return std::nullopt;
@@ -145,7 +138,7 @@ std::optional<QString> ClipboardMonitor::candidate(const QString &trimmed) const
 
 void ClipboardMonitor::dismissDetected(const QString &number)
 {
-    m_recentlySeen.insert(normalized(number));
+    m_recentlySeen.insert(Package::normalizeTrackingNumber(number));
     setDetected({});
 }
 
