@@ -183,7 +183,8 @@ private Q_SLOTS:
         QFETCH(QString, more);
         const QDate day(2026, 3, 20);
         for (int i = 0; i < count; ++i)
-            addPackage(u"N%1"_s.arg(i, 4, 10, QLatin1Char('0')), day.startOfDay(QTimeZone("Europe/Berlin")).addSecs(3600 + i));
+            addPackage(u"N%1"_s.arg(i, 4, 10, QLatin1Char('0')),
+                       day.startOfDay(QTimeZone("Europe/Berlin")).addSecs(3600 + i));
         const auto view = makeView();
         CalendarDayCell *cell = cellOf(*view, day);
         QCOMPARE(cell->packages().size(), count);
@@ -193,7 +194,7 @@ private Q_SLOTS:
         QCOMPARE(view->selectedDate(), std::optional<QDate>(day));
         QCOMPARE(view->dayList()->model()->rowCount(), count);
         QCOMPARE(view->dayList()->model()->index(0, 0).data(Qt::AccessibleTextRole).toString(),
-                 u"N0000, UPS, Pending"_s);
+                 u"N0000, UPS, Pending, in 5d"_s);
     }
 
     void headingsNameTheColumnsInTheLocale()

@@ -22,7 +22,9 @@
 #include "ui/packagelistview.h"
 #include "ui/packagerowview.h"
 #include "ui/shellactions.h"
+#include "ui/symbolicon.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -32,6 +34,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -770,6 +773,56 @@ private Q_SLOTS:
         QTRY_VERIFY(view.findChild<QWidget *>(QStringLiteral("refreshProgress"))->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!tracking->isRefreshing(), 30000);
         QVERIFY(refreshAction->isEnabled());
+    }
+
+    void everyControlIsNamedForScreenReaders()
+    {
+        QVERIFY(TestSupport::fillShowcase(*m_context));
+        MainWindowView &view = openView();
+        view.setBatchMode(true);
+        QTest::keyClicks(view.findChild<QLineEdit *>(QStringLiteral("searchField")), QStringLiteral("a"));
+        QList<QWidget *> controls {view.packageList()};
+        for (QAbstractButton *button : view.findChildren<QAbstractButton *>()) {
+            if (button->isVisibleTo(&view))
+                controls.append(button);
+        }
+        QVERIFY(controls.size() > 20);
+        for (QWidget *control : std::as_const(controls)) {
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+            QVERIFY2(accessible && !accessible->text(QAccessible::Name).isEmpty(),
+                     qPrintable(QLatin1String(control->metaObject()->className()) + u' ' + control->objectName()));
+        }
+        // A row reads its label, carrier, status and countdown.
+        view.findChild<QLineEdit *>(QStringLiteral("searchField"))->clear();
+        QCOMPARE(view.packageList()->model()->index(0, 0).data(Qt::AccessibleTextRole).toString(),
+                 QStringLiteral("Desk lamp, USPS, In Transit, in 3d"));
+    }
+
+    void importPanelOpensInTheHomeFolder()
+    {
+        MainWindowView &view = openView();
+        QString folder;
+        QString fileName = QStringLiteral("unset");
+        QTimer::singleShot(300, &view, [&] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                folder = dialog->directory().absolutePath();
+                fileName = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
+                dialog->reject();
+            }
+        });
+        view.importCSV();
+        QCOMPARE(folder, QDir::homePath());
+        QCOMPARE(fileName, QString());
+    }
+
+    void eachStatusDrawsItsOwnSymbol()
+    {
+        QSet<QByteArray> shapes;
+        for (const TrackingStatus status : TrackingStatuses::allCases()) {
+            const QImage image = SymbolIcon::tinted(TrackingStatuses::iconName(status), 32, Qt::black).toImage();
+            shapes.insert(QByteArray(reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes()));
+        }
+        QCOMPARE(shapes.size(), TrackingStatuses::allCases().size());
     }
 
     void csvImportAndExportThroughThePanels()

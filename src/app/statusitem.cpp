@@ -5,12 +5,11 @@
 #include "base/clock.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
-#include "services/appnotifications.h"
 #include "tracking/trackingservice.h"
+#include "ui/appnotifications.h"
 #include "ui/deliverycountdown.h"
 #include "ui/menubarpopoverview.h"
 #include "ui/packagerowview.h"
-#include "ui/symbolicon.h"
 #include "ui/uistyle.h"
 
 #include <QCursor>
@@ -44,8 +43,9 @@ public:
         // gapes above the footer, and it follows the content as packages come and go.
         layout->setSizeConstraint(QLayout::SetFixedSize);
         content->setParent(this);
-        content->setFixedWidth(StatusItem::panelSize.width() - 8);
-        content->setMaximumHeight(StatusItem::panelSize.height() - 8);
+        const int edges = 2 * (layout->contentsMargins().left() + frameWidth());
+        content->setFixedWidth(StatusItem::panelSize.width() - edges);
+        content->setMaximumHeight(StatusItem::panelSize.height() - edges);
         layout->addWidget(content);
     }
 };
@@ -87,19 +87,18 @@ void StatusItem::rebuildMenu()
         if (auto fetched = context->fetchPackages())
             packages = MenuBarPopoverView::sortedPackages(fetched.value());
     }
-    const QDateTime now = Clock::shared()->now();
+    const ScreenServices &services = m_app.services();
+    const QDateTime now = services.clock->now();
     for (Package *package : packages.mid(0, MenuBarPopoverView::maximumRows)) {
         QString text = UiStyle::actionText(PackageRowView::title(*package));
-        if (package->estimatedDelivery() && package->status() != TrackingStatus::delivered
-            && package->status() != TrackingStatus::expired)
-            text += QStringLiteral(" \u00b7 ") + DeliveryCountdown::label(*package->estimatedDelivery(), now).text;
+        if (const std::optional<DeliveryCountdown::Label> countdown = DeliveryCountdown::forPackage(*package, now))
+            text += QStringLiteral(" \u00b7 ") + countdown->text;
         QAction *row
             = m_menu->addAction(UiStyle::symbolIcon(TrackingStatuses::iconName(package->status()), palette), text);
         const QString number = package->trackingNumber();
         connect(row, &QAction::triggered, this, [this, number] {
             m_app.openMainWindow();
-            AppNotifications::shared()->post(AppNotifications::selectPackageRequested,
-                                             {{AppNotifications::trackingNumberKey, number}});
+            Q_EMIT m_app.services().requests->selectPackageRequested(number);
         });
     }
     if (packages.size() > MenuBarPopoverView::maximumRows) {
@@ -112,14 +111,15 @@ void StatusItem::rebuildMenu()
     QAction *add = m_menu->addAction(UiStyle::symbolIcon(QStringLiteral("plus"), palette), tr("Add Package..."));
     connect(add, &QAction::triggered, this, [this] {
         m_app.openMainWindow();
-        AppNotifications::shared()->post(AppNotifications::addPackageRequested);
+        Q_EMIT m_app.services().requests->addPackageRequested();
     });
     QAction *refresh
         = m_menu->addAction(UiStyle::symbolIcon(QStringLiteral("arrow.clockwise"), palette), tr("Refresh"));
-    refresh->setEnabled(!TrackingService::shared()->isRefreshing());
+    refresh->setEnabled(!services.tracking->isRefreshing());
     connect(refresh, &QAction::triggered, this, [this] {
-        if (ModelContext *context = m_app.modelContext(); context && !TrackingService::shared()->isRefreshing())
-            (void)TrackingService::shared()->refreshAll(*context);
+        TrackingService *tracking = m_app.services().tracking;
+        if (ModelContext *context = m_app.modelContext(); context && !tracking->isRefreshing())
+            (void)tracking->refreshAll(*context);
     });
     m_menu->addSeparator();
     QAction *open = m_menu->addAction(UiStyle::symbolIcon(QStringLiteral("macwindow"), palette), tr("Open Kestrove"));

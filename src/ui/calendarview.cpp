@@ -581,15 +581,13 @@ void CalendarView::updateDayPanel()
     m_dayList->setVisible(!packages.isEmpty());
 
     m_dayModel->clear();
+    const QDateTime now = m_clock->now();
     QList<QStandardItem *> items;
     items.reserve(packages.size());
     for (Package *package : packages) {
         auto *item = new QStandardItem(PackageRowView::title(*package));
         item->setData(QVariant::fromValue(package), packageRole);
-        item->setData(tr("%1, %2, %3")
-                          .arg(PackageRowView::title(*package), package->carrierDisplayName(),
-                               TrackingStatuses::displayName(package->status())),
-                      Qt::AccessibleTextRole);
+        item->setData(PackageRowView::accessibleText(*package, now), Qt::AccessibleTextRole);
         item->setEditable(false);
         items.append(item);
     }

@@ -428,7 +428,11 @@ QWidget *MainWindowView::buildSidebar()
     m_search->setPlaceholderText(tr("Search packages"));
     m_search->setAccessibleName(tr("Search packages"));
     m_search->setClearButtonEnabled(true);
+    // The clear button is named after its action, which has no text of its own.
+    if (auto *clear = m_search->findChild<QAction *>(QStringLiteral("_q_qlineeditclearaction")))
+        clear->setText(tr("Clear Search"));
     QAction *magnifier = m_search->addAction(QIcon(), QLineEdit::LeadingPosition);
+    magnifier->setText(tr("Search"));
     UiStyle::setSymbol(magnifier, QStringLiteral("magnifyingglass"), palette());
     m_search->installEventFilter(this);
 

@@ -100,11 +100,6 @@ QLabel *iconLabel(const QString &symbol, int size, const QColor &color, QWidget 
     return label;
 }
 
-bool showsCountdown(const Package &package)
-{
-    return package.estimatedDelivery().has_value() && TrackingStatuses::isInFlight(package.status());
-}
-
 constexpr int rowRadius = 6;
 }
 
@@ -145,14 +140,9 @@ MenuBarPackageRow::MenuBarPackageRow(Package *package, const QDateTime &now, QWi
     text->addWidget(detail);
     layout->addLayout(text, 1);
 
-    if (showsCountdown(*package)) {
-        const DeliveryCountdown::Label countdown = DeliveryCountdown::label(*package->estimatedDelivery(), now);
-        QColor color = UiStyle::secondary(pal);
-        if (countdown.style == DeliveryCountdown::Style::soon)
-            color = UiStyle::named(StatusColor::green, pal);
-        else if (countdown.style == DeliveryCountdown::Style::late)
-            color = UiStyle::named(StatusColor::red, pal);
-        const bool semibold = countdown.style != DeliveryCountdown::Style::later;
+    if (const std::optional<DeliveryCountdown::Label> countdown = DeliveryCountdown::forPackage(*package, now)) {
+        const QColor color = DeliveryCountdown::color(countdown->style, pal);
+        const bool semibold = countdown->style != DeliveryCountdown::Style::later;
         const QFont font
             = UiStyle::font(UiStyle::TextStyle::caption2, base, semibold ? QFont::DemiBold : QFont::Normal);
         const int iconSize = QFontMetrics(font).ascent();
@@ -161,7 +151,7 @@ MenuBarPackageRow::MenuBarPackageRow(Package *package, const QDateTime &now, QWi
         countdownLayout->addWidget(iconLabel(QStringLiteral("calendar"), iconSize, color, this));
         QLabel *label = rowLabel(this);
         label->setObjectName(QStringLiteral("popover-row-countdown"));
-        label->setText(countdown.text);
+        label->setText(countdown->text);
         label->setFont(font);
         setTextColor(label, color);
         countdownLayout->addWidget(label);

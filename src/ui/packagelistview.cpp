@@ -74,10 +74,11 @@ QIcon coloredSymbol(const QString &symbol, const QColor &color, qreal dpr)
 PackageListView::PackageListView(ModelContext *context, TrackingService *tracking, Clock *clock, QWidget *parent)
     : QListView(parent)
     , m_tracking(tracking)
-    , m_model(new PackageListModel(context, this))
+    , m_model(new PackageListModel(context, clock, this))
     , m_emptyState(new EmptyStateView(viewport()))
 {
     setObjectName(QStringLiteral("packageList"));
+    setAccessibleName(tr("Packages"));
     setModel(m_model);
     setItemDelegate(new PackageRowDelegate(clock, this));
     setUniformItemSizes(true);

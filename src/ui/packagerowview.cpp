@@ -44,11 +44,6 @@ QFont footFont(const QFont &base, bool semibold)
     return UiStyle::font(UiStyle::TextStyle::caption2, base, semibold ? QFont::DemiBold : QFont::Normal);
 }
 
-bool showsCountdown(const Package &package)
-{
-    return package.estimatedDelivery().has_value() && TrackingStatuses::isInFlight(package.status());
-}
-
 /** The line under the badge: the delivery countdown, or the time of the last update. */
 struct Foot {
     QString text;
@@ -67,10 +62,10 @@ struct Foot {
 
 Foot footFor(const Package &package, const QDateTime &now)
 {
-    if (!showsCountdown(package))
+    const std::optional<DeliveryCountdown::Label> label = DeliveryCountdown::forPackage(package, now);
+    if (!label)
         return {DeliveryCountdown::relativeTime(package.lastUpdated(), now)};
-    const DeliveryCountdown::Label label = DeliveryCountdown::label(*package.estimatedDelivery(), now);
-    return {label.text, true, label.style};
+    return {label->text, true, label->style};
 }
 
 /** The title's share of the text column: the progress dots follow it on the same line. */
@@ -128,11 +123,11 @@ PackageRowView::Badge PackageRowView::badgeFor(const Package &package, int width
     if (available - qMax(full.width(), foot) >= readable)
         return {StatusBadgeView::BadgeSize::regular, QWIDGETSIZE_MAX};
     // The title has shrunk as far as it may: now the name shrinks, down to a few letters.
-    const int limit = qMax(available - readable, foot);
+    const int limit = available - readable;
     const QFont nameFont = UiStyle::font(UiStyle::TextStyle::caption, base, QFont::Medium);
     const int fewLetters = StatusBadgeView::sizeFor(package.status(), StatusBadgeView::BadgeSize::compact, base).width()
         + 4 * QFontMetrics(nameFont).averageCharWidth() + 8;
-    if (limit >= fewLetters)
+    if (limit >= qMax(fewLetters, foot))
         return {StatusBadgeView::BadgeSize::regular, limit};
     return {StatusBadgeView::BadgeSize::compact, QWIDGETSIZE_MAX};
 }
@@ -172,6 +167,13 @@ QString PackageRowView::title(const Package &package)
     return package.label().isEmpty() ? package.trackingNumber() : package.label();
 }
 
+QString PackageRowView::accessibleText(const Package &package, const QDateTime &now)
+{
+    return tr("%1, %2, %3, %4")
+        .arg(title(package), package.carrierDisplayName(), TrackingStatuses::displayName(package.status()),
+             footFor(package, now).text);
+}
+
 void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &package, const QPalette &palette,
                            const QFont &base, qreal devicePixelRatio, const QDateTime &now)
 {
@@ -207,11 +209,8 @@ void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &
     const Badge badgeKind = badgeFor(package, rect.width(), base, now);
     const QSize badge = StatusBadgeView::sizeFor(package.status(), badgeKind.size, base, badgeKind.maxWidth);
     const Foot foot = footFor(package, now);
-    QColor footColor = UiStyle::secondary(palette);
-    if (foot.countdown && foot.style == DeliveryCountdown::Style::soon)
-        footColor = UiStyle::named(StatusColor::green, palette);
-    else if (foot.countdown && foot.style == DeliveryCountdown::Style::late)
-        footColor = UiStyle::named(StatusColor::red, palette);
+    const QColor footColor
+        = foot.countdown ? DeliveryCountdown::color(foot.style, palette) : UiStyle::secondary(palette);
     const QFont footF = foot.font(base);
     const QFontMetrics footMetrics(footF);
     const int calendarSize = foot.iconSize(base);

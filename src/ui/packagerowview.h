@@ -53,6 +53,8 @@ public:
     [[nodiscard]] static std::optional<QColor> backgroundColor(const Package &package, const QPalette &palette);
     /** The title: the label, or the tracking number when the label is empty. */
     [[nodiscard]] static QString title(const Package &package);
+    /** What a screen reader says for a row: title, carrier, status, and the countdown or update time. */
+    [[nodiscard]] static QString accessibleText(const Package &package, const QDateTime &now);
 
     /** Draws the row's content (not its background) into rect. */
     static void paint(QPainter &painter, const QRect &rect, const Package &package, const QPalette &palette,

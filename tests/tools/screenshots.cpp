@@ -1,5 +1,8 @@
 // Saves pictures of the main screens on a varied store, in a light and a dark palette, for people
 // to look at (not a test). Usage: screenshots [OUTPUT_FOLDER]; run it under xvfb-run or offscreen.
+#include "app/appcomposition.h"
+#include "app/kestroveapp.h"
+#include "app/mainwindow.h"
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
@@ -9,7 +12,6 @@
 #include "testmain.h"
 #include "ui/addpackagedialog.h"
 #include "ui/calendarview.h"
-#include "ui/clipboardbanner.h"
 #include "ui/groupmanagementview.h"
 #include "ui/mainwindowview.h"
 #include "ui/menubarpopoverview.h"
@@ -22,6 +24,7 @@
 #include <QDir>
 #include <QListView>
 #include <QPalette>
+#include <QScreen>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -127,6 +130,10 @@ int main(int argc, char *argv[])
         ok = QTest::qWaitForWindowExposed(&view) && ok;
         view.setSelectedPackage(view.packageList()->listModel()->packageAt(1));
         ok = save(&view, folder + u"/main-list"_s + suffix) && ok;
+        view.setBatchMode(true);
+        view.packageList()->listModel()->toggleBatchSelection(view.packageList()->listModel()->packageAt(0));
+        ok = save(&view, folder + u"/main-batch"_s + suffix) && ok;
+        view.setBatchMode(false);
         view.showAddPackage(u"1Z999AA10123456784"_s);
         ok = QTest::qWaitFor([&] { return view.addPackageSheet() && view.addPackageSheet()->isVisible(); })
             && save(view.addPackageSheet(), folder + u"/add-sheet"_s + suffix) && ok;
@@ -141,12 +148,6 @@ int main(int argc, char *argv[])
         popover.adjustSize();
         popover.show();
         ok = QTest::qWaitForWindowExposed(&popover) && save(&popover, folder + u"/popover"_s + suffix) && ok;
-        ClipboardBanner banner;
-        banner.setTrackingNumber(u"1Z 999 AA1 0123 4567 84"_s);
-        banner.resize(700, banner.sizeHint().height());
-        banner.show();
-        ok = QTest::qWaitForWindowExposed(&banner) && save(&banner, folder + u"/clipboard-banner"_s + suffix) && ok;
-
         CalendarView calendar(calendarStore.value().get(), &clock);
         calendar.resize(1000, 680);
         calendar.show();
@@ -154,6 +155,23 @@ int main(int argc, char *argv[])
         calendar.setSelectedDate(QDate(2026, 7, 18));
         calendar.dayList()->scrollTo(calendar.dayList()->model()->index(1000, 0));
         ok = save(&calendar, folder + u"/calendar-busy-day"_s + suffix) && ok;
+    }
+
+    // The whole screen with the application's own main window, as it opens (run under a small
+    // screen to see it fit), with the clipboard banner over it.
+    for (const bool dark : {false, true}) {
+        QApplication::setPalette(dark ? darkPalette() : QPalette());
+        AppComposition services(context);
+        services.preferences().setHasCompletedOnboarding(true);
+        KestroveApp shell(services.screenServices(), services.startupHooks());
+        shell.openMainWindow();
+        ok = QTest::qWaitForWindowExposed(shell.mainWindow()) && ok;
+        Q_EMIT services.requests().trackingNumberDetected(u"1Z 999 AA1 0123 4567 84"_s);
+        QTest::qWait(600); // the banner slides in
+        const QString path = folder + (dark ? u"/main-window-screen-dark.png"_s : u"/main-window-screen-light.png"_s);
+        const bool saved = QGuiApplication::primaryScreen()->grabWindow(0).save(path);
+        qInfo("%s %s", saved ? "wrote" : "could not write", qPrintable(path));
+        ok = saved && ok;
     }
     return ok ? 0 : 1;
 }
