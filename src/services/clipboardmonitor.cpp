@@ -1,6 +1,7 @@
 #include "services/clipboardmonitor.h"
 
 #include "base/clock.h"
+#include "base/textlength.h"
 #include "carriers/carrierdetector.h"
 #include "model/package.h"
 #include "model/preferences.h"
@@ -10,22 +11,12 @@
 #include <QMetaObject>
 #include <QMimeData>
 #include <QPointer>
-#include <QTextBoundaryFinder>
 
 namespace
 {
 // A character the user sees may take several UTF-16 units; four each is more than any text the
 // carrier rules accept (they match ASCII only). Longer texts are passed over without copying them.
 constexpr qsizetype maximumUnits = ClipboardMonitor::maximumLength * 4;
-
-qsizetype characterCount(const QString &text)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype count = 0;
-    while (finder.toNextBoundary() >= 0)
-        ++count;
-    return count;
-}
 
 qsizetype unitsBesidesSpacesAndHyphens(QStringView text)
 {
@@ -130,7 +121,7 @@ std::optional<QString> ClipboardMonitor::candidate(const QString &trimmed) const
     if (unitsBesidesSpacesAndHyphens(trimmed) > maximumUnits)
         return std::nullopt;
     QString number = Package::normalizeTrackingNumber(trimmed);
-    const qsizetype length = characterCount(number);
+    const qsizetype length = userPerceivedLength(number);
     if (length < minimumLength || length > maximumLength)
         return std::nullopt;
     return number;

@@ -436,10 +436,9 @@ CalendarView::CalendarView(ModelContext *context, Clock *clock, QWidget *parent)
     layout->addLayout(grid, 3);
     layout->addWidget(m_dayPanel, 2);
 
-    if (m_context) {
+    // Inserts, deletes and saves here; edits of a package through its own signal (rebuild() connects each).
+    if (m_context)
         connect(m_context, &ModelContext::objectsChanged, this, &CalendarView::scheduleRebuild);
-        // Watches the packages of a later fetch too: rebuild() connects each one.
-    }
     rebuild();
 }
 
@@ -458,18 +457,23 @@ void CalendarView::setTimeZone(const QTimeZone &zone)
 
 void CalendarView::scheduleRebuild()
 {
-    m_rebuildCall.schedule();
+    // Hidden behind the list, the calendar catches up when it is shown again.
+    if (isVisible())
+        m_rebuildCall.schedule();
+    else
+        m_stale = true;
 }
 
 void CalendarView::updateNow()
 {
-    if (m_rebuildCall.isPending())
+    if (m_rebuildCall.isPending() || m_stale)
         rebuild();
 }
 
 void CalendarView::rebuild()
 {
     m_rebuildCall.cancel();
+    m_stale = false;
     QList<Package *> all;
     if (m_context) {
         if (auto fetched = m_context->fetchPackages())
@@ -489,10 +493,10 @@ void CalendarView::rebuild()
 void CalendarView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    updateNow();
     if (m_hasAutoNavigated)
         return;
     m_hasAutoNavigated = true;
-    updateNow();
     QList<QDateTime> deliveries;
     for (const QList<Package *> &day : std::as_const(m_byDay)) {
         for (const Package *package : day)

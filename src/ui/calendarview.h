@@ -107,7 +107,7 @@ public:
     /** The 42 cells, week by week. */
     [[nodiscard]] const QList<CalendarDayCell *> &cells() const { return m_cells; }
     [[nodiscard]] QListView *dayList() const { return m_dayList; }
-    /** The placed packages, rebuilt on the next event-loop turn after a store change. */
+    /** The placed packages, rebuilt on the next event-loop turn after a store change (when shown). */
     [[nodiscard]] const QHash<QDate, QList<Package *>> &packagesByDay() const { return m_byDay; }
     /** Applies pending store changes now. */
     void updateNow();
@@ -140,6 +140,7 @@ private:
     std::optional<QDate> m_selectedDate;
     QPointer<Package> m_selectedPackage;
     bool m_hasAutoNavigated = false;
+    bool m_stale = false;
     QHash<QDate, QList<Package *>> m_byDay;
     qsizetype m_datedCount = 0;
 
