@@ -341,17 +341,6 @@ private Q_SLOTS:
         }
     }
 
-    void emptyNumberLeavesShownBannerAlone()
-    {
-        MainWindow *window = launchWithMainWindow();
-        QVERIFY(window);
-        Q_EMIT m_services->requests().trackingNumberDetected(QStringLiteral("LX123"));
-        Q_EMIT m_services->requests().trackingNumberDetected(QString());
-        QCOMPARE(m_app->detectedTrackingNumber(), QStringLiteral("LX123"));
-        QTRY_VERIFY(window->clipboardBanner()->isVisible());
-        QCOMPARE(window->clipboardBanner()->trackingNumber(), QStringLiteral("LX123"));
-    }
-
     void bannerAddPostsTheNumberToTheMainWindow()
     {
         MainWindow *window = showBanner(QStringLiteral("RR123456785CN"));
