@@ -171,13 +171,32 @@ private Q_SLOTS:
         MainWindow *window = launchWithMainWindow();
         QVERIFY(window);
         QCOMPARE(window->objectName(), QStringLiteral("main-window"));
-        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-        QVERIFY((window->geometry().center() - available.center()).manhattanLength() <= 2); // centred
+        const QRect room
+            = QGuiApplication::primaryScreen()->availableGeometry().marginsRemoved(MainWindow::decorationMargins);
+        QVERIFY((window->geometry().center() - room.center()).manhattanLength() <= 2); // centred
         window->resize(400, 300);
         QCOMPARE(window->size(), window->minimumSize());
         // One replaceable content view below the banner.
         QCOMPARE(window->findChildren<MainWindowView *>().size(), 1);
         QVERIFY(window->view()->isVisible());
+    }
+
+    void mainWindowFitsTheScreen_data()
+    {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("a large screen: the default size") << QRect(0, 0, 1920, 1080) << MainWindow::defaultSize;
+        QTest::newRow("900x600 under a top panel: smaller, title bar on screen")
+            << QRect(0, 27, 900, 573) << QSize(800, 533);
+    }
+
+    void mainWindowFitsTheScreen()
+    {
+        QFETCH(QRect, available);
+        QFETCH(QSize, size);
+        const QRect geometry = MainWindow::initialGeometry(available);
+        QCOMPARE(geometry.size(), size);
+        QVERIFY(available.marginsRemoved(MainWindow::decorationMargins).contains(geometry));
     }
 
     void openingTwiceRaisesTheSameWindows()
@@ -320,17 +339,6 @@ private Q_SLOTS:
             QVERIFY(!banner->isVisible());
             QVERIFY(m_app->detectedTrackingNumber().isEmpty());
         }
-    }
-
-    void emptyNumberLeavesShownBannerAlone()
-    {
-        MainWindow *window = launchWithMainWindow();
-        QVERIFY(window);
-        Q_EMIT m_services->requests().trackingNumberDetected(QStringLiteral("LX123"));
-        Q_EMIT m_services->requests().trackingNumberDetected(QString());
-        QCOMPARE(m_app->detectedTrackingNumber(), QStringLiteral("LX123"));
-        QTRY_VERIFY(window->clipboardBanner()->isVisible());
-        QCOMPARE(window->clipboardBanner()->trackingNumber(), QStringLiteral("LX123"));
     }
 
     void bannerAddPostsTheNumberToTheMainWindow()

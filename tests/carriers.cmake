@@ -9,3 +9,5 @@ add_test(NAME keychainmanagertest_nosecret
          COMMAND ${CMAKE_COMMAND} -E env --unset=DBUS_SESSION_BUS_ADDRESS --unset=DISPLAY
                  KESTROVE_TEST_NO_SECRET_SERVICE=1 $<TARGET_FILE:keychainmanagertest>)
 set_tests_properties(keychainmanagertest_nosecret PROPERTIES TIMEOUT 120)
+# The clipboard monitor, which asks the carrier detection whether a copied text is a number.
+kestrove_add_test(clipboardmonitortest GUI)

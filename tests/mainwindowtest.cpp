@@ -22,7 +22,9 @@
 #include "ui/packagelistview.h"
 #include "ui/packagerowview.h"
 #include "ui/shellactions.h"
+#include "ui/symbolicon.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -32,6 +34,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -434,7 +437,8 @@ private Q_SLOTS:
         PackageGroup *work = view.findChild<GroupChipBar *>()->groups().at(2);
         QMenu *menu = bar->addToGroupMenu();
         QCOMPARE(menu->actions().size(), 3);
-        QCOMPARE(menu->actions().at(2)->text(), QStringLiteral("Work"));
+        // An "&" in a name is shown, not taken for a shortcut mark.
+        QCOMPARE(menu->actions().at(2)->iconText(), QStringLiteral("Travel & holidays"));
         menu->actions().at(2)->trigger();
         QCOMPARE(work->packages().size(), 2);
         QVERIFY(view.isBatchMode());
@@ -611,50 +615,46 @@ private Q_SLOTS:
         QCOMPARE(m_server->requests().constFirst().numbers, QStringList {number});
     }
 
-    void rowsLeaveTheTitleReadable_data()
+    void rowsShrinkTheTitleBeforeTheBadgeName_data()
     {
         QTest::addColumn<qreal>("pointSize");
         QTest::newRow("9 pt") << 9.0;
         QTest::newRow("11 pt (a desktop default)") << 11.0;
     }
 
-    void rowsLeaveTheTitleReadable()
+    void rowsShrinkTheTitleBeforeTheBadgeName()
     {
         QFETCH(qreal, pointSize);
         QFont base = QApplication::font();
         base.setPointSizeF(pointSize);
+        const QDateTime now = QDateTime::currentDateTime();
+        QFont titleFont = base;
+        titleFont.setPointSizeF(pointSize * 0.95);
+        const int readable = PackageRowView::minimumTitleCharacters * QFontMetrics(titleFont).averageCharWidth();
+        // A row of the sidebar at its default width (less the scroll bar and the row's inset).
+        const int defaultRow = MainWindowView::sidebarIdealWidth - 24;
+        for (const TrackingStatus status : TrackingStatuses::allCases()) {
+            Package plain(QStringLiteral("1Z999AA10123456784"), QStringLiteral("ups"), QStringLiteral("Desk"), status);
+            QCOMPARE(PackageRowView::badgeFor(plain, defaultRow, base, now).size, StatusBadgeView::BadgeSize::regular);
+        }
+
         // The fullest row: pinned, colour-tagged, out for delivery with a countdown, a long label.
         Package *row = add(QStringLiteral("1Z999AA10123456784"), TrackingStatus::outForDelivery, 5,
                            QStringLiteral("Office chair with armrests and headrest"));
         row->setPinned(true);
         row->setColorTag(QStringLiteral("#FF9500"));
-        const QDateTime now = QDateTime::currentDateTime();
         row->setEstimatedDelivery(now.addDays(-2));
-        QFont titleFont = base;
-        titleFont.setPointSizeF(pointSize * 0.95);
-        const int readable = PackageRowView::minimumTitleCharacters * QFontMetrics(titleFont).averageCharWidth();
-
-        // Rows as wide as the sidebar allows (220 to 350 points, less the scroll bar and the row's inset).
         for (int width = 200; width <= 340; width += 4) {
+            const PackageRowView::Badge badge = PackageRowView::badgeFor(*row, width, base, now);
             const int title = PackageRowView::titleWidth(*row, width, base, now);
-            if (PackageRowView::badgeSize(width, base) == StatusBadgeView::BadgeSize::regular)
+            if (badge.size == StatusBadgeView::BadgeSize::regular)
                 QVERIFY2(title >= readable,
-                         qPrintable(QStringLiteral("badges with names left the title %1 px of %2 "
-                                                   "in a %3 px row")
+                         qPrintable(QStringLiteral("a %1 px row with a badge name left the title %2 px of %3")
+                                        .arg(width)
                                         .arg(title)
-                                        .arg(readable)
-                                        .arg(width)));
-            // From the ideal sidebar width on, the title always keeps its readable room.
-            if (width >= MainWindowView::sidebarIdealWidth - 24)
-                QVERIFY2(
-                    title >= readable,
-                    qPrintable(
-                        QStringLiteral("a %1 px row left the title %2 px of %3").arg(width).arg(title).arg(readable)));
+                                        .arg(readable)));
         }
-        // A wide sidebar has room for the names again.
-        if (pointSize <= 10)
-            QCOMPARE(PackageRowView::badgeSize(MainWindowView::sidebarMaximumWidth - 24, base),
-                     StatusBadgeView::BadgeSize::regular);
+        QCOMPARE(PackageRowView::badgeFor(*row, defaultRow, base, now).size, StatusBadgeView::BadgeSize::regular);
     }
 
     void addSheetFormFitsTheSheet_data()
@@ -773,6 +773,56 @@ private Q_SLOTS:
         QTRY_VERIFY(view.findChild<QWidget *>(QStringLiteral("refreshProgress"))->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!tracking->isRefreshing(), 30000);
         QVERIFY(refreshAction->isEnabled());
+    }
+
+    void everyControlIsNamedForScreenReaders()
+    {
+        QVERIFY(TestSupport::fillShowcase(*m_context));
+        MainWindowView &view = openView();
+        view.setBatchMode(true);
+        QTest::keyClicks(view.findChild<QLineEdit *>(QStringLiteral("searchField")), QStringLiteral("a"));
+        QList<QWidget *> controls {view.packageList()};
+        for (QAbstractButton *button : view.findChildren<QAbstractButton *>()) {
+            if (button->isVisibleTo(&view))
+                controls.append(button);
+        }
+        QVERIFY(controls.size() > 20);
+        for (QWidget *control : std::as_const(controls)) {
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+            QVERIFY2(accessible && !accessible->text(QAccessible::Name).isEmpty(),
+                     qPrintable(QLatin1String(control->metaObject()->className()) + u' ' + control->objectName()));
+        }
+        // A row reads its label, carrier, status and countdown.
+        view.findChild<QLineEdit *>(QStringLiteral("searchField"))->clear();
+        QCOMPARE(view.packageList()->model()->index(0, 0).data(Qt::AccessibleTextRole).toString(),
+                 QStringLiteral("Desk lamp, USPS, In Transit, in 3d"));
+    }
+
+    void importPanelOpensInTheHomeFolder()
+    {
+        MainWindowView &view = openView();
+        QString folder;
+        QString fileName = QStringLiteral("unset");
+        QTimer::singleShot(300, &view, [&] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                folder = dialog->directory().absolutePath();
+                fileName = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
+                dialog->reject();
+            }
+        });
+        view.importCSV();
+        QCOMPARE(folder, QDir::homePath());
+        QCOMPARE(fileName, QString());
+    }
+
+    void eachStatusDrawsItsOwnSymbol()
+    {
+        QSet<QByteArray> shapes;
+        for (const TrackingStatus status : TrackingStatuses::allCases()) {
+            const QImage image = SymbolIcon::tinted(TrackingStatuses::iconName(status), 32, Qt::black).toImage();
+            shapes.insert(QByteArray(reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes()));
+        }
+        QCOMPARE(shapes.size(), TrackingStatuses::allCases().size());
     }
 
     void csvImportAndExportThroughThePanels()

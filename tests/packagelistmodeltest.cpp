@@ -1,5 +1,6 @@
 #include "ui/packagelistmodel.h"
 
+#include "base/clock.h"
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
@@ -93,7 +94,7 @@ private Q_SLOTS:
         Package *b = add(QStringLiteral("B"), TrackingStatus::inTransit, 2);
         Package *c = add(QStringLiteral("C"), TrackingStatus::inTransit, 3);
         QVERIFY(m_context->save());
-        PackageListModel model(m_context.get());
+        PackageListModel model(m_context.get(), &m_clock);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(rows(model), (QStringList {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}));
 
@@ -129,7 +130,7 @@ private Q_SLOTS:
         add(QStringLiteral("A"), TrackingStatus::inTransit, 1);
         add(QStringLiteral("B"), TrackingStatus::inTransit, 2);
         Package *c = add(QStringLiteral("C"), TrackingStatus::inTransit, 3);
-        PackageListModel model(m_context.get());
+        PackageListModel model(m_context.get(), &m_clock);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         const QPersistentModelIndex held = model.index(2);
         QCOMPARE(held.data(PackageListModel::TrackingNumberRole).toString(), QStringLiteral("C"));
@@ -150,7 +151,7 @@ private Q_SLOTS:
         Package *active = add(QStringLiteral("ACT"), TrackingStatus::inTransit, 2);
         add(QStringLiteral("OTHER"), TrackingStatus::inTransit, 3);
         archived->addToGroup(group);
-        PackageListModel model(m_context.get());
+        PackageListModel model(m_context.get(), &m_clock);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         model.setFilter(PackageFilter::delivered);
         model.setGroup(group);
@@ -167,7 +168,7 @@ private Q_SLOTS:
         for (int i = 0; i < 300; ++i)
             add(QStringLiteral("N%1").arg(i, 4, 10, QLatin1Char('0')), TrackingStatus::inTransit, i, false,
                 i % 3 == 0 ? QStringLiteral("Shoes %1").arg(i) : QStringLiteral("Lamp"));
-        PackageListModel model(m_context.get());
+        PackageListModel model(m_context.get(), &m_clock);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
 
@@ -194,7 +195,7 @@ private Q_SLOTS:
         for (int i = 0; i < 60; ++i)
             packages.append(add(QStringLiteral("R%1").arg(i), TrackingStatuses::allCases()[random.bounded(8)],
                                 random.bounded(1000), random.bounded(5) == 0));
-        PackageListModel model(m_context.get());
+        PackageListModel model(m_context.get(), &m_clock);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         const QList<PackageSortMode> sorts(PackageSortModes::allCases().begin(), PackageSortModes::allCases().end());
         for (int step = 0; step < 200; ++step) {
@@ -238,7 +239,7 @@ private Q_SLOTS:
     {
         Package *a = add(QStringLiteral("A"), TrackingStatus::inTransit, 1);
         Package *b = add(QStringLiteral("B"), TrackingStatus::inTransit, 2);
-        PackageListModel model(m_context.get());
+        PackageListModel model(m_context.get(), &m_clock);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy selectionChanged(&model, &PackageListModel::batchSelectionChanged);
         model.setBatchMode(true);

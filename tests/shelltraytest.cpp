@@ -5,8 +5,11 @@
 #include "app/statusitem.h"
 #include "fakestatusnotifierwatcher.h"
 #include "model/modelcontainer.h"
+#include "model/modelcontext.h"
+#include "model/package.h"
 #include "model/preferences.h"
 #include "testmain.h"
+#include "ui/mainwindowview.h"
 #include "ui/menubarpopoverview.h"
 
 #include <QCursor>
@@ -16,6 +19,7 @@
 #include <QDBusPendingReply>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QObject>
 #include <QScopeGuard>
 #include <QScreen>
@@ -100,6 +104,28 @@ private Q_SLOTS:
         QVERIFY(!app.mainWindow());
     }
 
+    void menuOffersThePanelsPackages()
+    {
+        auto *package = new Package(QStringLiteral("1ZMENU"), QStringLiteral("ups"), QStringLiteral("Shoes & socks"),
+                                    TrackingStatus::inTransit);
+        package->setEstimatedDelivery(QDateTime::currentDateTime().addDays(1));
+        m_context->insert(package);
+        QVERIFY(m_context->save());
+        const auto removeAfter = qScopeGuard([&] {
+            m_context->remove(package);
+            (void)m_context->save();
+        });
+        KestroveApp &app = launch(true);
+        // Desktops that show only this menu: it lists the panel's packages.
+        QMenu *menu = app.statusItem()->trayIcon()->contextMenu();
+        Q_EMIT menu->aboutToShow();
+        QAction *row = menu->actions().constFirst();
+        QCOMPARE(row->iconText(), QStringLiteral("Shoes & socks \u00b7 Tomorrow"));
+        row->trigger();
+        QTRY_VERIFY(app.mainWindow());
+        QTRY_COMPARE(app.mainWindow()->view()->selectedPackage(), package);
+    }
+
     void trayIconComesFromTheIconTheme_data()
     {
         QTest::addColumn<bool>("installed");
@@ -148,7 +174,8 @@ private Q_SLOTS:
         QWidget *panel = app.statusItem()->panel();
         QVERIFY(panel->windowFlags().testFlag(Qt::Popup));
         QVERIFY(panel->findChild<MenuBarPopoverView *>());
-        QCOMPARE(panel->size(), StatusItem::panelSize);
+        QCOMPARE(panel->width(), StatusItem::panelSize.width());
+        QVERIFY(panel->height() <= StatusItem::panelSize.height());
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
         QVERIFY(available.contains(panel->geometry()));
 

@@ -116,6 +116,87 @@
     </message>
 </context>
 <context>
+    <name>CalendarDayCell</name>
+    <message>
+        <source>%1, 1 delivery: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1, %2 deliveries</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>+%1 more</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CalendarView</name>
+    <message>
+        <source>Sun</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mon</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Thu</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fri</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sat</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delivery calendar</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Previous Month</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Next Month</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Today</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No packages have estimated delivery dates. Set a delivery date when adding a package or from the package detail view.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No deliveries expected</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ChipStrip</name>
+    <message>
+        <source>Scroll left</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scroll right</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ClipboardBanner</name>
     <message>
         <source>Tracking number detected</source>
@@ -290,6 +371,25 @@
     </message>
 </context>
 <context>
+    <name>JourneyWindow</name>
+    <message>
+        <source>Package Journey</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Looking up locations</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close (Esc)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>KestroveApp</name>
     <message>
         <source>Kestrove</source>
@@ -343,14 +443,6 @@
     <name>MainWindowView</name>
     <message>
         <source>Comma-separated values (*.csv)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Delivery Calendar</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Packages with an estimated delivery date will appear in the calendar.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -455,6 +547,60 @@
     </message>
     <message>
         <source>Export CSV</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dismiss</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clear Search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MapCanvas</name>
+    <message>
+        <source>Journey map</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom in (+)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom out</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom out (-)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>© OpenStreetMap contributors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n places; latest: %1</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 km</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 m</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -614,6 +760,47 @@
         <source>Delete</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PackageMapSection</name>
+    <message>
+        <source>Journey Map</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Map</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open the journey map in its own window</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PackageMapView</name>
+    <message>
+        <source>Loading locations...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Location Data</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This package doesn&apos;t have any events with location information.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PackageRowView</name>
+    <message>
+        <source>%1, %2, %3, %4</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PackageSummaryView</name>
@@ -688,6 +875,22 @@
     </message>
     <message>
         <source>Quit Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>View all %1 packages...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add Package...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -4,12 +4,14 @@
 #include "services/keychainmanager.h"
 
 #include <QDBusConnection>
+#include <QGuiApplication>
 
 AppComposition::AppComposition(ModelContext *context)
     : m_context(context)
     // The model stamps new records with the process clock; the services keep the same time.
     , m_clock(Clock::shared())
     , m_notifications(QDBusConnection::sessionBus(), &m_preferences, m_clock)
+    , m_clipboard(QGuiApplication::clipboard(), &m_preferences, m_clock)
 {
     TrackingService::Collaborators collaborators;
     collaborators.apiKey = KeychainManager::retrieveApiKey;
@@ -28,6 +30,8 @@ AppComposition::AppComposition(ModelContext *context)
                      &AppNotifications::markPackageDelivered);
     QObject::connect(&m_requests, &AppNotifications::markPackageDelivered, m_tracking.get(),
                      &TrackingService::markDelivered);
+    QObject::connect(&m_clipboard, &ClipboardMonitor::trackingNumberDetected, &m_requests,
+                     &AppNotifications::trackingNumberDetected);
 }
 
 AppComposition::~AppComposition() = default;
@@ -39,12 +43,11 @@ ScreenServices AppComposition::screenServices()
 
 StartupHooks AppComposition::startupHooks()
 {
-    // Stand-ins that keep the start-up order and the banner's calls in place until the clipboard
-    // monitor and the update checker are built.
     StartupHooks hooks;
-    hooks.startClipboardMonitor = [] {};
+    hooks.startClipboardMonitor = [this] { m_clipboard.start(); };
+    // A stand-in that keeps its place in the start-up order until the update checker is built.
     hooks.checkForUpdatesIfNeeded = [] {};
-    hooks.clearDetectedTrackingNumber = [] {};
-    hooks.dismissDetectedTrackingNumber = [](const QString &) {};
+    hooks.clearDetectedTrackingNumber = [this] { m_clipboard.clearDetected(); };
+    hooks.dismissDetectedTrackingNumber = [this](const QString &number) { m_clipboard.dismissDetected(number); };
     return hooks;
 }

@@ -2,6 +2,7 @@
 
 #include "model/preferences.h"
 #include "notifications/notificationservice.h"
+#include "services/clipboardmonitor.h"
 #include "tracking/trackingservice.h"
 #include "ui/appnotifications.h"
 #include "ui/screenservices.h"
@@ -13,8 +14,8 @@
 class ModelContext;
 
 /**
- * Start-up steps of services that are not part of this build yet (the clipboard monitor and the
- * update checker). The shell calls them in their place in the launch order; tests record them.
+ * The start-up steps of the clipboard monitor and the update checker, and the banner's calls to
+ * the monitor. The shell calls them in their place in the launch order; tests record them.
  */
 struct StartupHooks {
     /** Starts watching the clipboard for tracking numbers. */
@@ -29,8 +30,8 @@ struct StartupHooks {
 
 /**
  * The application's composition root: builds the long-lived services once (preferences, the
- * desktop notifications, the tracking service with its provider and polling, the request bus)
- * and connects them to each other. The shell and its windows receive them as ScreenServices.
+ * desktop notifications, the tracking service with its provider and polling, the clipboard
+ * monitor, the request bus) and connects them to each other. The shell and its windows receive them as ScreenServices.
  */
 class AppComposition
 {
@@ -47,9 +48,10 @@ public:
     [[nodiscard]] TrackingService &tracking() { return *m_tracking; }
     [[nodiscard]] NotificationService &notifications() { return m_notifications; }
     [[nodiscard]] AppNotifications &requests() { return m_requests; }
+    [[nodiscard]] ClipboardMonitor &clipboardMonitor() { return m_clipboard; }
 
-    /** The start-up steps of this build: the clipboard monitor and update checker do not exist yet. */
-    [[nodiscard]] static StartupHooks startupHooks();
+    /** The start-up steps on these services (the update checker does not exist yet). */
+    [[nodiscard]] StartupHooks startupHooks();
 
 private:
     ModelContext *m_context;
@@ -58,4 +60,5 @@ private:
     NotificationService m_notifications;
     AppNotifications m_requests;
     std::unique_ptr<TrackingService> m_tracking;
+    ClipboardMonitor m_clipboard;
 };

@@ -70,7 +70,7 @@ int KestroveApp::main(int argc, char *argv[])
 
     // The composition root: every long-lived service is made here, once, and handed down.
     AppComposition services(container.value());
-    KestroveApp shell(services.screenServices(), AppComposition::startupHooks());
+    KestroveApp shell(services.screenServices(), services.startupHooks());
     connect(&instance, &SingleInstance::activationRequested, &shell, &KestroveApp::activateFromAnotherStart);
     QTimer::singleShot(0, &shell, &KestroveApp::applicationDidFinishLaunching);
     return app.exec();

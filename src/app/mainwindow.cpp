@@ -28,11 +28,14 @@ MainWindow::MainWindow(KestroveApp &app, QWidget *parent)
     setObjectName(identifier);
     setWindowTitle(tr("Kestrove"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setMinimumSize(minimumContentSize);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, defaultSize, screen->availableGeometry()));
-    else
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect geometry = initialGeometry(screen->availableGeometry());
+        setMinimumSize(minimumContentSize.boundedTo(geometry.size()));
+        setGeometry(geometry);
+    } else {
+        setMinimumSize(minimumContentSize);
         resize(defaultSize);
+    }
 
     m_bannerSlot->setObjectName(QStringLiteral("clipboard-banner-slot"));
     auto *slotLayout = new QVBoxLayout(m_bannerSlot);
@@ -74,6 +77,14 @@ MainWindow::MainWindow(KestroveApp &app, QWidget *parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+QRect MainWindow::initialGeometry(const QRect &available)
+{
+    // The window manager puts a title bar and borders around this rectangle: on a small screen the
+    // window is made smaller, so that its title bar and all of its controls stay on the screen.
+    const QRect room = available.marginsRemoved(decorationMargins);
+    return QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, defaultSize.boundedTo(room.size()), room);
+}
 
 void MainWindow::buildMenus()
 {

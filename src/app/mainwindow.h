@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QMainWindow>
+#include <QMargins>
 #include <QPointer>
 
 class ClipboardBanner;
@@ -22,11 +23,16 @@ public:
     static inline const QString identifier = QStringLiteral("main-window");
     static constexpr QSize defaultSize {800, 600};
     static constexpr QSize minimumContentSize {700, 500};
+    /** Room left around the window for the window manager's title bar and borders. */
+    static constexpr QMargins decorationMargins {4, 36, 4, 4};
     /** Duration of the banner's slide and fade. */
     static constexpr int bannerAnimationMs = 250;
 
     explicit MainWindow(KestroveApp &app, QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    /** Where the window opens: its default size, smaller on a small screen, centred in available. */
+    [[nodiscard]] static QRect initialGeometry(const QRect &available);
 
     [[nodiscard]] MainWindowView *view() const { return m_view; }
     [[nodiscard]] ClipboardBanner *clipboardBanner() const { return m_banner; }

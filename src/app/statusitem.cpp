@@ -2,8 +2,15 @@
 
 #include "app/appicon.h"
 #include "app/kestroveapp.h"
+#include "base/clock.h"
+#include "model/modelcontext.h"
+#include "model/package.h"
+#include "tracking/trackingservice.h"
+#include "ui/appnotifications.h"
+#include "ui/deliverycountdown.h"
 #include "ui/menubarpopoverview.h"
-#include "ui/symbolicon.h"
+#include "ui/packagerowview.h"
+#include "ui/uistyle.h"
 
 #include <QCursor>
 #include <QEvent>
@@ -30,10 +37,15 @@ public:
         // Frameless, so the panel draws its own edge against what lies beneath.
         setFrameShape(QFrame::StyledPanel);
         setObjectName(QStringLiteral("menu-bar-popover"));
-        setFixedSize(StatusItem::panelSize);
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(4, 4, 4, 4);
+        // As tall as its content (never taller than the most the panel may take), so that nothing
+        // gapes above the footer, and it follows the content as packages come and go.
+        layout->setSizeConstraint(QLayout::SetFixedSize);
         content->setParent(this);
+        const int edges = 2 * (layout->contentsMargins().left() + frameWidth());
+        content->setFixedWidth(StatusItem::panelSize.width() - edges);
+        content->setMaximumHeight(StatusItem::panelSize.height() - edges);
         layout->addWidget(content);
     }
 };
@@ -48,13 +60,11 @@ StatusItem::StatusItem(KestroveApp &app, QObject *parent)
     m_tray->setIcon(AppIcon::tray());
     m_tray->setToolTip(tr("Kestrove"));
 
-    QAction *open = m_menu->addAction(SymbolIcon::icon(QStringLiteral("macwindow")), tr("Open Kestrove"));
-    connect(open, &QAction::triggered, this, [this] { m_app.openMainWindow(); });
-    QAction *settings = m_menu->addAction(SymbolIcon::icon(QStringLiteral("gear")), tr("Settings..."));
-    connect(settings, &QAction::triggered, this, [this] { m_app.openSettings(); });
-    m_menu->addSeparator();
-    QAction *quit = m_menu->addAction(SymbolIcon::icon(QStringLiteral("power")), tr("Quit Kestrove"));
-    connect(quit, &QAction::triggered, this, [this] { m_app.quit(); });
+    // Some desktops show only this menu and never report a click: it offers what the panel does.
+    connect(m_menu, &QMenu::aboutToShow, this, &StatusItem::rebuildMenu);
+    if (ModelContext *context = m_app.modelContext())
+        connect(context, &ModelContext::objectsChanged, this, [this] { m_menuCall.schedule(); });
+    rebuildMenu();
     m_tray->setContextMenu(m_menu);
 
     connect(m_tray, &QSystemTrayIcon::activated, this, &StatusItem::activated);
@@ -65,6 +75,60 @@ StatusItem::~StatusItem()
 {
     delete m_panel;
     delete m_menu;
+}
+
+void StatusItem::rebuildMenu()
+{
+    m_menuCall.cancel();
+    m_menu->clear();
+    const QPalette palette = m_menu->palette();
+    QList<Package *> packages;
+    if (ModelContext *context = m_app.modelContext()) {
+        if (auto fetched = context->fetchPackages())
+            packages = MenuBarPopoverView::sortedPackages(fetched.value());
+    }
+    const ScreenServices &services = m_app.services();
+    const QDateTime now = services.clock->now();
+    for (Package *package : packages.mid(0, MenuBarPopoverView::maximumRows)) {
+        QString text = UiStyle::actionText(PackageRowView::title(*package));
+        if (const std::optional<DeliveryCountdown::Label> countdown = DeliveryCountdown::forPackage(*package, now))
+            text += QStringLiteral(" \u00b7 ") + countdown->text;
+        QAction *row
+            = m_menu->addAction(UiStyle::symbolIcon(TrackingStatuses::iconName(package->status()), palette), text);
+        const QString number = package->trackingNumber();
+        connect(row, &QAction::triggered, this, [this, number] {
+            m_app.openMainWindow();
+            Q_EMIT m_app.services().requests->selectPackageRequested(number);
+        });
+    }
+    if (packages.size() > MenuBarPopoverView::maximumRows) {
+        connect(m_menu->addAction(tr("View all %1 packages...").arg(packages.size())), &QAction::triggered, this,
+                [this] { m_app.openMainWindow(); });
+    }
+    if (packages.isEmpty())
+        m_menu->addAction(tr("No packages"))->setEnabled(false);
+    m_menu->addSeparator();
+    QAction *add = m_menu->addAction(UiStyle::symbolIcon(QStringLiteral("plus"), palette), tr("Add Package..."));
+    connect(add, &QAction::triggered, this, [this] {
+        m_app.openMainWindow();
+        Q_EMIT m_app.services().requests->addPackageRequested();
+    });
+    QAction *refresh
+        = m_menu->addAction(UiStyle::symbolIcon(QStringLiteral("arrow.clockwise"), palette), tr("Refresh"));
+    refresh->setEnabled(!services.tracking->isRefreshing());
+    connect(refresh, &QAction::triggered, this, [this] {
+        TrackingService *tracking = m_app.services().tracking;
+        if (ModelContext *context = m_app.modelContext(); context && !tracking->isRefreshing())
+            (void)tracking->refreshAll(*context);
+    });
+    m_menu->addSeparator();
+    QAction *open = m_menu->addAction(UiStyle::symbolIcon(QStringLiteral("macwindow"), palette), tr("Open Kestrove"));
+    connect(open, &QAction::triggered, this, [this] { m_app.openMainWindow(); });
+    QAction *settings = m_menu->addAction(UiStyle::symbolIcon(QStringLiteral("gear"), palette), tr("Settings..."));
+    connect(settings, &QAction::triggered, this, [this] { m_app.openSettings(); });
+    m_menu->addSeparator();
+    QAction *quit = m_menu->addAction(UiStyle::symbolIcon(QStringLiteral("power"), palette), tr("Quit Kestrove"));
+    connect(quit, &QAction::triggered, this, [this] { m_app.quit(); });
 }
 
 void StatusItem::activated(QSystemTrayIcon::ActivationReason reason)
@@ -96,7 +160,8 @@ void StatusItem::showPanel()
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), panelSize);
-    m_panel->move(panelPosition(icon, cursor, panelSize, available));
+    m_panel->adjustSize();
+    m_panel->move(panelPosition(icon, cursor, m_panel->size(), available));
     m_panel->show();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/coalescedcall.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
@@ -13,12 +15,14 @@ class QWidget;
 /**
  * The tray item "Kestrove": a click opens the panel with the menu-bar popover next to
  * the icon (or at the cursor when the tray does not say where the icon is); a second
- * click closes it. The context menu offers the main window, the settings and quitting.
+ * click closes it. The context menu offers the panel's packages and commands, for desktops
+ * that show only a menu.
  */
 class StatusItem : public QObject
 {
     Q_OBJECT
 public:
+    /** The panel's width and the greatest height it takes (it is as tall as its content). */
     static constexpr QSize panelSize {340, 420};
     /** Room between the icon and the panel. */
     static constexpr int panelGap = 4;
@@ -48,10 +52,13 @@ protected:
 
 private:
     void activated(QSystemTrayIcon::ActivationReason reason);
+    /** The context menu: the panel's packages, then add, refresh, open, settings and quit. */
+    void rebuildMenu();
 
     KestroveApp &m_app;
     QSystemTrayIcon *m_tray;
     QMenu *m_menu;
+    CoalescedCall m_menuCall {this, [this] { rebuildMenu(); }};
     QPointer<QWidget> m_panel;
     QElapsedTimer m_sinceClosed;
 };

@@ -16,6 +16,7 @@ QToolButton *actionButton(QWidget *parent, const QString &objectName, const QStr
     auto *button = new QToolButton(parent);
     button->setObjectName(objectName);
     button->setText(text);
+    button->setToolTip(text);
     UiStyle::setSymbol(button, symbol);
     button->setIconSize(QSize(14, 14));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -65,11 +66,18 @@ BatchActionBar::BatchActionBar(QWidget *parent)
 void BatchActionBar::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    // Icons only while there is room for them beside the texts.
-    const Qt::ToolButtonStyle style
-        = width() >= iconsMinimumWidth ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonTextOnly;
-    for (QToolButton *button : findChildren<QToolButton *>())
-        button->setToolButtonStyle(style);
+    // Texts beside the icons while they fit; in a narrow sidebar the icons alone, named by their tooltips.
+    const QList<QToolButton *> buttons = findChildren<QToolButton *>();
+    int needed = layout()->contentsMargins().left() + layout()->contentsMargins().right() + m_count->sizeHint().width()
+        + layout()->spacing() * int(buttons.size()) + 8;
+    for (QToolButton *button : buttons) {
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        needed += button->sizeHint().width();
+    }
+    if (needed > width()) {
+        for (QToolButton *button : buttons)
+            button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    }
 }
 
 void BatchActionBar::setSelectedCount(qsizetype count)
@@ -87,8 +95,8 @@ void BatchActionBar::rebuildGroupMenu()
 {
     m_groupMenu->clear();
     for (PackageGroup *group : std::as_const(m_groups)) {
-        QAction *action
-            = m_groupMenu->addAction(UiStyle::symbolIcon(QStringLiteral("folder"), palette()), group->name());
+        QAction *action = m_groupMenu->addAction(UiStyle::symbolIcon(QStringLiteral("folder"), palette()),
+                                                 UiStyle::actionText(group->name()));
         action->setObjectName(QStringLiteral("batchAddToGroup-") + group->id().toString(QUuid::WithoutBraces));
         const QPointer<PackageGroup> target(group);
         connect(action, &QAction::triggered, this, [this, target] {

@@ -13,9 +13,6 @@ class BatchActionBar : public QWidget
 {
     Q_OBJECT
 public:
-    /** Below this width the buttons show their texts without icons. */
-    static constexpr int iconsMinimumWidth = 340;
-
     explicit BatchActionBar(QWidget *parent = nullptr);
 
     /** Shows the count as "%lld selected". */

@@ -1,5 +1,8 @@
 #include "ui/chipstrip.h"
 
+#include "ui/uistyle.h"
+
+#include <QAbstractButton>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLinearGradient>
@@ -9,16 +12,23 @@
 
 namespace
 {
-/** A gradient from the background to transparent: tells that the row goes on beyond the edge. */
-class EdgeFade : public QWidget
+/**
+ * A gradient from the background to transparent with a chevron at the edge: tells that the row
+ * goes on beyond the edge, and a click scrolls the hidden chips into view.
+ */
+class EdgeScroller : public QAbstractButton
 {
 public:
-    EdgeFade(QWidget *parent, bool leftEdge)
-        : QWidget(parent)
+    EdgeScroller(QWidget *parent, bool leftEdge)
+        : QAbstractButton(parent)
         , m_leftEdge(leftEdge)
     {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
         setFixedWidth(28);
+        setCursor(Qt::PointingHandCursor);
+        // Keyboard users reach every chip with Tab; the strip scrolls to the focused one.
+        setFocusPolicy(Qt::NoFocus);
+        setAccessibleName(leftEdge ? ChipStrip::tr("Scroll left") : ChipStrip::tr("Scroll right"));
+        setToolTip(accessibleName());
     }
 
 protected:
@@ -29,10 +39,20 @@ protected:
         QColor clear = solid;
         clear.setAlpha(0);
         QLinearGradient gradient(0, 0, width(), 0);
-        gradient.setColorAt(0, m_leftEdge ? solid : clear);
-        gradient.setColorAt(1, m_leftEdge ? clear : solid);
+        gradient.setColorAt(m_leftEdge ? 0.0 : 1.0, solid);
+        gradient.setColorAt(0.5, solid);
+        gradient.setColorAt(m_leftEdge ? 1.0 : 0.0, clear);
         p.fillRect(rect(), gradient);
+        const int edge = 12;
+        const QRect mark(m_leftEdge ? 2 : width() - edge - 2, (height() - edge) / 2, edge, edge);
+        const QColor color = underMouse() ? UiStyle::primary(palette()) : UiStyle::secondary(palette());
+        p.drawPixmap(mark,
+                     UiStyle::symbol(m_leftEdge ? QStringLiteral("chevron.left") : QStringLiteral("chevron.right"),
+                                     edge, color, devicePixelRatioF()));
     }
+
+    void enterEvent(QEnterEvent *) override { update(); }
+    void leaveEvent(QEvent *) override { update(); }
 
 private:
     bool m_leftEdge;
@@ -43,8 +63,8 @@ ChipStrip::ChipStrip(QWidget *parent)
     : QScrollArea(parent)
     , m_row(new QWidget)
     , m_layout(new QHBoxLayout(m_row))
-    , m_leftFade(new EdgeFade(this, true))
-    , m_rightFade(new EdgeFade(this, false))
+    , m_leftFade(new EdgeScroller(this, true))
+    , m_rightFade(new EdgeScroller(this, false))
 {
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
@@ -62,6 +82,13 @@ ChipStrip::ChipStrip(QWidget *parent)
     // shown appear a turn of the event loop later, and the strip must grow to them then.
     m_row->installEventFilter(this);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &ChipStrip::updateFades);
+    // A click on an edge moves most of a width, so that the chip cut by the edge comes fully into view.
+    const auto page = [this](int direction) {
+        QScrollBar *bar = horizontalScrollBar();
+        bar->setValue(bar->value() + direction * viewport()->width() * 3 / 4);
+    };
+    connect(m_leftFade, &QAbstractButton::clicked, this, [page] { page(-1); });
+    connect(m_rightFade, &QAbstractButton::clicked, this, [page] { page(1); });
     connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, &ChipStrip::updateFades);
     updateFades();
 }

@@ -2,11 +2,13 @@
 
 #include <QScrollArea>
 
+class QAbstractButton;
 class QHBoxLayout;
 
 /**
  * A row of small buttons that scrolls sideways when it is wider than its place: the wheel
- * scrolls it, and a button that takes the keyboard focus is scrolled into view.
+ * scrolls it, a click on a faded edge pages it, and a button that takes the keyboard focus is
+ * scrolled into view.
  */
 class ChipStrip : public QScrollArea
 {
@@ -32,6 +34,6 @@ private:
 
     QWidget *m_row;
     QHBoxLayout *m_layout;
-    QWidget *m_leftFade;
-    QWidget *m_rightFade;
+    QAbstractButton *m_leftFade;
+    QAbstractButton *m_rightFade;
 };

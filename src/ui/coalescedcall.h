@@ -25,6 +25,7 @@ public:
     }
     /** The work was just done directly: a pending call is no longer needed. */
     void cancel() { m_timer.stop(); }
+    [[nodiscard]] bool isPending() const { return m_timer.isActive(); }
 
 private:
     QTimer m_timer;

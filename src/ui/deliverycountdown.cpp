@@ -1,5 +1,8 @@
 #include "ui/deliverycountdown.h"
 
+#include "model/package.h"
+#include "ui/uistyle.h"
+
 #include <QCoreApplication>
 
 #include <cmath>
@@ -11,6 +14,27 @@ int daysUntil(const QDateTime &date, const QDateTime &now)
     if (!date.isValid() || !now.isValid())
         return 0;
     return int(now.toLocalTime().date().daysTo(date.toLocalTime().date()));
+}
+
+std::optional<Label> forPackage(const Package &package, const QDateTime &now)
+{
+    const std::optional<QDateTime> delivery = package.estimatedDelivery();
+    if (!delivery || !TrackingStatuses::isInFlight(package.status()))
+        return std::nullopt;
+    return label(*delivery, now);
+}
+
+QColor color(Style style, const QPalette &palette)
+{
+    switch (style) {
+    case Style::soon:
+        return UiStyle::named(StatusColor::green, palette);
+    case Style::late:
+        return UiStyle::named(StatusColor::red, palette);
+    case Style::later:
+        break;
+    }
+    return UiStyle::secondary(palette);
 }
 
 Label label(const QDateTime &date, const QDateTime &now)

@@ -1,7 +1,13 @@
 #pragma once
 
+#include <QColor>
 #include <QDateTime>
 #include <QString>
+
+#include <optional>
+
+class Package;
+class QPalette;
 
 /** The short delivery countdown of the list rows and the relative update time. */
 namespace DeliveryCountdown
@@ -22,6 +28,13 @@ struct Label {
 
 /** "Today", "Tomorrow", "in 3d" or "2d late". */
 [[nodiscard]] Label label(const QDateTime &date, const QDateTime &now);
+
+/** A package's countdown: shown while it has an estimated delivery and is on its way (neither delivered nor expired).
+ */
+[[nodiscard]] std::optional<Label> forPackage(const Package &package, const QDateTime &now);
+
+/** The countdown's colour wherever it is shown: green soon, red late, else secondary. */
+[[nodiscard]] QColor color(Style style, const QPalette &palette);
 
 /** How long ago (or until) date is, in short words: "now", "5 min ago", "3 hr ago", "2 days ago", "in 4 days". */
 [[nodiscard]] QString relativeTime(const QDateTime &date, const QDateTime &now);

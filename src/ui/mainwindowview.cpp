@@ -10,6 +10,7 @@
 #include "ui/addpackagedialog.h"
 #include "ui/appnotifications.h"
 #include "ui/batchactionbar.h"
+#include "ui/calendarview.h"
 #include "ui/capsulebutton.h"
 #include "ui/csvimportjob.h"
 #include "ui/emptystateview.h"
@@ -144,15 +145,21 @@ MainWindowView::MainWindowView(const ScreenServices &services, ShellActions *she
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setSizes({sidebarIdealWidth, 520});
 
-    auto *calendar = new EmptyStateView(this);
-    calendar->setObjectName(QStringLiteral("calendarPlaceholder"));
-    calendar->setContent(QStringLiteral("calendar"), tr("Delivery Calendar"),
-                         tr("Packages with an estimated delivery date will appear in the calendar."));
+    m_calendar = new CalendarView(m_context, m_services.clock, this);
+    connect(m_calendar, &CalendarView::packageSelected, this, &MainWindowView::setSelectedPackage);
+    connect(m_calendar, &CalendarView::packageActivated, this, [this](Package *package) {
+        // Opened from a day: the list shows it, whatever filter or group hid it.
+        setViewMode(ViewMode::list);
+        setSelectedGroup(nullptr);
+        setSelectedFilter(PackageFilter::all);
+        setSelectedPackage(package);
+    });
+    connect(this, &MainWindowView::selectedPackageChanged, m_calendar, &CalendarView::setSelectedPackage);
 
     m_content = new QStackedWidget(this);
     m_content->setObjectName(QStringLiteral("content"));
     m_content->addWidget(m_splitter);
-    m_content->addWidget(calendar);
+    m_content->addWidget(m_calendar);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -421,7 +428,11 @@ QWidget *MainWindowView::buildSidebar()
     m_search->setPlaceholderText(tr("Search packages"));
     m_search->setAccessibleName(tr("Search packages"));
     m_search->setClearButtonEnabled(true);
+    // The clear button is named after its action, which has no text of its own.
+    if (auto *clear = m_search->findChild<QAction *>(QStringLiteral("_q_qlineeditclearaction")))
+        clear->setText(tr("Clear Search"));
     QAction *magnifier = m_search->addAction(QIcon(), QLineEdit::LeadingPosition);
+    magnifier->setText(tr("Search"));
     UiStyle::setSymbol(magnifier, QStringLiteral("magnifyingglass"), palette());
     m_search->installEventFilter(this);
 

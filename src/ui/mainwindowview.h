@@ -12,6 +12,7 @@
 
 class AddPackageDialog;
 class BatchActionBar;
+class CalendarView;
 class CapsuleButton;
 class EmptyStateView;
 class FilterPillBar;
@@ -59,6 +60,7 @@ public:
     /** The toolbar; the window may move it into its own toolbar area. */
     [[nodiscard]] QToolBar *toolBar() const { return m_toolBar; }
     [[nodiscard]] PackageListView *packageList() const { return m_list; }
+    [[nodiscard]] CalendarView *calendar() const { return m_calendar; }
 
     // The view's state, as the screens around it see it.
     [[nodiscard]] PackageFilter selectedFilter() const { return m_filter; }
@@ -155,6 +157,7 @@ private:
     QWidget *m_saveErrorBanner = nullptr;
     QLabel *m_saveErrorText = nullptr;
     QStackedWidget *m_content = nullptr;
+    CalendarView *m_calendar = nullptr;
     QSplitter *m_splitter = nullptr;
     QLineEdit *m_search = nullptr;
     FilterPillBar *m_pills = nullptr;

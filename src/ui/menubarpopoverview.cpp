@@ -13,6 +13,7 @@
 #include "ui/symbolicon.h"
 #include "ui/uistyle.h"
 
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,11 +42,40 @@ QToolButton *iconButton(const QString &objectName, const QString &symbol, const 
 {
     auto *button = new QToolButton(parent);
     button->setObjectName(objectName);
-    button->setIcon(SymbolIcon::icon(symbol));
+    // In the palette's text colour: a theme's dark symbols vanish on a dark panel.
+    UiStyle::setSymbol(button, symbol);
     button->setToolTip(help);
+    button->setAccessibleName(help);
     button->setAutoRaise(true);
     return button;
 }
+
+QToolButton *textButton(const QString &objectName, const QString &symbol, const QString &text, QWidget *parent)
+{
+    QToolButton *button = iconButton(objectName, symbol, text, parent);
+    button->setText(text);
+    button->setToolTip(QString());
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    return button;
+}
+
+/** A one-line label that ends in "…" when its text is wider than its place; text() stays whole. */
+class ElidedLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+    [[nodiscard]] QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width()));
+    }
+};
 
 void setTextColor(QWidget *widget, const QColor &color)
 {
@@ -54,10 +84,10 @@ void setTextColor(QWidget *widget, const QColor &color)
     widget->setPalette(palette);
 }
 
-/** A label that lets clicks through to the row button beneath it. */
-QLabel *rowLabel(QWidget *parent)
+/** A label that lets clicks through to the row button beneath it; an elided one ends in "…" when cut. */
+QLabel *rowLabel(QWidget *parent, bool elided = false)
 {
-    auto *label = new QLabel(parent);
+    QLabel *label = elided ? new ElidedLabel(parent) : new QLabel(parent);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
 }
@@ -68,11 +98,6 @@ QLabel *iconLabel(const QString &symbol, int size, const QColor &color, QWidget 
     label->setPixmap(SymbolIcon::tinted(symbol, size, color, parent->devicePixelRatioF()));
     label->setFixedSize(size, size);
     return label;
-}
-
-bool showsCountdown(const Package &package)
-{
-    return package.estimatedDelivery().has_value() && TrackingStatuses::isInFlight(package.status());
 }
 
 constexpr int rowRadius = 6;
@@ -100,32 +125,24 @@ MenuBarPackageRow::MenuBarPackageRow(Package *package, const QDateTime &now, QWi
 
     auto *text = new QVBoxLayout;
     text->setSpacing(1);
-    QLabel *title = rowLabel(this);
+    QLabel *title = rowLabel(this, true);
     title->setObjectName(QStringLiteral("popover-row-title"));
     title->setText(PackageRowView::title(*package));
     title->setFont(UiStyle::font(UiStyle::TextStyle::subheadline, base, QFont::Medium));
-    QLabel *detail = rowLabel(this);
+    QLabel *detail = rowLabel(this, true);
     detail->setObjectName(QStringLiteral("popover-row-detail"));
     const TrackingEvent *latest = package->latestEvent();
     detail->setText(latest ? latest->eventDescription() : TrackingStatuses::displayName(status));
     detail->setFont(UiStyle::font(UiStyle::TextStyle::caption, base));
     setTextColor(detail, UiStyle::secondary(pal));
-    // Long descriptions must not widen the panel; the full text stays reachable as the tooltip.
-    for (QLabel *label : {title, detail})
-        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     setToolTip(detail->text());
     text->addWidget(title);
     text->addWidget(detail);
     layout->addLayout(text, 1);
 
-    if (showsCountdown(*package)) {
-        const DeliveryCountdown::Label countdown = DeliveryCountdown::label(*package->estimatedDelivery(), now);
-        QColor color = UiStyle::secondary(pal);
-        if (countdown.style == DeliveryCountdown::Style::soon)
-            color = UiStyle::named(StatusColor::green, pal);
-        else if (countdown.style == DeliveryCountdown::Style::late)
-            color = UiStyle::named(StatusColor::red, pal);
-        const bool semibold = countdown.style != DeliveryCountdown::Style::later;
+    if (const std::optional<DeliveryCountdown::Label> countdown = DeliveryCountdown::forPackage(*package, now)) {
+        const QColor color = DeliveryCountdown::color(countdown->style, pal);
+        const bool semibold = countdown->style != DeliveryCountdown::Style::later;
         const QFont font
             = UiStyle::font(UiStyle::TextStyle::caption2, base, semibold ? QFont::DemiBold : QFont::Normal);
         const int iconSize = QFontMetrics(font).ascent();
@@ -134,7 +151,7 @@ MenuBarPackageRow::MenuBarPackageRow(Package *package, const QDateTime &now, QWi
         countdownLayout->addWidget(iconLabel(QStringLiteral("calendar"), iconSize, color, this));
         QLabel *label = rowLabel(this);
         label->setObjectName(QStringLiteral("popover-row-countdown"));
-        label->setText(countdown.text);
+        label->setText(countdown->text);
         label->setFont(font);
         setTextColor(label, color);
         countdownLayout->addWidget(label);
@@ -212,6 +229,7 @@ MenuBarPopoverView::MenuBarPopoverView(const ScreenServices &services, ShellActi
     emptyText->setAlignment(Qt::AlignCenter);
     setTextColor(emptyText, secondary);
     emptyText->setFont(UiStyle::font(UiStyle::TextStyle::caption, font()));
+    m_emptyState->setMinimumHeight(140);
     auto *emptyLayout = new QVBoxLayout(m_emptyState);
     emptyLayout->addStretch();
     emptyLayout->addWidget(emptyIcon);
@@ -233,12 +251,7 @@ MenuBarPopoverView::MenuBarPopoverView(const ScreenServices &services, ShellActi
     m_scroll->viewport()->setAutoFillBackground(false);
     m_scroll->hide();
 
-    m_refresh = new QToolButton(this);
-    m_refresh->setObjectName(QStringLiteral("popover-refresh"));
-    m_refresh->setText(tr("Refresh"));
-    m_refresh->setIcon(SymbolIcon::icon(QStringLiteral("arrow.clockwise")));
-    m_refresh->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_refresh->setAutoRaise(true);
+    m_refresh = textButton(QStringLiteral("popover-refresh"), QStringLiteral("arrow.clockwise"), tr("Refresh"), this);
     connect(m_refresh, &QToolButton::clicked, this, [this] {
         if (!m_context || m_services.tracking->isRefreshing())
             return;
@@ -252,12 +265,7 @@ MenuBarPopoverView::MenuBarPopoverView(const ScreenServices &services, ShellActi
     m_refreshProgress->setFixedSize(m_refresh->sizeHint().width(), 6);
     connect(m_services.tracking, &TrackingService::isRefreshingChanged, this, &MenuBarPopoverView::updateRefreshState);
 
-    auto *open = new QToolButton(this);
-    open->setObjectName(QStringLiteral("popover-open"));
-    open->setText(tr("Open Kestrove"));
-    open->setIcon(SymbolIcon::icon(QStringLiteral("macwindow")));
-    open->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    open->setAutoRaise(true);
+    auto *open = textButton(QStringLiteral("popover-open"), QStringLiteral("macwindow"), tr("Open Kestrove"), this);
     connect(open, &QToolButton::clicked, this, &MenuBarPopoverView::openMainWindowAndClose);
     auto *settings = iconButton(QStringLiteral("popover-settings"), QStringLiteral("gear"), tr("Settings"), this);
     connect(settings, &QToolButton::clicked, this, [this] {
@@ -279,7 +287,7 @@ MenuBarPopoverView::MenuBarPopoverView(const ScreenServices &services, ShellActi
     layout->addLayout(header);
     layout->addWidget(divider(this));
     layout->addWidget(m_emptyState, 1);
-    layout->addWidget(m_scroll, 1);
+    layout->addWidget(m_scroll);
     layout->addWidget(divider(this));
     layout->addLayout(footer);
 
@@ -287,6 +295,15 @@ MenuBarPopoverView::MenuBarPopoverView(const ScreenServices &services, ShellActi
         connect(m_context, &ModelContext::objectsChanged, this, &MenuBarPopoverView::scheduleRebuild);
     updateRefreshState();
     rebuild();
+}
+
+void MenuBarPopoverView::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        UiStyle::retintSymbols(this);
+        scheduleRebuild();
+    }
 }
 
 void MenuBarPopoverView::openMainWindowAndClose()
@@ -316,6 +333,19 @@ void MenuBarPopoverView::updateRefreshState()
     m_refreshProgress->setVisible(refreshing);
 }
 
+QList<Package *> MenuBarPopoverView::sortedPackages(const QList<Package *> &packages)
+{
+    QList<Package *> active;
+    std::copy_if(packages.cbegin(), packages.cend(), std::back_inserter(active),
+                 [](const Package *package) { return !package->isArchived(); });
+    std::stable_sort(active.begin(), active.end(), [](const Package *a, const Package *b) {
+        if (a->isPinned() != b->isPinned())
+            return a->isPinned();
+        return a->lastUpdated() > b->lastUpdated();
+    });
+    return active;
+}
+
 void MenuBarPopoverView::rebuild()
 {
     m_rebuildCall.cancel();
@@ -335,19 +365,12 @@ void MenuBarPopoverView::rebuild()
         if (fetched)
             all = std::move(fetched).value();
     }
-    QList<Package *> active;
     for (Package *package : std::as_const(all)) {
         // Archived packages are watched too: unarchiving one brings it back into the list.
         m_watched.append(package);
         connect(package, &Package::changed, this, &MenuBarPopoverView::scheduleRebuild);
-        if (!package->isArchived())
-            active.append(package);
     }
-    std::stable_sort(active.begin(), active.end(), [](const Package *a, const Package *b) {
-        if (a->isPinned() != b->isPinned())
-            return a->isPinned();
-        return a->lastUpdated() > b->lastUpdated();
-    });
+    const QList<Package *> active = sortedPackages(all);
 
     const auto inFlight = std::count_if(active.cbegin(), active.cend(), [](const Package *p) { return p->isActive(); });
     m_badge->setText(QString::asprintf("%lld", static_cast<long long>(inFlight)));
@@ -374,5 +397,6 @@ void MenuBarPopoverView::rebuild()
         connect(viewAll, &QPushButton::clicked, this, &MenuBarPopoverView::openMainWindowAndClose);
         m_rows->addWidget(viewAll);
     }
-    m_rows->addStretch();
+    // As tall as its rows: the panel fits its content, with no gap above the footer.
+    m_scroll->setFixedHeight(content->sizeHint().height());
 }

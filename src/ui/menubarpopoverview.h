@@ -57,6 +57,12 @@ public:
 
     [[nodiscard]] ModelContext *modelContext() const { return m_context; }
 
+    /** The packages the panel lists, in its order: not archived, pinned first, then latest update first. */
+    [[nodiscard]] static QList<Package *> sortedPackages(const QList<Package *> &packages);
+
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void openMainWindowAndClose();
     void selectAndOpen(Package *package);

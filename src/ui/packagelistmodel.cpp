@@ -1,14 +1,17 @@
 #include "ui/packagelistmodel.h"
 
+#include "base/clock.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
+#include "ui/packagerowview.h"
 
 #include <QTimer>
 
-PackageListModel::PackageListModel(ModelContext *context, QObject *parent)
+PackageListModel::PackageListModel(ModelContext *context, Clock *clock, QObject *parent)
     : QAbstractListModel(parent)
     , m_context(context)
+    , m_clock(clock)
 {
     if (m_context)
         connect(m_context, &ModelContext::objectsChanged, this, &PackageListModel::onObjectsChanged);
@@ -34,8 +37,9 @@ QVariant PackageListModel::data(const QModelIndex &index, int role) const
     Package *package = m_rows.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
+        return PackageRowView::title(*package);
     case Qt::AccessibleTextRole:
-        return package->label().isEmpty() ? package->trackingNumber() : package->label();
+        return PackageRowView::accessibleText(*package, m_clock->now());
     case Qt::ToolTipRole:
         return package->trackingNumber();
     case PackageRole:

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QSet>
 
+class Clock;
 class Package;
 struct ModelChanges;
 
@@ -39,7 +40,8 @@ public:
     /** Above this many separate row changes one reset is cheaper than exact signals. */
     static constexpr int maxIncrementalRanges = 64;
 
-    explicit PackageListModel(ModelContext *context, QObject *parent = nullptr);
+    /** The packages of context; rows read their countdowns to screen readers from clock's time. */
+    PackageListModel(ModelContext *context, Clock *clock, QObject *parent = nullptr);
     ~PackageListModel() override;
 
     [[nodiscard]] int rowCount(const QModelIndex &parent = {}) const override;
@@ -95,6 +97,7 @@ private:
     void emitRowsChanged(const QSet<Package *> &packages);
 
     QPointer<ModelContext> m_context;
+    Clock *m_clock;
     PackageListRule::Criteria m_criteria;
     QPointer<PackageGroup> m_group;
     bool m_batchMode = false;

@@ -74,10 +74,11 @@ QIcon coloredSymbol(const QString &symbol, const QColor &color, qreal dpr)
 PackageListView::PackageListView(ModelContext *context, TrackingService *tracking, Clock *clock, QWidget *parent)
     : QListView(parent)
     , m_tracking(tracking)
-    , m_model(new PackageListModel(context, this))
+    , m_model(new PackageListModel(context, clock, this))
     , m_emptyState(new EmptyStateView(viewport()))
 {
     setObjectName(QStringLiteral("packageList"));
+    setAccessibleName(tr("Packages"));
     setModel(m_model);
     setItemDelegate(new PackageRowDelegate(clock, this));
     setUniformItemSizes(true);
@@ -287,7 +288,8 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
         });
     const QUrl url = Carrier::trackingURL(package->trackingNumber(), package->carrierCode());
     if (url.isValid()) {
-        connect(add(menu, QStringLiteral("trackOnlineAction"), tr("Track on %1").arg(package->carrierDisplayName()),
+        connect(add(menu, QStringLiteral("trackOnlineAction"),
+                    tr("Track on %1").arg(UiStyle::actionText(package->carrierDisplayName())),
                     QStringLiteral("safari")),
                 &QAction::triggered, this, [url] { QDesktopServices::openUrl(url); });
     }
@@ -312,7 +314,8 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
                 const bool member = package->isInGroup(*group);
                 QAction *action
                     = add(groups, QStringLiteral("groupToggle-") + group->id().toString(QUuid::WithoutBraces),
-                          group->name(), member ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"));
+                          UiStyle::actionText(group->name()),
+                          member ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"));
                 const QPointer<PackageGroup> g(group);
                 connect(action, &QAction::triggered, this, [this, target, g] {
                     if (target && g)

@@ -44,11 +44,6 @@ QFont footFont(const QFont &base, bool semibold)
     return UiStyle::font(UiStyle::TextStyle::caption2, base, semibold ? QFont::DemiBold : QFont::Normal);
 }
 
-bool showsCountdown(const Package &package)
-{
-    return package.estimatedDelivery().has_value() && TrackingStatuses::isInFlight(package.status());
-}
-
 /** The line under the badge: the delivery countdown, or the time of the last update. */
 struct Foot {
     QString text;
@@ -67,10 +62,10 @@ struct Foot {
 
 Foot footFor(const Package &package, const QDateTime &now)
 {
-    if (!showsCountdown(package))
+    const std::optional<DeliveryCountdown::Label> label = DeliveryCountdown::forPackage(package, now);
+    if (!label)
         return {DeliveryCountdown::relativeTime(package.lastUpdated(), now)};
-    const DeliveryCountdown::Label label = DeliveryCountdown::label(*package.estimatedDelivery(), now);
-    return {label.text, true, label.style};
+    return {label->text, true, label->style};
 }
 
 /** The title's share of the text column: the progress dots follow it on the same line. */
@@ -116,33 +111,31 @@ int PackageRowView::rowHeight(const QFont &base)
     return qMax(left, right) + 2 * paddingY;
 }
 
-StatusBadgeView::BadgeSize PackageRowView::badgeSize(int width, const QFont &base)
+PackageRowView::Badge PackageRowView::badgeFor(const Package &package, int width, const QFont &base,
+                                               const QDateTime &now)
 {
-    // Decided for the fullest row (pinned, with a colour dot and progress dots, the widest badge)
-    // from the width and the font alone, so that all rows of a list look alike: with badge names
-    // a narrow sidebar would leave the titles a few letters.
-    const int leading = pinWidth + spacing / 2 + dotSize + spacing / 2
-        + CarrierIconView::frameSize(CarrierIconView::IconSize::small) + spacing;
-    // Asked for every row painted: the widest badge is measured once per font.
-    static QHash<QString, int> widestBadges;
-    auto widest = widestBadges.constFind(base.key());
-    if (widest == widestBadges.constEnd()) {
-        int measured = 0;
-        for (const TrackingStatus status : TrackingStatuses::allCases())
-            measured
-                = qMax(measured, StatusBadgeView::sizeFor(status, StatusBadgeView::BadgeSize::regular, base).width());
-        widest = widestBadges.insert(base.key(), measured);
-    }
-    const int widestBadge = widest.value();
-    const int dots = DeliveryProgressDotsView::widthFor(TrackingStatus::pending, 4) + dotsGap;
-    const int room = width - 2 * paddingX - leading - widestBadge - spacing - dots;
+    const int dots = DeliveryProgressDotsView::widthFor(package.status(), 4);
+    // As paint() lays it out: the content's right edge is its last pixel.
+    const int available = width - 1 - 2 * paddingX - leadingWidth(package) - spacing - (dots > 0 ? dots + dotsGap : 0);
+    const int foot = footFor(package, now).width(base);
     const int readable = minimumTitleCharacters * QFontMetrics(titleFont(base)).averageCharWidth();
-    return room >= readable ? StatusBadgeView::BadgeSize::regular : StatusBadgeView::BadgeSize::compact;
+    const QSize full = StatusBadgeView::sizeFor(package.status(), StatusBadgeView::BadgeSize::regular, base);
+    if (available - qMax(full.width(), foot) >= readable)
+        return {StatusBadgeView::BadgeSize::regular, QWIDGETSIZE_MAX};
+    // The title has shrunk as far as it may: now the name shrinks, down to a few letters.
+    const int limit = available - readable;
+    const QFont nameFont = UiStyle::font(UiStyle::TextStyle::caption, base, QFont::Medium);
+    const int fewLetters = StatusBadgeView::sizeFor(package.status(), StatusBadgeView::BadgeSize::compact, base).width()
+        + 4 * QFontMetrics(nameFont).averageCharWidth() + 8;
+    if (limit >= qMax(fewLetters, foot))
+        return {StatusBadgeView::BadgeSize::regular, limit};
+    return {StatusBadgeView::BadgeSize::compact, QWIDGETSIZE_MAX};
 }
 
 int PackageRowView::titleWidth(const Package &package, int width, const QFont &base, const QDateTime &now)
 {
-    const QSize badge = StatusBadgeView::sizeFor(package.status(), badgeSize(width, base), base);
+    const Badge kind = badgeFor(package, width, base, now);
+    const QSize badge = StatusBadgeView::sizeFor(package.status(), kind.size, base, kind.maxWidth);
     const int trailing = qMax(badge.width(), footFor(package, now).width(base));
     // As paint() lays it out: the content's right edge is its last pixel.
     const int text = width - 1 - 2 * paddingX - leadingWidth(package) - trailing - spacing;
@@ -172,6 +165,13 @@ std::optional<QColor> PackageRowView::backgroundColor(const Package &package, co
 QString PackageRowView::title(const Package &package)
 {
     return package.label().isEmpty() ? package.trackingNumber() : package.label();
+}
+
+QString PackageRowView::accessibleText(const Package &package, const QDateTime &now)
+{
+    return tr("%1, %2, %3, %4")
+        .arg(title(package), package.carrierDisplayName(), TrackingStatuses::displayName(package.status()),
+             footFor(package, now).text);
 }
 
 void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &package, const QPalette &palette,
@@ -206,14 +206,11 @@ void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &
     x += iconEdge + spacing;
 
     // Trailing column: badge above, countdown or update time below.
-    const StatusBadgeView::BadgeSize badgeKind = badgeSize(rect.width(), base);
-    const QSize badge = StatusBadgeView::sizeFor(package.status(), badgeKind, base);
+    const Badge badgeKind = badgeFor(package, rect.width(), base, now);
+    const QSize badge = StatusBadgeView::sizeFor(package.status(), badgeKind.size, base, badgeKind.maxWidth);
     const Foot foot = footFor(package, now);
-    QColor footColor = UiStyle::secondary(palette);
-    if (foot.countdown && foot.style == DeliveryCountdown::Style::soon)
-        footColor = UiStyle::named(StatusColor::green, palette);
-    else if (foot.countdown && foot.style == DeliveryCountdown::Style::late)
-        footColor = UiStyle::named(StatusColor::red, palette);
+    const QColor footColor
+        = foot.countdown ? DeliveryCountdown::color(foot.style, palette) : UiStyle::secondary(palette);
     const QFont footF = foot.font(base);
     const QFontMetrics footMetrics(footF);
     const int calendarSize = foot.iconSize(base);
@@ -222,8 +219,8 @@ void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &
     const int blockHeight = badge.height() + lineGap + footMetrics.height();
     const int trailingTop = midY - blockHeight / 2;
     const int trailingRight = content.right();
-    StatusBadgeView::paint(painter, QPoint(trailingRight - badge.width() + 1, trailingTop), package.status(), badgeKind,
-                           palette, base, devicePixelRatio);
+    StatusBadgeView::paint(painter, QPoint(trailingRight - badge.width() + 1, trailingTop), package.status(),
+                           badgeKind.size, palette, base, devicePixelRatio, badgeKind.maxWidth);
     const QRect footRect(trailingRight - footWidth + 1, trailingTop + badge.height() + lineGap, footWidth,
                          footMetrics.height());
     int footX = footRect.left();

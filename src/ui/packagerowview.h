@@ -27,8 +27,8 @@ public:
     [[nodiscard]] Package *package() const { return m_package; }
     [[nodiscard]] QSize sizeHint() const override;
 
-    /** The fewest average characters of a title that a row keeps room for beside a badge with its name. */
-    static constexpr int minimumTitleCharacters = 10;
+    /** The fewest average characters a title keeps before the badge's name gives way. */
+    static constexpr int minimumTitleCharacters = 6;
 
     /** The height of a row for a base font. */
     [[nodiscard]] static int rowHeight(const QFont &base);
@@ -37,17 +37,24 @@ public:
      * convert), else the first group's, else none.
      */
     [[nodiscard]] static std::optional<QColor> effectiveColor(const Package &package);
+    /** How a row draws its badge: its size and the width its name is elided to. */
+    struct Badge {
+        StatusBadgeView::BadgeSize size;
+        int maxWidth;
+    };
     /**
-     * The badge size of every row drawn this wide: regular while a badge with its name still leaves
-     * the title minimumTitleCharacters, compact (icon only) in a narrower list.
+     * The badge of a row this wide: with its full name while the title keeps minimumTitleCharacters,
+     * then with the name elided, and as the icon alone when not even a few letters of it fit.
      */
-    [[nodiscard]] static StatusBadgeView::BadgeSize badgeSize(int width, const QFont &base);
+    [[nodiscard]] static Badge badgeFor(const Package &package, int width, const QFont &base, const QDateTime &now);
     /** The room the title gets in a row drawn this wide (it is elided beyond it). */
     [[nodiscard]] static int titleWidth(const Package &package, int width, const QFont &base, const QDateTime &now);
     /** Pinned: orange at 0.04; else out for delivery orange at 0.06, failed attempt yellow at 0.06; else none. */
     [[nodiscard]] static std::optional<QColor> backgroundColor(const Package &package, const QPalette &palette);
     /** The title: the label, or the tracking number when the label is empty. */
     [[nodiscard]] static QString title(const Package &package);
+    /** What a screen reader says for a row: title, carrier, status, and the countdown or update time. */
+    [[nodiscard]] static QString accessibleText(const Package &package, const QDateTime &now);
 
     /** Draws the row's content (not its background) into rect. */
     static void paint(QPainter &painter, const QRect &rect, const Package &package, const QPalette &palette,

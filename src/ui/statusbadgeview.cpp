@@ -14,11 +14,12 @@ struct Metrics {
     int padX;
     int padY;
     int gap;
-    int textWidth;
+    QString text; // the name, elided to the badge's width
+    int textWidth = 0;
     int height;
 };
 
-Metrics metrics(TrackingStatus status, StatusBadgeView::BadgeSize size, const QFont &base)
+Metrics metrics(TrackingStatus status, StatusBadgeView::BadgeSize size, const QFont &base, int maxWidth)
 {
     const bool regular = size == StatusBadgeView::BadgeSize::regular;
     Metrics m;
@@ -28,7 +29,12 @@ Metrics metrics(TrackingStatus status, StatusBadgeView::BadgeSize size, const QF
     m.padX = regular ? 8 : 6;
     m.padY = regular ? 4 : 3;
     m.gap = regular ? 4 : 0;
-    m.textWidth = regular ? QFontMetrics(m.textFont).horizontalAdvance(TrackingStatuses::displayName(status)) : 0;
+    if (regular) {
+        const QFontMetrics text(m.textFont);
+        const int room = maxWidth - 2 * m.padX - m.iconSize - m.gap;
+        m.text = text.elidedText(TrackingStatuses::displayName(status), Qt::ElideRight, qMax(0, room));
+        m.textWidth = text.horizontalAdvance(m.text);
+    }
     const int content = regular ? qMax(m.iconSize, QFontMetrics(m.textFont).height()) : m.iconSize;
     m.height = content + 2 * m.padY;
     return m;
@@ -60,16 +66,16 @@ QSize StatusBadgeView::sizeHint() const
     return sizeFor(m_status, m_size, font());
 }
 
-QSize StatusBadgeView::sizeFor(TrackingStatus status, BadgeSize size, const QFont &base)
+QSize StatusBadgeView::sizeFor(TrackingStatus status, BadgeSize size, const QFont &base, int maxWidth)
 {
-    const Metrics m = metrics(status, size, base);
+    const Metrics m = metrics(status, size, base, maxWidth);
     return {2 * m.padX + m.iconSize + m.gap + m.textWidth, m.height};
 }
 
 void StatusBadgeView::paint(QPainter &painter, const QPoint &topLeft, TrackingStatus status, BadgeSize size,
-                            const QPalette &palette, const QFont &base, qreal devicePixelRatio)
+                            const QPalette &palette, const QFont &base, qreal devicePixelRatio, int maxWidth)
 {
-    const Metrics m = metrics(status, size, base);
+    const Metrics m = metrics(status, size, base, maxWidth);
     const QRect rect(topLeft, QSize(2 * m.padX + m.iconSize + m.gap + m.textWidth, m.height));
     const QColor color = UiStyle::named(TrackingStatuses::color(status), palette);
 
@@ -86,7 +92,7 @@ void StatusBadgeView::paint(QPainter &painter, const QPoint &topLeft, TrackingSt
         painter.setFont(m.textFont);
         painter.setPen(color);
         const QRect textRect(iconRect.right() + 1 + m.gap, rect.top(), m.textWidth, rect.height());
-        painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, TrackingStatuses::displayName(status));
+        painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, m.text);
     }
     painter.restore();
 }

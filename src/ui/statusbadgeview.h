@@ -27,11 +27,13 @@ public:
     [[nodiscard]] QSize sizeHint() const override;
     [[nodiscard]] QSize minimumSizeHint() const override { return sizeHint(); }
 
-    /** The badge's size for a status, drawn with fonts derived from base. */
-    [[nodiscard]] static QSize sizeFor(TrackingStatus status, BadgeSize size, const QFont &base);
+    /** The badge's size for a status, drawn with fonts derived from base; a regular name is elided to maxWidth. */
+    [[nodiscard]] static QSize sizeFor(TrackingStatus status, BadgeSize size, const QFont &base,
+                                       int maxWidth = QWIDGETSIZE_MAX);
     /** Draws the badge with its top-left corner at topLeft. */
     static void paint(QPainter &painter, const QPoint &topLeft, TrackingStatus status, BadgeSize size,
-                      const QPalette &palette, const QFont &base, qreal devicePixelRatio);
+                      const QPalette &palette, const QFont &base, qreal devicePixelRatio,
+                      int maxWidth = QWIDGETSIZE_MAX);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -24,7 +24,8 @@ const QHash<QString, QStringList> &table()
         add("shippingbox.fill", {"package-x-generic-symbolic", "package-x-generic"});
         add("shippingbox", {"package-x-generic-symbolic", "package-x-generic"});
         add("box.truck.fill", {"package-x-generic-symbolic", "package-x-generic"});
-        add("truck.box", {"package-x-generic-symbolic", "package-x-generic"});
+        // Out for delivery: a vehicle on the road, told apart from the parcel of in transit by shape.
+        add("truck.box", {"emoji-travel-symbolic", "mail-send-symbolic"});
         add("bag", {"package-x-generic-symbolic", "package-x-generic"});
         add("bag.fill", {"package-x-generic-symbolic", "package-x-generic"});
         add("car.fill", {"emoji-travel-symbolic"});
@@ -61,8 +62,9 @@ const QHash<QString, QStringList> &table()
         add("calendar", {"x-office-calendar-symbolic", "x-office-calendar"});
         add("calendar.badge.plus", {"appointment-new-symbolic", "appointment-new"});
         add("calendar.badge.clock", {"x-office-calendar-symbolic", "x-office-calendar"});
-        add("clock", {"alarm-symbolic", "document-open-recent-symbolic"});
-        add("clock.badge.xmark", {"alarm-symbolic", "document-open-recent-symbolic"});
+        // Pending is a plain clock, expired the clock that was missed: the same shape would leave only the colour.
+        add("clock", {"preferences-system-time-symbolic", "alarm-symbolic", "document-open-recent-symbolic"});
+        add("clock.badge.xmark", {"appointment-missed-symbolic", "process-stop-symbolic"});
         add("clock.badge.questionmark", {"alarm-symbolic", "document-open-recent-symbolic"});
         add("list.bullet", {"view-list-symbolic", "view-list"});
         add("checkmark", {"object-select-symbolic", "emblem-ok-symbolic"});

@@ -1,9 +1,9 @@
 #include "ui/trackingnumberdrop.h"
 
+#include "base/textlength.h"
 #include "model/package.h"
 
 #include <QStringDecoder>
-#include <QTextBoundaryFinder>
 
 namespace TrackingNumberDrop
 {
@@ -18,16 +18,6 @@ bool isAlphanumeric(char32_t c)
 {
     // Letters, marks and numbers, as the Unicode alphanumerics set.
     return QChar::isLetterOrNumber(c) || QChar::isMark(c);
-}
-
-/** Characters as a reader counts them: a letter with its combining marks is one. */
-qsizetype characterCount(const QString &text)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype count = 0;
-    while (finder.toNextBoundary() >= 0)
-        ++count;
-    return count;
 }
 }
 
@@ -57,7 +47,7 @@ QStringList candidates(const QString &text)
         piece.clear();
         if (word.isEmpty())
             return;
-        if (characterCount(word) < 8)
+        if (userPerceivedLength(word) < 8)
             return;
         const QList<uint> chars = word.toUcs4();
         if (std::all_of(chars.begin(), chars.end(), [](uint c) { return isAlphanumeric(char32_t(c)); }))

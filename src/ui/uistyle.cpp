@@ -180,6 +180,12 @@ void retintSymbols(QWidget *root)
         retint(action, root->palette());
 }
 
+QString actionText(const QString &name)
+{
+    QString text = name;
+    return text.replace(u'&', QStringLiteral("&&"));
+}
+
 void makeSecondary(QWidget *widget)
 {
     // From the parent's palette: the widget's own text colour may be a secondary one already.

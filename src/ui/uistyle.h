@@ -66,6 +66,9 @@ void setSymbol(QAbstractButton *button, const QString &symbolName);
 /** Re-tints every remembered symbol below root (and root's own actions) after a palette change. */
 void retintSymbols(QWidget *root);
 
+/** A user's name (group, carrier) as action or menu text: its "&" shows as itself instead of marking a shortcut. */
+[[nodiscard]] QString actionText(const QString &name);
+
 /** Sets a widget's text colour to the secondary colour. */
 void makeSecondary(QWidget *widget);
 }

@@ -26,7 +26,7 @@ bool fillShowcase(ModelContext &context)
     };
     PackageGroup *home = group(u"Home"_s, u"#007AFF"_s, 0);
     PackageGroup *gifts = group(u"Gifts"_s, u"#FF2D55"_s, 1);
-    group(u"Work"_s, u"#34C759"_s, 2);
+    group(u"Travel & holidays"_s, u"#34C759"_s, 2);
     Package *shoes = add(u"1Z999AA10123456784"_s, TrackingStatus::outForDelivery, 5, u"Running shoes"_s, u"ups"_s);
     shoes->setEstimatedDelivery(now);
     shoes->addToGroup(home);

@@ -1,22 +1,30 @@
 // Saves pictures of the main screens on a varied store, in a light and a dark palette, for people
 // to look at (not a test). Usage: screenshots [OUTPUT_FOLDER]; run it under xvfb-run or offscreen.
+#include "app/appcomposition.h"
+#include "app/kestroveapp.h"
+#include "app/mainwindow.h"
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
+#include "model/package.h"
 #include "screenfixture.h"
 #include "showcase.h"
 #include "temporaryhome.h"
 #include "testmain.h"
 #include "ui/addpackagedialog.h"
+#include "ui/calendarview.h"
 #include "ui/groupmanagementview.h"
 #include "ui/mainwindowview.h"
 #include "ui/menubarpopoverview.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagelistview.h"
 #include "ui/shellactions.h"
+#include "virtualclock.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QListView>
 #include <QPalette>
+#include <QScreen>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -52,6 +60,37 @@ QPalette darkPalette()
     return p;
 }
 
+/** A month of deliveries around the clock's today, and one day with two thousand. */
+bool fillCalendar(ModelContext &context, const QDateTime &now)
+{
+    const QStringList labels {u"Running shoes"_s, u"Desk lamp"_s,     u"Book"_s,         u"Camera lens"_s,
+                              u"Phone case"_s,    u"Winter jacket"_s, u"Coffee beans"_s, u"Headphones"_s,
+                              u"Garden hose"_s,   u"Board game"_s,    u"Printer ink"_s,  u"Yoga mat"_s};
+    const QStringList carriers {u"ups"_s, u"usps"_s, u"dhl"_s, u"fedex"_s, u"amazon"_s};
+    const QList<TrackingStatus> statuses {TrackingStatus::inTransit,     TrackingStatus::outForDelivery,
+                                          TrackingStatus::delivered,     TrackingStatus::pending,
+                                          TrackingStatus::failedAttempt, TrackingStatus::exception};
+    const QDate first(now.date().year(), now.date().month(), 1);
+    int n = 0;
+    for (int day = 0; day < first.daysInMonth(); day += 2) {
+        for (int k = 0; k <= (day * 7) % 4; ++k, ++n) {
+            auto *p = new Package(u"1Z%1"_s.arg(100000 + n), carriers.at(n % carriers.size()),
+                                  labels.at(n % labels.size()), statuses.at(n % statuses.size()));
+            p->setEstimatedDelivery(first.addDays(day).startOfDay().addSecs(9 * 3600 + 1800 * k));
+            if (n % 5 == 0)
+                p->setColorTag(u"#FF9500"_s);
+            context.insert(p);
+        }
+    }
+    for (int i = 0; i < 2000; ++i) {
+        auto *p = new Package(u"BULK%1"_s.arg(i, 5, 10, QLatin1Char('0')), carriers.at(i % carriers.size()),
+                              i % 3 ? labels.at(i % labels.size()) : QString(), statuses.at(i % statuses.size()));
+        p->setEstimatedDelivery(first.addDays(17).startOfDay().addSecs(8 * 3600 + i));
+        context.insert(p);
+    }
+    return context.save().ok();
+}
+
 bool save(QWidget *widget, const QString &path)
 {
     QTest::qWait(100); // let coalesced rebuilds and icon loads finish
@@ -75,6 +114,10 @@ int main(int argc, char *argv[])
     if (!opened || !TestSupport::fillShowcase(*opened.value()))
         return 1;
     ModelContext *context = opened.value().get();
+    VirtualClock clock(QDateTime(QDate(2026, 7, 9), QTime(10, 0)));
+    auto calendarStore = ModelContainer::open(home.path() + u"/calendar.sqlite"_s);
+    if (!calendarStore || !fillCalendar(*calendarStore.value(), clock.now()))
+        return 1;
     QuietShell shell;
     ScreenFixture screen(home.path() + u"/preferences.conf"_s);
     bool ok = true;
@@ -87,6 +130,10 @@ int main(int argc, char *argv[])
         ok = QTest::qWaitForWindowExposed(&view) && ok;
         view.setSelectedPackage(view.packageList()->listModel()->packageAt(1));
         ok = save(&view, folder + u"/main-list"_s + suffix) && ok;
+        view.setBatchMode(true);
+        view.packageList()->listModel()->toggleBatchSelection(view.packageList()->listModel()->packageAt(0));
+        ok = save(&view, folder + u"/main-batch"_s + suffix) && ok;
+        view.setBatchMode(false);
         view.showAddPackage(u"1Z999AA10123456784"_s);
         ok = QTest::qWaitFor([&] { return view.addPackageSheet() && view.addPackageSheet()->isVisible(); })
             && save(view.addPackageSheet(), folder + u"/add-sheet"_s + suffix) && ok;
@@ -96,9 +143,35 @@ int main(int argc, char *argv[])
         groups.show();
         ok = QTest::qWaitForWindowExposed(&groups) && save(&groups, folder + u"/group-sheet"_s + suffix) && ok;
         MenuBarPopoverView popover(screen.services(context), &shell);
-        popover.resize(340, 420);
+        // As the tray panel holds it: its width, as tall as its content.
+        popover.setFixedWidth(332);
+        popover.adjustSize();
         popover.show();
         ok = QTest::qWaitForWindowExposed(&popover) && save(&popover, folder + u"/popover"_s + suffix) && ok;
+        CalendarView calendar(calendarStore.value().get(), &clock);
+        calendar.resize(1000, 680);
+        calendar.show();
+        ok = QTest::qWaitForWindowExposed(&calendar) && save(&calendar, folder + u"/calendar-month"_s + suffix) && ok;
+        calendar.setSelectedDate(QDate(2026, 7, 18));
+        calendar.dayList()->scrollTo(calendar.dayList()->model()->index(1000, 0));
+        ok = save(&calendar, folder + u"/calendar-busy-day"_s + suffix) && ok;
+    }
+
+    // The whole screen with the application's own main window, as it opens (run under a small
+    // screen to see it fit), with the clipboard banner over it.
+    for (const bool dark : {false, true}) {
+        QApplication::setPalette(dark ? darkPalette() : QPalette());
+        AppComposition services(context);
+        services.preferences().setHasCompletedOnboarding(true);
+        KestroveApp shell(services.screenServices(), services.startupHooks());
+        shell.openMainWindow();
+        ok = QTest::qWaitForWindowExposed(shell.mainWindow()) && ok;
+        Q_EMIT services.requests().trackingNumberDetected(u"1Z 999 AA1 0123 4567 84"_s);
+        QTest::qWait(600); // the banner slides in
+        const QString path = folder + (dark ? u"/main-window-screen-dark.png"_s : u"/main-window-screen-light.png"_s);
+        const bool saved = QGuiApplication::primaryScreen()->grabWindow(0).save(path);
+        qInfo("%s %s", saved ? "wrote" : "could not write", qPrintable(path));
+        ok = saved && ok;
     }
     return ok ? 0 : 1;
 }
