@@ -20,6 +20,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 
 namespace
@@ -160,7 +161,7 @@ void PackageListView::syncSelection()
 void PackageListView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QListView::currentChanged(current, previous);
-    if (m_syncing || isBatchMode() || !current.isValid())
+    if (m_syncing || !m_userInput || isBatchMode() || !current.isValid())
         return;
     if (Package *package = m_model->packageAt(current.row()); package && package != m_selected) {
         m_selected = package;
@@ -181,7 +182,14 @@ void PackageListView::mousePressEvent(QMouseEvent *event)
         event->accept();
         return;
     }
+    const QScopedValueRollback user(m_userInput, true);
     QListView::mousePressEvent(event);
+}
+
+void PackageListView::mouseMoveEvent(QMouseEvent *event)
+{
+    const QScopedValueRollback user(m_userInput, true);
+    QListView::mouseMoveEvent(event);
 }
 
 void PackageListView::mouseDoubleClickEvent(QMouseEvent *event)
@@ -200,7 +208,7 @@ void PackageListView::keyPressEvent(QKeyEvent *event)
         if (isBatchMode())
             Q_EMIT batchDeleteRequested();
         else if (m_selected && m_model->rowOf(m_selected) >= 0)
-            deletePackage(m_selected);
+            Q_EMIT deleteRequested(m_selected);
         event->accept();
         return;
     }
@@ -222,7 +230,10 @@ void PackageListView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    QListView::keyPressEvent(event);
+    {
+        const QScopedValueRollback user(m_userInput, true);
+        QListView::keyPressEvent(event);
+    }
     if (isBatchMode()) {
         // Other moves (Home, End, Page Down) go to the view; the highlight stays on the selected package.
         m_syncing = true;
@@ -364,20 +375,10 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
     menu->addSeparator();
     QAction *remove = add(menu, QStringLiteral("deleteAction"), tr("Delete"), QStringLiteral("trash"));
     connect(remove, &QAction::triggered, this, [this, target] {
-        if (target)
-            deletePackage(target);
+        if (target && !target->isDeleted())
+            Q_EMIT deleteRequested(target);
     });
     return menu;
-}
-
-void PackageListView::deletePackage(Package *package)
-{
-    ModelContext *context = modelContext();
-    if (!package || !context || package->isDeleted())
-        return;
-    if (package == m_selected)
-        setSelectedPackage(nullptr);
-    SaveReporter::deletePackages({package}, *context);
 }
 
 void PackageListView::togglePackageInGroup(Package *package, PackageGroup *group)
