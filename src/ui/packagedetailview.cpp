@@ -264,7 +264,10 @@ QWidget *PackageDetailView::buildHeader(QWidget *parent)
     m_label->setFont(UiStyle::font(UiStyle::TextStyle::headline, font()));
     // A label as long as the user wants; the default limit would cut a long one when it is shown.
     m_label->setMaxLength(std::numeric_limits<int>::max());
-    m_label->setAttribute(Qt::WA_MacShowFocusRect, false);
+    // Borderless on the pane's own background: it reads as the title until it is edited.
+    QPalette labelPalette = m_label->palette();
+    labelPalette.setColor(QPalette::Base, Qt::transparent);
+    m_label->setPalette(labelPalette);
     connect(m_label, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (!m_package)
             return;
@@ -619,7 +622,11 @@ void PackageDetailView::confirmDelete()
     box->setIcon(QMessageBox::Warning);
     box->setWindowTitle(tr("Delete Package"));
     box->setText(tr("Delete Package"));
-    box->setInformativeText(tr("Are you sure you want to delete \"%1\"? This cannot be undone.").arg(name));
+    const QString question = tr("Are you sure you want to delete \"%1\"? This cannot be undone.").arg(name);
+    box->setInformativeText(question);
+    // The box sizes itself by its short title and would wrap the question at every third word.
+    if (auto *message = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        message->setMinimumWidth(qMin(message->fontMetrics().horizontalAdvance(question) + 8, 420));
     QPushButton *cancel = box->addButton(QMessageBox::Cancel);
     cancel->setObjectName(QStringLiteral("cancelDeleteButton"));
     QPushButton *confirm = box->addButton(tr("Delete"), QMessageBox::DestructiveRole);

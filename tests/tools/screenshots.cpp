@@ -2,6 +2,8 @@
 // to look at (not a test). Usage: screenshots [OUTPUT_FOLDER]; run it under xvfb-run or offscreen.
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
+#include "model/package.h"
+#include "model/trackingevent.h"
 #include "screenfixture.h"
 #include "showcase.h"
 #include "temporaryhome.h"
@@ -10,13 +12,17 @@
 #include "ui/groupmanagementview.h"
 #include "ui/mainwindowview.h"
 #include "ui/menubarpopoverview.h"
+#include "ui/packagedetailview.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagelistview.h"
+#include "ui/packagesettingspopover.h"
 #include "ui/shellactions.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QPalette>
+#include <QScreen>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -52,6 +58,28 @@ QPalette darkPalette()
     return p;
 }
 
+/** A package with a long history, so that the timeline shows many rows. */
+Package *addTraveller(ModelContext &context)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    auto *p = new Package(u"LB987654321SG"_s, u"4px"_s, u"Keyboard from Shenzhen"_s, TrackingStatus::inTransit,
+                          now.addDays(6), u"Gift for Sam: keep the box."_s);
+    p->setColorTag(u"#AF52DE"_s);
+    p->setLastErrorMessage(u"Network error: The request timed out."_s);
+    const QStringList places = {u"Shenzhen, CN"_s,      u"Hong Kong, HK"_s,   u""_s,
+                                u"Anchorage, AK, US"_s, u"Chicago, IL, US"_s, u"Columbus, OH, US"_s};
+    for (int i = 0; i < 40; ++i) {
+        const TrackingStatus status = i == 0 ? TrackingStatus::pending
+            : i == 17                        ? TrackingStatus::exception
+                                             : TrackingStatus::inTransit;
+        p->appendEvent(std::make_unique<TrackingEvent>(now.addSecs(-3600 * 7 * (40 - i)), status,
+                                                       u"Parcel processed at sorting centre, step %1"_s.arg(i + 1),
+                                                       places.at(i % places.size())));
+    }
+    context.insert(p);
+    return p;
+}
+
 bool save(QWidget *widget, const QString &path)
 {
     QTest::qWait(100); // let coalesced rebuilds and icon loads finish
@@ -75,6 +103,9 @@ int main(int argc, char *argv[])
     if (!opened || !TestSupport::fillShowcase(*opened.value()))
         return 1;
     ModelContext *context = opened.value().get();
+    Package *traveller = addTraveller(*context);
+    if (!context->save())
+        return 1;
     QuietShell shell;
     ScreenFixture screen(home.path() + u"/preferences.conf"_s);
     bool ok = true;
@@ -87,6 +118,25 @@ int main(int argc, char *argv[])
         ok = QTest::qWaitForWindowExposed(&view) && ok;
         view.setSelectedPackage(view.packageList()->listModel()->packageAt(1));
         ok = save(&view, folder + u"/main-list"_s + suffix) && ok;
+        view.setSelectedPackage(traveller);
+        ok = save(&view, folder + u"/detail-40-events"_s + suffix) && ok;
+        view.detailView()->showPackageSettings();
+        ok = QTest::qWaitFor([&] { return view.detailView()->packageSettings(); })
+            && save(view.detailView()->packageSettings(), folder + u"/package-settings"_s + suffix) && ok;
+        if (view.detailView()->packageSettings())
+            view.detailView()->packageSettings()->close();
+        // The unknown carrier's package has no events: the timeline's empty state.
+        view.setSelectedPackage(view.packageList()->listModel()->packageAt(7));
+        ok = save(&view, folder + u"/detail-no-events"_s + suffix) && ok;
+        view.detailView()->confirmDelete();
+        ok = QTest::qWaitFor([&] { return view.detailView()->deleteConfirmation(); })
+            && save(view.detailView()->deleteConfirmation(), folder + u"/delete-confirmation"_s + suffix) && ok;
+        if (view.detailView()->deleteConfirmation())
+            view.detailView()->deleteConfirmation()->reject();
+        view.resize(900, 600);
+        view.setSelectedPackage(traveller);
+        ok = save(&view, folder + u"/small-screen"_s + suffix) && ok;
+        view.resize(1000, 680);
         view.showAddPackage(u"1Z999AA10123456784"_s);
         ok = QTest::qWaitFor([&] { return view.addPackageSheet() && view.addPackageSheet()->isVisible(); })
             && save(view.addPackageSheet(), folder + u"/add-sheet"_s + suffix) && ok;
