@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFile>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QImageReader>
@@ -38,6 +39,7 @@ namespace
 // Pictures beyond this many pixels are refused before they are decoded (a 20,000 by 20,000 PNG
 // would take 1.6 GB); no camera or logo comes near it.
 constexpr qint64 maximumPixels = 50'000'000;
+constexpr qint64 maximumFileSize = 100 * 1024 * 1024;
 
 QLabel *caption(const QString &text, QWidget *parent)
 {
@@ -224,6 +226,7 @@ QWidget *PackageSettingsPopover::buildEstimatedDelivery()
         save();
     });
     m_noDeliveryDate = caption(tr("No delivery date set. Carriers may provide one automatically."), box);
+    m_noDeliveryDate->setObjectName(QStringLiteral("noDeliveryDateCaption"));
     m_deliveryDate = new QDateEdit(box);
     m_deliveryDate->setObjectName(QStringLiteral("deliveryDatePicker"));
     m_deliveryDate->setAccessibleName(tr("Delivery Date"));
@@ -416,11 +419,26 @@ void PackageSettingsPopover::chooseImage()
 
 std::optional<QByteArray> PackageSettingsPopover::customImageFromFile(const QString &path)
 {
-    QImageReader reader(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > maximumFileSize)
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    QBuffer source(&bytes);
+    source.open(QIODevice::ReadOnly);
+    QImageReader reader(&source);
     reader.setDecideFormatFromContent(true);
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty() || qint64(size.width()) * size.height() > maximumPixels)
         return std::nullopt;
+    // The JPEG decoder fills a cut-off file with gray and calls it a success; a whole one ends
+    // with its end-of-image marker (give or take trailing padding).
+    if (reader.format() == "jpeg") {
+        qsizetype end = bytes.size();
+        while (end > 0 && (bytes.at(end - 1) == '\0' || bytes.at(end - 1) == '\n' || bytes.at(end - 1) == '\r'))
+            --end;
+        if (!QByteArrayView(bytes).first(end).endsWith("\xFF\xD9"))
+            return std::nullopt;
+    }
     QImage image;
     if (!reader.read(&image) || image.isNull())
         return std::nullopt;
