@@ -1045,10 +1045,10 @@ private Q_SLOTS:
         QFETCH(QString, choice);
         QFETCH(QVariant, stored);
         QFETCH(QString, shown);
-        Preferences::shared()->setValue(PreferenceKeys::refreshInterval, globalInterval);
+        m_screen->preferences.setValue(PreferenceKeys::refreshInterval, globalInterval);
         Package *package = add(QStringLiteral("CHECK0000001"), TrackingStatus::inTransit, 1);
         QVERIFY(m_context->save());
-        AdaptivePollingManager *polling = TrackingService::shared()->pollingManager();
+        AdaptivePollingManager *polling = m_screen->tracking->pollingManager();
         polling->setRunning();
         MainWindowView &view = openView();
         view.setSelectedPackage(package);

@@ -10,6 +10,7 @@ AppComposition::AppComposition(ModelContext *context)
     // The model stamps new records with the process clock; the services keep the same time.
     , m_clock(Clock::shared())
     , m_notifications(QDBusConnection::sessionBus(), &m_preferences, m_clock)
+    , m_logos(&m_network, CarrierLogoService::defaultCacheDirectory())
 {
     TrackingService::Collaborators collaborators;
     collaborators.apiKey = KeychainManager::retrieveApiKey;
@@ -34,7 +35,7 @@ AppComposition::~AppComposition() = default;
 
 ScreenServices AppComposition::screenServices()
 {
-    return {m_context, m_tracking.get(), &m_preferences, m_clock, &m_requests};
+    return {m_context, m_tracking.get(), &m_preferences, m_clock, &m_requests, &m_logos};
 }
 
 StartupHooks AppComposition::startupHooks()

@@ -2,10 +2,12 @@
 
 #include "model/preferences.h"
 #include "notifications/notificationservice.h"
+#include "services/carrierlogoservice.h"
 #include "tracking/trackingservice.h"
 #include "ui/appnotifications.h"
 #include "ui/screenservices.h"
 
+#include <QNetworkAccessManager>
 #include <QString>
 
 #include <functional>
@@ -29,8 +31,8 @@ struct StartupHooks {
 
 /**
  * The application's composition root: builds the long-lived services once (preferences, the
- * desktop notifications, the tracking service with its provider and polling, the request bus)
- * and connects them to each other. The shell and its windows receive them as ScreenServices.
+ * desktop notifications, the tracking service with its provider and polling, the request bus,
+ * the carrier logos) and connects them to each other. The shell and its windows receive them as ScreenServices.
  */
 class AppComposition
 {
@@ -47,6 +49,7 @@ public:
     [[nodiscard]] TrackingService &tracking() { return *m_tracking; }
     [[nodiscard]] NotificationService &notifications() { return m_notifications; }
     [[nodiscard]] AppNotifications &requests() { return m_requests; }
+    [[nodiscard]] CarrierLogoService &logos() { return m_logos; }
 
     /** The start-up steps of this build: the clipboard monitor and update checker do not exist yet. */
     [[nodiscard]] static StartupHooks startupHooks();
@@ -58,4 +61,6 @@ private:
     NotificationService m_notifications;
     AppNotifications m_requests;
     std::unique_ptr<TrackingService> m_tracking;
+    QNetworkAccessManager m_network;
+    CarrierLogoService m_logos;
 };

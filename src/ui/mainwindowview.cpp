@@ -429,7 +429,7 @@ QWidget *MainWindowView::buildSidebar()
     m_pills = new FilterPillBar(sidebar);
     m_groups = new GroupChipBar(m_context, sidebar);
     m_batchBar = new BatchActionBar(sidebar);
-    m_list = new PackageListView(m_context, m_services.tracking, m_services.clock, sidebar);
+    m_list = new PackageListView(m_services, sidebar);
 
     connect(m_search, &QLineEdit::textChanged, m_list->listModel(), &PackageListModel::setSearchText);
     connect(m_pills, &FilterPillBar::filterChosen, this, [this](PackageFilter filter) {

@@ -5,6 +5,7 @@
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "model/packagestore.h"
+#include "services/carrierlogoservice.h"
 #include "tracking/trackingservice.h"
 #include "ui/emptystateview.h"
 #include "ui/hexcolor.h"
@@ -72,15 +73,17 @@ QIcon coloredSymbol(const QString &symbol, const QColor &color, qreal dpr)
 
 }
 
-PackageListView::PackageListView(ModelContext *context, TrackingService *tracking, Clock *clock, QWidget *parent)
+PackageListView::PackageListView(const ScreenServices &services, QWidget *parent)
     : QListView(parent)
-    , m_tracking(tracking)
-    , m_model(new PackageListModel(context, this))
+    , m_tracking(services.tracking)
+    , m_model(new PackageListModel(services.context, this))
     , m_emptyState(new EmptyStateView(viewport()))
 {
     setObjectName(QStringLiteral("packageList"));
     setModel(m_model);
-    setItemDelegate(new PackageRowDelegate(clock, this));
+    setItemDelegate(new PackageRowDelegate(services.clock, services.logos, this));
+    if (services.logos)
+        connect(services.logos, &CarrierLogoService::logoAdded, viewport(), qOverload<>(&QWidget::update));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);

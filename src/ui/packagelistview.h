@@ -1,11 +1,11 @@
 #pragma once
 
 #include "model/package.h"
+#include "ui/screenservices.h"
 
 #include <QListView>
 #include <QPointer>
 
-class Clock;
 class EmptyStateView;
 class ModelContext;
 class PackageGroup;
@@ -26,7 +26,8 @@ class PackageListView : public QListView
     Q_OBJECT
 public:
     /** Lists context's packages; rows count down by clock, "Refresh" goes through tracking. */
-    PackageListView(ModelContext *context, TrackingService *tracking, Clock *clock, QWidget *parent = nullptr);
+    /** Works on the services' context with their tracking service, clock and carrier logos. */
+    explicit PackageListView(const ScreenServices &services, QWidget *parent = nullptr);
 
     [[nodiscard]] PackageListModel *listModel() const { return m_model; }
     [[nodiscard]] EmptyStateView *emptyState() const { return m_emptyState; }

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QDateTime>
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
 
@@ -49,9 +50,9 @@ public:
     /** The title: the label, or the tracking number when the label is empty. */
     [[nodiscard]] static QString title(const Package &package);
 
-    /** Draws the row's content (not its background) into rect. */
+    /** Draws the row's content (not its background) into rect; logo is the carrier's, or a null image. */
     static void paint(QPainter &painter, const QRect &rect, const Package &package, const QPalette &palette,
-                      const QFont &base, qreal devicePixelRatio, const QDateTime &now);
+                      const QFont &base, qreal devicePixelRatio, const QDateTime &now, const QImage &logo = {});
 
 protected:
     void paintEvent(QPaintEvent *event) override;

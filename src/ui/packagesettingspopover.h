@@ -38,8 +38,8 @@ public:
     /** The longer side of a stored picture, at most. */
     static constexpr int maximumImageSide = 128;
 
-    PackageSettingsPopover(Package *package, ModelContext *context, TrackingService *tracking, Preferences *preferences,
-                           CarrierLogoService *logos, Clock *clock, QWidget *parent = nullptr);
+    /** Edits package with the services' context, tracking service, preferences, clock and logos. */
+    PackageSettingsPopover(Package *package, const ScreenServices &services, QWidget *parent = nullptr);
 
     /** Shows the popup below anchor (above it when there is no room below). */
     void popUp(QWidget *anchor);
