@@ -265,9 +265,7 @@ QWidget *PackageDetailView::buildHeader(QWidget *parent)
     // A label as long as the user wants; the default limit would cut a long one when it is shown.
     m_label->setMaxLength(std::numeric_limits<int>::max());
     // Borderless on the pane's own background: it reads as the title until it is edited.
-    QPalette labelPalette = m_label->palette();
-    labelPalette.setColor(QPalette::Base, Qt::transparent);
-    m_label->setPalette(labelPalette);
+    m_label->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
     connect(m_label, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (!m_package)
             return;
@@ -626,7 +624,7 @@ void PackageDetailView::confirmDelete()
     box->setInformativeText(question);
     // The box sizes itself by its short title and would wrap the question at every third word.
     if (auto *message = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
-        message->setMinimumWidth(qMin(message->fontMetrics().horizontalAdvance(question) + 8, 420));
+        message->setMinimumWidth(qMin(message->fontMetrics().horizontalAdvance(question) + 8, 460));
     QPushButton *cancel = box->addButton(QMessageBox::Cancel);
     cancel->setObjectName(QStringLiteral("cancelDeleteButton"));
     QPushButton *confirm = box->addButton(tr("Delete"), QMessageBox::DestructiveRole);

@@ -5,6 +5,7 @@
 #include "model/package.h"
 #include "model/trackingevent.h"
 #include "screenfixture.h"
+#include "services/carrierlogoservice.h"
 #include "showcase.h"
 #include "temporaryhome.h"
 #include "testmain.h"
@@ -21,6 +22,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QPainter>
 #include <QPalette>
 #include <QScreen>
 #include <QTest>
@@ -108,11 +111,25 @@ int main(int argc, char *argv[])
         return 1;
     QuietShell shell;
     ScreenFixture screen(home.path() + u"/preferences.conf"_s);
+    // Logos come from the disk cache only: a drawn stand-in for UPS, and no address that answers.
+    for (const char *variable : {"KESTROVE_LOGO_ASSET_URL", "KESTROVE_ICON_SERVICE_URL", "KESTROVE_FAVICON_SERVICE_URL",
+                                 "KESTROVE_CARRIER_SITE_URL"})
+        qputenv(variable, "http://127.0.0.1:9");
+    const QString logoCache = home.path() + u"/logos"_s;
+    QDir().mkpath(logoCache);
+    QImage standIn(64, 64, QImage::Format_ARGB32);
+    standIn.fill(QColor(0x35, 0x1c, 0x15));
+    QPainter(&standIn).fillRect(12, 12, 40, 40, QColor(0xff, 0xb5, 0x00));
+    standIn.save(logoCache + u"/ups.png"_s);
+    QNetworkAccessManager network;
+    CarrierLogoService logos(&network, logoCache);
     bool ok = true;
     for (const bool dark : {false, true}) {
         QApplication::setPalette(dark ? darkPalette() : QPalette());
         const QString suffix = dark ? u"-dark.png"_s : u"-light.png"_s;
-        MainWindowView view(screen.services(context), &shell);
+        ScreenServices services = screen.services(context);
+        services.logos = &logos;
+        MainWindowView view(services, &shell);
         view.resize(1000, 680);
         view.show();
         ok = QTest::qWaitForWindowExposed(&view) && ok;
