@@ -105,16 +105,6 @@ public:
     }
 };
 
-QFrame *divider(QWidget *parent)
-{
-    auto *line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    QPalette p = line->palette();
-    p.setColor(QPalette::WindowText, UiStyle::withAlpha(UiStyle::secondary(p), 0.35));
-    line->setPalette(p);
-    return line;
-}
 }
 
 MainWindowView::MainWindowView(const ScreenServices &services, ShellActions *shell, QWidget *parent)
@@ -473,9 +463,9 @@ QWidget *MainWindowView::buildSidebar()
     layout->setSpacing(0);
     layout->addLayout(searchRow);
     layout->addWidget(m_pills);
-    layout->addWidget(divider(sidebar));
+    layout->addWidget(UiStyle::divider(sidebar));
     layout->addWidget(m_groups);
-    layout->addWidget(divider(sidebar));
+    layout->addWidget(UiStyle::divider(sidebar));
     layout->addWidget(m_batchBar);
     layout->addWidget(m_list, 1);
     return sidebar;
@@ -819,9 +809,7 @@ void MainWindowView::showImportResult(qsizetype imported, qsizetype skipped, con
     // A failed import reads as zero counts, with the reason underneath.
     const QString counts = CSVService::resultMessage(error.isEmpty() ? imported : 0, error.isEmpty() ? skipped : 0);
     alert->setInformativeText(error.isEmpty() ? counts : counts + u'\n' + error);
-    // The box sizes itself by its short title and would wrap the counts at every other word.
-    if (auto *message = alert->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
-        message->setMinimumWidth(qMin(message->fontMetrics().horizontalAdvance(counts) + 8, 460));
+    UiStyle::fitInformativeText(alert);
     alert->setStandardButtons(QMessageBox::Ok);
     m_importAlert = alert;
     alert->open();

@@ -67,17 +67,6 @@ private:
     QColor m_border;
 };
 
-QFrame *divider(QWidget *parent)
-{
-    auto *line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    QPalette p = line->palette();
-    p.setColor(QPalette::WindowText, UiStyle::withAlpha(UiStyle::secondary(p), 0.35));
-    line->setPalette(p);
-    return line;
-}
-
 QToolButton *iconButton(const QString &objectName, const QString &symbol, const QString &help, QWidget *parent)
 {
     auto *button = new QToolButton(parent);
@@ -91,18 +80,6 @@ QToolButton *iconButton(const QString &objectName, const QString &symbol, const 
     return button;
 }
 
-QPixmap dot(const QColor &color, int diameter, qreal dpr)
-{
-    QPixmap pixmap(QSize(diameter, diameter) * dpr);
-    pixmap.setDevicePixelRatio(dpr);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(color);
-    p.drawEllipse(QRectF(0, 0, diameter, diameter));
-    return pixmap;
-}
 }
 
 PackageDetailView::PackageDetailView(const ScreenServices &services, QWidget *parent)
@@ -136,7 +113,7 @@ PackageDetailView::PackageDetailView(const ScreenServices &services, QWidget *pa
     m_mapSlot->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(m_mapSlot);
 
-    layout->addWidget(divider(column));
+    layout->addWidget(UiStyle::divider(column));
     layout->addWidget(sectionCaption(QStringLiteral("clock.arrow.circlepath"), tr("Tracking History"), column));
     m_timeline = new TrackingTimelineView(column);
     connect(m_timeline, &TrackingTimelineView::currentRowMoved, this, [this](const QRect &row) {
@@ -145,7 +122,7 @@ PackageDetailView::PackageDetailView(const ScreenServices &services, QWidget *pa
     });
     layout->addWidget(m_timeline);
 
-    layout->addWidget(divider(column));
+    layout->addWidget(UiStyle::divider(column));
     layout->addWidget(sectionCaption(QStringLiteral("note.text"), tr("Notes"), column));
     layout->addWidget(buildNotes(column));
 
@@ -526,7 +503,7 @@ void PackageDetailView::refresh()
     const std::optional<QColor> tag = p.colorTag() ? HexColor::color(*p.colorTag()) : std::nullopt;
     m_colorDot->setVisible(tag.has_value());
     if (tag)
-        m_colorDot->setPixmap(dot(*tag, 10, devicePixelRatioF()));
+        m_colorDot->setPixmap(UiStyle::dot(*tag, 10, devicePixelRatioF()));
     // Never while the user types: only a change from elsewhere replaces the text.
     if (m_label->text() != p.label())
         m_label->setText(p.label());
@@ -622,9 +599,7 @@ void PackageDetailView::confirmDelete()
     box->setText(tr("Delete Package"));
     const QString question = tr("Are you sure you want to delete \"%1\"? This cannot be undone.").arg(name);
     box->setInformativeText(question);
-    // The box sizes itself by its short title and would wrap the question at every third word.
-    if (auto *message = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
-        message->setMinimumWidth(qMin(message->fontMetrics().horizontalAdvance(question) + 8, 460));
+    UiStyle::fitInformativeText(box);
     QPushButton *cancel = box->addButton(QMessageBox::Cancel);
     cancel->setObjectName(QStringLiteral("cancelDeleteButton"));
     QPushButton *confirm = box->addButton(tr("Delete"), QMessageBox::DestructiveRole);
