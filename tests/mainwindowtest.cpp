@@ -63,6 +63,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+using namespace Qt::Literals::StringLiterals;
 using S = Fake17TrackServer;
 
 namespace
@@ -841,6 +842,21 @@ private Q_SLOTS:
         const QModelIndex row = pane<QListView>("timelineList")->model()->index(0, 0);
         QVERIFY(row.data(Qt::AccessibleTextRole).toString().startsWith(QStringLiteral("Out for delivery, ")));
         QVERIFY(row.data(Qt::AccessibleTextRole).toString().endsWith(QStringLiteral(", Brooklyn, NY")));
+
+        // Tab walks the pane top to bottom; Return presses the focused button.
+        QStringList order;
+        QWidget *w = pane("labelField");
+        for (int step = 0; step < 500 && order.size() < 11; ++step, w = w->nextInFocusChain()) {
+            if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && view.detailView()->isAncestorOf(w))
+                order.append(w->objectName());
+        }
+        QCOMPARE(order,
+                 (QStringList {u"labelField"_s, u"copyNumberButton"_s, u"pinButton"_s, u"packageSettingsButton"_s,
+                               u"refreshButton"_s, u"copyTrackingButton"_s, u"trackOnlineButton"_s, u"archiveButton"_s,
+                               u"deleteButton"_s, u"timelineList"_s, u"notesEditor"_s}));
+        QTest::keyClick(pane("pinButton"), Qt::Key_Return);
+        QTRY_VERIFY(shoes->isPinned());
+        pane<QToolButton>("pinButton")->click();
 
         // The label is saved as typed; notes typed just before another package is shown are not lost.
         QTest::keyClicks(pane<QLineEdit>("labelField"), QStringLiteral(" v2"));
