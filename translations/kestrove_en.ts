@@ -195,6 +195,34 @@
         <source>in %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Delivered</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 day overdue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 days overdue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Arriving Today</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Arriving Tomorrow</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Arriving in %1 days</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 sec</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>GroupChipBar</name>
@@ -290,6 +318,25 @@
     </message>
 </context>
 <context>
+    <name>JourneyWindow</name>
+    <message>
+        <source>Package Journey</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Looking up locations</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close (Esc)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>KestroveApp</name>
     <message>
         <source>Kestrove</source>
@@ -336,6 +383,10 @@
     </message>
     <message>
         <source>Refresh All</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Undo Delete</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -457,6 +508,68 @@
         <source>Export CSV</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Dismiss</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Undo (Ctrl+Z)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Package deleted</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 packages deleted</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MapCanvas</name>
+    <message>
+        <source>Journey map</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom in (+)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom out</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom out (-)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>© OpenStreetMap contributors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n places; latest: %1</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 km</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 m</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MenuBarPopoverView</name>
@@ -509,6 +622,101 @@
     </message>
     <message>
         <source>Get Started</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PackageDetailView</name>
+    <message>
+        <source>Tracking History</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>API Key Not Configured</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add your 17track API key in Settings to enable tracking updates.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add a label...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Package Label</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy tracking number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pin to top</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Package settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Estimated Delivery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy Tracking</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Track Online</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Archive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add notes about this package...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unpin package</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unarchive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last updated: %1 ago</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete Package</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete &quot;%1&quot;? This cannot be undone.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -616,6 +824,131 @@
     </message>
 </context>
 <context>
+    <name>PackageMapSection</name>
+    <message>
+        <source>Journey Map</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Map</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open the journey map in its own window</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PackageMapView</name>
+    <message>
+        <source>Loading locations...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Location Data</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This package doesn&apos;t have any events with location information.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PackageSettingsPopover</name>
+    <message>
+        <source>Package Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Groups</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Color Tag</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Custom Icon</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check Interval</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Estimated Delivery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notifications</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove color tag</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose Image...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove custom icon</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Use custom interval</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Interval</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Set delivery date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No delivery date set. Carriers may provide one automatically.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delivery Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enable notifications</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Status changes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Location updates</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delivery date changes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Using default: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose Image</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Images (*.png *.jpg *.jpeg)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>PackageSummaryView</name>
     <message>
         <source>Estimated delivery: %1</source>
@@ -627,6 +960,53 @@
     </message>
     <message>
         <source>No tracking events yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RefreshIntervalChoices</name>
+    <message>
+        <source>1 minute</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>5 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>15 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>30 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 hour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>2 hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>6 hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>12 hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 day</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>3 days</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 week</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -688,6 +1068,40 @@
     </message>
     <message>
         <source>Quit Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TrackingTimelineView</name>
+    <message>
+        <source>Tracking History</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No tracking events yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>formatInterval</name>
+    <message>
+        <source>%1 min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1h %2m</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1d</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1d %2h</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
