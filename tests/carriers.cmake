@@ -1,6 +1,7 @@
-# Carrier catalogue, carrier detection and credential storage.
+# Carrier catalogue, carrier detection, carrier logos and credential storage.
 kestrove_add_test(carriertest)
 kestrove_add_test(carrierdetectortest)
+kestrove_add_test(carrierlogoservicetest)
 
 # The keychain test runs twice: against the private Secret Service of run-tests.sh, and with
 # no session bus at all, where only the private fallback file can answer.

@@ -3,6 +3,9 @@
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
+#include "model/packagejson.h"
+#include "model/packagestore.h"
+#include "model/preferences.h"
 #include "model/trackingevent.h"
 #include "screenfixture.h"
 #include "services/csvservice.h"
@@ -18,30 +21,38 @@
 #include "ui/filterpillbar.h"
 #include "ui/groupchipbar.h"
 #include "ui/mainwindowview.h"
+#include "ui/packagedetailview.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagelistview.h"
 #include "ui/packagerowview.h"
+#include "ui/packagesettingspopover.h"
 #include "ui/shellactions.h"
 #include "ui/symbolicon.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -55,6 +66,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+using namespace Qt::Literals::StringLiterals;
 using S = Fake17TrackServer;
 
 namespace
@@ -67,6 +79,16 @@ public:
     void quit() override { }
     int mainWindowOpened = 0;
     int settingsOpened = 0;
+};
+
+/** Takes the addresses QDesktopServices would open in the browser. */
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl &url) { opened.append(url); }
 };
 
 QStringList visibleNumbers(const MainWindowView &view)
@@ -123,6 +145,29 @@ class MainWindowTest : public QObject
         PackageListView *list = view.packageList();
         const QRect rect = list->visualRect(list->listModel()->index(row));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    /** The package as the store file holds it, read through a second connection. */
+    QJsonObject stored(const QString &number)
+    {
+        auto reopened = ModelContext::open(m_context->storePath());
+        if (!reopened)
+            return {};
+        const auto found
+            = reopened.value()->fetchPackages([&](const Package &p) { return p.trackingNumber() == number; });
+        return found && !found.value().isEmpty() ? PackageJson::toJson(*found.value().constFirst()) : QJsonObject();
+    }
+
+    Package *find(const QString &number)
+    {
+        return m_context->fetchPackages([&](const Package &p) { return p.trackingNumber() == number; })
+            .value()
+            .value(0);
+    }
+
+    template<typename T = QWidget> T *pane(const char *objectName)
+    {
+        return m_view->detailView()->findChild<T *>(QString::fromLatin1(objectName));
     }
 
     /** The import alert once it shows, or nullptr after a minute. */
@@ -338,7 +383,7 @@ private Q_SLOTS:
         QCOMPARE(view.selectedPackage()->trackingNumber(), QStringLiteral("9400111899223817460012"));
         QTest::keyClick(view.packageList(), Qt::Key_Down);
         QCOMPARE(view.selectedPackage()->trackingNumber(), QStringLiteral("TBA123456789000"));
-        QTRY_VERIFY(view.findChild<QWidget *>(QStringLiteral("packageSummary"))->isVisible());
+        QTRY_VERIFY(view.detailView()->isVisible());
         QTest::keyClick(view.packageList(), Qt::Key_Delete);
         QCOMPARE(view.selectedPackage(), nullptr);
         QTRY_VERIFY(!visibleNumbers(view).contains(QStringLiteral("TBA123456789000")));
@@ -468,6 +513,13 @@ private Q_SLOTS:
         QVERIFY(!view.isBatchMode());
         QCOMPARE(m_context->fetchPackages().value().size(), 7);
         QVERIFY(!m_context->hasChanges());
+        // The notice offers to take both back, and so does Edit > Undo; the selection comes back with them.
+        QCOMPARE(view.findChild<QLabel *>(QStringLiteral("deletionNoticeText"))->text(),
+                 QStringLiteral("2 packages deleted"));
+        QVERIFY(view.undoLastDeletion());
+        QCOMPARE(m_context->fetchPackages().value().size(), 9);
+        QCOMPARE(view.selectedPackage()->trackingNumber(), selected->trackingNumber());
+        view.setSelectedPackage(nullptr);
 
         // Turning batch mode off by the toggle empties the selection too.
         view.findChild<QAction *>(QStringLiteral("batchToggleAction"))->trigger();
@@ -823,6 +875,356 @@ private Q_SLOTS:
             shapes.insert(QByteArray(reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes()));
         }
         QCOMPARE(shapes.size(), TrackingStatuses::allCases().size());
+    }
+
+    void detailPaneEditsThePackage()
+    {
+        QVERIFY(TestSupport::fillShowcase(*m_context));
+        MainWindowView &view = openView();
+        const QString number = QStringLiteral("1Z999AA10123456784");
+        Package *shoes = find(number);
+        view.setSelectedPackage(shoes);
+        QTRY_VERIFY(view.detailView()->isVisible());
+        QCOMPARE(pane<QLineEdit>("labelField")->text(), QStringLiteral("Running shoes"));
+        QCOMPARE(pane<QLabel>("trackingNumberLabel")->text(), number);
+        QCOMPARE(pane<QLabel>("carrierNameLabel")->text(), QStringLiteral("UPS"));
+        QCOMPARE(pane<QLabel>("countdownText")->text(), QStringLiteral("Arriving Today"));
+        const QModelIndex row = pane<QListView>("timelineList")->model()->index(0, 0);
+        QVERIFY(row.data(Qt::AccessibleTextRole).toString().startsWith(QStringLiteral("Out for delivery, ")));
+        QVERIFY(row.data(Qt::AccessibleTextRole).toString().endsWith(QStringLiteral(", Brooklyn, NY")));
+
+        // Tab walks the pane top to bottom; Return presses the focused button.
+        QStringList order;
+        QWidget *w = pane("labelField");
+        for (int step = 0; step < 500 && order.size() < 11; ++step, w = w->nextInFocusChain()) {
+            if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && view.detailView()->isAncestorOf(w))
+                order.append(w->objectName());
+        }
+        QCOMPARE(order,
+                 (QStringList {u"labelField"_s, u"copyNumberButton"_s, u"pinButton"_s, u"packageSettingsButton"_s,
+                               u"refreshButton"_s, u"copyTrackingButton"_s, u"trackOnlineButton"_s, u"archiveButton"_s,
+                               u"deleteButton"_s, u"timelineList"_s, u"notesEditor"_s}));
+        QTest::keyClick(pane("pinButton"), Qt::Key_Return);
+        QTRY_VERIFY(shoes->isPinned());
+        pane<QToolButton>("pinButton")->click();
+
+        // The label is saved as typed; notes typed just before another package is shown are not lost.
+        QTest::keyClicks(pane<QLineEdit>("labelField"), QStringLiteral(" v2"));
+        QCOMPARE(shoes->label(), QStringLiteral("Running shoes v2"));
+        QTRY_COMPARE(stored(number).value(QStringLiteral("label")).toString(), QStringLiteral("Running shoes v2"));
+        QTest::keyClicks(pane<QPlainTextEdit>("notesEditor"), QStringLiteral("Size 44"));
+        view.setSelectedPackage(find(QStringLiteral("782910365432")));
+        QCOMPARE(stored(number).value(QStringLiteral("notes")).toString(), QStringLiteral("Size 44"));
+        QCOMPARE(pane<QPlainTextEdit>("notesEditor")->toPlainText(), QString());
+
+        // 100,000 characters pasted into the label and the notes are stored whole, without a stall.
+        view.setSelectedPackage(shoes);
+        const QString longText(100000, QLatin1Char('x'));
+        QApplication::clipboard()->setText(longText);
+        QElapsedTimer pasting;
+        pasting.start();
+        for (QWidget *field : {static_cast<QWidget *>(pane<QLineEdit>("labelField")),
+                               static_cast<QWidget *>(pane<QPlainTextEdit>("notesEditor"))}) {
+            field->setFocus();
+            QTest::keySequence(field, QKeySequence::SelectAll);
+            QTest::keySequence(field, QKeySequence::Paste);
+        }
+        view.detailView()->saveTypingNow();
+        QVERIFY2(pasting.elapsed() < 3000, qPrintable(QString::number(pasting.elapsed())));
+        QCOMPARE(stored(number).value(QStringLiteral("label")).toString().size(), 100000);
+        QCOMPARE(stored(number).value(QStringLiteral("notes")).toString().size(), 100000);
+
+        // Pin and archive save at once; archived, the package stays selected and shown.
+        pane<QToolButton>("pinButton")->click();
+        QVERIFY(shoes->isPinned() && !m_context->hasChanges());
+        QCOMPARE(pane<QToolButton>("pinButton")->accessibleName(), QStringLiteral("Unpin package"));
+        pane<QPushButton>("archiveButton")->click();
+        QVERIFY(shoes->isArchived() && !m_context->hasChanges());
+        QTRY_VERIFY(!visibleNumbers(view).contains(number));
+        QCOMPARE(view.selectedPackage(), shoes);
+        QCOMPARE(pane<QPushButton>("archiveButton")->text(), QStringLiteral("Unarchive"));
+
+        // Copy and the carrier's page.
+        pane<QPushButton>("copyTrackingButton")->click();
+        QCOMPARE(QApplication::clipboard()->text(), number);
+        UrlRecorder browser;
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
+        pane<QPushButton>("trackOnlineButton")->click();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(browser.opened, QList<QUrl> {QUrl(QStringLiteral("https://www.ups.com/track?tracknum=") + number)});
+    }
+
+    void detailPaneBannersRetryAndRefresh()
+    {
+        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
+        const QString number = QStringLiteral("1Z999AA10123456785");
+        m_server->setTrackInfo(number,
+                               S::trackInfo(10,
+                                            {S::event(QStringLiteral("2026-03-01T09:00:00Z"),
+                                                      QStringLiteral("Origin scan"), 10, QStringLiteral("Kyiv"))}),
+                               100002);
+        Package *package = add(number, TrackingStatus::pending, 1);
+        package->setLastErrorMessage(QStringLiteral("Network error: timed out"));
+        QVERIFY(m_context->save());
+        MainWindowView &view = openView();
+        view.setSelectedPackage(package);
+        QTRY_VERIFY(pane("errorBanner")->isVisible());
+        QCOMPARE(pane<QLabel>("errorBannerText")->text(), QStringLiteral("Network error: timed out"));
+        QVERIFY(pane<QLabel>("timelineEmptyText")->isVisible());
+
+        // Retry asks the service; its answer clears the error and fills the timeline.
+        pane<QPushButton>("retryButton")->click();
+        QTRY_VERIFY(!package->lastErrorMessage());
+        QTRY_COMPARE(pane<QListView>("timelineList")->model()->rowCount(), 1);
+        QVERIFY(!pane("errorBanner")->isVisible());
+        const qsizetype asked = m_server->requests().size();
+        pane<QPushButton>("refreshButton")->click();
+        QTRY_VERIFY(m_server->requests().size() > asked);
+
+        // Without a usable key the key warning shows instead, whatever error the package has.
+        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QString());
+        package->setLastErrorMessage(QStringLiteral("HTTP 500"));
+        QVERIFY(pane("apiKeyWarningBanner")->isVisible());
+        QVERIFY(!pane("errorBanner")->isVisible());
+        pane<QPushButton>("openSettingsButton")->click();
+        QCOMPARE(m_shell.settingsOpened, 1);
+        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
+    }
+
+    void deleteAsksAndUndoRestoresEverything()
+    {
+        QVERIFY(TestSupport::fillShowcase(*m_context));
+        MainWindowView &view = openView();
+        const QString number = QStringLiteral("1Z999AA10123456784");
+        Package *shoes = find(number);
+        shoes->setNotes(QStringLiteral("Size 44"));
+        shoes->setColorTag(QStringLiteral("#FF9500"));
+        shoes->setCustomRefreshInterval(3600);
+        shoes->setCustomImageData(QByteArray("not decoded here"));
+        shoes->events().constFirst()->setCoordinates(40.65, -73.95);
+        QVERIFY(m_context->save());
+        const QJsonObject before = stored(number);
+        view.setSelectedPackage(shoes);
+
+        // Cancel keeps it; Delete deletes it and deselects it.
+        pane<QPushButton>("deleteButton")->click();
+        QMessageBox *box = view.detailView()->deleteConfirmation();
+        QVERIFY(box && box->isVisible());
+        QCOMPARE(box->informativeText(),
+                 QStringLiteral("Are you sure you want to delete \"Running shoes\"? This cannot be undone."));
+        box->findChild<QPushButton *>(QStringLiteral("cancelDeleteButton"))->click();
+        QVERIFY(!shoes->isDeleted());
+        pane<QPushButton>("deleteButton")->click();
+        view.detailView()
+            ->deleteConfirmation()
+            ->findChild<QPushButton *>(QStringLiteral("confirmDeleteButton"))
+            ->click();
+        QVERIFY(shoes->isDeleted());
+        QCOMPARE(view.selectedPackage(), nullptr);
+        QVERIFY(stored(number).isEmpty());
+        QCOMPARE(view.findChild<QLabel *>(QStringLiteral("deletionNoticeText"))->text(),
+                 QStringLiteral("Package deleted"));
+
+        // Undo brings back every field, event, group and the picture, and the selection.
+        view.findChild<QPushButton *>(QStringLiteral("undoDeletionButton"))->click();
+        QCOMPARE(stored(number), before);
+        QCOMPARE(find(number)->customImageData(), std::optional<QByteArray>("not decoded here"));
+        QCOMPARE(find(number)->events().constFirst()->latitude(), std::optional<double>(40.65));
+        QCOMPARE(view.selectedPackage(), find(number));
+        QVERIFY(!view.findChild<QWidget *>(QStringLiteral("deletionNotice"))->isVisible());
+
+        QVERIFY(!view.canUndoDeletion());
+    }
+
+    void selectionFollowsThePackage()
+    {
+        QVERIFY(TestSupport::fillShowcase(*m_context));
+        MainWindowView &view = openView();
+        clickRow(view, 1);
+        Package *chosen = view.selectedPackage();
+        QVERIFY(chosen && !chosen->isArchived());
+        QSignalSpy changes(&view, &MainWindowView::selectedPackageChanged);
+        const auto stillChosen = [&] {
+            return view.selectedPackage() == chosen && view.detailView()->package() == chosen && changes.isEmpty();
+        };
+
+        // A filter, a search, an archive and a batch archive hide it: it stays, and no other row is taken.
+        view.setSelectedFilter(PackageFilter::exceptions);
+        QTRY_VERIFY(!visibleNumbers(view).contains(chosen->trackingNumber()));
+        QVERIFY(stillChosen());
+        QVERIFY(view.packageList()->selectionModel()->selectedIndexes().isEmpty());
+        view.setSelectedFilter(PackageFilter::all);
+        view.findChild<QLineEdit *>(QStringLiteral("searchField"))->setText(QStringLiteral("zzz"));
+        QTRY_COMPARE(visibleNumbers(view).size(), 0);
+        view.findChild<QLineEdit *>(QStringLiteral("searchField"))->clear();
+        QTRY_VERIFY(stillChosen());
+        pane<QPushButton>("archiveButton")->click();
+        QTRY_VERIFY(!visibleNumbers(view).contains(chosen->trackingNumber()));
+        QVERIFY(stillChosen());
+        view.setBatchMode(true);
+        clickRow(view, 0);
+        view.batchArchive();
+        QTRY_VERIFY(stillChosen());
+
+        // Only a deletion takes it away, here or in another process.
+        auto other = ModelContext::open(m_context->storePath());
+        QVERIFY(other);
+        Package *there
+            = other.value()
+                  ->fetchPackages([&](const Package &p) { return p.trackingNumber() == chosen->trackingNumber(); })
+                  .value()
+                  .constFirst();
+        QVERIFY(PackageStore::deletePackages(QList<Package *> {there}, *other.value()));
+        QVERIFY(m_context->refreshFromStore());
+        QTRY_COMPARE(view.selectedPackage(), nullptr);
+        QVERIFY(!view.detailView()->isVisible());
+    }
+
+    void packageSettingsCheckInterval_data()
+    {
+        QTest::addColumn<double>("globalInterval");
+        QTest::addColumn<QString>("choice"); // empty: the custom interval is turned on, "off": on, then off
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("turning it on picks 15 minutes")
+            << 900.0 << QString() << QVariant(900.0) << QStringLiteral("15 minutes");
+        QTest::newRow("the shortest choice")
+            << 900.0 << QStringLiteral("1 minute") << QVariant(60.0) << QStringLiteral("1 minute");
+        QTest::newRow("the longest choice")
+            << 900.0 << QStringLiteral("1 week") << QVariant(604800.0) << QStringLiteral("1 week");
+        QTest::newRow("off shows the global interval")
+            << 5400.0 << QStringLiteral("off") << QVariant() << QStringLiteral("Using default: 1h 30m");
+        QTest::newRow("off with no global interval shows 15 min")
+            << 0.0 << QStringLiteral("off") << QVariant() << QStringLiteral("Using default: 15 min");
+    }
+
+    void packageSettingsCheckInterval()
+    {
+        QFETCH(double, globalInterval);
+        QFETCH(QString, choice);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, shown);
+        m_screen->preferences.setValue(PreferenceKeys::refreshInterval, globalInterval);
+        Package *package = add(QStringLiteral("CHECK0000001"), TrackingStatus::inTransit, 1);
+        QVERIFY(m_context->save());
+        AdaptivePollingManager *polling = m_screen->tracking->pollingManager();
+        polling->setRunning();
+        MainWindowView &view = openView();
+        view.setSelectedPackage(package);
+        view.detailView()->showPackageSettings();
+        PackageSettingsPopover *popover = view.detailView()->packageSettings();
+        QTRY_VERIFY(popover && popover->isVisible());
+        auto *picker = popover->findChild<QComboBox *>(QStringLiteral("intervalPicker"));
+        popover->findChild<QCheckBox *>(QStringLiteral("useCustomInterval"))->click();
+        if (choice == QLatin1String("off"))
+            popover->findChild<QCheckBox *>(QStringLiteral("useCustomInterval"))->click();
+        else if (!choice.isEmpty())
+            Q_EMIT picker->activated(picker->findText(choice));
+        QCOMPARE(package->customRefreshInterval() ? QVariant(*package->customRefreshInterval()) : QVariant(), stored);
+        QVERIFY(!m_context->hasChanges());
+        const auto caption = popover->findChild<QLabel *>(QStringLiteral("defaultIntervalCaption"));
+        QCOMPARE(stored.isValid() ? picker->currentText() : caption->text(), shown);
+        QCOMPARE(picker->isVisible(), stored.isValid());
+        // The next poll follows at once (in transit alone, the package would be polled every 15 minutes).
+        if (stored.isValid() && stored.toDouble() < 900) {
+            QVERIFY(polling->nextPollDate());
+            QVERIFY(qAbs(QDateTime::currentDateTime().secsTo(*polling->nextPollDate()) - 60) < 5);
+        }
+        popover->close();
+    }
+
+    void packageSettingsPopoverControls()
+    {
+        QVERIFY(TestSupport::fillShowcase(*m_context));
+        MainWindowView &view = openView();
+        Package *phone = find(QStringLiteral("TBA123456789000"));
+        view.setSelectedPackage(phone);
+        QTest::mouseClick(pane<QToolButton>("packageSettingsButton"), Qt::LeftButton);
+        PackageSettingsPopover *popover = view.detailView()->packageSettings();
+        QTRY_VERIFY(popover && popover->isVisible());
+        const auto control
+            = [popover](const char *name) { return popover->findChild<QAbstractButton *>(QString::fromLatin1(name)); };
+
+        // Colour tag, groups (wrapping chips), delivery date, notifications: each saved at once.
+        control("colorSwatch-Teal")->click();
+        QCOMPARE(phone->colorTag(), std::optional<QString>(QStringLiteral("#5AC8FA")));
+        control("removeColorTag")->click();
+        QCOMPARE(phone->colorTag(), std::nullopt);
+        QCOMPARE(phone->groups().size(), 1);
+        control("groupChip-Work")->click();
+        control("groupChip-Gifts")->click();
+        QCOMPARE(phone->groups().size(), 1);
+        QCOMPARE(phone->groups().constFirst()->name(), QStringLiteral("Work"));
+        QVERIFY(control("groupChip-Work")->isChecked());
+        control("setDeliveryDate")->click(); // the carrier's date goes
+        QCOMPARE(phone->estimatedDelivery(), std::nullopt);
+        QVERIFY(popover->findChild<QLabel *>(QStringLiteral("noDeliveryDateCaption"))->isVisible());
+        control("setDeliveryDate")->click();
+        QCOMPARE(phone->estimatedDelivery()->toLocalTime().date(), QDate::currentDate().addDays(3));
+        popover->findChild<QDateEdit *>(QStringLiteral("deliveryDatePicker"))->setDate(QDate::currentDate().addDays(9));
+        QCOMPARE(phone->estimatedDelivery()->toLocalTime().date(), QDate::currentDate().addDays(9));
+        control("enableNotifications")->click();
+        QVERIFY(!phone->notificationsEnabled());
+        QVERIFY(!control("notifyStatusChanges")->isVisible());
+        QVERIFY(!m_context->hasChanges());
+        const QJsonObject saved = stored(phone->trackingNumber());
+        QCOMPARE(saved.value(QStringLiteral("groups")).toArray(), QJsonArray {QStringLiteral("Work")});
+        QCOMPARE(saved.value(QStringLiteral("notificationsEnabled")).toBool(), false);
+    }
+
+    void packageSettingsCustomIcon_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QSize>("storedSize"); // invalid: nothing changes
+        const auto png = [](int width, int height, QImage::Format format = QImage::Format_RGB32) {
+            QImage image(width, height, format);
+            image.fill(Qt::red);
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+            return bytes;
+        };
+        QTest::newRow("4000 by 2000 is scaled to 128 by 64") << png(4000, 2000) << QSize(128, 64);
+        QTest::newRow("100 by 50 keeps its size") << png(100, 50) << QSize(100, 50);
+        QTest::newRow("a text file changes nothing") << QByteArray("just words") << QSize();
+        for (const char *format : {"PNG", "JPEG"}) {
+            QImage noise(400, 400, QImage::Format_RGB32);
+            for (int y = 0; y < noise.height(); ++y)
+                for (int x = 0; x < noise.width(); ++x)
+                    noise.setPixel(x, y, qRgb((x * 7) ^ y, (y * 13) ^ x, x + y));
+            QByteArray whole;
+            QBuffer buffer(&whole);
+            buffer.open(QIODevice::WriteOnly);
+            noise.save(&buffer, format);
+            QTest::newRow(qPrintable(QStringLiteral("a truncated %1 changes nothing").arg(QLatin1String(format))))
+                << whole.left(whole.size() / 2) << QSize();
+        }
+        QTest::newRow("20,000 by 20,000 changes nothing") << png(20000, 20000, QImage::Format_Mono) << QSize();
+    }
+
+    void packageSettingsCustomIcon()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QSize, storedSize);
+        const QString path = m_dir.filePath(QStringLiteral("picture.png"));
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+        out.close();
+        FilePanels::setOpenHandler([path](QWidget *, const QString &, const QString &) { return path; });
+        Package *package = add(QStringLiteral("ICON00000001"), TrackingStatus::inTransit, 1);
+        package->setCustomImageData(QByteArray("previous"));
+        QVERIFY(m_context->save());
+        MainWindowView &view = openView();
+        view.setSelectedPackage(package);
+        view.detailView()->showPackageSettings();
+        QTRY_VERIFY(view.detailView()->packageSettings());
+        view.detailView()->packageSettings()->findChild<QPushButton *>(QStringLiteral("chooseImageButton"))->click();
+        if (storedSize.isValid())
+            QCOMPARE(QImage::fromData(*package->customImageData(), "PNG").size(), storedSize);
+        else
+            QCOMPARE(package->customImageData(), std::optional<QByteArray>("previous"));
+        QVERIFY(!m_context->hasChanges());
     }
 
     void csvImportAndExportThroughThePanels()

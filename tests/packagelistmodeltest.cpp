@@ -284,37 +284,49 @@ private Q_SLOTS:
             QCOMPARE(converted->rgba(), color.rgba());
     }
 
-    void countdownLabels_data()
+    void countdowns_data()
     {
         QTest::addColumn<QDateTime>("now");
         QTest::addColumn<QDateTime>("date");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("label"); // the list row's
         QTest::addColumn<int>("style");
+        QTest::addColumn<QString>("banner"); // the detail pane's, for a package in transit
+        QTest::addColumn<int>("color");
         const QDateTime noon(QDate(2026, 6, 15), QTime(12, 0));
-        const auto soon = int(DeliveryCountdown::Style::soon);
-        QTest::newRow("later today") << noon << noon.addSecs(3600 * 8) << QStringLiteral("Today") << soon;
-        QTest::newRow("earlier today still today")
-            << noon << noon.addSecs(-3600 * 10) << QStringLiteral("Today") << soon;
+        const int soon = int(DeliveryCountdown::Style::soon), later = int(DeliveryCountdown::Style::later),
+                  late = int(DeliveryCountdown::Style::late);
+        const int green = int(StatusColor::green), orange = int(StatusColor::orange), red = int(StatusColor::red);
+        QTest::newRow("later today") << noon << noon.addSecs(3600 * 8) << QStringLiteral("Today") << soon
+                                     << QStringLiteral("Arriving Today") << green;
+        QTest::newRow("earlier today still today") << noon << noon.addSecs(-3600 * 10) << QStringLiteral("Today")
+                                                   << soon << QStringLiteral("Arriving Today") << green;
         QTest::newRow("a minute before midnight, tomorrow just after")
             << QDateTime(QDate(2026, 6, 15), QTime(23, 59)) << QDateTime(QDate(2026, 6, 16), QTime(0, 1))
-            << QStringLiteral("Tomorrow") << soon;
-        QTest::newRow("three days") << noon << noon.addDays(3) << QStringLiteral("in 3d")
-                                    << int(DeliveryCountdown::Style::later);
+            << QStringLiteral("Tomorrow") << soon << QStringLiteral("Arriving Tomorrow") << green;
+        QTest::newRow("three days") << noon << noon.addDays(3) << QStringLiteral("in 3d") << later
+                                    << QStringLiteral("Arriving in 3 days") << orange;
+        QTest::newRow("four days and more are blue") << noon << noon.addDays(4) << QStringLiteral("in 4d") << later
+                                                     << QStringLiteral("Arriving in 4 days") << int(StatusColor::blue);
         QTest::newRow("yesterday is one day late")
-            << noon << noon.addDays(-1) << QStringLiteral("1d late") << int(DeliveryCountdown::Style::late);
-        QTest::newRow("two days overdue") << noon << noon.addDays(-2).addSecs(3600 * 11) << QStringLiteral("2d late")
-                                          << int(DeliveryCountdown::Style::late);
+            << noon << noon.addDays(-1) << QStringLiteral("1d late") << late << QStringLiteral("1 day overdue") << red;
+        QTest::newRow("three days overdue") << noon << noon.addDays(-3).addSecs(3600 * 11) << QStringLiteral("3d late")
+                                            << late << QStringLiteral("3 days overdue") << red;
     }
 
-    void countdownLabels()
+    void countdowns()
     {
         QFETCH(QDateTime, now);
         QFETCH(QDateTime, date);
-        QFETCH(QString, text);
-        QFETCH(int, style);
         const DeliveryCountdown::Label label = DeliveryCountdown::label(date, now);
-        QCOMPARE(label.text, text);
-        QCOMPARE(int(label.style), style);
+        QTEST(label.text, "label");
+        QTEST(int(label.style), "style");
+        const int days = DeliveryCountdown::daysUntil(date, now);
+        const DeliveryCountdown::Banner banner = DeliveryCountdown::banner(TrackingStatus::inTransit, days);
+        QTEST(banner.text, "banner");
+        QTEST(int(banner.color), "color");
+        // Delivered reads "Delivered" in green, however the dates stand.
+        QCOMPARE(DeliveryCountdown::banner(TrackingStatus::delivered, days).text, QStringLiteral("Delivered"));
+        QCOMPARE(DeliveryCountdown::banner(TrackingStatus::delivered, days).color, StatusColor::green);
     }
 
     void relativeTimes_data()

@@ -12,6 +12,7 @@ AppComposition::AppComposition(ModelContext *context)
     , m_clock(Clock::shared())
     , m_notifications(QDBusConnection::sessionBus(), &m_preferences, m_clock)
     , m_clipboard(QGuiApplication::clipboard(), &m_preferences, m_clock)
+    , m_logos(&m_network, CarrierLogoService::defaultCacheDirectory())
 {
     TrackingService::Collaborators collaborators;
     collaborators.apiKey = KeychainManager::retrieveApiKey;
@@ -38,7 +39,7 @@ AppComposition::~AppComposition() = default;
 
 ScreenServices AppComposition::screenServices()
 {
-    return {m_context, m_tracking.get(), &m_preferences, m_clock, &m_requests};
+    return {m_context, m_tracking.get(), &m_preferences, m_clock, &m_requests, &m_logos};
 }
 
 StartupHooks AppComposition::startupHooks()

@@ -3,10 +3,12 @@
 #include "model/preferences.h"
 #include "notifications/notificationservice.h"
 #include "services/clipboardmonitor.h"
+#include "services/carrierlogoservice.h"
 #include "tracking/trackingservice.h"
 #include "ui/appnotifications.h"
 #include "ui/screenservices.h"
 
+#include <QNetworkAccessManager>
 #include <QString>
 
 #include <functional>
@@ -31,7 +33,8 @@ struct StartupHooks {
 /**
  * The application's composition root: builds the long-lived services once (preferences, the
  * desktop notifications, the tracking service with its provider and polling, the clipboard
- * monitor, the request bus) and connects them to each other. The shell and its windows receive them as ScreenServices.
+ * monitor, the request bus, the carrier logos) and connects them to each other. The shell and its
+ * windows receive them as ScreenServices.
  */
 class AppComposition
 {
@@ -49,6 +52,7 @@ public:
     [[nodiscard]] NotificationService &notifications() { return m_notifications; }
     [[nodiscard]] AppNotifications &requests() { return m_requests; }
     [[nodiscard]] ClipboardMonitor &clipboardMonitor() { return m_clipboard; }
+    [[nodiscard]] CarrierLogoService &logos() { return m_logos; }
 
     /** The start-up steps on these services (the update checker does not exist yet). */
     [[nodiscard]] StartupHooks startupHooks();
@@ -61,4 +65,6 @@ private:
     AppNotifications m_requests;
     std::unique_ptr<TrackingService> m_tracking;
     ClipboardMonitor m_clipboard;
+    QNetworkAccessManager m_network;
+    CarrierLogoService m_logos;
 };

@@ -112,6 +112,12 @@ void MainWindow::buildMenus()
     connect(quit, &QAction::triggered, this, [this] { m_app.quit(); });
 
     QMenu *edit = menuBar()->addMenu(tr("&Edit"));
+    // Takes back the last deletion; a focused text field keeps Ctrl+Z for its own typing.
+    QAction *undo = addAction(edit, QStringLiteral("action-undo"), tr("Undo Delete"), QKeySequence::Undo);
+    undo->setEnabled(m_view->canUndoDeletion());
+    connect(undo, &QAction::triggered, m_view, &MainWindowView::undoLastDeletion);
+    connect(m_view, &MainWindowView::undoAvailableChanged, undo, &QAction::setEnabled);
+    edit->addSeparator();
     connect(addAction(edit, QStringLiteral("action-archive-selected"), tr("Archive Selected"),
                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)),
             &QAction::triggered, requests, &AppNotifications::archiveSelectedRequested);

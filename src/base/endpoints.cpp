@@ -11,15 +11,20 @@ QString overridden(const char *variable, const QString &fallback)
     const QString value = qEnvironmentVariable(variable).trimmed();
     return value.isEmpty() ? fallback : value;
 }
+
+// Paths are appended as plain text and begin with "/".
+QString withoutTrailingSlash(QString base)
+{
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    return base;
+}
 }
 
 QString seventeenTrackBaseUrl()
 {
-    QString base = overridden("KESTROVE_17TRACK_BASE_URL", QStringLiteral("https://api.17track.net/track/v2.2"));
-    // Endpoint paths are appended as plain text and begin with "/".
-    while (base.endsWith(QLatin1Char('/')))
-        base.chop(1);
-    return base;
+    return withoutTrailingSlash(
+        overridden("KESTROVE_17TRACK_BASE_URL", QStringLiteral("https://api.17track.net/track/v2.2")));
 }
 
 QUrl updateManifestUrl()
@@ -35,6 +40,28 @@ QUrl geocoderUrl()
 QString tileUrlTemplate()
 {
     return overridden("KESTROVE_TILE_URL", QStringLiteral("https://tile.openstreetmap.org/{z}/{x}/{y}.png"));
+}
+
+QString carrierLogoAssetBaseUrl()
+{
+    return withoutTrailingSlash(overridden("KESTROVE_LOGO_ASSET_URL", QStringLiteral("https://res.17track.net")));
+}
+
+QString iconServiceBaseUrl()
+{
+    return withoutTrailingSlash(
+        overridden("KESTROVE_ICON_SERVICE_URL", QStringLiteral("https://icons.duckduckgo.com")));
+}
+
+QString faviconServiceBaseUrl()
+{
+    return withoutTrailingSlash(overridden("KESTROVE_FAVICON_SERVICE_URL", QStringLiteral("https://www.google.com")));
+}
+
+QString carrierSiteUrl(const QString &domain)
+{
+    QString site = overridden("KESTROVE_CARRIER_SITE_URL", QStringLiteral("https://{domain}"));
+    return withoutTrailingSlash(site.replace(QLatin1String("{domain}"), domain));
 }
 
 bool mayCarryCredentials(const QUrl &url)

@@ -18,6 +18,18 @@ namespace Endpoints
 /** Map tile address template with {z}, {x} and {y} placeholders; KESTROVE_TILE_URL overrides it. */
 [[nodiscard]] QString tileUrlTemplate();
 
+/** Host of 17TRACK's carrier-logo assets ("/asset/carrier/logo/..."); KESTROVE_LOGO_ASSET_URL overrides it. */
+[[nodiscard]] QString carrierLogoAssetBaseUrl();
+/** Favicon service answering "/ip3/DOMAIN.ico"; KESTROVE_ICON_SERVICE_URL overrides it. */
+[[nodiscard]] QString iconServiceBaseUrl();
+/** Favicon service answering "/s2/favicons?domain=DOMAIN"; KESTROVE_FAVICON_SERVICE_URL overrides it. */
+[[nodiscard]] QString faviconServiceBaseUrl();
+/**
+ * A carrier's own web site for a bare domain ("https://ups.com"); KESTROVE_CARRIER_SITE_URL overrides
+ * it with a template in which "{domain}" stands for the domain.
+ */
+[[nodiscard]] QString carrierSiteUrl(const QString &domain);
+
 /** True when a credential may be sent to this address: HTTPS, or plain HTTP to a loopback host. */
 [[nodiscard]] bool mayCarryCredentials(const QUrl &url);
 }

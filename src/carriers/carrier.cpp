@@ -103,8 +103,25 @@ bool isInlineSpace(QChar c)
     return c == u'\t' || c.category() == QChar::Separator_Space;
 }
 
-// A whole decimal integer: an optional sign, then ASCII digits only, within the 64-bit range.
-std::optional<qint64> parseInteger(QStringView text)
+}
+
+const QList<Entry> &entries()
+{
+    return tables().entries;
+}
+
+QString knownDisplayName(const QString &code)
+{
+    const Row *row = findRow(code);
+    return row ? row->entry.displayName : QString();
+}
+
+bool isKnown(const QString &code)
+{
+    return findRow(code) != nullptr;
+}
+
+std::optional<qint64> parseNumber(QStringView text)
 {
     bool negative = false;
     if (!text.isEmpty() && (text.front() == u'+' || text.front() == u'-')) {
@@ -128,23 +145,6 @@ std::optional<qint64> parseInteger(QStringView text)
     }
     return value;
 }
-}
-
-const QList<Entry> &entries()
-{
-    return tables().entries;
-}
-
-QString knownDisplayName(const QString &code)
-{
-    const Row *row = findRow(code);
-    return row ? row->entry.displayName : QString();
-}
-
-bool isKnown(const QString &code)
-{
-    return findRow(code) != nullptr;
-}
 
 QString normalizeCode(const QString &code)
 {
@@ -158,7 +158,7 @@ QString normalizeCode(const QString &code)
     const QString trimmed = lower.mid(begin, end - begin);
     if (trimmed.isEmpty() || isKnown(trimmed))
         return trimmed;
-    if (const auto number = parseInteger(trimmed)) {
+    if (const auto number = parseNumber(trimmed)) {
         if (auto mapped = codeForTrackNumber(*number))
             return *mapped;
     }

@@ -25,6 +25,9 @@ struct Entry {
 /** True when the code is a key of the catalogue. */
 [[nodiscard]] bool isKnown(const QString &code);
 
+/** A whole decimal number as carrier codes write it: an optional sign, then ASCII digits only (64-bit). */
+[[nodiscard]] std::optional<qint64> parseNumber(QStringView text);
+
 /** The canonical code for any carrier code or 17TRACK carrier number given as text. */
 [[nodiscard]] QString normalizeCode(const QString &code);
 /** System symbol name of the carrier's icon; "shippingbox.fill" for unknown codes. */

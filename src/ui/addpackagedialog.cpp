@@ -378,7 +378,8 @@ void AddPackageDialog::rebuildDetectionPanel()
     const CarrierDetectionResult &best = m_detectionResults.constFirst();
     auto *bestRow = new QHBoxLayout;
     bestRow->setSpacing(8);
-    bestRow->addWidget(new CarrierIconView(best.carrierCode, CarrierIconView::IconSize::small, std::nullopt, panel));
+    bestRow->addWidget(
+        new CarrierIconView(best.carrierCode, CarrierIconView::IconSize::small, std::nullopt, nullptr, panel));
     auto *name = new QLabel(best.carrierName, panel);
     name->setObjectName(QStringLiteral("detectedCarrierName"));
     name->setFont(UiStyle::font(UiStyle::TextStyle::body, font(), QFont::Medium));

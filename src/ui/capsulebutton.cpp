@@ -59,6 +59,13 @@ void CapsuleButton::setTrailingText(const QString &text)
     update();
 }
 
+void CapsuleButton::setTrailingSymbol(const QString &symbolName)
+{
+    m_trailingSymbol = symbolName;
+    updateGeometry();
+    update();
+}
+
 void CapsuleButton::setColors(const QColor &checkedFill, const QColor &checkedText, const QColor &fill,
                               const QColor &text)
 {
@@ -88,6 +95,8 @@ QSize CapsuleButton::sizeHint() const
         width += dotSize + leadingGap;
     if (!m_trailing.isEmpty())
         width += gap + small.horizontalAdvance(m_trailing);
+    if (!m_trailingSymbol.isEmpty())
+        width += gap + small.ascent();
     return {width, qMax(text.height(), m_symbol.isEmpty() ? 0 : symbolSize()) + 2 * m_padY};
 }
 
@@ -142,5 +151,11 @@ void CapsuleButton::paintEvent(QPaintEvent *)
         painter.setFont(sFont);
         painter.setPen(m_trailingColor.isValid() ? m_trailingColor : UiStyle::secondary(palette()));
         painter.drawText(QRect(x, 0, width() - x, height()), Qt::AlignVCenter | Qt::AlignLeft, m_trailing);
+        x += QFontMetrics(sFont).horizontalAdvance(m_trailing);
+    }
+    if (!m_trailingSymbol.isEmpty()) {
+        const int size = QFontMetrics(sFont).ascent();
+        painter.drawPixmap(QRect(x + gap, midY - size / 2, size, size),
+                           UiStyle::symbol(m_trailingSymbol, size, textColor, devicePixelRatioF()));
     }
 }

@@ -18,6 +18,8 @@ public:
     /** A filled circle before the text instead of a symbol. */
     void setDotColor(const QColor &color);
     void setTrailingText(const QString &text);
+    /** A symbol after the text (and after any trailing text), in the text colour; empty for none. */
+    void setTrailingSymbol(const QString &symbolName);
     /** The trailing text's colour; the secondary text colour until one is set. */
     void setTrailingColor(const QColor &color);
     [[nodiscard]] QString trailingText() const { return m_trailing; }
@@ -36,6 +38,7 @@ private:
     QString m_symbol;
     QColor m_dot;
     QString m_trailing;
+    QString m_trailingSymbol;
     QColor m_trailingColor;
     QColor m_checkedFill;
     QColor m_checkedText;

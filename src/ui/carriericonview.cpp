@@ -1,6 +1,7 @@
 #include "ui/carriericonview.h"
 
 #include "carriers/carrier.h"
+#include "services/carrierlogoservice.h"
 #include "ui/uistyle.h"
 
 #include <QCryptographicHash>
@@ -11,12 +12,6 @@
 
 namespace
 {
-CarrierIconView::LogoLookup &logoLookup()
-{
-    static CarrierIconView::LogoLookup lookup;
-    return lookup;
-}
-
 // The picture scaled to cover the frame, decoded once per key and size.
 QPixmap scaledPicture(const QString &key, const std::function<QImage()> &decode, int edge, qreal dpr, bool cover)
 {
@@ -53,20 +48,45 @@ void drawClipped(QPainter &painter, const QRect &frame, qreal radius, const QPix
 }
 
 CarrierIconView::CarrierIconView(const QString &carrierCode, IconSize size,
-                                 const std::optional<QByteArray> &customImageData, QWidget *parent)
+                                 const std::optional<QByteArray> &customImageData, CarrierLogoService *logos,
+                                 QWidget *parent)
     : QWidget(parent)
+    , m_logos(logos)
     , m_carrierCode(carrierCode)
     , m_size(size)
 {
     setObjectName(QStringLiteral("carrierIcon"));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setCustomImageData(customImageData);
+    if (m_logos) {
+        connect(m_logos, &CarrierLogoService::logoAdded, this, [this](const QString &code) {
+            if (code == Carrier::normalizeCode(m_carrierCode))
+                update();
+        });
+    }
 }
 
 void CarrierIconView::setCarrierCode(const QString &code)
 {
+    if (code == m_carrierCode)
+        return;
     m_carrierCode = code;
+    if (isVisible())
+        requestLogo();
     update();
+}
+
+void CarrierIconView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    requestLogo();
+}
+
+void CarrierIconView::requestLogo()
+{
+    // Started, not awaited: the service announces the logo through logoAdded().
+    if (m_logos && !m_carrierCode.isEmpty() && m_logos->logo(m_carrierCode).isNull())
+        (void)m_logos->fetchLogo(m_carrierCode);
 }
 
 void CarrierIconView::setCustomImageData(const std::optional<QByteArray> &data)
@@ -122,14 +142,10 @@ QColor CarrierIconView::carrierColor(const QString &carrierCode, const QPalette 
     return QColor(0x8e, 0x8e, 0x93);
 }
 
-void CarrierIconView::setLogoLookup(LogoLookup lookup)
-{
-    logoLookup() = std::move(lookup);
-}
-
 void CarrierIconView::paint(QPainter &painter, const QPoint &topLeft, IconSize size, const QString &carrierCode,
                             const std::function<std::optional<QByteArray>()> &customImageData,
-                            const QString &customImageKey, const QPalette &palette, qreal devicePixelRatio)
+                            const QString &customImageKey, const QPalette &palette, qreal devicePixelRatio,
+                            const QImage &logo)
 {
     const int edge = frameSize(size);
     const QRect frame(topLeft, QSize(edge, edge));
@@ -149,16 +165,13 @@ void CarrierIconView::paint(QPainter &painter, const QPoint &topLeft, IconSize s
     }
 
     const QString code = Carrier::normalizeCode(carrierCode);
-    if (const LogoLookup &lookup = logoLookup()) {
-        const QImage logo = lookup(code);
-        if (!logo.isNull()) {
-            const QString key = QStringLiteral("logo-%1-%2").arg(code).arg(logo.cacheKey());
-            const QPixmap fitted = scaledPicture(
-                key, [&logo] { return logo; }, edge, devicePixelRatio, false);
-            if (!fitted.isNull()) {
-                drawClipped(painter, frame, cornerRadius(size), fitted);
-                return;
-            }
+    if (!logo.isNull()) {
+        const QString key = QStringLiteral("logo-%1-%2").arg(code).arg(logo.cacheKey());
+        const QPixmap fitted = scaledPicture(
+            key, [&logo] { return logo; }, edge, devicePixelRatio, false);
+        if (!fitted.isNull()) {
+            drawClipped(painter, frame, cornerRadius(size), fitted);
+            return;
         }
     }
 
@@ -185,5 +198,5 @@ void CarrierIconView::paintEvent(QPaintEvent *)
     const std::optional<QByteArray> image = m_customImage;
     paint(
         painter, QPoint(0, 0), m_size, m_carrierCode, [image] { return image; }, m_imageKey, palette(),
-        devicePixelRatioF());
+        devicePixelRatioF(), m_logos ? m_logos->logo(m_carrierCode) : QImage());
 }

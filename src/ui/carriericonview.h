@@ -2,14 +2,18 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
 #include <optional>
 
+class CarrierLogoService;
+
 /**
  * A carrier's icon: the package's own picture when it has one, else the carrier's logo when
- * one is known, else the carrier's symbol in white on a disc of the carrier's colour.
+ * one is known, else the carrier's symbol in white on a disc of the carrier's colour. Once
+ * shown it asks the logo service for the carrier's logo and redraws when it arrives.
  * The static paint() draws it into list rows.
  */
 class CarrierIconView : public QWidget
@@ -22,12 +26,10 @@ public:
         large,
     };
 
-    /** Finds a cached logo for a normalised carrier code; a null image when there is none. */
-    using LogoLookup = std::function<QImage(const QString &normalizedCode)>;
-
+    /** logos (not owned) may be nullptr: the carrier's symbol is shown then. */
     explicit CarrierIconView(const QString &carrierCode = {}, IconSize size = IconSize::small,
                              const std::optional<QByteArray> &customImageData = std::nullopt,
-                             QWidget *parent = nullptr);
+                             CarrierLogoService *logos = nullptr, QWidget *parent = nullptr);
 
     void setCarrierCode(const QString &code);
     void setCustomImageData(const std::optional<QByteArray> &data);
@@ -41,22 +43,23 @@ public:
     /** The colour behind a carrier's symbol, from its normalised code. */
     [[nodiscard]] static QColor carrierColor(const QString &carrierCode, const QPalette &palette);
 
-    /** Where logos come from (the logo cache); unset, every carrier shows its symbol. */
-    static void setLogoLookup(LogoLookup lookup);
-
     /**
      * Draws the icon into the square at topLeft. customImageKey identifies the picture bytes
      * for the decoded-image cache (the package's identity, say); customImageData is only read
-     * when the cache has nothing under the key.
+     * when the cache has nothing under the key. logo is the carrier's logo, or a null image.
      */
     static void paint(QPainter &painter, const QPoint &topLeft, IconSize size, const QString &carrierCode,
                       const std::function<std::optional<QByteArray>()> &customImageData, const QString &customImageKey,
-                      const QPalette &palette, qreal devicePixelRatio);
+                      const QPalette &palette, qreal devicePixelRatio, const QImage &logo = {});
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    void requestLogo();
+
+    QPointer<CarrierLogoService> m_logos;
     QString m_carrierCode;
     IconSize m_size;
     std::optional<QByteArray> m_customImage;

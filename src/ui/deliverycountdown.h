@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/trackingstatus.h"
+
 #include <QColor>
 #include <QDateTime>
 #include <QString>
@@ -9,7 +11,7 @@
 class Package;
 class QPalette;
 
-/** The short delivery countdown of the list rows and the relative update time. */
+/** The delivery countdowns of the list rows and the detail pane, and the relative update time. */
 namespace DeliveryCountdown
 {
 enum class Style {
@@ -35,6 +37,16 @@ struct Label {
 
 /** The countdown's colour wherever it is shown: green soon, red late, else secondary. */
 [[nodiscard]] QColor color(Style style, const QPalette &palette);
+/** The detail pane's countdown: "Arriving Today", "Arriving in 5 days", "3 days overdue", "Delivered". */
+struct Banner {
+    QString text;
+    StatusColor color = StatusColor::blue;
+};
+/** The banner for a status and the days until the estimated date (daysUntil()). */
+[[nodiscard]] Banner banner(TrackingStatus status, int days);
+
+/** How long ago (or until) date is, without direction: "12 sec", "5 min", "2 days". */
+[[nodiscard]] QString span(const QDateTime &date, const QDateTime &now);
 
 /** How long ago (or until) date is, in short words: "now", "5 min ago", "3 hr ago", "2 days ago", "in 4 days". */
 [[nodiscard]] QString relativeTime(const QDateTime &date, const QDateTime &now);

@@ -46,19 +46,6 @@ QColor groupColor(const QString &hex, const QPalette &palette)
     return HexColor::colorOr(hex, UiStyle::named(StatusColor::gray, palette));
 }
 
-QPixmap dotPixmap(const QColor &color, int size, qreal dpr)
-{
-    QPixmap pixmap(QSize(size, size) * dpr);
-    pixmap.setDevicePixelRatio(dpr);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(color);
-    p.drawEllipse(QRectF(0, 0, size, size));
-    return pixmap;
-}
-
 /** A group row: colour dot, name (edited in place) and the member count at the right. */
 class GroupRowDelegate final : public QStyledItemDelegate
 {
@@ -615,7 +602,7 @@ void GroupManagementView::reloadAssignment()
         m_assignmentStack->setCurrentWidget(m_assignmentEmpty);
         return;
     }
-    m_assignmentDot->setPixmap(dotPixmap(groupColor(group->colorHex(), palette()), dotSize, devicePixelRatioF()));
+    m_assignmentDot->setPixmap(UiStyle::dot(groupColor(group->colorHex(), palette()), dotSize, devicePixelRatioF()));
     m_assignmentName->setText(group->name());
     m_assignmentCount->setText(
         tr("%1 of %2").arg(QString::number(group->packages().size()), QString::number(packages.size())));

@@ -18,9 +18,9 @@
 #include "ui/filterpillbar.h"
 #include "ui/groupchipbar.h"
 #include "ui/groupmanagementview.h"
+#include "ui/packagedetailview.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagelistview.h"
-#include "ui/packagesummaryview.h"
 #include "ui/savereporter.h"
 #include "ui/shellactions.h"
 #include "ui/trackingnumberdrop.h"
@@ -106,16 +106,6 @@ public:
     }
 };
 
-QFrame *divider(QWidget *parent)
-{
-    auto *line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    QPalette p = line->palette();
-    p.setColor(QPalette::WindowText, UiStyle::withAlpha(UiStyle::secondary(p), 0.35));
-    line->setPalette(p);
-    return line;
-}
 }
 
 MainWindowView::MainWindowView(const ScreenServices &services, ShellActions *shell, QWidget *parent)
@@ -168,6 +158,7 @@ MainWindowView::MainWindowView(const ScreenServices &services, ShellActions *she
     layout->addWidget(m_apiKeyBanner);
     layout->addWidget(m_saveErrorBanner);
     layout->addWidget(m_content, 1);
+    layout->addWidget(buildDeletionNotice());
 
     auto *find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
@@ -439,7 +430,7 @@ QWidget *MainWindowView::buildSidebar()
     m_pills = new FilterPillBar(sidebar);
     m_groups = new GroupChipBar(m_context, sidebar);
     m_batchBar = new BatchActionBar(sidebar);
-    m_list = new PackageListView(m_context, m_services.tracking, m_services.clock, sidebar);
+    m_list = new PackageListView(m_services, sidebar);
 
     connect(m_search, &QLineEdit::textChanged, m_list->listModel(), &PackageListModel::setSearchText);
     connect(m_pills, &FilterPillBar::filterChosen, this, [this](PackageFilter filter) {
@@ -467,6 +458,7 @@ QWidget *MainWindowView::buildSidebar()
     connect(m_batchBar, &BatchActionBar::addToGroupRequested, this, &MainWindowView::batchAddToGroup);
     connect(m_list->listModel(), &PackageListModel::batchSelectionChanged, this, &MainWindowView::updateBatchBar);
     connect(m_list, &PackageListView::batchDeleteRequested, this, &MainWindowView::batchDelete);
+    connect(m_list, &PackageListView::deleteRequested, this, [this](Package *package) { deletePackages({package}); });
     connect(m_list, &PackageListView::selectedPackageChanged, this, [this](Package *package) {
         updateDetail();
         Q_EMIT selectedPackageChanged(package);
@@ -482,9 +474,9 @@ QWidget *MainWindowView::buildSidebar()
     layout->setSpacing(0);
     layout->addLayout(searchRow);
     layout->addWidget(m_pills);
-    layout->addWidget(divider(sidebar));
+    layout->addWidget(UiStyle::divider(sidebar));
     layout->addWidget(m_groups);
-    layout->addWidget(divider(sidebar));
+    layout->addWidget(UiStyle::divider(sidebar));
     layout->addWidget(m_batchBar);
     layout->addWidget(m_list, 1);
     return sidebar;
@@ -498,14 +490,48 @@ QWidget *MainWindowView::buildDetail()
     m_detailEmpty->setObjectName(QStringLiteral("detailEmptyState"));
     m_detailEmpty->setContent(QStringLiteral("shippingbox"), tr("Select a Package"),
                               tr("Choose a package from the sidebar to view its details."));
-    auto *scroll = new QScrollArea(m_detail);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    m_summary = new PackageSummaryView(m_services.clock);
-    scroll->setWidget(m_summary);
+    m_detailView = new PackageDetailView(m_services, m_detail);
+    connect(m_detailView, &PackageDetailView::deleteConfirmed, this,
+            [this](Package *package) { deletePackages({package}); });
+    connect(m_detailView, &PackageDetailView::openSettingsRequested, this, [this] {
+        if (m_shell)
+            m_shell->openSettings();
+    });
     m_detail->addWidget(m_detailEmpty);
-    m_detail->addWidget(scroll);
+    m_detail->addWidget(m_detailView);
     return m_detail;
+}
+
+QWidget *MainWindowView::buildDeletionNotice()
+{
+    m_deletionNotice = new QWidget(this);
+    m_deletionNotice->setObjectName(QStringLiteral("deletionNotice"));
+    m_deletionNotice->setAutoFillBackground(true);
+    m_deletionNotice->setBackgroundRole(QPalette::AlternateBase);
+    auto *icon = new QLabel(m_deletionNotice);
+    icon->setPixmap(UiStyle::symbol(QStringLiteral("trash"), 14, UiStyle::secondary(palette()), devicePixelRatioF()));
+    m_deletionText = new QLabel(m_deletionNotice);
+    m_deletionText->setObjectName(QStringLiteral("deletionNoticeText"));
+    auto *undo = new QPushButton(tr("Undo"), m_deletionNotice);
+    undo->setObjectName(QStringLiteral("undoDeletionButton"));
+    undo->setToolTip(tr("Undo (Ctrl+Z)"));
+    connect(undo, &QPushButton::clicked, this, &MainWindowView::undoLastDeletion);
+    auto *dismiss = new QToolButton(m_deletionNotice);
+    dismiss->setObjectName(QStringLiteral("dismissDeletionNotice"));
+    dismiss->setAutoRaise(true);
+    UiStyle::setSymbol(dismiss, QStringLiteral("xmark"));
+    dismiss->setToolTip(tr("Dismiss"));
+    dismiss->setAccessibleName(tr("Dismiss"));
+    connect(dismiss, &QToolButton::clicked, m_deletionNotice, &QWidget::hide);
+    auto *layout = new QHBoxLayout(m_deletionNotice);
+    layout->setContentsMargins(12, 4, 8, 4);
+    layout->setSpacing(8);
+    layout->addWidget(icon);
+    layout->addWidget(m_deletionText, 1);
+    layout->addWidget(undo);
+    layout->addWidget(dismiss);
+    m_deletionNotice->hide();
+    return m_deletionNotice;
 }
 
 // ---- State ---------------------------------------------------------------------------------
@@ -583,7 +609,7 @@ void MainWindowView::updateBatchBar()
 void MainWindowView::updateDetail()
 {
     Package *package = m_list->selectedPackage();
-    m_summary->setPackage(package);
+    m_detailView->setPackage(package);
     m_detail->setCurrentIndex(package ? 1 : 0);
 }
 
@@ -649,12 +675,70 @@ void MainWindowView::batchArchive()
 void MainWindowView::batchDelete()
 {
     const QSet<Package *> selection = m_list->listModel()->batchSelection();
-    if (selection.contains(m_list->selectedPackage()))
-        m_list->setSelectedPackage(nullptr);
     m_list->listModel()->clearBatchSelection();
     setBatchMode(false);
-    if (m_context)
-        SaveReporter::deletePackages(QList<Package *>(selection.begin(), selection.end()), *m_context);
+    // In list order, so that the notice and an undo treat them as the user saw them.
+    QList<Package *> packages;
+    for (Package *package : m_list->listModel()->allPackages()) {
+        if (selection.contains(package))
+            packages.append(package);
+    }
+    deletePackages(packages);
+}
+
+void MainWindowView::deletePackages(const QList<Package *> &packages)
+{
+    if (!m_context || packages.isEmpty())
+        return;
+    Deletion deletion {DeletedPackages::capture(packages), {}};
+    if (deletion.packages.isEmpty())
+        return;
+    if (Package *selected = m_list->selectedPackage(); selected && packages.contains(selected)) {
+        deletion.selectedNumber = selected->trackingNumber();
+        m_list->setSelectedPackage(nullptr);
+    }
+    SaveReporter::deletePackages(packages, *m_context);
+    const qsizetype count = deletion.packages.size();
+    m_deletions.push_back(std::move(deletion));
+    if (m_deletions.size() > undoLimit)
+        m_deletions.erase(m_deletions.begin());
+    showDeletionNotice(count);
+    Q_EMIT undoAvailableChanged(true);
+}
+
+bool MainWindowView::undoLastDeletion()
+{
+    if (m_deletions.empty() || !m_context)
+        return false;
+    Deletion deletion = std::move(m_deletions.back());
+    m_deletions.pop_back();
+    m_deletionNotice->hide();
+    const QList<Package *> restored = deletion.packages.restore(*m_context);
+    SaveReporter::save(*m_context);
+    m_list->listModel()->updateNow();
+    for (Package *package : restored) {
+        if (!deletion.selectedNumber.isEmpty() && package->trackingNumber() == deletion.selectedNumber)
+            m_list->setSelectedPackage(package);
+    }
+    if (m_deletions.empty())
+        Q_EMIT undoAvailableChanged(false);
+    return true;
+}
+
+void MainWindowView::showDeletionNotice(qsizetype count)
+{
+    m_deletionText->setText(count == 1 ? tr("Package deleted") : tr("%1 packages deleted").arg(count));
+    m_deletionNotice->show();
+    (void)hideDeletionNoticeLater(++m_noticeGeneration);
+}
+
+QCoro::Task<> MainWindowView::hideDeletionNoticeLater(quint64 generation)
+{
+    const QPointer<MainWindowView> self(this);
+    co_await m_services.clock->sleep(undoNoticeDuration);
+    // A later deletion shows its own notice for its own 10 seconds.
+    if (self && m_noticeGeneration == generation)
+        m_deletionNotice->hide();
 }
 
 void MainWindowView::batchAddToGroup(PackageGroup *group)
@@ -736,9 +820,7 @@ void MainWindowView::showImportResult(qsizetype imported, qsizetype skipped, con
     // A failed import reads as zero counts, with the reason underneath.
     const QString counts = CSVService::resultMessage(error.isEmpty() ? imported : 0, error.isEmpty() ? skipped : 0);
     alert->setInformativeText(error.isEmpty() ? counts : counts + u'\n' + error);
-    // The box sizes itself by its short title and would wrap the counts at every other word.
-    if (auto *message = alert->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
-        message->setMinimumWidth(qMin(message->fontMetrics().horizontalAdvance(counts) + 8, 460));
+    UiStyle::fitInformativeText(alert);
     alert->setStandardButtons(QMessageBox::Ok);
     m_importAlert = alert;
     alert->open();
@@ -864,8 +946,9 @@ bool MainWindowView::eventFilter(QObject *watched, QEvent *event)
         }
         if (key->key() == Qt::Key_Down) {
             m_list->setFocus(Qt::TabFocusReason);
-            if (!m_list->currentIndex().isValid() && m_list->model()->rowCount() > 0)
-                m_list->setCurrentIndex(m_list->model()->index(0, 0));
+            // Entering the list picks its first package unless the selected one is in view.
+            if (m_list->listModel()->rowOf(m_list->selectedPackage()) < 0 && m_list->model()->rowCount() > 0)
+                m_list->setSelectedPackage(m_list->listModel()->packageAt(0));
             return true;
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/deletedpackages.h"
 #include "model/packagegroup.h"
 #include "model/packagelistrule.h"
 #include "ui/screenservices.h"
@@ -7,8 +8,11 @@
 #include <QPointer>
 #include <QSet>
 #include <QWidget>
+#include <qcoro/qcorotask.h>
 
+#include <chrono>
 #include <functional>
+#include <vector>
 
 class AddPackageDialog;
 class BatchActionBar;
@@ -20,7 +24,7 @@ class GroupChipBar;
 class ModelContext;
 class Package;
 class PackageListView;
-class PackageSummaryView;
+class PackageDetailView;
 class QAction;
 class QDialog;
 class QLabel;
@@ -35,9 +39,10 @@ class ShellActions;
 /**
  * The content of the main window: the API-key banner, the toolbar (view picker, add, refresh,
  * sort, batch mode, CSV import and export, settings), and the split view of the sidebar
- * (search, filter pills, groups, batch actions, package list) and the detail side. Handles
- * drops of text, the CSV import and export, batch archive, delete and add-to-group, and the
- * add-package, refresh-all, archive-selected and select-package requests.
+ * (search, filter pills, groups, batch actions, package list) and the detail pane. Handles
+ * drops of text, the CSV import and export, batch archive, delete and add-to-group, taking
+ * back deletions (a notice with "Undo", and undoLastDeletion()), and the add-package,
+ * refresh-all, archive-selected and select-package requests.
  */
 class MainWindowView : public QWidget
 {
@@ -61,6 +66,7 @@ public:
     [[nodiscard]] QToolBar *toolBar() const { return m_toolBar; }
     [[nodiscard]] PackageListView *packageList() const { return m_list; }
     [[nodiscard]] CalendarView *calendar() const { return m_calendar; }
+    [[nodiscard]] PackageDetailView *detailView() const { return m_detailView; }
 
     // The view's state, as the screens around it see it.
     [[nodiscard]] PackageFilter selectedFilter() const { return m_filter; }
@@ -90,8 +96,22 @@ public:
     void batchArchive();
     /** "Archive Selected": the ticked packages in batch mode, else the selected package. */
     void archiveSelected();
+    /** How long the notice of a deletion offers "Undo". */
+    static constexpr std::chrono::seconds undoNoticeDuration {10};
+    /** Deletions that can still be taken back, at most. */
+    static constexpr std::size_t undoLimit = 20;
+
     /** Deletes the batch selection without asking, and leaves batch mode. */
     void batchDelete();
+    /**
+     * Every deletion of the window: the selected package among them is deselected, the packages
+     * leave their groups and the store, and "Undo" is offered for 10 seconds (and by
+     * undoLastDeletion() until then and after).
+     */
+    void deletePackages(const QList<Package *> &packages);
+    /** Puts the most recently deleted packages back as they were; false when there is nothing to undo. */
+    bool undoLastDeletion();
+    [[nodiscard]] bool canUndoDeletion() const { return !m_deletions.empty(); }
     /** Adds every package of the batch selection that is not a member to the group, and saves. */
     void batchAddToGroup(PackageGroup *group);
     /** Offers a dropped text: the first tracking number candidate opens the add sheet. */
@@ -109,6 +129,8 @@ public:
 
 Q_SIGNALS:
     void selectedPackageChanged(Package *package);
+    /** Whether undoLastDeletion() has something to put back changed. */
+    void undoAvailableChanged(bool available);
     /** A CSV import ended and its alert is shown. */
     void csvImportFinished(qsizetype imported, qsizetype skipped);
 
@@ -126,6 +148,9 @@ private:
     QWidget *buildSaveErrorBanner();
     QWidget *buildSidebar();
     QWidget *buildDetail();
+    QWidget *buildDeletionNotice();
+    void showDeletionNotice(qsizetype count);
+    QCoro::Task<> hideDeletionNoticeLater(quint64 generation);
     void selectPackageByNumber(const QString &trackingNumber);
     void updateApiKeyBanner();
     void updateRefreshState();
@@ -166,7 +191,17 @@ private:
     PackageListView *m_list = nullptr;
     QStackedWidget *m_detail = nullptr;
     EmptyStateView *m_detailEmpty = nullptr;
-    PackageSummaryView *m_summary = nullptr;
+    PackageDetailView *m_detailView = nullptr;
+    QWidget *m_deletionNotice = nullptr;
+    QLabel *m_deletionText = nullptr;
+    quint64 m_noticeGeneration = 0;
+
+    /** One entry per deletion, the latest last; the selected package's number when it was among them. */
+    struct Deletion {
+        DeletedPackages packages;
+        QString selectedNumber;
+    };
+    std::vector<Deletion> m_deletions;
 
     QPointer<AddPackageDialog> m_addSheet;
     QPointer<QDialog> m_groupSheet;

@@ -5,6 +5,7 @@
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "model/packagestore.h"
+#include "services/carrierlogoservice.h"
 #include "tracking/trackingservice.h"
 #include "ui/emptystateview.h"
 #include "ui/hexcolor.h"
@@ -20,6 +21,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 
 namespace
@@ -71,16 +73,18 @@ QIcon coloredSymbol(const QString &symbol, const QColor &color, qreal dpr)
 
 }
 
-PackageListView::PackageListView(ModelContext *context, TrackingService *tracking, Clock *clock, QWidget *parent)
+PackageListView::PackageListView(const ScreenServices &services, QWidget *parent)
     : QListView(parent)
-    , m_tracking(tracking)
-    , m_model(new PackageListModel(context, clock, this))
+    , m_tracking(services.tracking)
+    , m_model(new PackageListModel(services.context, services.clock, this))
     , m_emptyState(new EmptyStateView(viewport()))
 {
     setObjectName(QStringLiteral("packageList"));
     setAccessibleName(tr("Packages"));
     setModel(m_model);
-    setItemDelegate(new PackageRowDelegate(clock, this));
+    setItemDelegate(new PackageRowDelegate(services.clock, services.logos, this));
+    if (services.logos)
+        connect(services.logos, &CarrierLogoService::logoAdded, viewport(), qOverload<>(&QWidget::update));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -161,7 +165,7 @@ void PackageListView::syncSelection()
 void PackageListView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QListView::currentChanged(current, previous);
-    if (m_syncing || isBatchMode() || !current.isValid())
+    if (m_syncing || !m_userInput || isBatchMode() || !current.isValid())
         return;
     if (Package *package = m_model->packageAt(current.row()); package && package != m_selected) {
         m_selected = package;
@@ -182,7 +186,14 @@ void PackageListView::mousePressEvent(QMouseEvent *event)
         event->accept();
         return;
     }
+    const QScopedValueRollback user(m_userInput, true);
     QListView::mousePressEvent(event);
+}
+
+void PackageListView::mouseMoveEvent(QMouseEvent *event)
+{
+    const QScopedValueRollback user(m_userInput, true);
+    QListView::mouseMoveEvent(event);
 }
 
 void PackageListView::mouseDoubleClickEvent(QMouseEvent *event)
@@ -201,7 +212,7 @@ void PackageListView::keyPressEvent(QKeyEvent *event)
         if (isBatchMode())
             Q_EMIT batchDeleteRequested();
         else if (m_selected && m_model->rowOf(m_selected) >= 0)
-            deletePackage(m_selected);
+            Q_EMIT deleteRequested(m_selected);
         event->accept();
         return;
     }
@@ -223,7 +234,10 @@ void PackageListView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    QListView::keyPressEvent(event);
+    {
+        const QScopedValueRollback user(m_userInput, true);
+        QListView::keyPressEvent(event);
+    }
     if (isBatchMode()) {
         // Other moves (Home, End, Page Down) go to the view; the highlight stays on the selected package.
         m_syncing = true;
@@ -367,20 +381,10 @@ QMenu *PackageListView::createContextMenu(Package *package, QWidget *parent)
     menu->addSeparator();
     QAction *remove = add(menu, QStringLiteral("deleteAction"), tr("Delete"), QStringLiteral("trash"));
     connect(remove, &QAction::triggered, this, [this, target] {
-        if (target)
-            deletePackage(target);
+        if (target && !target->isDeleted())
+            Q_EMIT deleteRequested(target);
     });
     return menu;
-}
-
-void PackageListView::deletePackage(Package *package)
-{
-    ModelContext *context = modelContext();
-    if (!package || !context || package->isDeleted())
-        return;
-    if (package == m_selected)
-        setSelectedPackage(nullptr);
-    SaveReporter::deletePackages({package}, *context);
 }
 
 void PackageListView::togglePackageInGroup(Package *package, PackageGroup *group)

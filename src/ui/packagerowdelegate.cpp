@@ -2,6 +2,7 @@
 
 #include "base/clock.h"
 #include "model/package.h"
+#include "services/carrierlogoservice.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagerowview.h"
 #include "ui/uistyle.h"
@@ -9,9 +10,10 @@
 #include <QPainter>
 #include <QPainterPath>
 
-PackageRowDelegate::PackageRowDelegate(Clock *clock, QObject *parent)
+PackageRowDelegate::PackageRowDelegate(Clock *clock, CarrierLogoService *logos, QObject *parent)
     : QStyledItemDelegate(parent)
     , m_clock(clock)
+    , m_logos(logos)
 { }
 
 void PackageRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
@@ -44,8 +46,17 @@ void PackageRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
         paintBatchMark(*painter, circle, ticked, palette);
         content.setLeft(content.left() + batchMarkWidth);
     }
+    QImage logo;
+    if (m_logos) {
+        logo = m_logos->logo(package->carrierCode());
+        // Started, not awaited: the list redraws when the logo arrives.
+        if (logo.isNull() && !m_requestedLogos.contains(package->carrierCode())) {
+            m_requestedLogos.insert(package->carrierCode());
+            (void)m_logos->fetchLogo(package->carrierCode());
+        }
+    }
     PackageRowView::paint(*painter, content.adjusted(4, 0, -4, 0), *package, palette, option.font,
-                          painter->device()->devicePixelRatioF(), m_clock->now());
+                          painter->device()->devicePixelRatioF(), m_clock->now(), logo);
     painter->restore();
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QSet>
+#include <QString>
 #include <QStyledItemDelegate>
 
+class CarrierLogoService;
 class Clock;
 
 /**
@@ -13,8 +16,8 @@ class PackageRowDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 public:
-    /** Rows show their countdowns as of clock's time. */
-    explicit PackageRowDelegate(Clock *clock, QObject *parent = nullptr);
+    /** Rows show their countdowns as of clock's time, and carrier logos from logos (may be nullptr). */
+    PackageRowDelegate(Clock *clock, CarrierLogoService *logos, QObject *parent = nullptr);
 
     /** Width of the batch selection mark's column. */
     static constexpr int batchMarkWidth = 30;
@@ -27,4 +30,7 @@ public:
 
 private:
     Clock *m_clock;
+    CarrierLogoService *m_logos;
+    // Carriers whose logo was asked for once while their rows were drawn; a failed fetch is not repeated per paint.
+    mutable QSet<QString> m_requestedLogos;
 };

@@ -175,7 +175,7 @@ QString PackageRowView::accessibleText(const Package &package, const QDateTime &
 }
 
 void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &package, const QPalette &palette,
-                           const QFont &base, qreal devicePixelRatio, const QDateTime &now)
+                           const QFont &base, qreal devicePixelRatio, const QDateTime &now, const QImage &logo)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -202,7 +202,7 @@ void PackageRowView::paint(QPainter &painter, const QRect &rect, const Package &
     const QString pictureKey = picture ? QStringLiteral("%1-%2").arg(qHash(*picture)).arg(picture->size()) : QString();
     CarrierIconView::paint(
         painter, QPoint(x, midY - iconEdge / 2), CarrierIconView::IconSize::small, package.carrierCode(),
-        [&picture] { return picture; }, pictureKey, palette, devicePixelRatio);
+        [&picture] { return picture; }, pictureKey, palette, devicePixelRatio, logo);
     x += iconEdge + spacing;
 
     // Trailing column: badge above, countdown or update time below.

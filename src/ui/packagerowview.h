@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QDateTime>
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
 
@@ -56,9 +57,9 @@ public:
     /** What a screen reader says for a row: title, carrier, status, and the countdown or update time. */
     [[nodiscard]] static QString accessibleText(const Package &package, const QDateTime &now);
 
-    /** Draws the row's content (not its background) into rect. */
+    /** Draws the row's content (not its background) into rect; logo is the carrier's, or a null image. */
     static void paint(QPainter &painter, const QRect &rect, const Package &package, const QPalette &palette,
-                      const QFont &base, qreal devicePixelRatio, const QDateTime &now);
+                      const QFont &base, qreal devicePixelRatio, const QDateTime &now, const QImage &logo = {});
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -1,6 +1,7 @@
 #pragma once
 
 class AppNotifications;
+class CarrierLogoService;
 class Clock;
 class ModelContext;
 class Preferences;
@@ -18,4 +19,6 @@ struct ScreenServices {
     Clock *clock = nullptr;
     /** The requests between screens and the shell. */
     AppNotifications *requests = nullptr;
+    /** Carrier logos for the icons; without it carriers show their symbols. */
+    CarrierLogoService *logos = nullptr;
 };

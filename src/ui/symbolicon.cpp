@@ -70,6 +70,7 @@ const QHash<QString, QStringList> &table()
         add("checkmark", {"object-select-symbolic", "emblem-ok-symbolic"});
         add("checkmark.circle", {"emblem-ok-symbolic", "object-select-symbolic"});
         add("checkmark.circle.fill", {"emblem-default-symbolic", "emblem-ok-symbolic", "object-select-symbolic"});
+        add("xmark", {"window-close-symbolic", "process-stop-symbolic"});
         add("xmark.circle", {"window-close-symbolic", "process-stop-symbolic"});
         add("xmark.circle.fill", {"window-close-symbolic", "process-stop-symbolic"});
         add("exclamationmark.triangle", {"dialog-warning-symbolic", "dialog-warning"});

@@ -5,6 +5,10 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPixmapCache>
 #include <QWidget>
 
@@ -194,5 +198,37 @@ void makeSecondary(QWidget *widget)
     p.setColor(QPalette::WindowText, secondary(source));
     p.setColor(QPalette::Text, secondary(source));
     widget->setPalette(p);
+}
+
+QFrame *divider(QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    QPalette p = line->palette();
+    p.setColor(QPalette::WindowText, withAlpha(secondary(p), 0.35));
+    line->setPalette(p);
+    return line;
+}
+
+QPixmap dot(const QColor &color, int diameter, qreal devicePixelRatio)
+{
+    QPixmap pixmap(QSize(diameter, diameter) * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(color);
+    p.drawEllipse(QRectF(0, 0, diameter, diameter));
+    return pixmap;
+}
+
+void fitInformativeText(QMessageBox *box)
+{
+    if (auto *message = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        const QString firstLine = box->informativeText().section(QLatin1Char('\n'), 0, 0);
+        message->setMinimumWidth(qMin(message->fontMetrics().horizontalAdvance(firstLine) + 8, 460));
+    }
 }
 }

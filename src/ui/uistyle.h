@@ -11,6 +11,8 @@
 
 class QAbstractButton;
 class QAction;
+class QFrame;
+class QMessageBox;
 class QWidget;
 
 /**
@@ -71,4 +73,11 @@ void retintSymbols(QWidget *root);
 
 /** Sets a widget's text colour to the secondary colour. */
 void makeSecondary(QWidget *widget);
+
+/** A thin horizontal line in a faint secondary colour, between sections. */
+[[nodiscard]] QFrame *divider(QWidget *parent);
+/** A filled circle of a colour (colour tags and group dots beside labels). */
+[[nodiscard]] QPixmap dot(const QColor &color, int diameter, qreal devicePixelRatio);
+/** Widens a message box to its informative text (up to 460): it sizes itself by its short title otherwise. */
+void fitInformativeText(QMessageBox *box);
 }

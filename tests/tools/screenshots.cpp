@@ -6,7 +6,9 @@
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
+#include "model/trackingevent.h"
 #include "screenfixture.h"
+#include "services/carrierlogoservice.h"
 #include "showcase.h"
 #include "temporaryhome.h"
 #include "testmain.h"
@@ -15,14 +17,19 @@
 #include "ui/groupmanagementview.h"
 #include "ui/mainwindowview.h"
 #include "ui/menubarpopoverview.h"
+#include "ui/packagedetailview.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagelistview.h"
+#include "ui/packagesettingspopover.h"
 #include "ui/shellactions.h"
 #include "virtualclock.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QListView>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QPainter>
 #include <QPalette>
 #include <QScreen>
 #include <QTest>
@@ -91,6 +98,28 @@ bool fillCalendar(ModelContext &context, const QDateTime &now)
     return context.save().ok();
 }
 
+/** A package with a long history, so that the timeline shows many rows. */
+Package *addTraveller(ModelContext &context)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    auto *p = new Package(u"LB987654321SG"_s, u"4px"_s, u"Keyboard from Shenzhen"_s, TrackingStatus::inTransit,
+                          now.addDays(6), u"Gift for Sam: keep the box."_s);
+    p->setColorTag(u"#AF52DE"_s);
+    p->setLastErrorMessage(u"Network error: The request timed out."_s);
+    const QStringList places = {u"Shenzhen, CN"_s,      u"Hong Kong, HK"_s,   u""_s,
+                                u"Anchorage, AK, US"_s, u"Chicago, IL, US"_s, u"Columbus, OH, US"_s};
+    for (int i = 0; i < 40; ++i) {
+        const TrackingStatus status = i == 0 ? TrackingStatus::pending
+            : i == 17                        ? TrackingStatus::exception
+                                             : TrackingStatus::inTransit;
+        p->appendEvent(std::make_unique<TrackingEvent>(now.addSecs(-3600 * 7 * (40 - i)), status,
+                                                       u"Parcel processed at sorting centre, step %1"_s.arg(i + 1),
+                                                       places.at(i % places.size())));
+    }
+    context.insert(p);
+    return p;
+}
+
 bool save(QWidget *widget, const QString &path)
 {
     QTest::qWait(100); // let coalesced rebuilds and icon loads finish
@@ -118,13 +147,30 @@ int main(int argc, char *argv[])
     auto calendarStore = ModelContainer::open(home.path() + u"/calendar.sqlite"_s);
     if (!calendarStore || !fillCalendar(*calendarStore.value(), clock.now()))
         return 1;
+    Package *traveller = addTraveller(*context);
+    if (!context->save())
+        return 1;
     QuietShell shell;
     ScreenFixture screen(home.path() + u"/preferences.conf"_s);
+    // Logos come from the disk cache only: a drawn stand-in for UPS, and no address that answers.
+    for (const char *variable : {"KESTROVE_LOGO_ASSET_URL", "KESTROVE_ICON_SERVICE_URL", "KESTROVE_FAVICON_SERVICE_URL",
+                                 "KESTROVE_CARRIER_SITE_URL"})
+        qputenv(variable, "http://127.0.0.1:9");
+    const QString logoCache = home.path() + u"/logos"_s;
+    QDir().mkpath(logoCache);
+    QImage standIn(64, 64, QImage::Format_ARGB32);
+    standIn.fill(QColor(0x35, 0x1c, 0x15));
+    QPainter(&standIn).fillRect(12, 12, 40, 40, QColor(0xff, 0xb5, 0x00));
+    standIn.save(logoCache + u"/ups.png"_s);
+    QNetworkAccessManager network;
+    CarrierLogoService logos(&network, logoCache);
     bool ok = true;
     for (const bool dark : {false, true}) {
         QApplication::setPalette(dark ? darkPalette() : QPalette());
         const QString suffix = dark ? u"-dark.png"_s : u"-light.png"_s;
-        MainWindowView view(screen.services(context), &shell);
+        ScreenServices services = screen.services(context);
+        services.logos = &logos;
+        MainWindowView view(services, &shell);
         view.resize(1000, 680);
         view.show();
         ok = QTest::qWaitForWindowExposed(&view) && ok;
@@ -134,6 +180,25 @@ int main(int argc, char *argv[])
         view.packageList()->listModel()->toggleBatchSelection(view.packageList()->listModel()->packageAt(0));
         ok = save(&view, folder + u"/main-batch"_s + suffix) && ok;
         view.setBatchMode(false);
+        view.setSelectedPackage(traveller);
+        ok = save(&view, folder + u"/detail-40-events"_s + suffix) && ok;
+        view.detailView()->showPackageSettings();
+        ok = QTest::qWaitFor([&] { return view.detailView()->packageSettings(); })
+            && save(view.detailView()->packageSettings(), folder + u"/package-settings"_s + suffix) && ok;
+        if (view.detailView()->packageSettings())
+            view.detailView()->packageSettings()->close();
+        // The unknown carrier's package has no events: the timeline's empty state.
+        view.setSelectedPackage(view.packageList()->listModel()->packageAt(7));
+        ok = save(&view, folder + u"/detail-no-events"_s + suffix) && ok;
+        view.detailView()->confirmDelete();
+        ok = QTest::qWaitFor([&] { return view.detailView()->deleteConfirmation(); })
+            && save(view.detailView()->deleteConfirmation(), folder + u"/delete-confirmation"_s + suffix) && ok;
+        if (view.detailView()->deleteConfirmation())
+            view.detailView()->deleteConfirmation()->reject();
+        view.resize(900, 600);
+        view.setSelectedPackage(traveller);
+        ok = save(&view, folder + u"/small-screen"_s + suffix) && ok;
+        view.resize(1000, 680);
         view.showAddPackage(u"1Z999AA10123456784"_s);
         ok = QTest::qWaitFor([&] { return view.addPackageSheet() && view.addPackageSheet()->isVisible(); })
             && save(view.addPackageSheet(), folder + u"/add-sheet"_s + suffix) && ok;
