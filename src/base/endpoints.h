@@ -18,6 +18,16 @@ namespace Endpoints
 /** Map tile address template with {z}, {x} and {y} placeholders; KESTROVE_TILE_URL overrides it. */
 [[nodiscard]] QString tileUrlTemplate();
 
+/** Kestrove's own web site, the root that relative update download addresses are read against. */
+[[nodiscard]] QUrl websiteUrl();
+/** Where bug reports are mailed. */
+[[nodiscard]] QString supportAddress();
+/**
+ * The sign-up site of a tracking provider, by its stored raw value ("17track", "ship24",
+ * "aftership", "trackingmore"); the 17TRACK API site for anything else.
+ */
+[[nodiscard]] QUrl providerWebsite(const QString &providerRawValue);
+
 /** True when a credential may be sent to this address: HTTPS, or plain HTTP to a loopback host. */
 [[nodiscard]] bool mayCarryCredentials(const QUrl &url);
 }
