@@ -30,7 +30,7 @@ private:
     {
         m_services = std::make_unique<AppComposition>(m_context);
         m_services->preferences().setHasCompletedOnboarding(true);
-        m_app = std::make_unique<KestroveApp>(m_services->screenServices(), AppComposition::startupHooks());
+        m_app = std::make_unique<KestroveApp>(m_services->screenServices(), m_services->startupHooks());
         return *m_app;
     }
 

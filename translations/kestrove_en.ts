@@ -2,6 +2,100 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="en">
 <context>
+    <name>APIKeysSettingsTab</name>
+    <message>
+        <source>Tracking Provider</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (Coming Soon)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Default Provider</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enter API Key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>API Key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test Connection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Testing the API key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 support is coming soon. Using 17track in the meantime.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 API Key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Get an API key from %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 tracking numbers left</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configured</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Invalid</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not Configured</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AboutSettingsTab</name>
+    <message>
+        <source>Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Download Update</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Checking for updates</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Report a Bug</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrove Website</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Version %1 is available!</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>AddPackageDialog</name>
     <message>
         <source>Add Package</source>
@@ -197,6 +291,69 @@
     </message>
 </context>
 <context>
+    <name>GeneralSettingsTab</name>
+    <message>
+        <source>Startup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Launch at Login</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrove lives in your system tray. It appears in the taskbar and Alt+Tab only when a window is open.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Default Refresh Interval</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>How often Kestrove checks for tracking updates. Longer intervals are ideal for customs or international shipments.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Automation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Monitor clipboard for tracking numbers</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>When enabled, Kestrove will detect tracking numbers copied to your clipboard and offer to add them.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>When a package is delivered</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Auto-archive on delivery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Archived packages stay in your records but are hidden from the active list.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Auto-delete delivered packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete after</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delivered packages are permanently removed after the selected time period.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>GroupChipBar</name>
     <message>
         <source>Groups</source>
@@ -286,6 +443,25 @@
     </message>
     <message>
         <source>%1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>JourneyWindow</name>
+    <message>
+        <source>Package Journey</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Looking up locations</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close (Esc)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -457,6 +633,56 @@
         <source>Export CSV</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Dismiss</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>17track asked Kestrove to wait. The next try is at %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>MapCanvas</name>
+    <message>
+        <source>Journey map</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom in (+)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom out</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zoom out (-)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>© OpenStreetMap contributors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n places; latest: %1</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 km</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 m</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MenuBarPopoverView</name>
@@ -498,17 +724,177 @@
     </message>
 </context>
 <context>
+    <name>NotificationSettingsTab</name>
+    <message>
+        <source>Global Notifications</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enable Notifications</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notify on Status Changes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notification Sound</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Individual packages can override these settings from their detail view.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quiet Hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enable Quiet Hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quiet hours start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quiet hours end</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notifications will be silenced during quiet hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Do Not Disturb</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrove respects your desktop&apos;s Do Not Disturb mode. Delivery and exception notifications are marked as critical, while status updates use the normal urgency.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>OnboardingView</name>
     <message>
         <source>Welcome to Kestrove</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Track all your packages in one place.</source>
+        <source>Get Started</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Get Started</source>
+        <source>Page %1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Track all your packages in one place.
+Fast updates, smart notifications, and a clean native Linux experience.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Get a Free API Key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enter Your Key in Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>You can add your API key later in Settings (Ctrl+,)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tracking API Key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrove uses 17track to fetch tracking data from carriers worldwide. You&apos;ll need a free API key to get started.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notifications</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Get alerts when packages are delivered or have issues</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clipboard Monitoring</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Auto-detect tracking numbers you copy (optional, off by default)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keyring Access</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Securely store your API key in the system keyring</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enable Notifications</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Permissions</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrove works best with these permissions enabled:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ctrl+N</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add a new package</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ctrl+R</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh all packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ctrl+,</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>You&apos;re All Set!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start by adding your first package using the + button or Ctrl+N. Kestrove lives in your system tray for quick access.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -616,6 +1002,36 @@
     </message>
 </context>
 <context>
+    <name>PackageMapSection</name>
+    <message>
+        <source>Journey Map</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Map</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open the journey map in its own window</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PackageMapView</name>
+    <message>
+        <source>Loading locations...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No Location Data</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This package doesn&apos;t have any events with location information.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>PackageSummaryView</name>
     <message>
         <source>Estimated delivery: %1</source>
@@ -631,17 +1047,60 @@
     </message>
 </context>
 <context>
+    <name>SettingsForm</name>
+    <message>
+        <source>1 minute</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>5 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>15 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>30 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 hour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>2 hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>6 hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>12 hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 day</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>3 days</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 week</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>24 hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>SettingsView</name>
     <message>
-        <source>Startup, refresh and automation.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>General</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Tracking provider and API key.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -649,15 +1108,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Notifications and quiet hours.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Notifications</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Kestrove %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -688,6 +1139,29 @@
     </message>
     <message>
         <source>Quit Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>formatInterval</name>
+    <message>
+        <source>%1 min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1h %2m</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1d</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1d %2h</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

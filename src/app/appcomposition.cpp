@@ -1,18 +1,32 @@
 #include "app/appcomposition.h"
 
 #include "base/clock.h"
-#include "services/keychainmanager.h"
 
 #include <QDBusConnection>
+
+namespace
+{
+UpdateChecker::Options updateCheckerOptions(Clock *clock, Preferences *preferences)
+{
+    UpdateChecker::Options options;
+    options.clock = clock;
+    options.preferences = preferences;
+    return options;
+}
+}
 
 AppComposition::AppComposition(ModelContext *context)
     : m_context(context)
     // The model stamps new records with the process clock; the services keep the same time.
     , m_clock(Clock::shared())
     , m_notifications(QDBusConnection::sessionBus(), &m_preferences, m_clock)
+    , m_apiKeys(ApiKeyStore::keychain())
+    , m_updates(updateCheckerOptions(m_clock, &m_preferences))
 {
+    // Requests read the key from memory; until the first read ends there is none.
+    [[maybe_unused]] auto loading = m_apiKeys.load();
     TrackingService::Collaborators collaborators;
-    collaborators.apiKey = KeychainManager::retrieveApiKey;
+    collaborators.apiKey = [keys = &m_apiKeys] { return keys->apiKey(); };
     collaborators.clock = m_clock;
     collaborators.preferences = &m_preferences;
     collaborators.notifications = &m_notifications;
@@ -34,16 +48,17 @@ AppComposition::~AppComposition() = default;
 
 ScreenServices AppComposition::screenServices()
 {
-    return {m_context, m_tracking.get(), &m_preferences, m_clock, &m_requests};
+    return {m_context,   m_tracking.get(), &m_preferences, m_clock,
+            &m_requests, &m_apiKeys,       &m_updates,     &m_notifications};
 }
 
 StartupHooks AppComposition::startupHooks()
 {
-    // Stand-ins that keep the start-up order and the banner's calls in place until the clipboard
-    // monitor and the update checker are built.
+    // Stand-ins keep the start-up order and the banner's calls in place until the clipboard
+    // monitor is built.
     StartupHooks hooks;
     hooks.startClipboardMonitor = [] {};
-    hooks.checkForUpdatesIfNeeded = [] {};
+    hooks.checkForUpdatesIfNeeded = [updates = &m_updates] { [[maybe_unused]] auto check = updates->checkIfNeeded(); };
     hooks.clearDetectedTrackingNumber = [] {};
     hooks.dismissDetectedTrackingNumber = [](const QString &) {};
     return hooks;

@@ -2,6 +2,8 @@
 
 #include "model/preferences.h"
 #include "notifications/notificationservice.h"
+#include "services/apikeystore.h"
+#include "services/updatechecker.h"
 #include "tracking/trackingservice.h"
 #include "ui/appnotifications.h"
 #include "ui/screenservices.h"
@@ -13,8 +15,8 @@
 class ModelContext;
 
 /**
- * Start-up steps of services that are not part of this build yet (the clipboard monitor and the
- * update checker). The shell calls them in their place in the launch order; tests record them.
+ * Start-up steps the shell calls in their place in the launch order (the clipboard monitor, which
+ * this build does not have yet, and the weekly update check); tests record them.
  */
 struct StartupHooks {
     /** Starts watching the clipboard for tracking numbers. */
@@ -29,8 +31,9 @@ struct StartupHooks {
 
 /**
  * The application's composition root: builds the long-lived services once (preferences, the
- * desktop notifications, the tracking service with its provider and polling, the request bus)
- * and connects them to each other. The shell and its windows receive them as ScreenServices.
+ * desktop notifications, the API key in memory, the tracking service with its provider and
+ * polling, the update checker, the request bus) and connects them to each other. The shell and
+ * its windows receive them as ScreenServices. Reading the key starts here, off the GUI thread.
  */
 class AppComposition
 {
@@ -47,9 +50,11 @@ public:
     [[nodiscard]] TrackingService &tracking() { return *m_tracking; }
     [[nodiscard]] NotificationService &notifications() { return m_notifications; }
     [[nodiscard]] AppNotifications &requests() { return m_requests; }
+    [[nodiscard]] ApiKeyStore &apiKeys() { return m_apiKeys; }
+    [[nodiscard]] UpdateChecker &updates() { return m_updates; }
 
-    /** The start-up steps of this build: the clipboard monitor and update checker do not exist yet. */
-    [[nodiscard]] static StartupHooks startupHooks();
+    /** The start-up steps of this build: the update check; the clipboard monitor does not exist yet. */
+    [[nodiscard]] StartupHooks startupHooks();
 
 private:
     ModelContext *m_context;
@@ -57,5 +62,7 @@ private:
     Preferences m_preferences;
     NotificationService m_notifications;
     AppNotifications m_requests;
+    ApiKeyStore m_apiKeys;
+    UpdateChecker m_updates;
     std::unique_ptr<TrackingService> m_tracking;
 };

@@ -1,10 +1,13 @@
 #pragma once
 
+class ApiKeyStore;
 class AppNotifications;
 class Clock;
 class ModelContext;
+class NotificationService;
 class Preferences;
 class TrackingService;
+class UpdateChecker;
 
 /**
  * What the screens work with. The application's composition root makes each of these once
@@ -18,4 +21,9 @@ struct ScreenServices {
     Clock *clock = nullptr;
     /** The requests between screens and the shell. */
     AppNotifications *requests = nullptr;
+    /** The tracking API key in memory; none in screen tests, where the provider reads the keychain itself. */
+    ApiKeyStore *apiKeys = nullptr;
+    UpdateChecker *updates = nullptr;
+    /** The desktop notifications (the introduction asks whether a server answers). */
+    NotificationService *notifications = nullptr;
 };

@@ -3,15 +3,20 @@
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "screenfixture.h"
+#include "services/apikeystore.h"
+#include "services/updatechecker.h"
 #include "showcase.h"
+#include "taskrunner.h"
 #include "temporaryhome.h"
 #include "testmain.h"
 #include "ui/addpackagedialog.h"
 #include "ui/groupmanagementview.h"
 #include "ui/mainwindowview.h"
 #include "ui/menubarpopoverview.h"
+#include "ui/onboardingview.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagelistview.h"
+#include "ui/settingsview.h"
 #include "ui/shellactions.h"
 
 #include <QApplication>
@@ -77,6 +82,15 @@ int main(int argc, char *argv[])
     ModelContext *context = opened.value().get();
     QuietShell shell;
     ScreenFixture screen(home.path() + u"/preferences.conf"_s);
+    ApiKeyStore keys({[] { return std::optional<QString>(u"demo-key"_s); }, {}});
+    TestSupport::runTask(keys.load());
+    UpdateChecker::Options updateOptions;
+    updateOptions.clock = Clock::shared();
+    updateOptions.preferences = &screen.preferences;
+    updateOptions.manifestUrl = QUrl(u"http://127.0.0.1:9/update.json"_s); // nothing answers
+    UpdateChecker updates(updateOptions);
+    SettingsServices settingsServices {&screen.preferences, &keys, screen.tracking.get(), &updates,
+                                       Clock::shared(),     {}};
     bool ok = true;
     for (const bool dark : {false, true}) {
         QApplication::setPalette(dark ? darkPalette() : QPalette());
@@ -99,6 +113,23 @@ int main(int argc, char *argv[])
         popover.resize(340, 420);
         popover.show();
         ok = QTest::qWaitForWindowExposed(&popover) && save(&popover, folder + u"/popover"_s + suffix) && ok;
+
+        SettingsView settings(settingsServices);
+        settings.resize(560, 520);
+        settings.show();
+        ok = QTest::qWaitForWindowExposed(&settings) && ok;
+        const QStringList tabs {u"general"_s, u"api-keys"_s, u"notifications"_s, u"about"_s};
+        for (int tab = 0; tab < tabs.size(); ++tab) {
+            settings.showTab(SettingsView::Tab(tab));
+            ok = save(&settings, folder + u"/settings-"_s + tabs.at(tab) + suffix) && ok;
+        }
+        OnboardingView onboarding(&screen.preferences, nullptr);
+        onboarding.show();
+        ok = QTest::qWaitForWindowExposed(&onboarding) && ok;
+        for (int page = 0; page < OnboardingView::totalPages; ++page) {
+            onboarding.setCurrentPage(page);
+            ok = save(&onboarding, folder + u"/introduction-"_s + QString::number(page + 1) + suffix) && ok;
+        }
     }
     return ok ? 0 : 1;
 }
