@@ -279,9 +279,11 @@ private Q_SLOTS:
         QCOMPARE(sheet->parentWidget(), app.mainWindow());
         QCOMPARE(sheet->windowModality(), Qt::WindowModal);
 
-        auto *getStarted = sheet->findChild<QPushButton *>(QStringLiteral("onboarding-get-started"));
-        QVERIFY(getStarted);
-        getStarted->click();
+        // Next, Next, Next, Get Started.
+        auto *forward = sheet->findChild<QPushButton *>(QStringLiteral("onboardingForward"));
+        QVERIFY(forward);
+        for (int page = 0; page < 4; ++page)
+            forward->click();
         QTRY_VERIFY(!app.mainWindow()->onboardingSheet());
         QVERIFY(m_services->preferences().hasCompletedOnboarding());
         QVERIFY(!app.showOnboarding());

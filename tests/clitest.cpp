@@ -32,6 +32,8 @@
 
 using namespace Qt::Literals::StringLiterals;
 using S = Fake17TrackServer;
+using Reply = Fake17TrackServer::Reply;
+Q_DECLARE_METATYPE(std::optional<Reply>)
 using TestSupport::CliRun;
 using TestSupport::openDefaultStore;
 
@@ -246,6 +248,25 @@ private Q_SLOTS:
         QVERIFY(!run.err.contains(u"key-one"_s));
         QVERIFY(!QFile::exists(TestSupport::apiKeyFilePath()));
         QCOMPARE(cli({u"key"_s, u"status"_s}).out, u"API key: not configured\n"_s);
+    }
+
+    void keyStatusTellsTheQuota_data()
+    {
+        QTest::addColumn<std::optional<Reply>>("reply");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("figures as numbers") << std::optional<Reply>() << u"Quota: 100 of 100 tracking numbers left\n"_s;
+        QTest::newRow("figures as text, remaining derived") << std::optional(Reply::json(QJsonObject {
+            {u"code"_s, 0}, {u"data"_s, QJsonObject {{u"quota_total"_s, u"300"_s}, {u"quota_used"_s, 12}}}}))
+                                                            << u"Quota: 288 of 300 tracking numbers left\n"_s;
+        QTest::newRow("no usable figures: no line") << std::optional(Reply::raw("{}")) << QString();
+    }
+    void keyStatusTellsTheQuota()
+    {
+        QFETCH(std::optional<Reply>, reply);
+        QFETCH(QString, out);
+        if (reply)
+            m_server->setReply(u"getquota"_s, *reply);
+        QCOMPARE(cli({u"key"_s, u"status"_s}).out, u"API key: configured\n"_s + out);
     }
 
     void keySetWithoutKeychain_data()

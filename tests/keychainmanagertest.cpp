@@ -1,6 +1,8 @@
 #include "services/keychainmanager.h"
 
 #include "base/logmanager.h"
+#include "services/apikeystore.h"
+#include "taskrunner.h"
 #include "testmain.h"
 
 #include <QDir>
@@ -9,6 +11,7 @@
 #include <QFile>
 #include <QObject>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <qt6keychain/keychain.h>
@@ -273,6 +276,49 @@ private Q_SLOTS:
         QVERIFY(final && values.contains(*final));
         QCOMPARE(QString::fromUtf8(fileBytes(fallbackPath(key))), *final);
         QCOMPARE(fileMode(fallbackPath(key)), QStringLiteral("600"));
+    }
+
+    void keyStoreSavesTrimmedAndReadsBack()
+    {
+        const QString key = freshKey("store");
+        ApiKeyStore store(ApiKeyStore::keychain(key));
+        QVERIFY(TestSupport::runTask(store.load()));
+        QVERIFY(store.isLoaded() && !store.apiKey());
+        QSignalSpy changed(&store, &ApiKeyStore::apiKeyChanged);
+        const auto saved = TestSupport::runTask(store.save(QStringLiteral("  store-key\n")));
+        QVERIFY(saved && saved->ok());
+        QCOMPARE(saved->value(), m_secretService);
+        QCOMPARE(store.apiKey(), QStringLiteral("store-key"));
+        QCOMPARE(changed.size(), 1);
+        m_secrets.append(QStringLiteral("store-key"));
+
+        ApiKeyStore later(ApiKeyStore::keychain(key));
+        QVERIFY(TestSupport::runTask(later.load()));
+        QCOMPARE(later.apiKey(), QStringLiteral("store-key"));
+    }
+
+    // A keyring that takes seconds to answer (locked, waiting for its prompt) never stalls the loop.
+    void keyStoreNeverStallsTheEventLoop()
+    {
+        ApiKeyStore store({[] {
+                               std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+                               return std::optional<QString>(QStringLiteral("slow-key"));
+                           },
+                           {}});
+        QElapsedTimer sinceLastTick;
+        qint64 longestStall = 0;
+        QTimer ticker;
+        ticker.setInterval(5);
+        connect(&ticker, &QTimer::timeout, this,
+                [&] { longestStall = std::max(longestStall, sinceLastTick.restart()); });
+        sinceLastTick.start();
+        ticker.start();
+        QElapsedTimer total;
+        total.start();
+        QVERIFY(TestSupport::runTask(store.load()));
+        QVERIFY(total.elapsed() >= 1400);
+        QCOMPARE(store.apiKey(), QStringLiteral("slow-key"));
+        QVERIFY2(longestStall < 250, qPrintable(QString::number(longestStall)));
     }
 
     void keysNeverLogged()

@@ -242,7 +242,7 @@ private Q_SLOTS:
         QTest::newRow("429 with seconds") << Reply::httpStatus(429).withHeader("Retry-After", "30") << fetch
                                           << u"Rate limited. Try again in 30 seconds."_s;
         QTest::newRow("429 with fractional seconds") << Reply::httpStatus(429).withHeader("Retry-After", "30.9")
-                                                     << batch << u"Rate limited. Try again in 30 seconds."_s;
+                                                     << fetch << u"Rate limited. Try again in 30 seconds."_s;
         QTest::newRow("429 with a date") << Reply::httpStatus(429).withHeader("Retry-After",
                                                                               "Wed, 21 Oct 2026 07:28:00 GMT")
                                          << fetch << u"Rate limited. Please try again later."_s;
@@ -723,10 +723,26 @@ private Q_SLOTS:
     void batchFailsWhenStoredDataFails()
     {
         Harness h;
-        h.server.setReply(u"gettrackinfo"_s, Reply::httpStatus(429).withHeader("Retry-After", "12"));
+        h.server.setReply(u"gettrackinfo"_s, Reply::httpStatus(500));
         const auto outcome = run(h.provider->fetchTrackingBatch({{u"A1"_s, {}}, {u"B2"_s, {}}}));
         QVERIFY(outcome && !outcome->ok());
-        QCOMPARE(outcome->error(), TrackingProviderError::rateLimited(12));
+        QCOMPARE(outcome->error().description(), u"Provider error: HTTP 500: Internal Server Error"_s);
+    }
+
+    void rateLimitEndsTheBatchAndHoldsTheClient()
+    {
+        Harness h;
+        h.server.setReply(u"gettrackinfo"_s, Reply::httpStatus(429).withHeader("Retry-After", "12"));
+        const auto outcome = run(h.provider->fetchTrackingBatch({{u"A1"_s, {}}, {u"B2"_s, {}}}));
+        QVERIFY(outcome && outcome->ok());
+        for (const TrackingOutcome &entry : outcome->value())
+            QCOMPARE(entry.error(), TrackingProviderError::rateLimited(12));
+        // Until the retry time nothing more is sent, whatever is asked.
+        const qsizetype sent = h.server.requests().size();
+        const auto refused = run(h.provider->fetchTracking(u"C3"_s, {}));
+        QVERIFY(refused && !refused->ok());
+        QCOMPARE(refused->error().kind(), TrackingProviderError::Kind::rateLimited);
+        QCOMPARE(h.server.requests().size(), sent);
     }
 
     void detectCarrierMergesServiceAndLocalGuesses()

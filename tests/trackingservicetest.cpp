@@ -574,6 +574,60 @@ private Q_SLOTS:
         QVERIFY(!m_service->errorMessage().has_value());
     }
 
+    void rateLimitStopsTheRefreshAndThePolling_data()
+    {
+        QTest::addColumn<QByteArray>("retryAfter");
+        QTest::addColumn<int>("waitSeconds");
+        QTest::newRow("Retry-After: 120") << QByteArray("120") << 120;
+        QTest::newRow("no retry time: one minute") << QByteArray() << 60;
+    }
+    void rateLimitStopsTheRefreshAndThePolling()
+    {
+        QFETCH(QByteArray, retryAfter);
+        QFETCH(int, waitSeconds);
+        useRealProvider();
+        m_preferences->setRefreshInterval(30);
+        // 41 packages: the first chunk of 40 goes through, the second one's first registration gets 429.
+        QList<Package *> packages;
+        for (int i = 0; i < 41; ++i) {
+            packages.append(insert(QStringLiteral("RL%1").arg(i, 6, 10, QLatin1Char('0')), TrackingStatus::pending));
+            packages.last()->setLastErrorMessage(QStringLiteral("earlier failure"));
+        }
+        QVERIFY(PackageStore::save(*m_context).ok());
+        int registrations = 0;
+        m_server->setHandler([&](const Fake17TrackServer::Request &request) -> std::optional<Fake17TrackServer::Reply> {
+            if (request.endpoint != QLatin1String("register") || ++registrations != 41)
+                return std::nullopt;
+            auto reply = Fake17TrackServer::Reply::httpStatus(429);
+            if (!retryAfter.isEmpty())
+                reply.withHeader("Retry-After", retryAfter);
+            return reply;
+        });
+        m_service->pollingManager()->setRunning();
+        QVERIFY(runTask(m_service->refreshAll(*m_context)));
+        m_clock->setAutoAdvance(false);
+
+        // 40 registrations, one real-time and one stored look-up, then the refused registration.
+        QCOMPARE(m_server->requests().size(), 43);
+        const QDateTime until = m_server->requests().constLast().clockTime.addSecs(waitSeconds);
+        QCOMPARE(m_service->rateLimitedUntil(), until);
+        QCOMPARE(m_service->pollingManager()->nextPollDate(), until);
+        QVERIFY(!packages.first()->lastErrorMessage().has_value());
+        QCOMPARE(packages.last()->lastErrorMessage(), QStringLiteral("earlier failure"));
+
+        // A manual refresh inside the wait explains instead of sending.
+        QVERIFY(runTask(m_service->refreshAll(*m_context)));
+        QCOMPARE(m_server->requests().size(), 43);
+        QVERIFY(m_service->errorMessage().value_or(QString()).startsWith(QLatin1String("Rate limited. Try again in ")));
+
+        m_clock->advance(std::chrono::seconds(waitSeconds));
+        QVERIFY(!m_service->rateLimitedUntil().has_value());
+        m_clock->setAutoAdvance(true);
+        QVERIFY(runTask(m_service->refreshAll(*m_context)));
+        QVERIFY(m_server->requests().size() > 43);
+        QVERIFY(!packages.last()->lastErrorMessage().has_value());
+    }
+
     void refreshAllWithoutActivePackagesAsksNobody()
     {
         useRealProvider();

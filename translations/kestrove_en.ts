@@ -2,6 +2,100 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="en">
 <context>
+    <name>APIKeysSettingsTab</name>
+    <message>
+        <source>Tracking Provider</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (Coming Soon)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Default Provider</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enter API Key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>API Key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Test Connection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Testing the API key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 support is coming soon. Using 17track in the meantime.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 API Key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Get an API key from %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2 tracking numbers left</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Configured</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Invalid</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not Configured</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>AboutSettingsTab</name>
+    <message>
+        <source>Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Download Update</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Checking for updates</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Report a Bug</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrove Website</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Version %1 is available!</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>AddPackageDialog</name>
     <message>
         <source>Add Package</source>
@@ -195,32 +289,67 @@
         <source>in %1</source>
         <translation type="unfinished"></translation>
     </message>
+</context>
+<context>
+    <name>GeneralSettingsTab</name>
     <message>
-        <source>Delivered</source>
+        <source>Startup</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>1 day overdue</source>
+        <source>Launch at Login</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 days overdue</source>
+        <source>Kestrove lives in your system tray. It appears in the taskbar and Alt+Tab only when a window is open.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Arriving Today</source>
+        <source>Refresh</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Arriving Tomorrow</source>
+        <source>Default Refresh Interval</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Arriving in %1 days</source>
+        <source>How often Kestrove checks for tracking updates. Longer intervals are ideal for customs or international shipments.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 sec</source>
+        <source>Automation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Monitor clipboard for tracking numbers</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>When enabled, Kestrove will detect tracking numbers copied to your clipboard and offer to add them.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>When a package is delivered</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Auto-archive on delivery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Archived packages stay in your records but are hidden from the active list.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Auto-delete delivered packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete after</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delivered packages are permanently removed after the selected time period.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -385,10 +514,6 @@
         <source>Refresh All</source>
         <translation type="unfinished"></translation>
     </message>
-    <message>
-        <source>Undo Delete</source>
-        <translation type="unfinished"></translation>
-    </message>
 </context>
 <context>
     <name>MainWindowView</name>
@@ -513,19 +638,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Undo</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Undo (Ctrl+Z)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Package deleted</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>%1 packages deleted</source>
+        <source>17track asked Kestrove to wait. The next try is at %1.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -611,36 +724,165 @@
     </message>
 </context>
 <context>
+    <name>NotificationSettingsTab</name>
+    <message>
+        <source>Global Notifications</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enable Notifications</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notify on Status Changes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notification Sound</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Individual packages can override these settings from their detail view.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quiet Hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enable Quiet Hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quiet hours start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quiet hours end</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notifications will be silenced during quiet hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Do Not Disturb</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrove respects your desktop&apos;s Do Not Disturb mode. Delivery and exception notifications are marked as critical, while status updates use the normal urgency.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>OnboardingView</name>
     <message>
         <source>Welcome to Kestrove</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Track all your packages in one place.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Get Started</source>
         <translation type="unfinished"></translation>
     </message>
-</context>
-<context>
-    <name>PackageDetailView</name>
     <message>
-        <source>Tracking History</source>
+        <source>Page %1 of %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Notes</source>
+        <source>Back</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>API Key Not Configured</source>
+        <source>Next</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Add your 17track API key in Settings to enable tracking updates.</source>
+        <source>Track all your packages in one place.
+Fast updates, smart notifications, and a clean native Linux experience.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Get a Free API Key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enter Your Key in Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>You can add your API key later in Settings (Ctrl+,)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tracking API Key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrove uses 17track to fetch tracking data from carriers worldwide. You&apos;ll need a free API key to get started.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notifications</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Get alerts when packages are delivered or have issues</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clipboard Monitoring</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Auto-detect tracking numbers you copy (optional, off by default)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keyring Access</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Securely store your API key in the system keyring</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enable Notifications</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Permissions</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kestrove works best with these permissions enabled:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ctrl+N</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add a new package</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ctrl+R</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh all packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Ctrl+,</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -648,75 +890,11 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Retry</source>
+        <source>You&apos;re All Set!</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Add a label...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Package Label</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Copy tracking number</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Pin to top</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Package settings</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Estimated Delivery</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Refresh</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Copy Tracking</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Track Online</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Archive</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Delete</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Add notes about this package...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Unpin package</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Unarchive</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Last updated: %1 ago</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Delete Package</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Are you sure you want to delete &quot;%1&quot;? This cannot be undone.</source>
+        <source>Start by adding your first package using the + button or Ctrl+N. Kestrove lives in your system tray for quick access.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -854,101 +1032,6 @@
     </message>
 </context>
 <context>
-    <name>PackageSettingsPopover</name>
-    <message>
-        <source>Package Settings</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Groups</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Color Tag</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Custom Icon</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Check Interval</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Estimated Delivery</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Notifications</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Remove color tag</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Choose Image...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Remove</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Remove custom icon</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Use custom interval</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Interval</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Set delivery date</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>No delivery date set. Carriers may provide one automatically.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Delivery Date</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Enable notifications</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Status changes</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Location updates</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Delivery date changes</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Using default: %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Choose Image</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Images (*.png *.jpg *.jpeg)</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
     <name>PackageSummaryView</name>
     <message>
         <source>Estimated delivery: %1</source>
@@ -964,7 +1047,7 @@
     </message>
 </context>
 <context>
-    <name>RefreshIntervalChoices</name>
+    <name>SettingsForm</name>
     <message>
         <source>1 minute</source>
         <translation type="unfinished"></translation>
@@ -1009,19 +1092,15 @@
         <source>1 week</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>24 hours</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SettingsView</name>
     <message>
-        <source>Startup, refresh and automation.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>General</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Tracking provider and API key.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -1029,15 +1108,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Notifications and quiet hours.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Notifications</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Kestrove %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -1068,17 +1139,6 @@
     </message>
     <message>
         <source>Quit Kestrove</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
-    <name>TrackingTimelineView</name>
-    <message>
-        <source>Tracking History</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>No tracking events yet</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -1,21 +1,35 @@
 #include "app/appcomposition.h"
 
 #include "base/clock.h"
-#include "services/keychainmanager.h"
 
 #include <QDBusConnection>
 #include <QGuiApplication>
+
+namespace
+{
+UpdateChecker::Options updateCheckerOptions(Clock *clock, Preferences *preferences)
+{
+    UpdateChecker::Options options;
+    options.clock = clock;
+    options.preferences = preferences;
+    return options;
+}
+}
 
 AppComposition::AppComposition(ModelContext *context)
     : m_context(context)
     // The model stamps new records with the process clock; the services keep the same time.
     , m_clock(Clock::shared())
     , m_notifications(QDBusConnection::sessionBus(), &m_preferences, m_clock)
+    , m_apiKeys(ApiKeyStore::keychain())
+    , m_updates(updateCheckerOptions(m_clock, &m_preferences))
     , m_clipboard(QGuiApplication::clipboard(), &m_preferences, m_clock)
     , m_logos(&m_network, CarrierLogoService::defaultCacheDirectory())
 {
+    // Requests read the key from memory; until the first read ends there is none.
+    [[maybe_unused]] auto loading = m_apiKeys.load();
     TrackingService::Collaborators collaborators;
-    collaborators.apiKey = KeychainManager::retrieveApiKey;
+    collaborators.apiKey = [keys = &m_apiKeys] { return keys->apiKey(); };
     collaborators.clock = m_clock;
     collaborators.preferences = &m_preferences;
     collaborators.notifications = &m_notifications;
@@ -39,15 +53,15 @@ AppComposition::~AppComposition() = default;
 
 ScreenServices AppComposition::screenServices()
 {
-    return {m_context, m_tracking.get(), &m_preferences, m_clock, &m_requests, &m_logos};
+    return {m_context, m_tracking.get(), &m_preferences, m_clock,         &m_requests,
+            &m_logos,  &m_apiKeys,       &m_updates,     &m_notifications};
 }
 
 StartupHooks AppComposition::startupHooks()
 {
     StartupHooks hooks;
     hooks.startClipboardMonitor = [this] { m_clipboard.start(); };
-    // A stand-in that keeps its place in the start-up order until the update checker is built.
-    hooks.checkForUpdatesIfNeeded = [] {};
+    hooks.checkForUpdatesIfNeeded = [updates = &m_updates] { [[maybe_unused]] auto check = updates->checkIfNeeded(); };
     hooks.clearDetectedTrackingNumber = [this] { m_clipboard.clearDetected(); };
     hooks.dismissDetectedTrackingNumber = [this](const QString &number) { m_clipboard.dismissDetected(number); };
     return hooks;

@@ -2,8 +2,10 @@
 
 #include "model/preferences.h"
 #include "notifications/notificationservice.h"
-#include "services/clipboardmonitor.h"
+#include "services/apikeystore.h"
 #include "services/carrierlogoservice.h"
+#include "services/clipboardmonitor.h"
+#include "services/updatechecker.h"
 #include "tracking/trackingservice.h"
 #include "ui/appnotifications.h"
 #include "ui/screenservices.h"
@@ -16,8 +18,8 @@
 class ModelContext;
 
 /**
- * The start-up steps of the clipboard monitor and the update checker, and the banner's calls to
- * the monitor. The shell calls them in their place in the launch order; tests record them.
+ * Start-up steps the shell calls in their place in the launch order (the clipboard monitor and the
+ * weekly update check), and the banner's calls to the monitor; tests record them.
  */
 struct StartupHooks {
     /** Starts watching the clipboard for tracking numbers. */
@@ -32,9 +34,10 @@ struct StartupHooks {
 
 /**
  * The application's composition root: builds the long-lived services once (preferences, the
- * desktop notifications, the tracking service with its provider and polling, the clipboard
- * monitor, the request bus, the carrier logos) and connects them to each other. The shell and its
- * windows receive them as ScreenServices.
+ * desktop notifications, the API key in memory, the tracking service with its provider and
+ * polling, the clipboard monitor, the update checker, the request bus, the carrier logos) and
+ * connects them to each other. The shell and its windows receive them as ScreenServices.
+ * Reading the key starts here, off the GUI thread.
  */
 class AppComposition
 {
@@ -53,8 +56,10 @@ public:
     [[nodiscard]] AppNotifications &requests() { return m_requests; }
     [[nodiscard]] ClipboardMonitor &clipboardMonitor() { return m_clipboard; }
     [[nodiscard]] CarrierLogoService &logos() { return m_logos; }
+    [[nodiscard]] ApiKeyStore &apiKeys() { return m_apiKeys; }
+    [[nodiscard]] UpdateChecker &updates() { return m_updates; }
 
-    /** The start-up steps on these services (the update checker does not exist yet). */
+    /** The start-up steps on these services. */
     [[nodiscard]] StartupHooks startupHooks();
 
 private:
@@ -63,6 +68,8 @@ private:
     Preferences m_preferences;
     NotificationService m_notifications;
     AppNotifications m_requests;
+    ApiKeyStore m_apiKeys;
+    UpdateChecker m_updates;
     std::unique_ptr<TrackingService> m_tracking;
     ClipboardMonitor m_clipboard;
     QNetworkAccessManager m_network;

@@ -35,6 +35,7 @@ void AppDelegate::applicationDidFinishLaunching()
         });
     }
 
-    if (m_app.showOnboarding())
+    // Started at login, Kestrove stays in the tray; the introduction waits for the main window.
+    if (m_app.showOnboarding() && !m_app.startedAtLogin())
         QTimer::singleShot(onboardingActivationDelay, this, [this] { m_app.openMainWindow(); });
 }

@@ -9,6 +9,7 @@
 #include "base/logmanager.h"
 #include "model/modelcontainer.h"
 #include "model/preferences.h"
+#include "services/loginitem.h"
 #include "ui/appnotifications.h"
 
 #include <QApplication>
@@ -71,6 +72,7 @@ int KestroveApp::main(int argc, char *argv[])
     // The composition root: every long-lived service is made here, once, and handed down.
     AppComposition services(container.value());
     KestroveApp shell(services.screenServices(), services.startupHooks());
+    shell.setStartedAtLogin(QApplication::arguments().contains(QLatin1String(LoginItem::autostartArgument)));
     connect(&instance, &SingleInstance::activationRequested, &shell, &KestroveApp::activateFromAnotherStart);
     QTimer::singleShot(0, &shell, &KestroveApp::applicationDidFinishLaunching);
     return app.exec();
@@ -136,9 +138,28 @@ void KestroveApp::applicationDidFinishLaunching()
     if (!m_statusItem && QSystemTrayIcon::isSystemTrayAvailable())
         m_statusItem = new StatusItem(*this);
     m_delegate->applicationDidFinishLaunching();
-    // Without a tray there would be no way in: the main window stands in for it.
-    if (!m_statusItem)
+    if (m_statusItem)
+        return;
+    if (!m_startedAtLogin) {
+        // Without a tray there would be no way in: the main window stands in for it.
         openMainWindow();
+        return;
+    }
+    // At login the panel that holds the tray often starts after Kestrove: look for it once a
+    // second for a while before the main window stands in for it. A user-interface pause, not
+    // a schedule, so it runs on QTimer.
+    auto *waiting = new QTimer(this);
+    waiting->setInterval(1000);
+    connect(waiting, &QTimer::timeout, this, [this, waiting, attempts = 0]() mutable {
+        if (QSystemTrayIcon::isSystemTrayAvailable())
+            m_statusItem = new StatusItem(*this);
+        else if (++attempts < trayWaitAtLoginSeconds)
+            return;
+        waiting->deleteLater();
+        if (!m_statusItem)
+            openMainWindow();
+    });
+    waiting->start();
 }
 
 void KestroveApp::setShowOnboarding(bool show)
@@ -191,11 +212,30 @@ void KestroveApp::openMainWindow()
         m_mainWindow->presentOnboarding();
 }
 
+SettingsServices KestroveApp::settingsServices() const
+{
+    SettingsServices settings;
+    settings.preferences = m_services.preferences;
+    settings.apiKeys = m_services.apiKeys;
+    settings.tracking = m_services.tracking;
+    settings.updates = m_services.updates;
+    settings.clock = m_services.clock;
+    settings.setLoginItem
+        = [](bool enabled) { return LoginItem::setEnabled(enabled, QCoreApplication::applicationFilePath()); };
+    return settings;
+}
+
 void KestroveApp::openSettings()
 {
     if (!m_settingsWindow)
-        m_settingsWindow = new SettingsWindow;
+        m_settingsWindow = new SettingsWindow(settingsServices(), *this);
     bringForward(m_settingsWindow);
+}
+
+void KestroveApp::openSettingsOn(SettingsView::Tab tab)
+{
+    openSettings();
+    m_settingsWindow->view()->showTab(tab);
 }
 
 void KestroveApp::quit()

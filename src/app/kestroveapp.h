@@ -2,6 +2,7 @@
 
 #include "app/appcomposition.h"
 #include "ui/screenservices.h"
+#include "ui/settingsview.h"
 #include "ui/shellactions.h"
 
 #include <QObject>
@@ -26,6 +27,8 @@ class KestroveApp : public QObject, public ShellActions
 public:
     /** The start of the message with which Kestrove stops when its store cannot be opened. */
     static constexpr const char *containerErrorPrefix = QT_TR_NOOP("Could not create ModelContainer: ");
+    /** Started at login without a tray: how long Kestrove waits for one before it opens the main window. */
+    static constexpr int trayWaitAtLoginSeconds = 30;
 
     /** The process: single instance, store, shell, event loop. Returns the exit status. */
     static int main(int argc, char *argv[]);
@@ -53,6 +56,18 @@ public:
     [[nodiscard]] SettingsWindow *settingsWindow() const;
     /** The tray item, absent when the desktop offers no tray. */
     [[nodiscard]] StatusItem *statusItem() const { return m_statusItem; }
+
+    /**
+     * Started by the desktop at login (the autostart entry's argument): Kestrove stays in the tray
+     * and opens no window by itself; without a tray it waits a while for one to appear.
+     */
+    void setStartedAtLogin(bool atLogin) { m_startedAtLogin = atLogin; }
+    [[nodiscard]] bool startedAtLogin() const { return m_startedAtLogin; }
+
+    /** What the settings window works with. */
+    [[nodiscard]] SettingsServices settingsServices() const;
+    /** Opens or raises the settings window on one of its tabs. */
+    void openSettingsOn(SettingsView::Tab tab);
 
     /** Whether the onboarding sheet is to be shown over the main window. */
     [[nodiscard]] bool showOnboarding() const { return m_showOnboarding; }
@@ -88,6 +103,7 @@ private:
     QPointer<MainWindow> m_mainWindow;
     QPointer<SettingsWindow> m_settingsWindow;
     bool m_showOnboarding;
+    bool m_startedAtLogin = false;
     bool m_showClipboardBanner = false;
     QString m_detectedTrackingNumber;
 };

@@ -168,7 +168,9 @@ void MainWindow::presentOnboarding()
         m_onboarding->activateWindow();
         return;
     }
-    auto *sheet = new OnboardingView(m_app.services().preferences, this);
+    auto *sheet = new OnboardingView(m_app.services().preferences, m_app.services().notifications, this);
+    connect(sheet, &OnboardingView::apiKeySettingsRequested, this,
+            [this] { m_app.openSettingsOn(SettingsView::Tab::apiKeys); });
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setWindowModality(Qt::WindowModal);
     m_onboarding = sheet;

@@ -1,15 +1,17 @@
 #include "app/settingswindow.h"
 
-#include "ui/settingsview.h"
+#include "ui/shellactions.h"
 
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QVBoxLayout>
 
-SettingsWindow::SettingsWindow(QWidget *parent)
+SettingsWindow::SettingsWindow(const SettingsServices &services, ShellActions &shell, QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_view(new SettingsView(this))
+    , m_view(new SettingsView(services, this))
 {
     setObjectName(identifier);
     setWindowTitle(tr("Kestrove Settings"));
@@ -17,8 +19,19 @@ SettingsWindow::SettingsWindow(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, defaultSize, screen->availableGeometry()));
+
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {
+        auto *close = new QShortcut(keys, this);
+        connect(close, &QShortcut::activated, this, &QWidget::close);
+    }
+    auto *quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quit, &QShortcut::activated, this, [&shell] { shell.quit(); });
+
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    // On a small screen the window keeps inside it; its tabs scroll.
+    const QSize size = screen ? defaultSize.boundedTo(screen->availableGeometry().size()) : defaultSize;
+    if (screen)
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, screen->availableGeometry()));
     else
-        resize(defaultSize);
+        resize(size);
 }

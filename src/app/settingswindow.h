@@ -1,18 +1,23 @@
 #pragma once
 
+#include "ui/settingsview.h"
+
 #include <QWidget>
 
-class SettingsView;
+class ShellActions;
 
-/** The settings window: a titled top-level window around the settings view. Deleted when closed. */
+/**
+ * The settings window: a titled top-level window around the settings view. Escape and Ctrl+W
+ * close it, Ctrl+Q quits Kestrove. Deleted when closed.
+ */
 class SettingsWindow : public QWidget
 {
     Q_OBJECT
 public:
     static inline const QString identifier = QStringLiteral("settings-window");
-    static constexpr QSize defaultSize {560, 460};
+    static constexpr QSize defaultSize {560, 520};
 
-    explicit SettingsWindow(QWidget *parent = nullptr);
+    SettingsWindow(const SettingsServices &services, ShellActions &shell, QWidget *parent = nullptr);
 
     [[nodiscard]] SettingsView *view() const { return m_view; }
 

@@ -64,6 +64,27 @@ QString carrierSiteUrl(const QString &domain)
     return withoutTrailingSlash(site.replace(QLatin1String("{domain}"), domain));
 }
 
+QUrl websiteUrl()
+{
+    return QUrl(QStringLiteral("https://kestrove.app"));
+}
+
+QString supportAddress()
+{
+    return QStringLiteral("support@kestrove.app");
+}
+
+QUrl providerWebsite(const QString &providerRawValue)
+{
+    if (providerRawValue == QLatin1String("ship24"))
+        return QUrl(QStringLiteral("https://www.ship24.com"));
+    if (providerRawValue == QLatin1String("aftership"))
+        return QUrl(QStringLiteral("https://www.aftership.com"));
+    if (providerRawValue == QLatin1String("trackingmore"))
+        return QUrl(QStringLiteral("https://www.trackingmore.com"));
+    return QUrl(QStringLiteral("https://api.17track.net"));
+}
+
 bool mayCarryCredentials(const QUrl &url)
 {
     if (!url.isValid() || url.host().isEmpty())

@@ -29,6 +29,15 @@ namespace Endpoints
  * it with a template in which "{domain}" stands for the domain.
  */
 [[nodiscard]] QString carrierSiteUrl(const QString &domain);
+/** Kestrove's own web site, the root that relative update download addresses are read against. */
+[[nodiscard]] QUrl websiteUrl();
+/** Where bug reports are mailed. */
+[[nodiscard]] QString supportAddress();
+/**
+ * The sign-up site of a tracking provider, by its stored raw value ("17track", "ship24",
+ * "aftership", "trackingmore"); the 17TRACK API site for anything else.
+ */
+[[nodiscard]] QUrl providerWebsite(const QString &providerRawValue);
 
 /** True when a credential may be sent to this address: HTTPS, or plain HTTP to a loopback host. */
 [[nodiscard]] bool mayCarryCredentials(const QUrl &url);

@@ -1,4 +1,5 @@
 #include "cli/clicommand.h"
+#include "cli/cliservices.h"
 #include "services/keychainmanager.h"
 
 #include <QByteArray>
@@ -95,6 +96,16 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
         const bool configured = KeychainManager::retrieve(keyName).has_value();
         invocation.out << "API key: " << (configured ? "configured" : "not configured") << '\n';
         invocation.out.flush();
+        if (configured) {
+            // The remaining allowance, when 17TRACK tells it; any failure leaves the line out.
+            const auto provider = invocation.services.makeProvider();
+            const QuotaOutcome quota = co_await provider->fetchQuota();
+            if (quota.ok()) {
+                invocation.out << "Quota: " << quota.value().remaining << " of " << quota.value().total
+                               << " tracking numbers left\n";
+                invocation.out.flush();
+            }
+        }
         co_return Cli::Success;
     }
     if (action != QLatin1String("set")) {

@@ -2,6 +2,7 @@
 
 #include "base/clock.h"
 #include "base/endpoints.h"
+#include "base/logmanager.h"
 #include "carriers/carrier.h"
 #include "providers/seventeentrackmapping.h"
 
@@ -40,6 +41,7 @@ constexpr auto trackInfoPath = "/gettrackinfo";
 constexpr auto realTimeTrackInfoPath = "/getrealtimetrackinfo";
 constexpr auto carrierPath = "/getcarrier";
 constexpr auto deletePath = "/deletetrack";
+constexpr auto quotaPath = "/getquota";
 
 constexpr qint64 alreadyRegisteredCode = -18019901;
 constexpr auto tooLargeProperty = "kestroveResponseTooLarge";
@@ -233,7 +235,7 @@ QCoro::Task<bool> SeventeenTrackProvider::respectRateLimit()
 }
 
 QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider::performRequest(QString path,
-                                                                                                QJsonArray body)
+                                                                                                QByteArray body)
 {
     const QString address = m_options.baseURL + path;
     const QUrl url(address);
@@ -254,7 +256,7 @@ QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider:
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
 
     const qint64 limit = m_options.maxResponseBytes;
-    QNetworkReply *reply = m_options.network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    QNetworkReply *reply = m_options.network->post(request, body);
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, limit](qint64 received, qint64 total) {
         if ((received > limit || total > limit) && !reply->property(tooLargeProperty).toBool()) {
             reply->setProperty(tooLargeProperty, true);
@@ -294,14 +296,42 @@ QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider:
     co_return reply->readAll();
 }
 
-QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider::send(QString path,
-                                                                                      QList<RequestItem> items)
+std::optional<TrackingProviderError> SeventeenTrackProvider::activeRateLimit() const
+{
+    if (!m_retryNotBefore.isValid())
+        return std::nullopt;
+    const qint64 left = m_options.clock->now().msecsTo(m_retryNotBefore);
+    if (left <= 0)
+        return std::nullopt;
+    return TrackingProviderError::rateLimited(std::ceil(double(left) / 1000.0));
+}
+
+QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider::sendBody(QString path, QByteArray body)
 {
     QPointer<SeventeenTrackProvider> self(this);
+    if (const auto limit = activeRateLimit())
+        co_return Outcome<QByteArray>::failure(*limit);
     // Awaited on its own: GCC 12 mishandles temporaries of a co_await inside a || or ?: operand.
     const bool granted = co_await respectRateLimit();
     if (!granted || !self)
         co_return Outcome<QByteArray>::failure(providerGoneError());
+    // A request that queued behind the one that was told to wait must not go out either.
+    if (const auto limit = activeRateLimit())
+        co_return Outcome<QByteArray>::failure(*limit);
+    auto outcome = co_await performRequest(std::move(path), std::move(body));
+    if (!self)
+        co_return outcome;
+    if (!outcome.ok() && outcome.error().kind() == TrackingProviderError::Kind::rateLimited) {
+        m_retryNotBefore = outcome.error().retryNotBefore(m_options.clock->now());
+        LogManager::log(QStringLiteral("17track answered 429; no requests until ")
+                        + m_retryNotBefore.toString(Qt::ISODate));
+    }
+    co_return outcome;
+}
+
+QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider::send(QString path,
+                                                                                      QList<RequestItem> items)
+{
     QJsonArray body;
     for (const RequestItem &item : std::as_const(items)) {
         QJsonObject object;
@@ -310,7 +340,7 @@ QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider:
             object.insert(QStringLiteral("carrier"), *item.carrier);
         body.append(object);
     }
-    co_return co_await performRequest(std::move(path), std::move(body));
+    return sendBody(std::move(path), QJsonDocument(body).toJson(QJsonDocument::Compact));
 }
 
 QCoro::Task<SeventeenTrackProvider::Outcome<SeventeenTrackProvider::RegistrationResult>>
@@ -425,6 +455,33 @@ QCoro::Task<SeventeenTrackProvider::Outcome<GetCarrierResponse>> SeventeenTrackP
     co_return std::move(*response);
 }
 
+QCoro::Task<QuotaOutcome> SeventeenTrackProvider::fetchQuota()
+{
+    if (!hasUsableKey())
+        co_return QuotaOutcome::failure(TrackingProviderError::apiKeyMissing());
+    const auto body = co_await sendBody(QString::fromLatin1(quotaPath), QByteArray());
+    if (!body.ok())
+        co_return QuotaOutcome::failure(body.error());
+    const auto response = decodeQuotaResponse(body.value());
+    if (!response)
+        co_return QuotaOutcome::failure(
+            TrackingProviderError::providerError(QStringLiteral("Failed to parse quota response")));
+    if (response->code != 0)
+        co_return QuotaOutcome::failure(mapAPIError(response->code, response->message));
+    const auto &[total, used, remain] = response->data;
+    // Any two of the three figures give the third.
+    const std::optional<qint64> remaining = remain ? remain
+        : total && used                            ? std::optional(*total - *used)
+                                                   : std::nullopt;
+    const std::optional<qint64> allowance = total ? total
+        : remain && used                          ? std::optional(*remain + *used)
+                                                  : std::nullopt;
+    if (!remaining || !allowance || *remaining < 0 || *allowance < 0 || *remaining > *allowance)
+        co_return QuotaOutcome::failure(
+            TrackingProviderError::providerError(QStringLiteral("The quota response holds no usable figures")));
+    co_return TrackingQuota {*remaining, *allowance};
+}
+
 QCoro::Task<> SeventeenTrackProvider::registerInBackground(QString number, std::optional<QString> carrierCode)
 {
     QPointer<SeventeenTrackProvider> self(this);
@@ -530,17 +587,30 @@ QCoro::Task<BatchOutcome> SeventeenTrackProvider::fetchTrackingBatch(QList<Track
     QPointer<SeventeenTrackProvider> self(this);
     if (!hasUsableKey())
         co_return BatchOutcome::failure(TrackingProviderError::apiKeyMissing());
+    const auto isRateLimit
+        = [](const TrackingProviderError &error) { return error.kind() == TrackingProviderError::Kind::rateLimited; };
 
     QList<TrackingOutcome> outcomes;
     outcomes.reserve(packages.size());
+    // Once the service says 429 no further chunk is sent: their numbers end with the rate limit.
+    std::optional<TrackingProviderError> limited;
     for (qsizetype start = 0; start < packages.size(); start += maxBatchSize) {
         const QList<TrackingRequest> chunk = packages.mid(start, maxBatchSize);
+        if (limited) {
+            for (qsizetype i = 0; i < chunk.size(); ++i)
+                outcomes.append(TrackingOutcome::failure(*limited));
+            continue;
+        }
 
         for (const TrackingRequest &request : chunk) {
             const QString number = request.trackingNumber.trimmed();
-            [[maybe_unused]] const auto registration = co_await registerTracking(number, request.carrierCode, false);
+            const auto registration = co_await registerTracking(number, request.carrierCode, false);
             if (!self)
                 co_return BatchOutcome::failure(providerGoneError());
+            if (!registration.ok() && isRateLimit(registration.error())) {
+                limited = registration.error();
+                break;
+            }
         }
 
         QList<RequestItem> items;
@@ -549,12 +619,16 @@ QCoro::Task<BatchOutcome> SeventeenTrackProvider::fetchTrackingBatch(QList<Track
 
         // Results are filed under the number exactly as the service wrote it back.
         QHash<QString, TrackingResult> filed;
-        const auto realTime = co_await getRealTimeTrackInfo(items);
-        if (!self)
-            co_return BatchOutcome::failure(providerGoneError());
-        if (realTime.ok()) {
-            for (const auto &record : realTime.value().data.accepted)
-                filed.insert(record.number, mapToTrackingResult(record, m_options.clock->now()));
+        if (!limited) {
+            const auto realTime = co_await getRealTimeTrackInfo(items);
+            if (!self)
+                co_return BatchOutcome::failure(providerGoneError());
+            if (realTime.ok()) {
+                for (const auto &record : realTime.value().data.accepted)
+                    filed.insert(record.number, mapToTrackingResult(record, m_options.clock->now()));
+            } else if (isRateLimit(realTime.error())) {
+                limited = realTime.error();
+            }
         }
 
         QList<RequestItem> missing;
@@ -562,18 +636,22 @@ QCoro::Task<BatchOutcome> SeventeenTrackProvider::fetchTrackingBatch(QList<Track
             if (!filed.contains(item.number))
                 missing.append(item);
         }
-        if (!missing.isEmpty()) {
+        if (!limited && !missing.isEmpty()) {
             const auto stored = co_await getTrackInfo(missing);
             if (!self)
                 co_return BatchOutcome::failure(providerGoneError());
-            if (!stored.ok())
+            if (stored.ok()) {
+                for (const auto &record : stored.value().data.accepted)
+                    filed.insert(record.number, mapToTrackingResult(record, m_options.clock->now()));
+            } else if (isRateLimit(stored.error())) {
+                limited = stored.error();
+            } else {
                 co_return BatchOutcome::failure(stored.error());
-            for (const auto &record : stored.value().data.accepted)
-                filed.insert(record.number, mapToTrackingResult(record, m_options.clock->now()));
+            }
         }
 
         for (const RequestItem &item : std::as_const(items)) {
-            if (filed.contains(item.number))
+            if (filed.contains(item.number) || limited)
                 continue;
             TrackingResult placeholder;
             placeholder.trackingNumber = item.number;
@@ -584,9 +662,11 @@ QCoro::Task<BatchOutcome> SeventeenTrackProvider::fetchTrackingBatch(QList<Track
 
         for (const TrackingRequest &request : chunk) {
             const auto it = filed.constFind(request.trackingNumber.trimmed());
-            outcomes.append(it != filed.constEnd()
-                                ? TrackingOutcome(*it)
-                                : TrackingOutcome::failure(TrackingProviderError::trackingNotFound()));
+            if (it != filed.constEnd())
+                outcomes.append(*it);
+            else
+                outcomes.append(
+                    TrackingOutcome::failure(limited ? *limited : TrackingProviderError::trackingNotFound()));
         }
     }
     co_return outcomes;

@@ -47,6 +47,15 @@ public:
     QCoro::Task<TrackingOutcome> fetchTracking(QString trackingNumber, std::optional<QString> carrierCode) override;
     QCoro::Task<BatchOutcome> fetchTrackingBatch(QList<TrackingRequest> packages) override;
     QCoro::Task<DetectionOutcome> detectCarrier(QString trackingNumber) override;
+    /** "/getquota": the figures may come as numbers or as text; remaining or total may be derived from used. */
+    QCoro::Task<QuotaOutcome> fetchQuota() override;
+
+    /**
+     * After an answer of 429 the client sends nothing until this time (the answer's Retry-After,
+     * one minute without one): every request fails with rateLimited at once. Invalid when no
+     * limit holds.
+     */
+    [[nodiscard]] QDateTime retryNotBefore() const { return m_retryNotBefore; }
 
     [[nodiscard]] QString baseURL() const { return m_options.baseURL; }
     /** When the last request was let through; invalid (the distant past) before the first one. */
@@ -76,9 +85,12 @@ private:
     [[nodiscard]] bool hasUsableKey() const;
 
     QCoro::Task<bool> respectRateLimit();
-    QCoro::Task<Outcome<QByteArray>> performRequest(QString path, QJsonArray body);
-    /** Pacing, then performRequest. */
+    QCoro::Task<Outcome<QByteArray>> performRequest(QString path, QByteArray body);
+    /** Pacing and the rate limit, then performRequest; a 429 answer starts a rate limit. */
     QCoro::Task<Outcome<QByteArray>> send(QString path, QList<RequestItem> items);
+    QCoro::Task<Outcome<QByteArray>> sendBody(QString path, QByteArray body);
+    /** The rateLimited error while a rate limit holds. */
+    [[nodiscard]] std::optional<TrackingProviderError> activeRateLimit() const;
 
     QCoro::Task<Outcome<RegistrationResult>> registerTracking(QString number, std::optional<QString> carrierCode,
                                                               bool attemptedCarrierFix);
@@ -92,6 +104,7 @@ private:
 
     Options m_options;
     QDateTime m_lastRequestTime;
+    QDateTime m_retryNotBefore;
     bool m_pacingBusy = false;
     QList<PacingTicket *> m_pacingQueue;
     int m_backgroundTasks = 0;

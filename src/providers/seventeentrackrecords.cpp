@@ -462,6 +462,28 @@ std::optional<GetCarrierResponse> decodeGetCarrierResponse(const QByteArray &bod
     return decodeEnvelope<GetCarrierResponse>(body, decodeCarrierMatch, decodeRejectedCarrier);
 }
 
+std::optional<QuotaResponse> decodeQuotaResponse(const QByteArray &body)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+    QuotaResponse response;
+    if (!readRequired(object, QLatin1String("code"), response.code)
+        || !readOptional(object, QLatin1String("message"), response.message))
+        return std::nullopt;
+    const QJsonObject data = object.value(QLatin1String("data")).toObject();
+    const auto figure = [&data](const char *key) -> std::optional<qint64> {
+        const QJsonValue value = data.value(QLatin1String(key));
+        if (value.isString())
+            return parseWholeInteger(value.toString().trimmed());
+        return integerValue(value);
+    };
+    response.data = {figure("quota_total"), figure("quota_used"), figure("quota_remain")};
+    return response;
+}
+
 QJsonObject encodeTrackData(const TrackInfoResponse::TrackData &data)
 {
     QJsonObject object;

@@ -125,10 +125,24 @@ struct GetCarrierResponse {
     Data data;
 };
 
+/** Answer of "/getquota"; every figure is lenient (an integer, or text holding a whole decimal integer). */
+struct QuotaResponse {
+    struct Data {
+        std::optional<qint64> quota_total;
+        std::optional<qint64> quota_used;
+        std::optional<qint64> quota_remain;
+    };
+
+    qint64 code = 0;
+    std::optional<QString> message;
+    Data data;
+};
+
 /** Decodes a response body; no value when it does not decode by the rules above. */
 [[nodiscard]] std::optional<RegisterResponse> decodeRegisterResponse(const QByteArray &body);
 [[nodiscard]] std::optional<TrackInfoResponse> decodeTrackInfoResponse(const QByteArray &body);
 [[nodiscard]] std::optional<GetCarrierResponse> decodeGetCarrierResponse(const QByteArray &body);
+[[nodiscard]] std::optional<QuotaResponse> decodeQuotaResponse(const QByteArray &body);
 
 /** One accepted track record as JSON with the service's keys; absent values are left out. */
 [[nodiscard]] QJsonObject encodeTrackData(const TrackInfoResponse::TrackData &data);

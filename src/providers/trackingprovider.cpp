@@ -27,6 +27,12 @@ QCoro::Task<BatchOutcome> TrackingProvider::fetchTrackingBatch(QList<TrackingReq
     co_return outcomes;
 }
 
+QCoro::Task<QuotaOutcome> TrackingProvider::fetchQuota()
+{
+    co_return QuotaOutcome::failure(
+        TrackingProviderError::providerError(providerName() + QStringLiteral(" reports no quota")));
+}
+
 TrackingProviderError TrackingProvider::providerGoneError()
 {
     return TrackingProviderError::networkError(QStringLiteral("The request was cancelled."));

@@ -24,7 +24,14 @@ struct TrackingRequest {
     friend bool operator==(const TrackingRequest &, const TrackingRequest &) = default;
 };
 
+/** What is left of the account's tracking allowance. */
+struct TrackingQuota {
+    qint64 remaining = 0;
+    qint64 total = 0;
+};
+
 using TrackingOutcome = Result<TrackingResult, TrackingProviderError>;
+using QuotaOutcome = Result<TrackingQuota, TrackingProviderError>;
 using BatchOutcome = Result<QList<TrackingOutcome>, TrackingProviderError>;
 using DetectionOutcome = Result<QList<CarrierDetectionResult>, TrackingProviderError>;
 /** Where a provider reads its API key at every request; nothing when none is stored. */
@@ -58,6 +65,9 @@ public:
 
     /** Carrier guesses for a number, best first. */
     virtual QCoro::Task<DetectionOutcome> detectCarrier(QString trackingNumber) = 0;
+
+    /** The account's remaining allowance; the default says the service has no such figure. */
+    virtual QCoro::Task<QuotaOutcome> fetchQuota();
 
     /** The error an operation ends with when its provider was destroyed while it ran. */
     [[nodiscard]] static TrackingProviderError providerGoneError();

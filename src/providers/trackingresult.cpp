@@ -1,5 +1,6 @@
 #include "providers/trackingresult.h"
 
+#include <algorithm>
 #include <cmath>
 
 TrackingProviderError TrackingProviderError::networkError(const QString &underlyingDescription, int underlyingCode)
@@ -22,6 +23,16 @@ TrackingProviderError TrackingProviderError::providerError(const QString &messag
     TrackingProviderError error(Kind::providerError);
     error.m_message = message;
     return error;
+}
+
+QDateTime TrackingProviderError::retryNotBefore(const QDateTime &now) const
+{
+    if (m_kind != Kind::rateLimited)
+        return {};
+    double seconds = double(defaultRetryAfter.count());
+    if (m_retryAfter && !std::isnan(*m_retryAfter))
+        seconds = std::clamp(*m_retryAfter, 0.0, double(longestRetryAfter.count()));
+    return now.addMSecs(qint64(std::ceil(seconds * 1000.0)));
 }
 
 QString TrackingProviderError::description() const

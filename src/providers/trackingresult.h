@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 /** One provider answer for one tracking number, independent of the provider that gave it. */
@@ -67,6 +68,16 @@ public:
     [[nodiscard]] int underlyingCode() const { return m_code; }
     /** Seconds to wait, of rateLimited. */
     [[nodiscard]] std::optional<double> retryAfter() const { return m_retryAfter; }
+
+    /** How long a rate limit without a retry time holds. */
+    static constexpr std::chrono::seconds defaultRetryAfter {60};
+    /** The longest wait a service may ask for; a longer retry time counts as this. */
+    static constexpr std::chrono::seconds longestRetryAfter {24 * 3600};
+    /**
+     * For rateLimited: when the service may be asked again, seen from now (its retry time, one
+     * minute when it gave none, never before now and never more than a day ahead). Invalid otherwise.
+     */
+    [[nodiscard]] QDateTime retryNotBefore(const QDateTime &now) const;
 
     /** The user-facing description ("Rate limited. Try again in 30 seconds."). */
     [[nodiscard]] QString description() const;

@@ -54,6 +54,11 @@ AdaptivePollingManager::AdaptivePollingManager(Options options, QObject *parent)
     , m_preferences(options.preferences)
 {
     Q_ASSERT(m_clock && m_preferences);
+    // A new refresh interval counts from now, not from the next poll of the old one.
+    connect(m_preferences, &Preferences::valueChanged, this, [this](const QString &key) {
+        if (key == PreferenceKeys::refreshInterval && m_planned)
+            scheduleNext({});
+    });
     if (!options.observeSystemSleep)
         return;
     QDBusConnection bus = options.systemBus.value_or(QDBusConnection::systemBus());
@@ -124,7 +129,9 @@ void AdaptivePollingManager::scheduleNext(const QList<Package *> &packages)
     if (!m_running)
         return;
 
-    const milliseconds interval = computeInterval(packages);
+    milliseconds interval = computeInterval(packages);
+    if (m_notBefore.isValid())
+        interval = std::max(interval, milliseconds(m_clock->now().msecsTo(m_notBefore)));
     m_nextPollDate = m_clock->now().addMSecs(interval.count());
     Q_EMIT nextPollDateChanged();
 
@@ -167,6 +174,13 @@ QCoro::Task<> AdaptivePollingManager::runPoll(quint64 generation, std::chrono::m
     // the refresh itself planned from its active packages.
     if (self->m_running)
         self->scheduleNext({});
+}
+
+void AdaptivePollingManager::deferUntil(const QDateTime &time)
+{
+    m_notBefore = time;
+    if (m_planned && m_nextPollDate && *m_nextPollDate < time)
+        scheduleNext({});
 }
 
 void AdaptivePollingManager::handlePrepareForSleep(bool start)

@@ -66,8 +66,13 @@ public:
     /** When not running yet: marks running and plans the first poll at the global interval. */
     void start();
 
-    /** Replaces the planned poll with one computed from these packages; nothing while not running. */
+    /**
+     * Replaces the planned poll with one computed from these packages, never before the time of
+     * deferUntil(); nothing while not running.
+     */
     void scheduleNext(const QList<Package *> &packages);
+    /** No poll before this time (the service asked to wait); a poll planned earlier moves to it. */
+    void deferUntil(const QDateTime &time);
 
     /** When the planned poll is due; absent before the first plan. Left as it was by a system sleep. */
     [[nodiscard]] std::optional<QDateTime> nextPollDate() const { return m_nextPollDate; }
@@ -107,6 +112,7 @@ private:
     bool m_planned = false;
     bool m_observingSleep = false;
     std::optional<QDateTime> m_nextPollDate;
+    QDateTime m_notBefore;
     // Each plan gets a new generation; a sleeping poll whose generation is outdated was cancelled.
     quint64 m_generation = 0;
 };

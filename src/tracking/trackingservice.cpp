@@ -131,6 +131,34 @@ void TrackingService::setErrorMessage(const std::optional<QString> &message)
     Q_EMIT errorMessageChanged();
 }
 
+std::optional<QDateTime> TrackingService::rateLimitedUntil() const
+{
+    if (!m_rateLimitedUntil.isValid() || m_rateLimitedUntil <= m_clock->now())
+        return std::nullopt;
+    return m_rateLimitedUntil;
+}
+
+void TrackingService::noteRateLimit(const TrackingProviderError &error)
+{
+    const QDateTime until = error.retryNotBefore(m_clock->now());
+    if (!until.isValid() || (m_rateLimitedUntil.isValid() && until <= m_rateLimitedUntil))
+        return;
+    m_rateLimitedUntil = until;
+    m_pollingManager->deferUntil(until);
+    Q_EMIT rateLimitChanged();
+}
+
+bool TrackingService::refuseWhileRateLimited()
+{
+    const auto until = rateLimitedUntil();
+    if (!until)
+        return false;
+    const qint64 seconds = (m_clock->now().msecsTo(*until) + 999) / 1000;
+    setErrorMessage(TrackingProviderError::rateLimited(double(seconds)).description());
+    LogManager::log(QStringLiteral("Refresh not sent: rate limited until ") + until->toString(Qt::ISODate));
+    return true;
+}
+
 void TrackingService::startServices(ModelContext &context)
 {
     if (m_servicesStarted)
@@ -204,27 +232,49 @@ int TrackingService::markPackageDelivered(const QString &trackingNumber, ModelCo
 
 QCoro::Task<TrackingOutcome> TrackingService::fetch(QString trackingNumber, std::optional<QString> carrierCode)
 {
+    QPointer<TrackingService> self(this);
     QPointer<TrackingProvider> provider(m_provider);
     if (!provider)
         co_return TrackingOutcome::failure(TrackingProvider::providerGoneError());
+    TrackingOutcome outcome = TrackingOutcome::failure(TrackingProvider::providerGoneError());
     try {
-        co_return co_await provider->fetchTracking(std::move(trackingNumber), std::move(carrierCode));
+        outcome = co_await provider->fetchTracking(std::move(trackingNumber), std::move(carrierCode));
     } catch (...) {
         co_return TrackingOutcome::failure(
             TrackingProviderError::providerError(exceptionText(std::current_exception())));
     }
+    if (self && !outcome.ok() && outcome.error().kind() == TrackingProviderError::Kind::rateLimited)
+        self->noteRateLimit(outcome.error());
+    co_return outcome;
 }
 
 QCoro::Task<BatchOutcome> TrackingService::fetchBatch(QList<TrackingRequest> requests)
 {
+    QPointer<TrackingService> self(this);
     QPointer<TrackingProvider> provider(m_provider);
     if (!provider)
         co_return BatchOutcome::failure(TrackingProvider::providerGoneError());
+    BatchOutcome batch = BatchOutcome::failure(TrackingProvider::providerGoneError());
     try {
-        co_return co_await provider->fetchTrackingBatch(std::move(requests));
+        batch = co_await provider->fetchTrackingBatch(std::move(requests));
     } catch (...) {
         co_return BatchOutcome::failure(TrackingProviderError::providerError(exceptionText(std::current_exception())));
     }
+    if (!self)
+        co_return batch;
+    const auto noteIfLimited = [&](const TrackingProviderError &error) {
+        if (error.kind() == TrackingProviderError::Kind::rateLimited)
+            self->noteRateLimit(error);
+    };
+    if (!batch.ok()) {
+        noteIfLimited(batch.error());
+    } else {
+        for (const TrackingOutcome &outcome : batch.value()) {
+            if (!outcome.ok())
+                noteIfLimited(outcome.error());
+        }
+    }
+    co_return batch;
 }
 
 QCoro::Task<DetectionOutcome> TrackingService::detect(QString trackingNumber)
@@ -289,6 +339,8 @@ QCoro::Task<> TrackingService::refreshPackage(Package *packagePointer, ModelCont
     QPointer<ModelContext> context(&contextRef);
     QPointer<Package> package(packagePointer);
     const QString number = package->trackingNumber();
+    if (refuseWhileRateLimited())
+        co_return;
 
     const std::optional<QString> fetchCarrier = carrierOrNone(package->carrierCode());
     const TrackingOutcome outcome = co_await fetch(number, fetchCarrier);
@@ -336,6 +388,8 @@ QCoro::Task<> TrackingService::refreshAll(ModelContext &contextRef)
 
     setRefreshing(true);
     setErrorMessage(std::nullopt);
+    if (refuseWhileRateLimited())
+        co_return;
 
     const auto failBatch = [&](const QString &description) {
         self->setErrorMessage(description);
@@ -381,6 +435,9 @@ QCoro::Task<> TrackingService::refreshAll(ModelContext &contextRef)
         if (outcome.ok()) {
             apply(outcome.value(), *package, *context, true);
             package->setLastErrorMessage(std::nullopt);
+        } else if (outcome.error().kind() == TrackingProviderError::Kind::rateLimited) {
+            // Not asked at all: the package stays as it was, and the service says when it tries again.
+            setErrorMessage(outcome.error().description());
         } else {
             const QString description = outcome.error().description();
             package->setLastErrorMessage(description);

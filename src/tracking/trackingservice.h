@@ -81,6 +81,11 @@ public:
     /** Description of the last failed refreshAll(); cleared when one starts. */
     [[nodiscard]] std::optional<QString> errorMessage() const { return m_errorMessage; }
     [[nodiscard]] bool servicesStarted() const { return m_servicesStarted; }
+    /**
+     * While the provider has asked to wait (HTTP 429): the time of the next try. Refreshes started
+     * before it send nothing and say so in errorMessage; polling waits for it. Nothing otherwise.
+     */
+    [[nodiscard]] std::optional<QDateTime> rateLimitedUntil() const;
     /** Tracking numbers whose background retry sequence runs. */
     [[nodiscard]] QSet<QString> pendingRetries() const { return m_pendingRetries; }
 
@@ -127,6 +132,8 @@ Q_SIGNALS:
     void isRefreshingChanged();
     void lastRefreshDateChanged();
     void errorMessageChanged();
+    /** The provider asked to wait until rateLimitedUntil(). */
+    void rateLimitChanged();
     /** A result changed a package's status (emitted whether or not a notification is posted). */
     void statusChanged(Package *package, TrackingStatus oldStatus, TrackingStatus newStatus);
     /** A background retry sequence ended; the number left pendingRetries(). */
@@ -140,6 +147,10 @@ private:
     void setRefreshing(bool refreshing);
     void setErrorMessage(const std::optional<QString> &message);
     void finishRefreshAll();
+    /** Starts or extends the wait a rateLimited error asks for. */
+    void noteRateLimit(const TrackingProviderError &error);
+    /** True (with the reason in errorMessage) while a refresh must not ask the provider. */
+    bool refuseWhileRateLimited();
 
     void apply(const TrackingResult &result, Package &package, ModelContext &context, bool notify);
     void scheduleBackgroundRetry(Package *package, ModelContext &context);
@@ -166,6 +177,7 @@ private:
     bool m_isRefreshing = false;
     std::optional<QDateTime> m_lastRefreshDate;
     std::optional<QString> m_errorMessage;
+    QDateTime m_rateLimitedUntil;
     QSet<QString> m_pendingRetries;
     bool m_servicesStarted = false;
 };

@@ -5,6 +5,7 @@
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "providers/trackingprovider.h"
+#include "services/apikeystore.h"
 #include "services/csvservice.h"
 #include "tracking/trackingservice.h"
 #include "ui/addpackagedialog.h"
@@ -122,6 +123,7 @@ MainWindowView::MainWindowView(const ScreenServices &services, ShellActions *she
     QWidget *detail = buildDetail();
     buildToolBar();
     m_apiKeyBanner = buildApiKeyBanner();
+    m_rateLimitBanner = buildRateLimitBanner();
     m_saveErrorBanner = buildSaveErrorBanner();
 
     m_splitter = new QSplitter(Qt::Horizontal, this);
@@ -156,6 +158,7 @@ MainWindowView::MainWindowView(const ScreenServices &services, ShellActions *she
     layout->setSpacing(0);
     layout->addWidget(m_toolBar);
     layout->addWidget(m_apiKeyBanner);
+    layout->addWidget(m_rateLimitBanner);
     layout->addWidget(m_saveErrorBanner);
     layout->addWidget(m_content, 1);
     layout->addWidget(buildDeletionNotice());
@@ -182,8 +185,14 @@ MainWindowView::MainWindowView(const ScreenServices &services, ShellActions *she
     TrackingService *service = m_services.tracking;
     connect(service, &TrackingService::isRefreshingChanged, this, &MainWindowView::updateRefreshState);
     connect(service, &TrackingService::providerChanged, this, &MainWindowView::updateApiKeyBanner);
+    connect(service, &TrackingService::rateLimitChanged, this, &MainWindowView::updateRateLimitBanner);
+    if (m_services.apiKeys) {
+        connect(m_services.apiKeys, &ApiKeyStore::apiKeyChanged, this, &MainWindowView::updateApiKeyBanner);
+        connect(m_services.apiKeys, &ApiKeyStore::loaded, this, &MainWindowView::updateApiKeyBanner);
+    }
 
     updateApiKeyBanner();
+    updateRateLimitBanner();
     updateRefreshState();
     updateBatchBar();
     updateDetail();
@@ -327,18 +336,32 @@ void MainWindowView::buildToolBar()
     m_toolBar->addWidget(more);
 }
 
-QWidget *MainWindowView::buildApiKeyBanner()
+QWidget *MainWindowView::buildBanner(const QString &objectName, StatusColor tone, QHBoxLayout *&layout)
 {
     auto *banner = new QWidget(this);
-    banner->setObjectName(QStringLiteral("apiKeyBanner"));
+    banner->setObjectName(objectName);
     banner->setAutoFillBackground(true);
     QPalette p = banner->palette();
-    const QColor warning = UiStyle::named(StatusColor::yellow, p);
-    p.setColor(QPalette::Window, UiStyle::isDark(p) ? QColor(0x3a, 0x32, 0x10) : QColor(0xff, 0xf4, 0xcc));
+    const QColor symbol = UiStyle::named(tone, p);
+    const bool error = tone == StatusColor::red;
+    const QColor light = error ? QColor(0xff, 0xe5, 0xe3) : QColor(0xff, 0xf4, 0xcc);
+    const QColor dark = error ? QColor(0x45, 0x1c, 0x1a) : QColor(0x3a, 0x32, 0x10);
+    p.setColor(QPalette::Window, UiStyle::isDark(p) ? dark : light);
     banner->setPalette(p);
 
     auto *icon = new QLabel(banner);
-    icon->setPixmap(UiStyle::symbol(QStringLiteral("exclamationmark.triangle.fill"), 16, warning, devicePixelRatioF()));
+    icon->setPixmap(UiStyle::symbol(QStringLiteral("exclamationmark.triangle.fill"), 16, symbol, devicePixelRatioF()));
+    layout = new QHBoxLayout(banner);
+    layout->setContentsMargins(12, 4, 8, 4);
+    layout->setSpacing(8);
+    layout->addWidget(icon);
+    return banner;
+}
+
+QWidget *MainWindowView::buildApiKeyBanner()
+{
+    QHBoxLayout *layout = nullptr;
+    QWidget *banner = buildBanner(QStringLiteral("apiKeyBanner"), StatusColor::yellow, layout);
     auto *text = new QLabel(tr("Tracking API key not configured."), banner);
     text->setObjectName(QStringLiteral("apiKeyBannerText"));
     auto *link = new QPushButton(tr("Open Settings"), banner);
@@ -352,29 +375,28 @@ QWidget *MainWindowView::buildApiKeyBanner()
         if (m_shell)
             m_shell->openSettings();
     });
-
-    auto *layout = new QHBoxLayout(banner);
-    layout->setContentsMargins(12, 4, 8, 4);
-    layout->setSpacing(8);
-    layout->addWidget(icon);
     layout->addWidget(text);
     layout->addStretch();
     layout->addWidget(link);
     return banner;
 }
 
+QWidget *MainWindowView::buildRateLimitBanner()
+{
+    QHBoxLayout *layout = nullptr;
+    QWidget *banner = buildBanner(QStringLiteral("rateLimitBanner"), StatusColor::yellow, layout);
+    m_rateLimitText = new QLabel(banner);
+    m_rateLimitText->setObjectName(QStringLiteral("rateLimitBannerText"));
+    m_rateLimitText->setWordWrap(true);
+    layout->addWidget(m_rateLimitText, 1);
+    banner->hide();
+    return banner;
+}
+
 QWidget *MainWindowView::buildSaveErrorBanner()
 {
-    auto *banner = new QWidget(this);
-    banner->setObjectName(QStringLiteral("saveErrorBanner"));
-    banner->setAutoFillBackground(true);
-    QPalette p = banner->palette();
-    const QColor error = UiStyle::named(StatusColor::red, p);
-    p.setColor(QPalette::Window, UiStyle::isDark(p) ? QColor(0x45, 0x1c, 0x1a) : QColor(0xff, 0xe5, 0xe3));
-    banner->setPalette(p);
-
-    auto *icon = new QLabel(banner);
-    icon->setPixmap(UiStyle::symbol(QStringLiteral("exclamationmark.triangle.fill"), 16, error, devicePixelRatioF()));
+    QHBoxLayout *layout = nullptr;
+    QWidget *banner = buildBanner(QStringLiteral("saveErrorBanner"), StatusColor::red, layout);
     m_saveErrorText = new QLabel(banner);
     m_saveErrorText->setObjectName(QStringLiteral("saveErrorBannerText"));
     m_saveErrorText->setWordWrap(true);
@@ -386,11 +408,6 @@ QWidget *MainWindowView::buildSaveErrorBanner()
     dismiss->setToolTip(tr("Dismiss"));
     dismiss->setAccessibleName(tr("Dismiss"));
     connect(dismiss, &QToolButton::clicked, banner, &QWidget::hide);
-
-    auto *layout = new QHBoxLayout(banner);
-    layout->setContentsMargins(12, 4, 8, 4);
-    layout->setSpacing(8);
-    layout->addWidget(icon);
     layout->addWidget(m_saveErrorText, 1);
     layout->addWidget(dismiss);
     banner->hide();
@@ -616,7 +633,25 @@ void MainWindowView::updateDetail()
 void MainWindowView::updateApiKeyBanner()
 {
     const TrackingProvider *provider = m_services.tracking->provider();
-    m_apiKeyBanner->setVisible(provider && !provider->isConfigured());
+    // While the key is still being read nothing is known yet: no warning that may be wrong.
+    const bool known = !m_services.apiKeys || m_services.apiKeys->isLoaded();
+    m_apiKeyBanner->setVisible(known && provider && !provider->isConfigured());
+}
+
+void MainWindowView::updateRateLimitBanner()
+{
+    const std::optional<QDateTime> until = m_services.tracking->rateLimitedUntil();
+    m_rateLimitBanner->setVisible(until.has_value());
+    if (!until)
+        return;
+    m_rateLimitText->setText(tr("17track asked Kestrove to wait. The next try is at %1.")
+                                 .arg(QLocale().toString(until->toLocalTime().time(), QLocale::ShortFormat)));
+    // Gone by itself once the time has come.
+    [[maybe_unused]] auto hide = [](QPointer<MainWindowView> self, Clock *clock, QDateTime time) -> QCoro::Task<> {
+        co_await clock->sleep(std::chrono::milliseconds(std::max<qint64>(0, clock->now().msecsTo(time))));
+        if (self)
+            self->updateRateLimitBanner();
+    }(this, m_services.clock, *until);
 }
 
 void MainWindowView::updateRefreshState()
@@ -916,9 +951,13 @@ void MainWindowView::dropEvent(QDropEvent *event)
 
 bool MainWindowView::event(QEvent *event)
 {
-    // Back from the settings window, a key may have been stored.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    // Back from the settings window or a terminal, a key may have been stored: read it again, off
+    // this thread; the banner follows when the read ends.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
         updateApiKeyBanner();
+        if (m_services.apiKeys && m_services.apiKeys->isLoaded()) [[maybe_unused]]
+            auto reading = m_services.apiKeys->reload();
+    }
     return QWidget::event(event);
 }
 

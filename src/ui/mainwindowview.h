@@ -3,6 +3,7 @@
 #include "model/deletedpackages.h"
 #include "model/packagegroup.h"
 #include "model/packagelistrule.h"
+#include "model/trackingstatus.h"
 #include "ui/screenservices.h"
 
 #include <QPointer>
@@ -27,6 +28,7 @@ class PackageListView;
 class PackageDetailView;
 class QAction;
 class QDialog;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMessageBox;
@@ -144,7 +146,10 @@ protected:
 
 private:
     void buildToolBar();
+    /** A banner strip with a warning symbol in this tone; its contents go into layout. */
+    QWidget *buildBanner(const QString &objectName, StatusColor tone, QHBoxLayout *&layout);
     QWidget *buildApiKeyBanner();
+    QWidget *buildRateLimitBanner();
     QWidget *buildSaveErrorBanner();
     QWidget *buildSidebar();
     QWidget *buildDetail();
@@ -153,6 +158,8 @@ private:
     QCoro::Task<> hideDeletionNoticeLater(quint64 generation);
     void selectPackageByNumber(const QString &trackingNumber);
     void updateApiKeyBanner();
+    /** Shows when 17TRACK may be asked again, while it asked to wait. */
+    void updateRateLimitBanner();
     void updateRefreshState();
     void updateDetail();
     void updateBatchBar();
@@ -179,6 +186,8 @@ private:
     QList<QAction *> m_sortActions;
 
     QWidget *m_apiKeyBanner = nullptr;
+    QWidget *m_rateLimitBanner = nullptr;
+    QLabel *m_rateLimitText = nullptr;
     QWidget *m_saveErrorBanner = nullptr;
     QLabel *m_saveErrorText = nullptr;
     QStackedWidget *m_content = nullptr;

@@ -1,11 +1,14 @@
 #pragma once
 
+class ApiKeyStore;
 class AppNotifications;
 class CarrierLogoService;
 class Clock;
 class ModelContext;
+class NotificationService;
 class Preferences;
 class TrackingService;
+class UpdateChecker;
 
 /**
  * What the screens work with. The application's composition root makes each of these once
@@ -21,4 +24,9 @@ struct ScreenServices {
     AppNotifications *requests = nullptr;
     /** Carrier logos for the icons; without it carriers show their symbols. */
     CarrierLogoService *logos = nullptr;
+    /** The tracking API key in memory; none in screen tests, where the provider reads the keychain itself. */
+    ApiKeyStore *apiKeys = nullptr;
+    UpdateChecker *updates = nullptr;
+    /** The desktop notifications (the introduction asks whether a server answers). */
+    NotificationService *notifications = nullptr;
 };

@@ -1,46 +1,53 @@
 #include "ui/settingsview.h"
 
-#include "ui/symbolicon.h"
+#include "ui/aboutsettingstab.h"
+#include "ui/apikeyssettingstab.h"
+#include "ui/notificationsettingstab.h"
+#include "ui/uistyle.h"
 
-#include <QCoreApplication>
-#include <QLabel>
+#include <QEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-namespace
-{
-QWidget *tabPage(const QString &objectName, const QString &text, QWidget *parent)
-{
-    auto *page = new QWidget(parent);
-    page->setObjectName(objectName);
-    auto *label = new QLabel(text, page);
-    label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
-    auto *layout = new QVBoxLayout(page);
-    layout->addWidget(label);
-    return page;
-}
-}
-
-SettingsView::SettingsView(QWidget *parent)
+SettingsView::SettingsView(const SettingsServices &services, QWidget *parent)
     : QWidget(parent)
     , m_tabs(new QTabWidget(this))
+    , m_general(new GeneralSettingsTab(services.preferences, services.setLoginItem, m_tabs))
+    , m_apiKeys(
+          new APIKeysSettingsTab(services.preferences, services.apiKeys, services.tracking, services.clock, m_tabs))
+    , m_notifications(new NotificationSettingsTab(services.preferences, services.clock, m_tabs))
+    , m_about(new AboutSettingsTab(services.updates, m_tabs))
 {
     setObjectName(QStringLiteral("settings-view"));
     m_tabs->setObjectName(QStringLiteral("settings-tabs"));
     m_tabs->setDocumentMode(true);
+    m_general->setObjectName(QStringLiteral("settings-general"));
+    m_apiKeys->setObjectName(QStringLiteral("settings-api-keys"));
+    m_notifications->setObjectName(QStringLiteral("settings-notifications"));
+    m_about->setObjectName(QStringLiteral("settings-about"));
 
-    m_tabs->addTab(tabPage(QStringLiteral("settings-general"), tr("Startup, refresh and automation."), m_tabs),
-                   SymbolIcon::icon(QStringLiteral("gear")), tr("General"));
-    m_tabs->addTab(tabPage(QStringLiteral("settings-api-keys"), tr("Tracking provider and API key."), m_tabs),
-                   SymbolIcon::icon(QStringLiteral("key")), tr("API Keys"));
-    m_tabs->addTab(tabPage(QStringLiteral("settings-notifications"), tr("Notifications and quiet hours."), m_tabs),
-                   SymbolIcon::icon(QStringLiteral("bell")), tr("Notifications"));
-    m_tabs->addTab(tabPage(QStringLiteral("settings-about"),
-                           tr("Kestrove %1").arg(QCoreApplication::applicationVersion()), m_tabs),
-                   SymbolIcon::icon(QStringLiteral("info.circle")), tr("About"));
+    m_tabs->addTab(m_general, UiStyle::symbolIcon(QStringLiteral("gear"), palette()), tr("General"));
+    m_tabs->addTab(m_apiKeys, UiStyle::symbolIcon(QStringLiteral("key"), palette()), tr("API Keys"));
+    m_tabs->addTab(m_notifications, UiStyle::symbolIcon(QStringLiteral("bell"), palette()), tr("Notifications"));
+    m_tabs->addTab(m_about, UiStyle::symbolIcon(QStringLiteral("info.circle"), palette()), tr("About"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_tabs);
+}
+
+void SettingsView::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::PaletteChange)
+        return;
+    // Theme icons do not follow a dark palette by themselves.
+    const char *symbols[] = {"gear", "key", "bell", "info.circle"};
+    for (int i = 0; i < m_tabs->count(); ++i)
+        m_tabs->setTabIcon(i, UiStyle::symbolIcon(QLatin1String(symbols[i]), palette()));
+}
+
+void SettingsView::showTab(Tab tab)
+{
+    m_tabs->setCurrentIndex(int(tab));
 }

@@ -92,6 +92,12 @@ QFont font(TextStyle style, const QFont &base, QFont::Weight weight)
     QFont f = base;
     qreal scale = 1.0;
     switch (style) {
+    case TextStyle::largeTitle:
+        scale = 2.0;
+        break;
+    case TextStyle::title:
+        scale = 1.7;
+        break;
     case TextStyle::title2:
         scale = 1.5;
         break;

@@ -46,6 +46,8 @@ namespace UiStyle
 [[nodiscard]] QColor withAlpha(QColor color, qreal opacity);
 
 enum class TextStyle {
+    largeTitle,
+    title,
     title2,
     title3,
     headline,

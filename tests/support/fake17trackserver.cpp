@@ -387,6 +387,18 @@ Fake17TrackServer::Reply Fake17TrackServer::simulate(const Request &request)
     if (!m_expectedToken.isEmpty() && request.header("17token") != m_expectedToken)
         return Reply::httpStatus(401);
 
+    if (request.endpoint == QLatin1String("getquota")) {
+        // Every registered number uses one unit of a free plan's 100.
+        const qint64 used = m_registered.size();
+        return Reply::json(QJsonObject {{QStringLiteral("code"), 0},
+                                        {QStringLiteral("data"),
+                                         QJsonObject {{QStringLiteral("quota_total"), 100},
+                                                      {QStringLiteral("quota_used"), used},
+                                                      {QStringLiteral("quota_remain"), 100 - used},
+                                                      {QStringLiteral("today_used"), used},
+                                                      {QStringLiteral("max_track_daily"), 0}}}});
+    }
+
     QJsonArray accepted;
     QJsonArray rejected;
     const auto carrierValue

@@ -22,7 +22,7 @@ class QTcpSocket;
 
 /**
  * A stand-in for the 17TRACK API v2.2: a real HTTP/1.1 server on 127.0.0.1 (port chosen by
- * the system) that answers the five POST endpoints and records every request.
+ * the system) that answers the six POST endpoints and records every request.
  *
  * Typical use:
  * @code
@@ -49,7 +49,8 @@ class QTcpSocket;
  *       any other is rejected with -18019909;
  *     - "getcarrier": numbers given to setCarrierMatches() are accepted with those carriers,
  *       others are rejected;
- *     - "deletetrack": removes the registration.
+ *     - "deletetrack": removes the registration;
+ *     - "getquota": a plan of 100 of which each registered number uses one.
  * With setExpectedToken() every request whose "17token" header differs gets HTTP 401.
  * Requests to other paths get 404, other methods 405.
  */

@@ -8,8 +8,11 @@
 #include "model/package.h"
 #include "model/trackingevent.h"
 #include "screenfixture.h"
+#include "services/apikeystore.h"
 #include "services/carrierlogoservice.h"
+#include "services/updatechecker.h"
 #include "showcase.h"
+#include "taskrunner.h"
 #include "temporaryhome.h"
 #include "testmain.h"
 #include "ui/addpackagedialog.h"
@@ -17,10 +20,12 @@
 #include "ui/groupmanagementview.h"
 #include "ui/mainwindowview.h"
 #include "ui/menubarpopoverview.h"
+#include "ui/onboardingview.h"
 #include "ui/packagedetailview.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagelistview.h"
 #include "ui/packagesettingspopover.h"
+#include "ui/settingsview.h"
 #include "ui/shellactions.h"
 #include "virtualclock.h"
 
@@ -164,6 +169,15 @@ int main(int argc, char *argv[])
     standIn.save(logoCache + u"/ups.png"_s);
     QNetworkAccessManager network;
     CarrierLogoService logos(&network, logoCache);
+    ApiKeyStore keys({[] { return std::optional<QString>(u"demo-key"_s); }, {}});
+    TestSupport::runTask(keys.load());
+    UpdateChecker::Options updateOptions;
+    updateOptions.clock = Clock::shared();
+    updateOptions.preferences = &screen.preferences;
+    updateOptions.manifestUrl = QUrl(u"http://127.0.0.1:9/update.json"_s); // nothing answers
+    UpdateChecker updates(updateOptions);
+    SettingsServices settingsServices {&screen.preferences, &keys, screen.tracking.get(), &updates,
+                                       Clock::shared(),     {}};
     bool ok = true;
     for (const bool dark : {false, true}) {
         QApplication::setPalette(dark ? darkPalette() : QPalette());
@@ -213,6 +227,23 @@ int main(int argc, char *argv[])
         popover.adjustSize();
         popover.show();
         ok = QTest::qWaitForWindowExposed(&popover) && save(&popover, folder + u"/popover"_s + suffix) && ok;
+
+        SettingsView settings(settingsServices);
+        settings.resize(560, 520);
+        settings.show();
+        ok = QTest::qWaitForWindowExposed(&settings) && ok;
+        const QStringList tabs {u"general"_s, u"api-keys"_s, u"notifications"_s, u"about"_s};
+        for (int tab = 0; tab < tabs.size(); ++tab) {
+            settings.showTab(SettingsView::Tab(tab));
+            ok = save(&settings, folder + u"/settings-"_s + tabs.at(tab) + suffix) && ok;
+        }
+        OnboardingView onboarding(&screen.preferences, nullptr);
+        onboarding.show();
+        ok = QTest::qWaitForWindowExposed(&onboarding) && ok;
+        for (int page = 0; page < OnboardingView::totalPages; ++page) {
+            onboarding.setCurrentPage(page);
+            ok = save(&onboarding, folder + u"/introduction-"_s + QString::number(page + 1) + suffix) && ok;
+        }
         CalendarView calendar(calendarStore.value().get(), &clock);
         calendar.resize(1000, 680);
         calendar.show();
