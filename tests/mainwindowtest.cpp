@@ -1151,11 +1151,11 @@ private Q_SLOTS:
         control("removeColorTag")->click();
         QCOMPARE(phone->colorTag(), std::nullopt);
         QCOMPARE(phone->groups().size(), 1);
-        control("groupChip-Work")->click();
+        control("groupChip-Travel & holidays")->click();
         control("groupChip-Gifts")->click();
         QCOMPARE(phone->groups().size(), 1);
-        QCOMPARE(phone->groups().constFirst()->name(), QStringLiteral("Work"));
-        QVERIFY(control("groupChip-Work")->isChecked());
+        QCOMPARE(phone->groups().constFirst()->name(), QStringLiteral("Travel & holidays"));
+        QVERIFY(control("groupChip-Travel & holidays")->isChecked());
         control("setDeliveryDate")->click(); // the carrier's date goes
         QCOMPARE(phone->estimatedDelivery(), std::nullopt);
         QVERIFY(popover->findChild<QLabel *>(QStringLiteral("noDeliveryDateCaption"))->isVisible());
@@ -1168,7 +1168,7 @@ private Q_SLOTS:
         QVERIFY(!control("notifyStatusChanges")->isVisible());
         QVERIFY(!m_context->hasChanges());
         const QJsonObject saved = stored(phone->trackingNumber());
-        QCOMPARE(saved.value(QStringLiteral("groups")).toArray(), QJsonArray {QStringLiteral("Work")});
+        QCOMPARE(saved.value(QStringLiteral("groups")).toArray(), QJsonArray {QStringLiteral("Travel & holidays")});
         QCOMPARE(saved.value(QStringLiteral("notificationsEnabled")).toBool(), false);
     }
 
