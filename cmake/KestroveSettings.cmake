@@ -17,3 +17,12 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     # UBSan's function check trips over coroutine frames.
     target_compile_options(kestrove_settings INTERFACE $<$<BOOL:${KESTROVE_FUZZ}>:-fno-sanitize=function>)
 endif()
+if(KESTROVE_SANITIZE)
+    # Every fault stops the run: UBSan's reports would otherwise scroll past in a passing test.
+    set(KESTROVE_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        list(APPEND KESTROVE_SANITIZER_FLAGS -fno-sanitize=function)
+    endif()
+    target_compile_options(kestrove_settings INTERFACE ${KESTROVE_SANITIZER_FLAGS})
+    target_link_options(kestrove_settings INTERFACE ${KESTROVE_SANITIZER_FLAGS})
+endif()

@@ -174,7 +174,7 @@ private Q_SLOTS:
         QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("openSettingsLink")), Qt::LeftButton);
         QCOMPARE(m_shell.settingsOpened, 1);
 
-        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
+        QVERIFY(KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key")));
         m_view.reset();
         QVERIFY(!openView().findChild<QWidget *>(QStringLiteral("apiKeyBanner"))->isVisible());
     }
@@ -549,7 +549,7 @@ private Q_SLOTS:
 
     void addSheetAddsThroughTheTrackingService()
     {
-        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
+        QVERIFY(KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key")));
         const QString number = QStringLiteral("1Z999AA10123456784");
         m_server->setTrackInfo(
             number,
@@ -754,7 +754,7 @@ private Q_SLOTS:
         QCOMPARE(view.selectedPackage(), nullptr);
 
         // The refresh request reaches the service: it refreshes and the button waits meanwhile.
-        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
+        QVERIFY(KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key")));
         TrackingService *tracking = m_screen->tracking.get();
         QSignalSpy refreshing(tracking, &TrackingService::isRefreshingChanged);
         Q_EMIT m_screen->requests.refreshAllRequested();

@@ -104,7 +104,7 @@ struct Harness {
         options.clock = &clock;
         options.network = &network;
         options.baseURL = baseUrl;
-        options.transferTimeout = timeout;
+        options.requestTimeout = timeout;
         options.apiKey = [this] {
             ++keyReads;
             return key;
@@ -269,6 +269,8 @@ private Q_SLOTS:
                                         << u"Network error: Connection closed"_s;
         QTest::newRow("server never answers")
             << Reply::neverAnswer() << fetch << u"Network error: The request timed out."_s;
+        QTest::newRow("server trickles a byte at a time past the deadline")
+            << Reply::trickle(QByteArray(100, ' ')) << batch << u"Network error: The request timed out."_s;
         QTest::newRow("huge body") << Reply::raw(
             QByteArray(9 * 1024 * 1024, ' ')
             + "{}") << batch << u"Provider error: The response from 17track was larger than 8 MiB and was not read."_s;

@@ -1,5 +1,5 @@
 #include "cli/clicommand.h"
-#include "cli/clistore.h"
+#include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "services/csvservice.h"
@@ -7,9 +7,42 @@
 #include <QFile>
 #include <QSet>
 
+#include <functional>
+
 namespace
 {
 const auto synopsis = QStringLiteral("import FILE");
+/** Rows saved per transaction; each batch lives in a context of its own, so memory stays flat. */
+constexpr int batchSize = 1000;
+
+/**
+ * Reads the file line by line, never whole, and hands each new row to take. The error is the
+ * text for the user.
+ */
+Result<int, QString> readRows(QFile &file, const QSet<QString> &existing,
+                              const std::function<Result<void, QString>(const CSVService::ImportRow &)> &take)
+{
+    using R = Result<int, QString>;
+    CSVService::CSVLineReader reader(file);
+    CSVService::ImportParser parser(existing);
+    while (true) {
+        auto line = reader.next();
+        if (!line)
+            return R::failure(line.error());
+        if (!line.value())
+            break;
+        auto row = parser.addLine(*line.value());
+        if (!row)
+            return R::failure(row.error().errorDescription());
+        if (row.value()) {
+            if (auto taken = take(*row.value()); !taken)
+                return R::failure(taken.error());
+        }
+    }
+    if (auto finished = parser.finish(); !finished)
+        return R::failure(finished.error().errorDescription());
+    return parser.skippedCount();
+}
 
 QCoro::Task<int> run(Cli::Invocation &invocation)
 {
@@ -21,28 +54,67 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         co_return Cli::fail(invocation, QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-    const auto text = CSVService::decodeUtf8(file.readAll());
-    if (!text)
-        co_return Cli::fail(invocation, QStringLiteral("cannot read %1: %2").arg(path, text.error()));
+    const auto cannotRead = [&](const QString &why) {
+        return Cli::fail(invocation, QStringLiteral("cannot read %1: %2").arg(path, why));
+    };
 
-    ModelContext *context = Cli::openStore(invocation);
-    if (!context)
-        co_return Cli::Failure;
-    const auto stored = context->fetchPackages();
-    if (!stored)
-        co_return Cli::fail(invocation, stored.error().description);
     QSet<QString> existing;
-    existing.reserve(stored.value().size());
-    for (const Package *package : stored.value())
-        existing.insert(package->trackingNumber());
+    {
+        auto context = ModelContainer::open(ModelContainer::defaultStorePath());
+        if (!context)
+            co_return Cli::fail(invocation, QStringLiteral("Could not create ModelContainer: ") + context.error());
+        const auto stored = context.value()->fetchPackages();
+        if (!stored)
+            co_return Cli::fail(invocation, stored.error().description);
+        for (const Package *package : stored.value())
+            existing.insert(package->trackingNumber());
+    }
 
-    const auto result = CSVService::importCSV(text.value(), existing, context);
-    if (!result)
-        co_return Cli::fail(invocation, result.error().errorDescription());
-    // The application saves once and ignores a failure; here the user must hear of it.
-    if (context->hasChanges())
-        co_return Cli::fail(invocation, QStringLiteral("the imported packages could not be saved"));
-    invocation.out << CSVService::resultMessage(result.value().imported.size(), result.value().skippedCount) << '\n';
+    // A file that turns out not to be CSV halfway through must change nothing, so a regular file
+    // is checked whole first; a pipe can only be read once.
+    if (!file.isSequential()) {
+        auto checked = readRows(file, existing, [](const CSVService::ImportRow &) { return Result<void, QString>(); });
+        if (!checked)
+            co_return cannotRead(checked.error());
+        if (!file.seek(0))
+            co_return cannotRead(file.errorString());
+    }
+
+    std::unique_ptr<ModelContext> batch;
+    int pending = 0;
+    int imported = 0;
+    const auto saveBatch = [&]() -> Result<void, QString> {
+        if (batch) {
+            if (auto saved = batch->save(); !saved)
+                return Result<void, QString>::failure(saved.error().description);
+            imported += pending;
+        }
+        batch.reset();
+        pending = 0;
+        return {};
+    };
+    auto skipped = readRows(file, existing, [&](const CSVService::ImportRow &row) -> Result<void, QString> {
+        if (!batch) {
+            auto opened = ModelContainer::open(ModelContainer::defaultStorePath());
+            if (!opened)
+                return Result<void, QString>::failure(opened.error());
+            batch = std::move(opened).value();
+        }
+        batch->insert(CSVService::makePackage(row));
+        return ++pending < batchSize ? Result<void, QString>() : saveBatch();
+    });
+    if (skipped) {
+        if (auto saved = saveBatch(); !saved)
+            skipped = Result<int, QString>::failure(saved.error());
+    }
+    if (!skipped) {
+        if (imported == 0)
+            co_return Cli::fail(invocation, skipped.error());
+        co_return Cli::fail(
+            invocation,
+            QStringLiteral("the import stopped after %1 package(s): %2").arg(imported).arg(skipped.error()));
+    }
+    invocation.out << CSVService::resultMessage(imported, skipped.value()) << '\n';
     invocation.out.flush();
     co_return Cli::Success;
 }
