@@ -1,5 +1,5 @@
 #include "cli/clicommand.h"
-#include "model/modelcontainer.h"
+#include "cli/clistore.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "services/csvservice.h"
@@ -8,12 +8,13 @@
 #include <QSet>
 
 #include <functional>
+#include <utility>
 
 namespace
 {
 const auto synopsis = QStringLiteral("import FILE");
-/** Rows saved per transaction; each batch lives in a context of its own, so memory stays flat. */
-constexpr int batchSize = 1000;
+/** Rows saved per transaction. */
+constexpr int batchSize = 2000;
 
 /**
  * Reads the file line by line, never whole, and hands each new row to take. The error is the
@@ -58,12 +59,12 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
         return Cli::fail(invocation, QStringLiteral("cannot read %1: %2").arg(path, why));
     };
 
+    ModelContext *context = Cli::openStore(invocation);
+    if (!context)
+        co_return Cli::Failure;
     QSet<QString> existing;
     {
-        auto context = ModelContainer::open(ModelContainer::defaultStorePath());
-        if (!context)
-            co_return Cli::fail(invocation, QStringLiteral("Could not create ModelContainer: ") + context.error());
-        const auto stored = context.value()->fetchPackages();
+        const auto stored = context->fetchPackages();
         if (!stored)
             co_return Cli::fail(invocation, stored.error().description);
         for (const Package *package : stored.value())
@@ -80,6 +81,9 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
             co_return cannotRead(file.errorString());
     }
 
+    // Saved batch by batch, each batch through a context of its own that reads nothing and is gone
+    // after its save, so memory holds one batch however big the file; and no single transaction
+    // holds the store's write lock from everyone else for the whole import.
     std::unique_ptr<ModelContext> batch;
     int pending = 0;
     int imported = 0;
@@ -87,17 +91,16 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
         if (batch) {
             if (auto saved = batch->save(); !saved)
                 return Result<void, QString>::failure(saved.error().description);
-            imported += pending;
+            imported += std::exchange(pending, 0);
+            batch.reset();
         }
-        batch.reset();
-        pending = 0;
         return {};
     };
     auto skipped = readRows(file, existing, [&](const CSVService::ImportRow &row) -> Result<void, QString> {
         if (!batch) {
-            auto opened = ModelContainer::open(ModelContainer::defaultStorePath());
+            auto opened = ModelContext::openForInserting(context->storePath());
             if (!opened)
-                return Result<void, QString>::failure(opened.error());
+                return Result<void, QString>::failure(opened.error().description);
             batch = std::move(opened).value();
         }
         batch->insert(CSVService::makePackage(row));

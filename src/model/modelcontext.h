@@ -95,6 +95,12 @@ public:
      * database or a damaged file is refused and left untouched.
      */
     [[nodiscard]] static Result<std::unique_ptr<ModelContext>, ModelError> open(const QString &path);
+    /**
+     * Opens the store like open() but reads nothing: the context knows only what is inserted into
+     * it. For bulk imports, whose batches each go through a context of their own, so that memory
+     * holds one batch rather than the whole store.
+     */
+    [[nodiscard]] static Result<std::unique_ptr<ModelContext>, ModelError> openForInserting(const QString &path);
     ~ModelContext() override;
 
     [[nodiscard]] QString storePath() const { return m_path; }
