@@ -342,5 +342,6 @@ Result<void, ModelError> ModelContext::save()
 
 void ModelContext::setBusyTimeout(std::chrono::milliseconds timeout)
 {
+    m_busyTimeout = timeout;
     QSqlQuery(m_db).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(timeout.count()));
 }

@@ -148,8 +148,11 @@ public:
      */
     void setWatchingStore(bool watching);
 
+    /** How long a save waits for another process's write lock, unless setBusyTimeout() says otherwise. */
+    static constexpr std::chrono::milliseconds defaultBusyTimeout {5000};
     /** How long a save waits for another process's write lock before it fails. */
     void setBusyTimeout(std::chrono::milliseconds timeout);
+    [[nodiscard]] std::chrono::milliseconds busyTimeout() const { return m_busyTimeout; }
     /** Test seam: runs inside save()'s transaction just before COMMIT. */
     void setBeforeCommitHook(std::function<void()> hook) { m_beforeCommitHook = std::move(hook); }
 
@@ -190,6 +193,7 @@ private:
     QSqlDatabase m_db;
 
     // What the context last read: SQLite's data_version and the highest event row id.
+    std::chrono::milliseconds m_busyTimeout = defaultBusyTimeout;
     bool m_loaded = false;
     qint64 m_dataVersion = -1;
     qint64 m_maxEventRowId = 0;

@@ -332,7 +332,7 @@ Result<QSqlDatabase, ModelError> openDatabase(const QString &path, const QString
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
         db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(ModelContext::defaultBusyTimeout.count()));
         if (!db.open()) {
             result = R::failure(sqlError(ModelError::Code::cannotOpen,
                                          QStringLiteral("The store file %1 could not be opened.").arg(shownPath),
