@@ -312,34 +312,6 @@ private Q_SLOTS:
         QCOMPARE(status.out, u"API key: configured\n"_s);
     }
 
-    void keySetIntoPrivateSecretService()
-    {
-        // A Secret Service of its own, so the shared test keyring's API-key item stays untouched:
-        // set the key, remove the file copy, and the keychain alone must still answer.
-        if (QStandardPaths::findExecutable(u"gnome-keyring-daemon"_s).isEmpty()
-            || QStandardPaths::findExecutable(u"dbus-run-session"_s).isEmpty())
-            QSKIP("gnome-keyring-daemon and dbus-run-session are needed");
-        const QString script
-            = u"eval \"$(printf pw | gnome-keyring-daemon --unlock --components=secrets 2>/dev/null)\"\n"
-              "printf 'private-k3y-2024\\n' | \"$1\" key set || exit 10\n"
-              "rm -f \"$2\" || exit 11\n"
-              "\"$1\" key status || exit 12\n"_s;
-        QProcess process;
-        process.setProcessEnvironment(TestSupport::environmentWithoutSessionBus());
-        process.start(u"dbus-run-session"_s,
-                      {u"--"_s, u"sh"_s, u"-c"_s, script, u"sh"_s, TestSupport::executablePath(u"kestrove-cli"_s),
-                       TestSupport::apiKeyFilePath()});
-        QVERIFY(process.waitForFinished(60000));
-        const QString out = QString::fromUtf8(process.readAllStandardOutput());
-        const QString err = QString::fromUtf8(process.readAllStandardError());
-        QCOMPARE(process.exitCode(), 0);
-        QCOMPARE(out, u"API key saved.\nAPI key: configured\n"_s);
-        QVERIFY2(!err.contains(u"warning"_s), qPrintable(err));
-        QVERIFY(!out.contains(u"private-k3y"_s) && !err.contains(u"private-k3y"_s));
-        // The keychain answered on its own: a value found there leaves the removed file alone.
-        QVERIFY(!QFile::exists(TestSupport::apiKeyFilePath()));
-    }
-
     void fetchPrintsWithoutStoring()
     {
         CliRun run = cli({u"fetch"_s, upsNumber, u"--carrier"_s, u"ups"_s});

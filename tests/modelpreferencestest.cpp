@@ -78,17 +78,6 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("never-written.conf")))); // reading writes nothing
     }
 
-    void typedGettersAgreeWithTheTable()
-    {
-        writeRaw(m_path,
-                 "refreshInterval=-5\nautoDeleteDelay=abc\nnotificationsEnabled=maybe\nsoundNotifications=false\n");
-        Preferences preferences(m_path);
-        QCOMPARE(preferences.refreshInterval(), 900.0);
-        QCOMPARE(preferences.autoDeleteDelay(), 43200.0);
-        QVERIFY(preferences.notificationsEnabled());
-        QVERIFY(!preferences.soundNotifications());
-    }
-
     void appStorageBackedFallsBackOnOtherTypes_data()
     {
         QTest::addColumn<QByteArray>("line");

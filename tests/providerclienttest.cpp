@@ -322,29 +322,6 @@ private Q_SLOTS:
         QVERIFY(h.network.sent.isEmpty());
     }
 
-    void unreachableServerIsANetworkError()
-    {
-        Harness h;
-        const quint16 port = h.server.port();
-        const auto provider = h.makeProvider(u"http://127.0.0.1:%1/track/v2.2"_s.arg(port), 1s);
-        h.server.close();
-        const auto outcome = run(provider->fetchTrackingBatch({{u"A1"_s, {}}}));
-        QVERIFY(outcome && !outcome->ok());
-        QCOMPARE(outcome->error().kind(), TrackingProviderError::Kind::networkError);
-        QCOMPARE(outcome->error().description(), u"Network error: Connection refused"_s);
-    }
-
-    void baseAddressComesFromTheEnvironment()
-    {
-        QCOMPARE(Endpoints::seventeenTrackBaseUrl(), u"https://api.17track.net/track/v2.2"_s);
-        qputenv("KESTROVE_17TRACK_BASE_URL", "http://127.0.0.1:4567/track/v2.2/");
-        QCOMPARE(Endpoints::seventeenTrackBaseUrl(), u"http://127.0.0.1:4567/track/v2.2"_s);
-        QCOMPARE(SeventeenTrackProvider().baseURL(), u"http://127.0.0.1:4567/track/v2.2"_s);
-        qunsetenv("KESTROVE_17TRACK_BASE_URL");
-        QCOMPARE(SeventeenTrackProvider().baseURL(), u"https://api.17track.net/track/v2.2"_s);
-        QCOMPARE(SeventeenTrackProvider().providerName(), u"17track"_s);
-    }
-
     void firstRequestGoesAtOnceSecondWaitsTheRemainder()
     {
         Harness h;
