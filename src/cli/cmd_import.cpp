@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QSet>
 
-#include <functional>
 #include <utility>
 
 namespace
@@ -15,35 +14,6 @@ namespace
 const auto synopsis = QStringLiteral("import FILE");
 /** Rows saved per transaction. */
 constexpr int batchSize = 2000;
-
-/**
- * Reads the file line by line, never whole, and hands each new row to take. The error is the
- * text for the user.
- */
-Result<int, QString> readRows(QFile &file, const QSet<QString> &existing,
-                              const std::function<Result<void, QString>(const CSVService::ImportRow &)> &take)
-{
-    using R = Result<int, QString>;
-    CSVService::CSVLineReader reader(file);
-    CSVService::ImportParser parser(existing);
-    while (true) {
-        auto line = reader.next();
-        if (!line)
-            return R::failure(line.error());
-        if (!line.value())
-            break;
-        auto row = parser.addLine(*line.value());
-        if (!row)
-            return R::failure(row.error().errorDescription());
-        if (row.value()) {
-            if (auto taken = take(*row.value()); !taken)
-                return R::failure(taken.error());
-        }
-    }
-    if (auto finished = parser.finish(); !finished)
-        return R::failure(finished.error().errorDescription());
-    return parser.skippedCount();
-}
 
 QCoro::Task<int> run(Cli::Invocation &invocation)
 {
@@ -74,7 +44,8 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     // A file that turns out not to be CSV halfway through must change nothing, so a regular file
     // is checked whole first; a pipe can only be read once.
     if (!file.isSequential()) {
-        auto checked = readRows(file, existing, [](const CSVService::ImportRow &) { return Result<void, QString>(); });
+        auto checked = CSVService::readImportRows(
+            file, existing, [](const CSVService::ImportRow &) { return Result<void, QString>(); });
         if (!checked)
             co_return cannotRead(checked.error());
         if (!file.seek(0))
@@ -96,16 +67,17 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
         }
         return {};
     };
-    auto skipped = readRows(file, existing, [&](const CSVService::ImportRow &row) -> Result<void, QString> {
-        if (!batch) {
-            auto opened = ModelContext::openForInserting(context->storePath());
-            if (!opened)
-                return Result<void, QString>::failure(opened.error().description);
-            batch = std::move(opened).value();
-        }
-        batch->insert(CSVService::makePackage(row));
-        return ++pending < batchSize ? Result<void, QString>() : saveBatch();
-    });
+    auto skipped
+        = CSVService::readImportRows(file, existing, [&](const CSVService::ImportRow &row) -> Result<void, QString> {
+              if (!batch) {
+                  auto opened = ModelContext::openForInserting(context->storePath());
+                  if (!opened)
+                      return Result<void, QString>::failure(opened.error().description);
+                  batch = std::move(opened).value();
+              }
+              batch->insert(CSVService::makePackage(row));
+              return ++pending < batchSize ? Result<void, QString>() : saveBatch();
+          });
     if (skipped) {
         if (auto saved = saveBatch(); !saved)
             skipped = Result<int, QString>::failure(saved.error());

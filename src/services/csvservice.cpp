@@ -7,7 +7,6 @@
 
 #include <QHash>
 #include <QIODevice>
-#include <QStringDecoder>
 #include <QTimeZone>
 
 #include <algorithm>
@@ -284,6 +283,44 @@ Result<ParsedImport, CSVError> parseImport(const QString &text, const QSet<QStri
     return parsed;
 }
 
+Result<int, QString> readImportRows(QIODevice &device, const QSet<QString> &existingTrackingNumbers,
+                                    const std::function<Result<void, QString>(const ImportRow &)> &take)
+{
+    using R = Result<int, QString>;
+    CSVLineReader reader(device);
+    ImportParser parser(existingTrackingNumbers);
+    while (true) {
+        auto line = reader.next();
+        if (!line)
+            return R::failure(line.error());
+        if (!line.value())
+            break;
+        auto row = parser.addLine(*line.value());
+        if (!row)
+            return R::failure(row.error().errorDescription());
+        if (row.value()) {
+            if (auto taken = take(*row.value()); !taken)
+                return R::failure(taken.error());
+        }
+    }
+    if (auto finished = parser.finish(); !finished)
+        return R::failure(finished.error().errorDescription());
+    return parser.skippedCount();
+}
+
+Result<ParsedImport, QString> parseImport(QIODevice &device, const QSet<QString> &existingTrackingNumbers)
+{
+    ParsedImport parsed;
+    auto skipped = readImportRows(device, existingTrackingNumbers, [&parsed](const ImportRow &row) {
+        parsed.rows.append(row);
+        return Result<void, QString>();
+    });
+    if (!skipped)
+        return Result<ParsedImport, QString>::failure(skipped.error());
+    parsed.skippedCount = skipped.value();
+    return parsed;
+}
+
 CSVLineReader::CSVLineReader(QIODevice &device)
     : m_device(device)
 { }
@@ -383,16 +420,5 @@ QString resultMessage(qsizetype importedCount, qsizetype skippedCount)
 {
     return QString::number(importedCount) + QStringLiteral(" package(s) imported, ") + QString::number(skippedCount)
         + QStringLiteral(" skipped (duplicate or invalid).");
-}
-
-Result<QString, QString> decodeUtf8(const QByteArray &bytes)
-{
-    // A leading byte-order mark is dropped, as spreadsheet programs like to write one.
-    // Stateless, so that a sequence cut off at the end is an error rather than silently dropped.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return Result<QString, QString>::failure(QStringLiteral("The file is not UTF-8 text."));
-    return text;
 }
 }

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 
 class ModelContext;
@@ -116,6 +117,18 @@ private:
     bool m_ended = false;
 };
 
+/**
+ * Reads CSV text from a device a line at a time, never whole, and hands each new row to take
+ * (whose error ends the reading). Returns the count of skipped rows, or the text for the user:
+ * a CSVError's description, a read or UTF-8 error, or take's own.
+ */
+[[nodiscard]] Result<int, QString> readImportRows(QIODevice &device, const QSet<QString> &existingTrackingNumbers,
+                                                  const std::function<Result<void, QString>(const ImportRow &)> &take);
+
+/** parseImport() of what a device holds, read as readImportRows() reads it. */
+[[nodiscard]] Result<ParsedImport, QString> parseImport(QIODevice &device,
+                                                        const QSet<QString> &existingTrackingNumbers);
+
 /** The CSV text for these packages, in the order given: header, one line per package, no final line break. */
 [[nodiscard]] QString exportPackages(const QList<Package *> &packages);
 
@@ -139,9 +152,6 @@ importCSV(const QString &text, const QSet<QString> &existingTrackingNumbers, Mod
 
 /** "N package(s) imported, M skipped (duplicate or invalid)." */
 [[nodiscard]] QString resultMessage(qsizetype importedCount, qsizetype skippedCount);
-
-/** Reads a file's bytes as UTF-8 text; fails with a description for unreadable or non-UTF-8 files. */
-[[nodiscard]] Result<QString, QString> decodeUtf8(const QByteArray &bytes);
 
 /** Internet date-time in UTC without fractional seconds: "2026-03-05T14:07:00Z". */
 [[nodiscard]] QString formatISODate(const QDateTime &date);
