@@ -152,8 +152,8 @@ private Q_SLOTS:
                                             << "nan" << QVariant();
         QTest::newRow("number refuses a value under its range") << "refreshInterval"
                                                                 << "0.001" << QVariant();
-        QTest::newRow("number refuses a value over its range") << "autoDeleteDelay"
-                                                               << "90000" << QVariant();
+        QTest::newRow("number refuses a value over its range") << "quietHoursEnd"
+                                                               << "86400" << QVariant();
         QTest::newRow("text from its choices") << "selectedProvider"
                                                << "ship24" << QVariant(QStringLiteral("ship24"));
         QTest::newRow("text refuses other choices") << "selectedProvider"

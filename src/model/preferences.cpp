@@ -9,8 +9,8 @@
 const QList<Preferences::Key> &Preferences::keys()
 {
     namespace K = PreferenceKeys;
-    // The ranges are those the settings window offers: intervals from a minute to a week (a day
-    // for the retention delay), times of day within one day.
+    // The ranges are those the settings window offers: intervals from a minute (to a week for
+    // polling), times of day within one day.
     constexpr double minute = 60;
     constexpr double day = 86400;
     constexpr double infinity = std::numeric_limits<double>::infinity();
@@ -31,7 +31,8 @@ const QList<Preferences::Key> &Preferences::keys()
         {K::clipboardMonitoringEnabled, Type::flag, QVariant(false), QVariant(false)},
         {K::autoArchiveDelivered, Type::flag, QVariant(false), QVariant(false)},
         {K::autoDeleteEnabled, Type::flag, QVariant(false), QVariant(false)},
-        {K::autoDeleteDelay, Type::number, QVariant(43200.0), QVariant(43200.0), true, minute, day},
+        // No maximum: a longer delay only keeps packages longer (the clean-up caps what dates can hold).
+        {K::autoDeleteDelay, Type::number, QVariant(43200.0), QVariant(43200.0), true, minute},
         {K::launchAtLogin, Type::flag, QVariant(false), QVariant(false)},
         {K::notificationsEnabled, Type::flag, QVariant(true), QVariant(true)},
         {K::notifyOnStatusChange, Type::flag, QVariant(true), QVariant(true)},
