@@ -17,3 +17,16 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     # UBSan's function check trips over coroutine frames.
     target_compile_options(kestrove_settings INTERFACE $<$<BOOL:${KESTROVE_FUZZ}>:-fno-sanitize=function>)
 endif()
+if(KESTROVE_SANITIZE)
+    # Recoverable, so that UBSan consults its suppressions file; UBSAN_OPTIONS=halt_on_error=1
+    # (make sanitize) still stops at every report that is not suppressed.
+    set(KESTROVE_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer)
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        list(APPEND KESTROVE_SANITIZER_FLAGS -fno-sanitize=function)
+    endif()
+    # GCC's flow analysis sees the sanitizers' instrumentation and warns of "maybe uninitialized"
+    # values that the normal build, warning-free, shows are not.
+    target_compile_options(kestrove_settings INTERFACE ${KESTROVE_SANITIZER_FLAGS}
+                                                       $<$<CXX_COMPILER_ID:GNU>:-Wno-maybe-uninitialized>)
+    target_link_options(kestrove_settings INTERFACE ${KESTROVE_SANITIZER_FLAGS})
+endif()

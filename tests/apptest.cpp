@@ -4,7 +4,9 @@
 #include "app/mainwindow.h"
 #include "app/settingswindow.h"
 #include "model/modelcontainer.h"
+#include "model/package.h"
 #include "model/preferences.h"
+#include "sqlprobe.h"
 #include "testmain.h"
 #include "tracking/adaptivepollingmanager.h"
 #include "ui/clipboardbanner.h"
@@ -13,6 +15,7 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QObject>
 #include <QPushButton>
 #include <QScreen>
@@ -384,6 +387,28 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(app.mainWindow()));
         QVERIFY(app.mainWindow()->clipboardBanner()->isVisible());
         QCOMPARE(app.mainWindow()->clipboardBanner()->trackingNumber(), QStringLiteral("LX123"));
+    }
+
+    void quitWritesPendingChangesOrAsksFirst()
+    {
+        MainWindow *window = launchWithMainWindow();
+        QVERIFY(window);
+        m_context->insert(new Package(u"QUIT1"_s, {}, {})); // pending, as a save blocked by another writer leaves it
+        QSignalSpy quitting(m_app.get(), &KestroveApp::quitting);
+        QMessageBox *alert = nullptr;
+        {
+            TestSupport::SqlProbe lock(m_context->storePath());
+            QVERIFY(lock.exec(u"BEGIN IMMEDIATE"_s));
+            m_context->setBusyTimeout(50ms);
+            m_app->quit();
+            alert = window->findChild<QMessageBox *>(u"unsavedChangesAlert"_s);
+            QVERIFY(alert && alert->informativeText().contains(u"Database is locked."_s));
+            QCOMPARE(quitting.size(), 0);
+        } // the other writer is done
+        m_context->setBusyTimeout(ModelContext::defaultBusyTimeout);
+        alert->defaultButton()->click(); // "Try Again"
+        QTRY_COMPARE(quitting.size(), 1);
+        QVERIFY(!m_context->hasChanges());
     }
 };
 

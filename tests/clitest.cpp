@@ -2,6 +2,9 @@
 // private home, against a fake 17TRACK server started by the test. The rules behind the commands
 // are tested once, in the core; here only what the command line adds.
 #include "base/clock.h"
+#include "base/visibletext.h"
+#include "cli/clicommand.h"
+#include "cli/cliservices.h"
 #include "clirunner.h"
 #include "fake17trackserver.h"
 #include "model/modelcontainer.h"
@@ -11,6 +14,7 @@
 #include "model/preferences.h"
 #include "model/trackingevent.h"
 #include "providers/seventeentrackprovider.h"
+#include "taskrunner.h"
 #include "testmain.h"
 #include "tracking/trackingservice.h"
 
@@ -24,10 +28,15 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <qcoro/qcorotimer.h>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -101,9 +110,29 @@ class CliTest : public QObject
         environment.insert(u"KESTROVE_17TRACK_BASE_URL"_s, m_server->baseUrl());
         return environment;
     }
-    CliRun cli(const QStringList &arguments, const QByteArray &input = {})
+    /**
+     * Runs kestrove-cli under umask 000, so nothing counts on a kind one. A file-size limit (bytes)
+     * stands in for a full disk; standardOutput names a file to write the output into.
+     */
+    CliRun cli(const QStringList &arguments, const QByteArray &input = {}, qint64 fileSizeLimit = -1,
+               const QString &standardOutput = {})
     {
-        return TestSupport::runCli(arguments, input, environment());
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        if (!standardOutput.isEmpty())
+            process.setStandardOutputFile(standardOutput);
+        process.setChildProcessModifier([fileSizeLimit] {
+            ::umask(0);
+            if (fileSizeLimit >= 0) {
+                const rlimit limit {rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+                ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead of ending the process
+            }
+        });
+        process.start(TestSupport::executablePath(u"kestrove-cli"_s), arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        return TestSupport::finishCli(process);
     }
 
     /** Packages of each kind the list rule tells apart, a group and events. */
@@ -237,6 +266,9 @@ private Q_SLOTS:
         QTest::newRow("a bare CRLF") << QByteArray("\r\n");
         QTest::newRow("two lines") << QByteArray("key-one\nkey-two\n");
         QTest::newRow("invalid UTF-8") << QByteArray("key\xff\n");
+        QTest::newRow("only white space") << QByteArray(" \t \n");
+        QTest::newRow("control characters") << QByteArray("key-one\x1b[2J\n");
+        QTest::newRow("over 4 KiB") << QByteArray(4097, 'k');
     }
     void keySetRejectsBadInput()
     {
@@ -282,7 +314,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, input);
         QFETCH(QString, stored);
-        QFile::remove(TestSupport::apiKeyFilePath());
+        QDir(QFileInfo(TestSupport::apiKeyFilePath()).path()).removeRecursively();
         const CliRun set = cli({u"key"_s, u"set"_s}, input);
         QCOMPARE(set.exitCode, 0);
         QCOMPARE(set.out, u"API key saved.\n"_s);
@@ -295,36 +327,10 @@ private Q_SLOTS:
         };
         QVERIFY(::stat(QFile::encodeName(TestSupport::apiKeyFilePath()).constData(), &info) == 0);
         QCOMPARE(info.st_mode & 0777, 0600u);
+        QVERIFY(::stat(QFile::encodeName(QFileInfo(TestSupport::apiKeyFilePath()).path()).constData(), &info) == 0);
+        QCOMPARE(info.st_mode & 0777, 0700u); // under umask 000 too
         const CliRun status = cli({u"key"_s, u"status"_s});
         QCOMPARE(status.out, u"API key: configured\n"_s);
-    }
-
-    void keySetIntoPrivateSecretService()
-    {
-        // A Secret Service of its own, so the shared test keyring's API-key item stays untouched:
-        // set the key, remove the file copy, and the keychain alone must still answer.
-        if (QStandardPaths::findExecutable(u"gnome-keyring-daemon"_s).isEmpty()
-            || QStandardPaths::findExecutable(u"dbus-run-session"_s).isEmpty())
-            QSKIP("gnome-keyring-daemon and dbus-run-session are needed");
-        const QString script
-            = u"eval \"$(printf pw | gnome-keyring-daemon --unlock --components=secrets 2>/dev/null)\"\n"
-              "printf 'private-k3y-2024\\n' | \"$1\" key set || exit 10\n"
-              "rm -f \"$2\" || exit 11\n"
-              "\"$1\" key status || exit 12\n"_s;
-        QProcess process;
-        process.setProcessEnvironment(TestSupport::environmentWithoutSessionBus());
-        process.start(u"dbus-run-session"_s,
-                      {u"--"_s, u"sh"_s, u"-c"_s, script, u"sh"_s, TestSupport::executablePath(u"kestrove-cli"_s),
-                       TestSupport::apiKeyFilePath()});
-        QVERIFY(process.waitForFinished(60000));
-        const QString out = QString::fromUtf8(process.readAllStandardOutput());
-        const QString err = QString::fromUtf8(process.readAllStandardError());
-        QCOMPARE(process.exitCode(), 0);
-        QCOMPARE(out, u"API key saved.\nAPI key: configured\n"_s);
-        QVERIFY2(!err.contains(u"warning"_s), qPrintable(err));
-        QVERIFY(!out.contains(u"private-k3y"_s) && !err.contains(u"private-k3y"_s));
-        // The keychain answered on its own: a value found there leaves the removed file alone.
-        QVERIFY(!QFile::exists(TestSupport::apiKeyFilePath()));
     }
 
     void fetchPrintsWithoutStoring()
@@ -593,14 +599,15 @@ private Q_SLOTS:
         QTest::newRow("binary bytes") << QByteArray("\x89PNG\r\n\x1a\n\xff\xfe", 10)
                                       << u"The file is not UTF-8 text."_s;
         QTest::newRow("a missing file") << QByteArray() << u"cannot read"_s;
+        QTest::newRow("one endless line") << QByteArray("/dev/zero") << u"longer than 1 MiB"_s;
     }
     void importFailures()
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, error);
-        const QString path = m_dir.filePath(u"bad.csv"_s);
-        QFile::remove(path);
-        if (!content.isEmpty())
+        const QString path = content == "/dev/zero" ? u"/dev/zero"_s : m_dir.filePath(u"bad.csv"_s);
+        QFile::remove(m_dir.filePath(u"bad.csv"_s));
+        if (!content.isEmpty() && !path.startsWith(u"/dev/"_s))
             QVERIFY(writeFile(path, content));
         const CliRun run = cli({u"import"_s, path});
         QCOMPARE(run.exitCode, 1);
@@ -648,6 +655,12 @@ private Q_SLOTS:
         QTest::newRow("unknown key to set")
             << QStringList {u"set"_s, u"refreshIntervall"_s, u"5"_s} << u"unknown preference key"_s;
         QTest::newRow("unknown key to get") << QStringList {u"get"_s, u"colour"_s} << u"unknown preference key"_s;
+        QTest::newRow("an interval that would poll in a tight loop")
+            << QStringList {u"set"_s, u"refreshInterval"_s, u"0.001"_s} << u"expects a number from 60 to 604800"_s;
+        QTest::newRow("a negative number is a value, not an option")
+            << QStringList {u"set"_s, u"quietHoursStart"_s, u"-5"_s} << u"expects a number from 0 to 86399"_s;
+        QTest::newRow("an unknown provider") << QStringList {u"set"_s, u"selectedProvider"_s, u"bogusprovider"_s}
+                                             << u"expects one of 17track, ship24, aftership, trackingmore"_s;
     }
     void configRefusesBadInput()
     {
@@ -661,6 +674,126 @@ private Q_SLOTS:
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
         QCOMPARE(fileHash(preferences.filePath()), before); // nothing written
+    }
+
+    void failedWritesChangeNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<qint64>("fileSizeLimit"); // bytes; -1: none
+        QTest::addColumn<QString>("standardOutput");
+        QTest::addColumn<QString>("error"); // empty: the command succeeds
+        const auto row = [](const char *name, const QStringList &arguments, qint64 limit, const QString &output,
+                            const QString &error) { QTest::newRow(name) << arguments << limit << output << error; };
+        row("key set on a full disk", {u"key"_s, u"set"_s}, 4, {}, u"the API key was not saved"_s);
+        row("key status only reads", {u"key"_s, u"status"_s}, -1, {}, {});
+        row("config set on a full disk", {u"config"_s, u"set"_s, u"refreshInterval"_s, u"1800"_s}, 8, {},
+            u"could not be written"_s);
+        row("export to a file on a full disk", {u"export"_s, m_dir.filePath(u"old.csv"_s)}, 48 * 1024, {},
+            u"cannot write"_s);
+        row("export to a full standard output", {u"export"_s}, -1, u"/dev/full"_s,
+            u"cannot write to standard output"_s);
+        row("list to a full standard output", {u"list"_s, u"--json"_s}, -1, u"/dev/full"_s,
+            u"cannot write to standard output"_s);
+    }
+    void failedWritesChangeNothing()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(qint64, fileSizeLimit);
+        QFETCH(QString, standardOutput);
+        QFETCH(QString, error);
+        {
+            auto context = openDefaultStore(); // an export of some 70 KiB
+            for (int i = 0; i < 300; ++i)
+                context->insert(new Package(u"BULK%1"_s.arg(i), u"ups"_s, QString(200, u'x')));
+            QVERIFY(context->save());
+        }
+        Preferences().setRefreshInterval(1200);
+        QVERIFY(writeFile(m_dir.filePath(u"old.csv"_s), "the previous export"));
+        const QStringList files {TestSupport::apiKeyFilePath(), Preferences().filePath(), m_dir.filePath(u"old.csv"_s)};
+        const auto state = [&files] {
+            QStringList state;
+            for (const QString &file : files)
+                state << QString::fromLatin1(fileHash(file).toHex())
+                      << QFileInfo(file).fileTime(QFileDevice::FileMetadataChangeTime).toString(Qt::ISODateWithMs);
+            return state;
+        };
+        const QStringList before = state();
+        const CliRun run = cli(arguments, "a-longer-new-key\n", fileSizeLimit, standardOutput);
+        QCOMPARE(run.exitCode, error.isEmpty() ? 0 : 1);
+        QVERIFY2(run.err.contains(error), qPrintable(run.err));
+        QCOMPARE(state(), before);
+        QCOMPARE(QDir(m_dir.path()).entryList({u"old.csv.*"_s}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void aCommandThatThrowsEndsWithAnError()
+    {
+        QString err;
+        QTextStream out(stdout);
+        QTextStream errStream(&err);
+        Cli::Services services;
+        Cli::Invocation invocation {{}, out, errStream, services};
+        Cli::Command command;
+        command.name = u"import"_s;
+        command.run = [](Cli::Invocation &) -> QCoro::Task<int> {
+            co_await QCoro::sleepFor(std::chrono::milliseconds(1));
+            throw std::bad_alloc();
+        };
+        QCOMPARE(TestSupport::runTask(Cli::execute(command, invocation)), std::optional<int>(Cli::Failure));
+        QCOMPARE(err, u"kestrove-cli: import stopped: out of memory\n"_s);
+    }
+
+    void hostileTextIsShownNotObeyed_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("clear screen") << u"\x1b[2Jgone"_s << u"\\e[2Jgone"_s;
+        QTest::newRow("window title and bell") << u"\x1b]0;owned\x07"_s << u"\\e]0;owned\\x07"_s;
+        QTest::newRow("8-bit CSI and DEL") << u"a\u009b31m\u007f"_s << u"a\\u009b31m\\x7f"_s;
+        QTest::newRow("reversed text") << u"abc\u202edcba"_s << u"abc\\u202edcba"_s;
+        QTest::newRow("line breaks and tabs") << u"a\nb\r\tc"_s << u"a\\nb\\r\\tc"_s;
+        QTest::newRow("everything else as it is")
+            << u"Caf\u00e9 \\ \U0001F4E6 \u05e9"_s << u"Caf\u00e9 \\ \U0001F4E6 \u05e9"_s;
+    }
+    void hostileTextIsShownNotObeyed()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(visibleText(text), shown);
+        {
+            auto context = openDefaultStore();
+            auto *package = new Package(u"HOSTILE1"_s, u"ups"_s, text, TrackingStatus::inTransit);
+            package->setLastErrorMessage(text);
+            context->insert(package);
+            QVERIFY(context->save());
+        }
+        QVERIFY2(cli({u"list"_s}).out.contains(shown), qPrintable(cli({u"list"_s}).out));
+        QVERIFY(cli({u"show"_s, u"HOSTILE1"_s}).out.contains(u"Last error:         "_s + shown + u'\n'));
+        QCOMPARE(json(cli({u"list"_s, u"--json"_s}))[0][u"label"_s].toString(), text);
+        QCOMPARE(stored(*openDefaultStore(), u"HOSTILE1"_s).constFirst()->label(), text);
+    }
+
+    void aRefusedConnectionIsReportedOnceOnATerminal()
+    {
+        QTcpServer closed; // a port that nothing listens on any more
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+        QProcessEnvironment environment = this->environment();
+        environment.insert(u"KESTROVE_17TRACK_BASE_URL"_s, u"https://127.0.0.1:%1/track/v2.2"_s.arg(port));
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setStandardErrorFile(QString::fromLocal8Bit(::ptsname(terminal)));
+        process.start(TestSupport::executablePath(u"kestrove-cli"_s), {u"add"_s, upsNumber, u"--carrier"_s, u"ups"_s});
+        QCOMPARE(TestSupport::finishCli(process).exitCode, 0);
+        QByteArray shown(4096, '\0');
+        shown.truncate(std::max<ssize_t>(0, ::read(terminal, shown.data(), shown.size())));
+        ::close(terminal);
+        // No log line repeating the message, and no stray warning from the network stack.
+        QCOMPARE(QString::fromUtf8(shown).remove(u'\r'),
+                 u"kestrove-cli: added %1, but the first fetch failed: Network error: Connection refused\n"_s.arg(
+                     upsNumber));
     }
 
     void theCommandLineAndTheApplicationKeepEachOthersChanges()

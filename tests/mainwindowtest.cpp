@@ -11,6 +11,7 @@
 #include "services/csvservice.h"
 #include "services/keychainmanager.h"
 #include "showcase.h"
+#include "sqlprobe.h"
 #include "testmain.h"
 #include "tracking/trackingservice.h"
 #include "ui/addpackagedialog.h"
@@ -26,8 +27,10 @@
 #include "ui/packagelistview.h"
 #include "ui/packagerowview.h"
 #include "ui/packagesettingspopover.h"
+#include "ui/savereporter.h"
 #include "ui/shellactions.h"
 #include "ui/symbolicon.h"
+#include "virtualclock.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -58,8 +61,6 @@
 #include <QScopeGuard>
 #include <QScrollArea>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -130,9 +131,11 @@ class MainWindowTest : public QObject
         return group;
     }
 
-    MainWindowView &openView()
+    MainWindowView &openView(Clock *clock = nullptr)
     {
-        m_view = std::make_unique<MainWindowView>(m_screen->services(m_context.get()), &m_shell);
+        ScreenServices services = m_screen->services(m_context.get());
+        services.clock = clock ? clock : services.clock;
+        m_view = std::make_unique<MainWindowView>(services, &m_shell);
         m_view->resize(1000, 680);
         m_view->show();
         if (!QTest::qWaitForWindowExposed(m_view.get()))
@@ -222,7 +225,7 @@ private Q_SLOTS:
         QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("openSettingsLink")), Qt::LeftButton);
         QCOMPARE(m_shell.settingsOpened, 1);
 
-        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
+        QVERIFY(KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key")));
         m_view.reset();
         QVERIFY(!openView().findChild<QWidget *>(QStringLiteral("apiKeyBanner"))->isVisible());
     }
@@ -427,35 +430,40 @@ private Q_SLOTS:
         QVERIFY(archived.value().size() >= 3);
     }
 
-    void failedSaveShowsABannerUntilDismissed()
+    void aSaveBlockedByAnotherWriterStaysPendingAndIsRetried()
     {
         QVERIFY(TestSupport::fillShowcase(*m_context));
-        MainWindowView &view = openView();
+        VirtualClock clock;
+        MainWindowView &view = openView(&clock);
         auto *banner = view.findChild<QWidget *>(QStringLiteral("saveErrorBanner"));
         QVERIFY(banner && !banner->isVisible());
         const QString number = visibleNumbers(view).at(0);
-        view.setSelectedPackage(
-            m_context->fetchPackages([&](const Package &p) { return p.trackingNumber() == number; }).value().value(0));
+        Package *package
+            = m_context->fetchPackages([&](const Package &p) { return p.trackingNumber() == number; }).value().value(0);
+        view.setSelectedPackage(package);
 
-        // Another process holds the write lock for longer than a save waits.
-        m_context->setBusyTimeout(std::chrono::milliseconds(20));
-        const QString lockName = QStringLiteral("writeLock");
-        {
-            QSqlDatabase lock = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), lockName);
-            lock.setDatabaseName(m_context->storePath());
-            QVERIFY(lock.open() && QSqlQuery(lock).exec(QStringLiteral("BEGIN IMMEDIATE")));
-            view.archiveSelected();
-            QVERIFY(QSqlQuery(lock).exec(QStringLiteral("ROLLBACK")));
-            lock.close();
-        }
-        QSqlDatabase::removeDatabase(lockName);
+        // Another process holds the write lock: the archive stays pending, and the banner says so.
+        TestSupport::SqlProbe lock(m_context->storePath());
+        QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        view.archiveSelected();
         QVERIFY(banner->isVisible());
         QCOMPARE(view.findChild<QLabel *>(QStringLiteral("saveErrorBannerText"))->text(),
-                 QStringLiteral("The changes could not be saved to %1. Database is locked.")
+                 QStringLiteral("The changes could not be saved to %1. Database is locked. Your changes are not saved "
+                                "yet; Kestrove keeps trying.")
                      .arg(QDir::toNativeSeparators(m_context->storePath())));
+        QVERIFY(package->isArchived() && m_context->hasChanges());
+        clock.advance(SaveReporter::retryInterval);
+        QTRY_COMPARE(clock.requestedSleeps().size(), 2); // the first retry failed and waits again
+        QVERIFY(banner->isVisible());
 
-        QTest::mouseClick(view.findChild<QToolButton *>(QStringLiteral("saveErrorDismiss")), Qt::LeftButton);
-        QVERIFY(!banner->isVisible());
+        // Once the lock is gone the next retry writes it.
+        QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+        clock.advance(SaveReporter::retryInterval);
+        QTRY_VERIFY(!banner->isVisible());
+        QCOMPARE(TestSupport::SqlProbe(m_context->storePath())
+                     .scalar(QStringLiteral("SELECT isArchived FROM Package WHERE trackingNumber = '%1'").arg(number))
+                     .toBool(),
+                 true);
     }
 
     void batchArchiveDeleteAndAddToGroup()
@@ -605,7 +613,7 @@ private Q_SLOTS:
 
     void addSheetAddsThroughTheTrackingService()
     {
-        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
+        QVERIFY(KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key")));
         const QString number = QStringLiteral("1Z999AA10123456784");
         m_server->setTrackInfo(
             number,
@@ -806,7 +814,7 @@ private Q_SLOTS:
         QCOMPARE(view.selectedPackage(), nullptr);
 
         // The refresh request reaches the service: it refreshes and the button waits meanwhile.
-        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
+        QVERIFY(KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key")));
         TrackingService *tracking = m_screen->tracking.get();
         QSignalSpy refreshing(tracking, &TrackingService::isRefreshingChanged);
         Q_EMIT m_screen->requests.refreshAllRequested();
@@ -956,7 +964,7 @@ private Q_SLOTS:
 
     void detailPaneBannersRetryAndRefresh()
     {
-        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
+        QVERIFY(KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key")));
         const QString number = QStringLiteral("1Z999AA10123456785");
         m_server->setTrackInfo(number,
                                S::trackInfo(10,
@@ -982,13 +990,13 @@ private Q_SLOTS:
         QTRY_VERIFY(m_server->requests().size() > asked);
 
         // Without a usable key the key warning shows instead, whatever error the package has.
-        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QString());
+        QVERIFY(KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QString()));
         package->setLastErrorMessage(QStringLiteral("HTTP 500"));
         QVERIFY(pane("apiKeyWarningBanner")->isVisible());
         QVERIFY(!pane("errorBanner")->isVisible());
         pane<QPushButton>("openSettingsButton")->click();
         QCOMPARE(m_shell.settingsOpened, 1);
-        KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key"));
+        QVERIFY(KeychainManager::save(QString::fromLatin1(KeychainManager::apiKeyName), QStringLiteral("test-key")));
     }
 
     void deleteAsksAndUndoRestoresEverything()

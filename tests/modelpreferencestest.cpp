@@ -56,6 +56,14 @@ private Q_SLOTS:
                                        << QVariant(QStringLiteral("aftership"));
         QTest::newRow("provider list is no text")
             << QByteArray("selectedProvider=a, b") << "selectedProvider" << QVariant(QStringLiteral("17track"));
+        QTest::newRow("unknown provider")
+            << QByteArray("selectedProvider=bogus") << "selectedProvider" << QVariant(QStringLiteral("17track"));
+        QTest::newRow("a hand-edited interval under a minute reads as a minute")
+            << QByteArray("refreshInterval=0.001") << "refreshInterval" << QVariant(60.0);
+        QTest::newRow("an interval beyond a week reads as a week")
+            << QByteArray("refreshInterval=1e300") << "refreshInterval" << QVariant(604800.0);
+        QTest::newRow("a negative time of day reads as midnight")
+            << QByteArray("quietHoursStart=-5") << "quietHoursStart" << QVariant(0.0);
     }
     void storedValuesAndFallbacks()
     {
@@ -68,17 +76,6 @@ private Q_SLOTS:
         QCOMPARE(Preferences(m_dir->filePath(QStringLiteral("never-written.conf"))).value(key),
                  Preferences::key(key)->readerFallback);
         QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("never-written.conf")))); // reading writes nothing
-    }
-
-    void typedGettersAgreeWithTheTable()
-    {
-        writeRaw(m_path,
-                 "refreshInterval=-5\nautoDeleteDelay=abc\nnotificationsEnabled=maybe\nsoundNotifications=false\n");
-        Preferences preferences(m_path);
-        QCOMPARE(preferences.refreshInterval(), 900.0);
-        QCOMPARE(preferences.autoDeleteDelay(), 43200.0);
-        QVERIFY(preferences.notificationsEnabled());
-        QVERIFY(!preferences.soundNotifications());
     }
 
     void appStorageBackedFallsBackOnOtherTypes_data()
@@ -153,8 +150,14 @@ private Q_SLOTS:
                                             << "abc" << QVariant();
         QTest::newRow("number refuses nan") << "refreshInterval"
                                             << "nan" << QVariant();
-        QTest::newRow("text takes anything") << "selectedProvider"
-                                             << "ship24" << QVariant(QStringLiteral("ship24"));
+        QTest::newRow("number refuses a value under its range") << "refreshInterval"
+                                                                << "0.001" << QVariant();
+        QTest::newRow("number refuses a value over its range") << "quietHoursEnd"
+                                                               << "86400" << QVariant();
+        QTest::newRow("text from its choices") << "selectedProvider"
+                                               << "ship24" << QVariant(QStringLiteral("ship24"));
+        QTest::newRow("text refuses other choices") << "selectedProvider"
+                                                    << "bogusprovider" << QVariant();
     }
     void commandLineParsing()
     {

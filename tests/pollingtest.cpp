@@ -127,8 +127,8 @@ private Q_SLOTS:
         using S = TrackingStatus;
         QTest::newRow("no packages and no stored interval poll every 900 s")
             << QList<Shape> {} << 0.0 << qint64(900'000);
-        QTest::newRow("no active packages take the global interval without the 30 s floor")
-            << QList<Shape> {} << 10.0 << qint64(10'000);
+        QTest::newRow("no active packages take the global interval, raised to 30 s")
+            << QList<Shape> {} << 10.0 << qint64(30'000);
         QTest::newRow("out for delivery under a 3600 s cap is 120 s")
             << QList<Shape> {shape(S::outForDelivery)} << 3600.0 << qint64(120'000);
         QTest::newRow("pending alone is capped by a 300 s global interval")
@@ -177,10 +177,19 @@ private Q_SLOTS:
         }
         QCOMPARE(AdaptivePollingManager::computeInterval(list, refreshInterval, tableNow()).count(), expectedMs);
 
-        // The member form reads the stored preference and the clock.
+        // The member form reads the stored preference and the clock; a value outside its documented
+        // range reads clamped (below).
+        if (refreshInterval != 0 && (refreshInterval < 60 || refreshInterval > 604800))
+            return;
         if (refreshInterval != 0)
             m_preferences->setRefreshInterval(refreshInterval);
         QCOMPARE(makeManager()->computeInterval(list).count(), expectedMs);
+    }
+
+    void aHandEditedTinyIntervalPollsOnceAMinute()
+    {
+        m_preferences->setRefreshInterval(0.001);
+        QCOMPARE(makeManager()->computeInterval({}), std::chrono::milliseconds(60'000));
     }
 
     void scheduleBeforeStartPlansNothing()
@@ -279,20 +288,19 @@ private Q_SLOTS:
 
     void aLongIntervalIsSleptADayAtATime()
     {
-        // 30 days do not fit a timer's milliseconds; the poll still comes exactly when planned.
-        m_preferences->setRefreshInterval(30 * 24 * 3600);
+        // The longest interval, a week, in sleeps of a day; the poll still comes exactly when planned.
+        m_preferences->setRefreshInterval(7 * 24 * 3600);
         int polls = 0;
         auto manager = makeCountingManager(polls);
         manager->start();
-        QCOMPARE(manager->nextPollDate(), tableNow().addDays(30));
-        for (int day = 1; day < 30; ++day) {
+        QCOMPARE(manager->nextPollDate(), tableNow().addDays(7));
+        for (int day = 1; day < 7; ++day)
             advance(24h);
-        }
         advance(24h - 1s);
         QCOMPARE(polls, 0);
         advance(1s);
         QCOMPARE(polls, 1);
-        QCOMPARE(manager->nextPollDate(), tableNow().addDays(60));
+        QCOMPARE(manager->nextPollDate(), tableNow().addDays(14));
         for (const std::chrono::milliseconds sleep : m_clock->requestedSleeps())
             QVERIFY(sleep <= 24h);
     }

@@ -104,7 +104,7 @@ struct Harness {
         options.clock = &clock;
         options.network = &network;
         options.baseURL = baseUrl;
-        options.transferTimeout = timeout;
+        options.requestTimeout = timeout;
         options.apiKey = [this] {
             ++keyReads;
             return key;
@@ -269,6 +269,8 @@ private Q_SLOTS:
                                         << u"Network error: Connection closed"_s;
         QTest::newRow("server never answers")
             << Reply::neverAnswer() << fetch << u"Network error: The request timed out."_s;
+        QTest::newRow("server trickles a byte at a time past the deadline")
+            << Reply::trickle(QByteArray(100, ' ')) << batch << u"Network error: The request timed out."_s;
         QTest::newRow("huge body") << Reply::raw(
             QByteArray(9 * 1024 * 1024, ' ')
             + "{}") << batch << u"Provider error: The response from 17track was larger than 8 MiB and was not read."_s;
@@ -318,29 +320,6 @@ private Q_SLOTS:
                  u"Provider error: Refusing to send the API key to http://api.17track.net/track/v2.2/gettrackinfo: "
                  "only HTTPS, or plain HTTP to this computer, is allowed."_s);
         QVERIFY(h.network.sent.isEmpty());
-    }
-
-    void unreachableServerIsANetworkError()
-    {
-        Harness h;
-        const quint16 port = h.server.port();
-        const auto provider = h.makeProvider(u"http://127.0.0.1:%1/track/v2.2"_s.arg(port), 1s);
-        h.server.close();
-        const auto outcome = run(provider->fetchTrackingBatch({{u"A1"_s, {}}}));
-        QVERIFY(outcome && !outcome->ok());
-        QCOMPARE(outcome->error().kind(), TrackingProviderError::Kind::networkError);
-        QCOMPARE(outcome->error().description(), u"Network error: Connection refused"_s);
-    }
-
-    void baseAddressComesFromTheEnvironment()
-    {
-        QCOMPARE(Endpoints::seventeenTrackBaseUrl(), u"https://api.17track.net/track/v2.2"_s);
-        qputenv("KESTROVE_17TRACK_BASE_URL", "http://127.0.0.1:4567/track/v2.2/");
-        QCOMPARE(Endpoints::seventeenTrackBaseUrl(), u"http://127.0.0.1:4567/track/v2.2"_s);
-        QCOMPARE(SeventeenTrackProvider().baseURL(), u"http://127.0.0.1:4567/track/v2.2"_s);
-        qunsetenv("KESTROVE_17TRACK_BASE_URL");
-        QCOMPARE(SeventeenTrackProvider().baseURL(), u"https://api.17track.net/track/v2.2"_s);
-        QCOMPARE(SeventeenTrackProvider().providerName(), u"17track"_s);
     }
 
     void firstRequestGoesAtOnceSecondWaitsTheRemainder()

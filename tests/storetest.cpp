@@ -432,6 +432,13 @@ private Q_SLOTS:
             output += child.readAllStandardOutput();
         QVERIFY2(output.contains("LOCKED"), output.constData());
 
+        // A reader opens and reads at once: only writers wait for the lock.
+        QElapsedTimer opening;
+        opening.start();
+        auto reader = ModelContext::open(m_path);
+        QVERIFY2(reader && opening.elapsed() < holdMs / 2, qPrintable(QString::number(opening.elapsed())));
+        QCOMPARE(reader.value()->fetchPackages().value().size(), 1);
+
         package->setLabel(QStringLiteral("while locked"));
         QElapsedTimer timer;
         timer.start();

@@ -8,6 +8,7 @@
 #include "app/statusitem.h"
 #include "base/logmanager.h"
 #include "model/modelcontainer.h"
+#include "model/packagestore.h"
 #include "model/preferences.h"
 #include "services/loginitem.h"
 #include "ui/appnotifications.h"
@@ -16,6 +17,7 @@
 #include <QDBusConnection>
 #include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -114,6 +116,11 @@ KestroveApp::KestroveApp(const ScreenServices &services, StartupHooks hooks, QOb
 {
     connect(m_services.requests, &AppNotifications::openPackageDetail, this, &KestroveApp::openPackageDetail);
     connect(m_services.requests, &AppNotifications::trackingNumberDetected, this, &KestroveApp::offerDetectedNumber);
+    // Ended by the session rather than by Quit: one last try for changes not saved yet (logged when it fails).
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] {
+        if (m_services.context && m_services.context->hasChanges())
+            (void)PackageStore::save(*m_services.context);
+    });
 }
 
 KestroveApp::~KestroveApp()
@@ -240,7 +247,39 @@ void KestroveApp::openSettingsOn(SettingsView::Tab tab)
 
 void KestroveApp::quit()
 {
+    // Changes a screen could not save (another process held the store) are pending: write them now,
+    // waiting the store's full time for its lock, since the user is leaving.
+    if (ModelContext *context = m_services.context; context && context->hasChanges()) {
+        if (const auto saved = PackageStore::save(*context); !saved) {
+            askBeforeLosingChanges(saved.error().underlying.description);
+            return;
+        }
+    }
+    Q_EMIT quitting();
     QApplication::quit();
+}
+
+void KestroveApp::askBeforeLosingChanges(const QString &reason)
+{
+    auto *alert = new QMessageBox(QMessageBox::Warning, tr("Kestrove"), tr("Some changes could not be saved."),
+                                  QMessageBox::NoButton, m_mainWindow);
+    alert->setObjectName(QStringLiteral("unsavedChangesAlert"));
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setInformativeText(reason + QLatin1Char(' ') + tr("If you quit now, they are lost."));
+    QPushButton *retry = alert->addButton(tr("Try Again"), QMessageBox::AcceptRole);
+    QPushButton *discard = alert->addButton(tr("Quit Without Saving"), QMessageBox::DestructiveRole);
+    alert->addButton(QMessageBox::Cancel);
+    alert->setDefaultButton(retry);
+    connect(alert, &QMessageBox::buttonClicked, this, [this, retry, discard](QAbstractButton *button) {
+        if (button == retry) {
+            QTimer::singleShot(0, this, &KestroveApp::quit);
+        } else if (button == discard) {
+            LogManager::log(QStringLiteral("Quit without saving changes that could not be written"));
+            Q_EMIT quitting();
+            QApplication::quit();
+        }
+    });
+    alert->open();
 }
 
 void KestroveApp::activateFromAnotherStart()

@@ -83,6 +83,7 @@ public:
 
     void openMainWindow() override;
     void openSettings() override;
+    /** Quits once every change is saved; when one cannot be, the user decides (try again, quit anyway, stay). */
     void quit() override;
 
     /** A later start of kestrove asked for this process: bring the main window forward. */
@@ -91,10 +92,13 @@ public:
 Q_SIGNALS:
     /** The banner was shown, hidden, or offers another number. */
     void clipboardBannerChanged();
+    /** Everything is saved or given up by the user; the application ends now. */
+    void quitting();
 
 private:
     void openPackageDetail(const QString &trackingNumber);
     void offerDetectedNumber(const QString &trackingNumber);
+    void askBeforeLosingChanges(const QString &reason);
 
     ScreenServices m_services;
     StartupHooks m_hooks;

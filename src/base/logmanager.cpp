@@ -1,8 +1,11 @@
 #include "base/logmanager.h"
 
+#include "base/visibletext.h"
+
 #include <QByteArray>
 #include <QMutex>
 
+#include <atomic>
 #include <cstdio>
 #include <syslog.h>
 #include <unistd.h>
@@ -14,6 +17,7 @@ namespace
 {
 QMutex s_mutex;
 std::function<void(const QString &)> s_observer;
+std::atomic<bool> s_standardErrorFallback {true};
 
 bool journalReachable()
 {
@@ -36,8 +40,9 @@ void LogManager::log(const QString &message)
     if (journalReachable()) {
         sd_journal_send("MESSAGE=%s", utf8.constData(), "PRIORITY=%d", LOG_NOTICE, "SYSLOG_IDENTIFIER=kestrove",
                         "KESTROVE_SUBSYSTEM=%s", subsystem, "KESTROVE_CATEGORY=%s", category, nullptr);
-    } else {
-        std::fprintf(stderr, "kestrove[%s/%s]: %s\n", subsystem, category, utf8.constData());
+    } else if (s_standardErrorFallback) {
+        // A label or a server's message may carry terminal escapes; shown, never obeyed.
+        std::fprintf(stderr, "kestrove[%s/%s]: %s\n", subsystem, category, visibleText(message).toUtf8().constData());
     }
 
     std::function<void(const QString &)> observer;
@@ -47,6 +52,11 @@ void LogManager::log(const QString &message)
     }
     if (observer)
         observer(message);
+}
+
+void LogManager::setStandardErrorFallback(bool enabled)
+{
+    s_standardErrorFallback = enabled;
 }
 
 void LogManager::setObserver(std::function<void(const QString &)> observer)

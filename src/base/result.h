@@ -17,7 +17,8 @@ public:
 
     [[nodiscard]] const T &value() const & { return std::get<0>(m_data); }
     [[nodiscard]] T &value() & { return std::get<0>(m_data); }
-    [[nodiscard]] T &&value() && { return std::get<0>(std::move(m_data)); }
+    // By value: a reference into a temporary Result would dangle in `for (x : fetch().value())`.
+    [[nodiscard]] T value() && { return std::get<0>(std::move(m_data)); }
     [[nodiscard]] const E &error() const { return std::get<1>(m_data); }
 
 private:

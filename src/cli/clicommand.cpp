@@ -1,10 +1,16 @@
 #include "cli/clicommand.h"
 
+#include "base/visibletext.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <new>
 
 namespace Cli
 {
@@ -15,6 +21,27 @@ QList<Command> &registry()
     static QList<Command> commands;
     return commands;
 }
+}
+
+QCoro::Task<int> execute(const Command &command, Invocation &invocation)
+{
+    QString failure;
+    try {
+        co_return co_await command.run(invocation);
+    } catch (const std::bad_alloc &) {
+        failure = QStringLiteral("out of memory");
+    } catch (const std::exception &error) {
+        failure = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        failure = QStringLiteral("unexpected error");
+    }
+    co_return fail(invocation, command.name + QStringLiteral(" stopped: ") + failure);
+}
+
+bool flushStandardOutput(QTextStream &out)
+{
+    out.flush();
+    return out.status() == QTextStream::Ok && std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
 bool registerCommand(Command command)
@@ -40,7 +67,18 @@ bool parse(QCommandLineParser &parser, const Invocation &invocation, const QStri
     QStringList args = invocation.arguments;
     args.prepend(commandName);
     QString error;
-    if (!parser.parse(args)) {
+    bool parsed = parser.parse(args);
+    if (!parsed && !args.contains(QStringLiteral("--"))) {
+        // "config set quietHoursStart -5": a negative number is a value, not an unknown option. Only
+        // when the line fails as it is, since an option's value may be negative as well ("--label -5").
+        static const QRegularExpression negativeNumber(QStringLiteral("^-[0-9.]"));
+        const qsizetype first = args.indexOf(negativeNumber);
+        if (first > 0) {
+            args.insert(first, QStringLiteral("--"));
+            parsed = parser.parse(args);
+        }
+    }
+    if (!parsed) {
         error = parser.errorText();
     } else {
         const qsizetype count = parser.positionalArguments().size();
@@ -58,7 +96,7 @@ bool parse(QCommandLineParser &parser, const Invocation &invocation, const QStri
 
 int fail(Invocation &invocation, const QString &message, int code)
 {
-    invocation.err << "kestrove-cli: " << message << '\n';
+    invocation.err << "kestrove-cli: " << visibleText(message) << '\n';
     invocation.err.flush();
     return code;
 }

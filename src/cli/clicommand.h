@@ -36,6 +36,18 @@ struct Command {
     std::function<QCoro::Task<int>(Invocation &)> run;
 };
 
+/**
+ * Runs the command to its end. An exception thrown inside it (out of memory, say) ends it with a
+ * message on err and Failure instead of vanishing inside the coroutine machinery.
+ */
+[[nodiscard]] QCoro::Task<int> execute(const Command &command, Invocation &invocation);
+
+/**
+ * Flushes standard output (the stream and the C library's buffer); false when anything written
+ * to it was lost, as on a full disk.
+ */
+[[nodiscard]] bool flushStandardOutput(QTextStream &out);
+
 /** Adds a command; called from static initialisers through KESTROVE_CLI_COMMAND. */
 bool registerCommand(Command command);
 /** Every registered command, in help order. */

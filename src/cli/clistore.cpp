@@ -1,5 +1,6 @@
 #include "cli/clistore.h"
 
+#include "base/visibletext.h"
 #include "model/modelcontainer.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
@@ -70,15 +71,16 @@ void printPackageTable(QTextStream &out, const QList<Package *> &packages)
     qsizetype statusWidth = 0;
     qsizetype carrierWidth = 0;
     for (const Package *package : packages) {
-        numberWidth = std::max(numberWidth, package->trackingNumber().size());
+        numberWidth = std::max(numberWidth, visibleText(package->trackingNumber()).size());
         statusWidth = std::max(statusWidth, TrackingStatuses::displayName(package->status()).size());
-        carrierWidth = std::max(carrierWidth, package->carrierDisplayName().size());
+        carrierWidth = std::max(carrierWidth, visibleText(package->carrierDisplayName()).size());
     }
     for (const Package *package : packages) {
         QString line = (package->isPinned() ? QStringLiteral("* ") : QStringLiteral("  "))
-            + package->trackingNumber().leftJustified(numberWidth) + QStringLiteral("  ")
+            + visibleText(package->trackingNumber()).leftJustified(numberWidth) + QStringLiteral("  ")
             + TrackingStatuses::displayName(package->status()).leftJustified(statusWidth) + QStringLiteral("  ")
-            + package->carrierDisplayName().leftJustified(carrierWidth) + QStringLiteral("  ") + package->label();
+            + visibleText(package->carrierDisplayName()).leftJustified(carrierWidth) + QStringLiteral("  ")
+            + visibleText(package->label());
         if (package->isArchived())
             line += QStringLiteral(" (archived)");
         while (line.endsWith(QLatin1Char(' '))) // an empty label leaves padding behind
@@ -90,10 +92,10 @@ void printPackageTable(QTextStream &out, const QList<Package *> &packages)
 void printPackageDetails(QTextStream &out, const Package &package)
 {
     const auto row = [&](const QString &name, const QString &value) {
-        out << QString(name + QLatin1Char(':')).leftJustified(20) << value << '\n';
+        out << QString(name + QLatin1Char(':')).leftJustified(20) << visibleText(value) << '\n';
     };
     const auto yesNo = [](bool value) { return value ? QStringLiteral("yes") : QStringLiteral("no"); };
-    out << package.trackingNumber() << '\n';
+    out << visibleText(package.trackingNumber()) << '\n';
     row(QStringLiteral("Label"), package.label());
     row(QStringLiteral("Carrier"),
         package.carrierCode().isEmpty()
@@ -127,7 +129,7 @@ void printPackageDetails(QTextStream &out, const Package &package)
             + TrackingStatuses::displayName(event->status()) + QStringLiteral("  ") + event->eventDescription();
         if (!event->location().isEmpty())
             line += QStringLiteral(" \u2014 ") + event->location();
-        out << line << '\n';
+        out << visibleText(line) << '\n';
     }
 }
 }

@@ -1,3 +1,4 @@
+#include "base/visibletext.h"
 #include "cli/clicommand.h"
 #include "cli/cliservices.h"
 #include "cli/clistore.h"
@@ -58,8 +59,8 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     Cli::printPackageDetails(invocation.out, *package);
     invocation.out.flush();
     if (package->lastErrorMessage()) {
-        invocation.err << "kestrove-cli: added " << package->trackingNumber()
-                       << ", but the first fetch failed: " << *package->lastErrorMessage() << '\n';
+        invocation.err << "kestrove-cli: added " << visibleText(package->trackingNumber())
+                       << ", but the first fetch failed: " << visibleText(*package->lastErrorMessage()) << '\n';
         invocation.err.flush();
     }
     co_return Cli::Success;

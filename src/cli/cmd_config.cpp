@@ -46,7 +46,8 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     auto parsed = Preferences::parse(*key, args.at(2));
     if (!parsed)
         co_return Cli::fail(invocation, parsed.error(), Cli::UsageError);
-    preferences->setValue(key->name, parsed.value());
+    if (auto stored = preferences->store(key->name, parsed.value()); !stored)
+        co_return Cli::fail(invocation, stored.error());
     co_return Cli::Success;
 }
 }

@@ -1,3 +1,4 @@
+#include "base/visibletext.h"
 #include "cli/clicommand.h"
 #include "cli/clistore.h"
 #include "model/package.h"
@@ -22,7 +23,7 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     const auto deleted = PackageStore::deletePackages(found->packages, *found->context);
     if (!deleted)
         co_return Cli::fail(invocation, deleted.error().description());
-    invocation.out << "Deleted " << found->trackingNumber << ".\n";
+    invocation.out << "Deleted " << visibleText(found->trackingNumber) << ".\n";
     invocation.out.flush();
     co_return Cli::Success;
 }

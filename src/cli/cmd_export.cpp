@@ -1,10 +1,9 @@
+#include "base/atomicfile.h"
 #include "cli/clicommand.h"
 #include "cli/clistore.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "services/csvservice.h"
-
-#include <QSaveFile>
 
 namespace
 {
@@ -32,10 +31,9 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
         co_return Cli::Success;
     }
     const QString path = parser.positionalArguments().constFirst();
-    // Written whole or not at all.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv.toUtf8()) < 0 || !file.commit())
-        co_return Cli::fail(invocation, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    // Written whole or not at all: on a full disk the old file stays.
+    if (auto written = writeFileAtomically(path, csv.toUtf8()); !written)
+        co_return Cli::fail(invocation, QStringLiteral("cannot write %1: %2").arg(path, written.error()));
     invocation.out << "Exported " << packages.value().size() << " package(s) to " << path << '\n';
     invocation.out.flush();
     co_return Cli::Success;

@@ -1,3 +1,4 @@
+#include "base/visibletext.h"
 #include "carriers/carrier.h"
 #include "cli/clicommand.h"
 #include "cli/cliservices.h"
@@ -51,10 +52,10 @@ QJsonObject toJson(const TrackingResult &result)
 
 void printText(QTextStream &out, const TrackingResult &result)
 {
-    out << result.trackingNumber << '\n';
+    out << visibleText(result.trackingNumber) << '\n';
     if (!result.carrierCode.isEmpty())
-        out << "Carrier:            " << Carrier::displayName(result.carrierCode) << " (" << result.carrierCode
-            << ")\n";
+        out << "Carrier:            " << visibleText(Carrier::displayName(result.carrierCode)) << " ("
+            << visibleText(result.carrierCode) << ")\n";
     out << "Status:             " << TrackingStatuses::rawValue(result.status) << '\n';
     if (result.estimatedDelivery)
         out << "Estimated delivery: " << isoDate(*result.estimatedDelivery) << '\n';
@@ -71,9 +72,10 @@ void printText(QTextStream &out, const TrackingResult &result)
     out << "Events, newest first:\n";
     for (const auto &event : result.events) {
         out << "  " << isoDate(event.timestamp).leftJustified(dateWidth) << "  "
-            << TrackingStatuses::rawValue(event.status).leftJustified(statusWidth) << "  " << event.description;
+            << TrackingStatuses::rawValue(event.status).leftJustified(statusWidth) << "  "
+            << visibleText(event.description);
         if (!event.location.isEmpty())
-            out << " (" << event.location << ')';
+            out << " (" << visibleText(event.location) << ')';
         out << '\n';
     }
 }

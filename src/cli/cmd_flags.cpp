@@ -1,3 +1,4 @@
+#include "base/visibletext.h"
 #include "cli/clicommand.h"
 #include "cli/clistore.h"
 #include "model/package.h"
@@ -33,14 +34,14 @@ QCoro::Task<int> setFlag(Cli::Invocation &invocation, FlagCommand command)
         (package->*command.set)(command.value);
     }
     if (!changed) {
-        invocation.out << found->trackingNumber << command.unchanged << '\n';
+        invocation.out << visibleText(found->trackingNumber) << command.unchanged << '\n';
         invocation.out.flush();
         co_return Cli::Success;
     }
     const auto saved = PackageStore::save(*found->context);
     if (!saved)
         co_return Cli::fail(invocation, saved.error().description());
-    invocation.out << command.done << ' ' << found->trackingNumber << ".\n";
+    invocation.out << command.done << ' ' << visibleText(found->trackingNumber) << ".\n";
     invocation.out.flush();
     co_return Cli::Success;
 }

@@ -60,7 +60,13 @@ std::optional<QString> readKey(Cli::Invocation &invocation, QString &error)
         invocation.err << '\n';
         invocation.err.flush();
     } else {
-        bytes = input.readAll();
+        // Bounded: a key cannot be longer, and `key set < /dev/zero` must end.
+        while (bytes.size() <= KeychainManager::maximumApiKeyBytes + 2) {
+            const QByteArray chunk = input.read(KeychainManager::maximumApiKeyBytes + 3 - bytes.size());
+            if (chunk.isEmpty())
+                break;
+            bytes += chunk;
+        }
     }
     if (bytes.endsWith('\n'))
         bytes.chop(1);
@@ -79,6 +85,10 @@ std::optional<QString> readKey(Cli::Invocation &invocation, QString &error)
     QString key = decoder.decode(bytes);
     if (decoder.hasError()) {
         error = QStringLiteral("standard input is not UTF-8 text");
+        return std::nullopt;
+    }
+    if (const auto problem = KeychainManager::apiKeyProblem(key)) {
+        error = *problem;
         return std::nullopt;
     }
     return key;
@@ -119,11 +129,13 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
     const std::optional<QString> key = readKey(invocation, error);
     if (!key)
         co_return Cli::fail(invocation, error);
-    if (KeychainManager::save(keyName, *key)) {
-        invocation.out << "API key saved.\n";
-    } else {
+    const auto saved = KeychainManager::save(keyName, *key);
+    if (!saved)
+        co_return Cli::fail(
+            invocation, QStringLiteral("the API key was not saved (%1); the previous key is kept").arg(saved.error()));
+    invocation.out << "API key saved.\n";
+    if (!saved.value()) {
         // The private fallback file holds it, and the next read moves it into the keychain.
-        invocation.out << "API key saved.\n";
         invocation.err << "kestrove-cli: warning: the keychain did not accept the key; it is kept in the private "
                           "fallback file for now\n";
         invocation.err.flush();

@@ -1,3 +1,4 @@
+#include "base/visibletext.h"
 #include "cli/clicommand.h"
 #include "cli/cliservices.h"
 #include "cli/clistore.h"
@@ -130,7 +131,7 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
         co_return Cli::fail(invocation, *service->errorMessage());
 
     for (const QString &change : std::as_const(changes))
-        invocation.out << change << '\n';
+        invocation.out << visibleText(change) << '\n';
     int failures = 0;
     int refreshed = 0;
     for (const QPointer<Package> &package : std::as_const(packages)) {
@@ -138,8 +139,8 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
             continue;
         if (package->lastErrorMessage()) {
             ++failures;
-            invocation.err << "kestrove-cli: " << package->trackingNumber() << ": " << *package->lastErrorMessage()
-                           << '\n';
+            invocation.err << "kestrove-cli: " << visibleText(package->trackingNumber()) << ": "
+                           << visibleText(*package->lastErrorMessage()) << '\n';
         } else {
             ++refreshed;
         }

@@ -1,3 +1,4 @@
+#include "base/logmanager.h"
 #include "cli/clicommand.h"
 #include "cli/cliservices.h"
 
@@ -6,6 +7,7 @@
 #include <qcoro/qcorotask.h>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace
 {
@@ -40,6 +42,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Kestrove"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTROVE_VERSION));
 
+    // On a terminal an error shows once, as the command's own message, not again as a log line.
+    LogManager::setStandardErrorFallback(!::isatty(STDERR_FILENO));
+
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList arguments = app.arguments().mid(1);
@@ -51,11 +56,11 @@ int main(int argc, char *argv[])
     const QString first = arguments.takeFirst();
     if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("help")) {
         printUsage(out);
-        return Cli::Success;
+        return Cli::flushStandardOutput(out) ? Cli::Success : Cli::Failure;
     }
     if (first == QLatin1String("--version")) {
         out << "kestrove-cli " << QCoreApplication::applicationVersion() << '\n';
-        return Cli::Success;
+        return Cli::flushStandardOutput(out) ? Cli::Success : Cli::Failure;
     }
 
     const QList<Cli::Command> commands = Cli::commands();
@@ -70,7 +75,7 @@ int main(int argc, char *argv[])
     Cli::Invocation invocation {arguments, out, err, services};
     int exitCode = Cli::Failure;
     bool finished = false;
-    QCoro::connect(command->run(invocation), &app, [&](int code) {
+    QCoro::connect(Cli::execute(*command, invocation), &app, [&](int code) {
         exitCode = code;
         finished = true;
         QCoreApplication::exit(code);
@@ -78,7 +83,9 @@ int main(int argc, char *argv[])
     // A command that never suspends has finished already, and exit() before exec() would be lost.
     if (!finished)
         app.exec();
-    out.flush();
+    // Output that did not arrive (a full disk, /dev/full) is a failure, whatever the command said.
+    if (!Cli::flushStandardOutput(out) && exitCode == Cli::Success)
+        exitCode = Cli::fail(invocation, QStringLiteral("cannot write to standard output"));
     err.flush();
     return exitCode;
 }

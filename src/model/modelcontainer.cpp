@@ -1,8 +1,8 @@
 #include "model/modelcontainer.h"
 
+#include "base/datadirectory.h"
+
 #include <QCoreApplication>
-#include <QDir>
-#include <QStandardPaths>
 
 namespace ModelContainer
 {
@@ -17,10 +17,8 @@ std::unique_ptr<ModelContext> &sharedSlot()
 
 QString defaultDirectory()
 {
-    const QString directory
-        = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/com.kestrove.app");
-    QDir().mkpath(directory); // opening the store reports a folder that could not be made
-    return directory;
+    (void)DataDirectory::ensure(); // opening the store reports a folder that could not be made
+    return DataDirectory::path();
 }
 
 QString defaultStorePath()

@@ -10,7 +10,7 @@
 /** Where the store lives and the one shared store of the process. */
 namespace ModelContainer
 {
-/** The application-support folder: GenericDataLocation + "/com.kestrove.app" (created; a failure is ignored). */
+/** The application-support folder, DataDirectory::path() (created owner-only; a failure is ignored). */
 [[nodiscard]] QString defaultDirectory();
 /** defaultDirectory() + "/Kestrove.sqlite" */
 [[nodiscard]] QString defaultStorePath();

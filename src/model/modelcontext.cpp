@@ -34,7 +34,7 @@ bool ModelChanges::isEmpty() const
         && insertedGroups.isEmpty() && updatedGroups.isEmpty() && deletedGroups.isEmpty();
 }
 
-Result<std::unique_ptr<ModelContext>, ModelError> ModelContext::open(const QString &path)
+Result<std::unique_ptr<ModelContext>, ModelError> ModelContext::openForInserting(const QString &path)
 {
     using R = Result<std::unique_ptr<ModelContext>, ModelError>;
     const QString connectionName = QStringLiteral("kestrove-store-%1").arg(s_connectionCounter.fetchAndAddRelaxed(1));
@@ -43,6 +43,16 @@ Result<std::unique_ptr<ModelContext>, ModelError> ModelContext::open(const QStri
         return R::failure(database.error());
     std::unique_ptr<ModelContext> context(new ModelContext(QFileInfo(path).absoluteFilePath(), database.value()));
     context->m_connectionName = connectionName;
+    return R(std::move(context));
+}
+
+Result<std::unique_ptr<ModelContext>, ModelError> ModelContext::open(const QString &path)
+{
+    using R = Result<std::unique_ptr<ModelContext>, ModelError>;
+    auto opened = openForInserting(path);
+    if (!opened)
+        return opened;
+    std::unique_ptr<ModelContext> context = std::move(opened).value();
     ModelChanges ignored;
     if (auto loaded = StoreMerge(*context).run(ignored); !loaded)
         return R::failure(loaded.error());
@@ -332,5 +342,6 @@ Result<void, ModelError> ModelContext::save()
 
 void ModelContext::setBusyTimeout(std::chrono::milliseconds timeout)
 {
+    m_busyTimeout = timeout;
     QSqlQuery(m_db).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(timeout.count()));
 }

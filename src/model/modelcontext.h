@@ -95,6 +95,12 @@ public:
      * database or a damaged file is refused and left untouched.
      */
     [[nodiscard]] static Result<std::unique_ptr<ModelContext>, ModelError> open(const QString &path);
+    /**
+     * Opens the store like open() but reads nothing: the context knows only what is inserted into
+     * it. For bulk imports, whose batches each go through a context of their own, so that memory
+     * holds one batch rather than the whole store.
+     */
+    [[nodiscard]] static Result<std::unique_ptr<ModelContext>, ModelError> openForInserting(const QString &path);
     ~ModelContext() override;
 
     [[nodiscard]] QString storePath() const { return m_path; }
@@ -142,8 +148,11 @@ public:
      */
     void setWatchingStore(bool watching);
 
+    /** How long a save waits for another process's write lock, unless setBusyTimeout() says otherwise. */
+    static constexpr std::chrono::milliseconds defaultBusyTimeout {5000};
     /** How long a save waits for another process's write lock before it fails. */
     void setBusyTimeout(std::chrono::milliseconds timeout);
+    [[nodiscard]] std::chrono::milliseconds busyTimeout() const { return m_busyTimeout; }
     /** Test seam: runs inside save()'s transaction just before COMMIT. */
     void setBeforeCommitHook(std::function<void()> hook) { m_beforeCommitHook = std::move(hook); }
 
@@ -184,6 +193,7 @@ private:
     QSqlDatabase m_db;
 
     // What the context last read: SQLite's data_version and the highest event row id.
+    std::chrono::milliseconds m_busyTimeout = defaultBusyTimeout;
     bool m_loaded = false;
     qint64 m_dataVersion = -1;
     qint64 m_maxEventRowId = 0;

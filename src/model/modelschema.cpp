@@ -101,6 +101,14 @@ Result<void, ModelError> exec(QSqlDatabase &db, const QString &statement, ModelE
 Result<void, ModelError> migrate(QSqlDatabase &db, const QString &path)
 {
     const QString failed = QStringLiteral("The store file %1 could not be prepared.").arg(nativePath(path));
+    {
+        // A store of this version needs no write lock: in WAL mode readers never wait for a writer,
+        // so opening one while another process imports must not either.
+        QSqlQuery current(db);
+        if (current.exec(QStringLiteral("PRAGMA user_version")) && current.next()
+            && current.value(0).toLongLong() == ModelContext::schemaVersion)
+            return {};
+    }
     if (auto begun = exec(db, QStringLiteral("BEGIN IMMEDIATE"), ModelError::Code::migrationFailed, failed); !begun)
         return begun;
     const auto rollback = [&](ModelError error) {
@@ -324,7 +332,7 @@ Result<QSqlDatabase, ModelError> openDatabase(const QString &path, const QString
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
         db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(ModelContext::defaultBusyTimeout.count()));
         if (!db.open()) {
             result = R::failure(sqlError(ModelError::Code::cannotOpen,
                                          QStringLiteral("The store file %1 could not be opened.").arg(shownPath),

@@ -3,28 +3,44 @@
 #include <QLocale>
 #include <QSettings>
 
+#include <algorithm>
 #include <cmath>
 
 const QList<Preferences::Key> &Preferences::keys()
 {
     namespace K = PreferenceKeys;
-    // name, type, settings default (invalid: not shown in settings), reader fallback, zero and below count as unset
+    // The ranges are those the settings window offers: intervals from a minute (to a week for
+    // polling), times of day within one day.
+    constexpr double minute = 60;
+    constexpr double day = 86400;
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    // name, type, settings default (invalid: not shown in settings), reader fallback, zero and below count as
+    // unset, minimum, maximum, choices
     static const QList<Key> table = {
         {K::hasCompletedOnboarding, Type::flag, QVariant(), QVariant(false)},
-        {K::selectedProvider, Type::text, QStringLiteral("17track"), QStringLiteral("17track")},
-        {K::refreshInterval, Type::number, QVariant(900.0), QVariant(900.0), true},
+        {K::selectedProvider,
+         Type::text,
+         QStringLiteral("17track"),
+         QStringLiteral("17track"),
+         false,
+         -infinity,
+         infinity,
+         {QStringLiteral("17track"), QStringLiteral("ship24"), QStringLiteral("aftership"),
+          QStringLiteral("trackingmore")}},
+        {K::refreshInterval, Type::number, QVariant(900.0), QVariant(900.0), true, minute, 7 * day},
         {K::clipboardMonitoringEnabled, Type::flag, QVariant(false), QVariant(false)},
         {K::autoArchiveDelivered, Type::flag, QVariant(false), QVariant(false)},
         {K::autoDeleteEnabled, Type::flag, QVariant(false), QVariant(false)},
-        {K::autoDeleteDelay, Type::number, QVariant(43200.0), QVariant(43200.0), true},
+        // No maximum: a longer delay only keeps packages longer (the clean-up caps what dates can hold).
+        {K::autoDeleteDelay, Type::number, QVariant(43200.0), QVariant(43200.0), true, minute},
         {K::launchAtLogin, Type::flag, QVariant(false), QVariant(false)},
         {K::notificationsEnabled, Type::flag, QVariant(true), QVariant(true)},
         {K::notifyOnStatusChange, Type::flag, QVariant(true), QVariant(true)},
         {K::soundNotifications, Type::flag, QVariant(true), QVariant(true)},
         {K::quietHoursEnabled, Type::flag, QVariant(false), QVariant(false)},
-        {K::quietHoursStart, Type::number, QVariant(79200.0), QVariant(79200.0)},
-        {K::quietHoursEnd, Type::number, QVariant(25200.0), QVariant(25200.0)},
-        {K::lastUpdateCheck, Type::number, QVariant(), QVariant(0.0)},
+        {K::quietHoursStart, Type::number, QVariant(79200.0), QVariant(79200.0), false, 0, day - 1},
+        {K::quietHoursEnd, Type::number, QVariant(25200.0), QVariant(25200.0), false, 0, day - 1},
+        {K::lastUpdateCheck, Type::number, QVariant(), QVariant(0.0), false, 0},
     };
     return table;
 }
@@ -136,11 +152,13 @@ QVariant Preferences::value(const QString &name) const
         if (auto converted = toNumber(stored)) {
             if (entry->positiveOnly && *converted <= 0)
                 break;
-            return *converted;
+            // A hand-edited 0.001 s interval must not poll in a tight loop.
+            return std::clamp(*converted, entry->minimum, entry->maximum);
         }
         break;
     case Type::text:
-        if (auto converted = toText(stored))
+        if (auto converted = toText(stored);
+            converted && (entry->choices.isEmpty() || entry->choices.contains(*converted)))
             return *converted;
         break;
     }
@@ -164,13 +182,26 @@ std::optional<QString> Preferences::text(const QString &key) const
 
 void Preferences::setValue(const QString &key, const QVariant &value)
 {
+    (void)store(key, value);
+}
+
+Result<void, QString> Preferences::store(const QString &key, const QVariant &value)
+{
     m_settings->sync();
     const QVariant before = m_settings->value(key);
     m_settings->setValue(key, value);
     m_settings->sync();
+    if (m_settings->status() != QSettings::NoError) {
+        // Drop the value that only memory holds: what is read from now on is what the file holds.
+        // (The native format on Linux is this INI file.)
+        const QString path = m_settings->fileName();
+        m_settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+        return Result<void, QString>::failure(path + QStringLiteral(" could not be written"));
+    }
     // Compare the text forms: the file gives back strings for what was written as numbers or flags.
     if (!before.isValid() || before.toString() != value.toString())
         Q_EMIT valueChanged(key);
+    return {};
 }
 
 void Preferences::remove(const QString &key)
@@ -350,9 +381,17 @@ Result<QVariant, QString> Preferences::parse(const Key &key, const QString &text
         const double number = QLocale::c().toDouble(text.trimmed(), &ok);
         if (!ok || !std::isfinite(number))
             return R::failure(QStringLiteral("\"%1\" expects a number, not \"%2\"").arg(key.name, text));
+        if (number < key.minimum || number > key.maximum) {
+            return R::failure(QStringLiteral("\"%1\" expects a number from %2 to %3, not \"%4\"")
+                                  .arg(key.name, format(key.minimum), format(key.maximum), text));
+        }
         return QVariant(number);
     }
     case Type::text:
+        if (!key.choices.isEmpty() && !key.choices.contains(text)) {
+            return R::failure(
+                QStringLiteral("\"%1\" expects one of %2, not \"%3\"").arg(key.name, key.choices.join(u", "), text));
+        }
         return QVariant(text);
     }
     return R::failure(QStringLiteral("unknown type"));

@@ -5,8 +5,10 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
+#include <limits>
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -60,6 +62,11 @@ public:
         QVariant readerFallback;
         /** Zero and negative values count as unset (the intervals). */
         bool positiveOnly = false;
+        /** The documented range of a number; values beyond it are refused when set and clamped when read. */
+        double minimum = -std::numeric_limits<double>::infinity();
+        double maximum = std::numeric_limits<double>::infinity();
+        /** The values a text may take; empty: any. Others are refused when set and read as the fallback. */
+        QStringList choices = {};
     };
 
     /** The whole key table, in a stable order. */
@@ -82,6 +89,8 @@ public:
     [[nodiscard]] std::optional<QString> text(const QString &key) const;
     /** Writes and flushes a value; emits valueChanged when it differs from the stored one. */
     void setValue(const QString &key, const QVariant &value);
+    /** setValue(), telling whether the file could be written (a full disk, a read-only folder). */
+    [[nodiscard]] Result<void, QString> store(const QString &key, const QVariant &value);
     void remove(const QString &key);
 
     [[nodiscard]] bool hasCompletedOnboarding() const;
@@ -124,7 +133,10 @@ public:
     [[nodiscard]] static std::optional<bool> toFlag(const QVariant &value);
     [[nodiscard]] static std::optional<double> toNumber(const QVariant &value);
     [[nodiscard]] static std::optional<QString> toText(const QVariant &value);
-    /** Parses command-line text for a key: "true"/"false" for flags, a finite number for numbers. */
+    /**
+     * Parses command-line text for a key: "true"/"false" for flags, a finite number within the
+     * key's range for numbers, one of the key's choices for texts.
+     */
     [[nodiscard]] static Result<QVariant, QString> parse(const Key &key, const QString &text);
     /** Text form of a typed value: true/false, numbers without a needless fraction, text as is. */
     [[nodiscard]] static QString format(const QVariant &value);

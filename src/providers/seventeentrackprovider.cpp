@@ -51,8 +51,13 @@ QNetworkAccessManager *sharedNetworkAccessManager()
     // One manager for the process, like the platform's shared HTTP session; it lives as long
     // as the application object, so no reply outlives its manager at exit.
     static QPointer<QNetworkAccessManager> manager;
-    if (!manager)
+    if (!manager) {
         manager = new QNetworkAccessManager(QCoreApplication::instance());
+        // Deleted while the application still lives, so that its network thread closes its sockets
+        // then: as a child it would go after the application object, and closing a TLS socket at
+        // that point loads the TLS back end anew and warns of a connection to a null object.
+        qAddPostRoutine([] { delete manager.data(); });
+    }
     return manager;
 }
 
@@ -140,7 +145,7 @@ std::optional<double> parseRetryAfter(const QByteArray &header)
 
 QString transportErrorText(const QNetworkReply *reply)
 {
-    // Qt reports a transfer time-out as a cancelled operation: name it for what it is.
+    // The request's deadline aborts it, which Qt reports as a cancelled operation: name it for what it is.
     if (reply->error() == QNetworkReply::OperationCanceledError || reply->error() == QNetworkReply::TimeoutError)
         return QStringLiteral("The request timed out.");
     return reply->errorString();
@@ -251,12 +256,15 @@ QCoro::Task<SeventeenTrackProvider::Outcome<QByteArray>> SeventeenTrackProvider:
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     request.setRawHeader(QByteArrayLiteral("17token"), key->toUtf8());
-    request.setTransferTimeout(static_cast<int>(m_options.transferTimeout.count()));
     // A redirect would carry the key to whatever address the answer names: report it instead.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
 
     const qint64 limit = m_options.maxResponseBytes;
     QNetworkReply *reply = m_options.network->post(request, body);
+    // One deadline for the whole request. A transfer time-out restarts with every byte, so a server
+    // sending one byte every few seconds would hold it forever. Real time, like the socket itself:
+    // the injected clock paces and schedules requests, it does not run the network.
+    QTimer::singleShot(m_options.requestTimeout, reply, &QNetworkReply::abort);
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, limit](qint64 received, qint64 total) {
         if ((received > limit || total > limit) && !reply->property(tooLargeProperty).toBool()) {
             reply->setProperty(tooLargeProperty, true);

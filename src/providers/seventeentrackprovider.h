@@ -30,7 +30,8 @@ public:
         Clock *clock = nullptr; // none: a real clock of its own
         QNetworkAccessManager *network = nullptr; // one process-wide manager
         QString baseURL; // Endpoints::seventeenTrackBaseUrl()
-        std::chrono::milliseconds transferTimeout = std::chrono::seconds(60);
+        /** From sending to the last byte: a server that trickles its answer cannot hold a request longer. */
+        std::chrono::milliseconds requestTimeout = std::chrono::seconds(60);
         ApiKeySource apiKey; // none: no key is configured
         qint64 maxResponseBytes = 8 * 1024 * 1024;
     };

@@ -6,7 +6,7 @@
 #include "model/packagestore.h"
 
 #include <QHash>
-#include <QStringDecoder>
+#include <QIODevice>
 #include <QTimeZone>
 
 #include <algorithm>
@@ -209,58 +209,181 @@ QString exportPackages(const QList<Package *> &packages)
     return lines.join(u'\n');
 }
 
+ImportParser::ImportParser(const QSet<QString> &existingTrackingNumbers)
+    : m_existing(existingTrackingNumbers)
+{ }
+
+Result<std::optional<ImportRow>, CSVError> ImportParser::addLine(QStringView line)
+{
+    using R = Result<std::optional<ImportRow>, CSVError>;
+    static const QString numberKey = QStringLiteral("trackingnumber");
+    static const QString carrierKey = QStringLiteral("carrier");
+    static const QString labelKey = QStringLiteral("label");
+    static const QString notesKey = QStringLiteral("notes");
+    static const QString statusKey = QStringLiteral("status");
+    static const QString colorKey = QStringLiteral("colortag");
+    static const QString deliveryKey = QStringLiteral("estimateddelivery");
+
+    const QStringList fields = parseCSVLine(line);
+    if (m_lineCount++ == 0) {
+        // Header names match in any letter case but are not trimmed. When two names collide, the
+        // first one wins.
+        for (qsizetype i = 0; i < fields.size(); ++i)
+            m_columns.insert(fields.at(i).toLower(), m_columns.value(fields.at(i).toLower(), i));
+        m_numberColumn = m_columns.value(numberKey, -1);
+        if (m_numberColumn < 0)
+            return R::failure(CSVError::missingRequiredColumn(QStringLiteral("trackingNumber")));
+        return std::optional<ImportRow>();
+    }
+    const QString number
+        = Package::normalizeTrackingNumber(m_numberColumn < fields.size() ? fields.at(m_numberColumn) : QString());
+    if (number.isEmpty() || m_existing.contains(number)) {
+        ++m_skippedCount;
+        return std::optional<ImportRow>();
+    }
+    ImportRow row;
+    row.trackingNumber = number;
+    row.carrierCode = fieldOrNil(fields, m_columns, carrierKey).value_or(QString());
+    row.label = fieldOrNil(fields, m_columns, labelKey).value_or(QString());
+    row.notes = fieldOrNil(fields, m_columns, notesKey).value_or(QString());
+    if (const auto status = fieldOrNil(fields, m_columns, statusKey)) {
+        if (const auto known = TrackingStatuses::fromRawValue(*status))
+            row.status = *known;
+    }
+    row.colorTag = fieldOrNil(fields, m_columns, colorKey);
+    if (const auto delivery = fieldOrNil(fields, m_columns, deliveryKey))
+        row.estimatedDelivery = parseISODate(*delivery);
+    return std::optional<ImportRow>(std::move(row));
+}
+
+Result<void, CSVError> ImportParser::finish() const
+{
+    if (m_lineCount < 2)
+        return Result<void, CSVError>::failure(CSVError::emptyFile());
+    return {};
+}
+
 Result<ParsedImport, CSVError> parseImport(const QString &text, const QSet<QString> &existingTrackingNumbers)
 {
     using R = Result<ParsedImport, CSVError>;
     const QList<QStringView> lines = splitNonBlankLines(text);
     if (lines.size() < 2)
         return R::failure(CSVError::emptyFile());
-
-    // Header names match in any letter case but are not trimmed. When two names collide, the
-    // first one wins.
-    QHash<QString, qsizetype> columns;
-    const QStringList header = parseCSVLine(lines.constFirst());
-    for (qsizetype i = 0; i < header.size(); ++i) {
-        const QString key = header.at(i).toLower();
-        if (!columns.contains(key))
-            columns.insert(key, i);
-    }
-    const auto numberColumn = columns.constFind(QStringLiteral("trackingnumber"));
-    if (numberColumn == columns.constEnd())
-        return R::failure(CSVError::missingRequiredColumn(QStringLiteral("trackingNumber")));
-
-    const QString carrierKey = QStringLiteral("carrier");
-    const QString labelKey = QStringLiteral("label");
-    const QString notesKey = QStringLiteral("notes");
-    const QString statusKey = QStringLiteral("status");
-    const QString colorKey = QStringLiteral("colortag");
-    const QString deliveryKey = QStringLiteral("estimateddelivery");
-
+    ImportParser parser(existingTrackingNumbers);
     ParsedImport parsed;
     parsed.rows.reserve(lines.size() - 1);
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QStringList fields = parseCSVLine(lines.at(i));
-        const QString number = Package::normalizeTrackingNumber(
-            numberColumn.value() < fields.size() ? fields.at(numberColumn.value()) : QString());
-        if (number.isEmpty() || existingTrackingNumbers.contains(number)) {
-            ++parsed.skippedCount;
+    for (const QStringView line : lines) {
+        auto row = parser.addLine(line);
+        if (!row)
+            return R::failure(row.error());
+        if (row.value())
+            parsed.rows.append(std::move(*row.value()));
+    }
+    parsed.skippedCount = parser.skippedCount();
+    return parsed;
+}
+
+Result<int, QString> readImportRows(QIODevice &device, const QSet<QString> &existingTrackingNumbers,
+                                    const std::function<Result<void, QString>(const ImportRow &)> &take)
+{
+    using R = Result<int, QString>;
+    CSVLineReader reader(device);
+    ImportParser parser(existingTrackingNumbers);
+    while (true) {
+        auto line = reader.next();
+        if (!line)
+            return R::failure(line.error());
+        if (!line.value())
+            break;
+        auto row = parser.addLine(*line.value());
+        if (!row)
+            return R::failure(row.error().errorDescription());
+        if (row.value()) {
+            if (auto taken = take(*row.value()); !taken)
+                return R::failure(taken.error());
+        }
+    }
+    if (auto finished = parser.finish(); !finished)
+        return R::failure(finished.error().errorDescription());
+    return parser.skippedCount();
+}
+
+Result<ParsedImport, QString> parseImport(QIODevice &device, const QSet<QString> &existingTrackingNumbers)
+{
+    ParsedImport parsed;
+    auto skipped = readImportRows(device, existingTrackingNumbers, [&parsed](const ImportRow &row) {
+        parsed.rows.append(row);
+        return Result<void, QString>();
+    });
+    if (!skipped)
+        return Result<ParsedImport, QString>::failure(skipped.error());
+    parsed.skippedCount = skipped.value();
+    return parsed;
+}
+
+CSVLineReader::CSVLineReader(QIODevice &device)
+    : m_device(device)
+{ }
+
+Result<bool, QString> CSVLineReader::readMore()
+{
+    using R = Result<bool, QString>;
+    const QString notUtf8 = QStringLiteral("The file is not UTF-8 text.");
+    constexpr qint64 pieceSize = 256 * 1024;
+    QByteArray bytes(pieceSize, Qt::Uninitialized);
+    const qint64 count = m_device.read(bytes.data(), pieceSize);
+    if (count < 0)
+        return R::failure(m_device.errorString());
+    if (count == 0) {
+        if (!m_incomplete.isEmpty())
+            return R::failure(notUtf8); // the text ends inside a multi-byte sequence
+        return false;
+    }
+    bytes.truncate(count);
+    bytes.prepend(m_incomplete);
+    m_incomplete.clear();
+    // A read may end inside a multi-byte sequence: keep its start for the next read, so that the
+    // decoder only ever sees whole sequences.
+    qsizetype lead = bytes.size() - 1;
+    while (lead > 0 && bytes.size() - lead < 4 && (uchar(bytes.at(lead)) & 0xC0) == 0x80)
+        --lead;
+    const uchar first = uchar(bytes.at(lead));
+    const qsizetype length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    if (bytes.size() - lead < length) {
+        m_incomplete = bytes.mid(lead);
+        bytes.truncate(lead);
+    }
+    m_text += m_decoder.decode(bytes);
+    if (m_decoder.hasError())
+        return R::failure(notUtf8);
+    return true;
+}
+
+Result<std::optional<QString>, QString> CSVLineReader::next()
+{
+    using R = Result<std::optional<QString>, QString>;
+    while (true) {
+        const auto lineEnd = std::find_if(m_text.cbegin() + m_position, m_text.cend(), isLineBreak);
+        if (lineEnd != m_text.cend() || m_ended) {
+            const qsizetype end = lineEnd - m_text.cbegin();
+            const QStringView piece = QStringView(m_text).mid(m_position, end - m_position);
+            m_position = std::min(end + 1, m_text.size());
+            if (!isBlankLine(piece))
+                return std::optional<QString>(piece.toString());
+            if (lineEnd == m_text.cend())
+                return std::optional<QString>();
             continue;
         }
-        ImportRow row;
-        row.trackingNumber = number;
-        row.carrierCode = fieldOrNil(fields, columns, carrierKey).value_or(QString());
-        row.label = fieldOrNil(fields, columns, labelKey).value_or(QString());
-        row.notes = fieldOrNil(fields, columns, notesKey).value_or(QString());
-        if (const auto status = fieldOrNil(fields, columns, statusKey)) {
-            if (const auto known = TrackingStatuses::fromRawValue(*status))
-                row.status = *known;
-        }
-        row.colorTag = fieldOrNil(fields, columns, colorKey);
-        if (const auto delivery = fieldOrNil(fields, columns, deliveryKey))
-            row.estimatedDelivery = parseISODate(*delivery);
-        parsed.rows.append(std::move(row));
+        if (m_text.size() - m_position > maximumLineLength)
+            return R::failure(
+                QStringLiteral("The file holds a line longer than 1 MiB; it does not look like CSV text."));
+        m_text.remove(0, m_position);
+        m_position = 0;
+        auto more = readMore();
+        if (!more)
+            return R::failure(more.error());
+        m_ended = !more.value();
     }
-    return parsed;
 }
 
 Package *makePackage(const ImportRow &row)
@@ -297,15 +420,5 @@ QString resultMessage(qsizetype importedCount, qsizetype skippedCount)
 {
     return QString::number(importedCount) + QStringLiteral(" package(s) imported, ") + QString::number(skippedCount)
         + QStringLiteral(" skipped (duplicate or invalid).");
-}
-
-Result<QString, QString> decodeUtf8(const QByteArray &bytes)
-{
-    // A leading byte-order mark is dropped, as spreadsheet programs like to write one.
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return Result<QString, QString>::failure(QStringLiteral("The file is not UTF-8 text."));
-    return text;
 }
 }

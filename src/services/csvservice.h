@@ -4,16 +4,20 @@
 #include "model/trackingstatus.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 
 class ModelContext;
 class Package;
+class QIODevice;
 
 /**
  * Conversion between the stored packages and comma-separated text. Export writes a fixed
@@ -65,6 +69,66 @@ struct ParsedImport {
     int skippedCount = 0;
 };
 
+/**
+ * Turns the non-blank lines of a CSV text into import rows, one line at a time, so that a big
+ * file can be read piece by piece: the first line is the header.
+ */
+class ImportParser
+{
+public:
+    /** Numbers in existing, and rows without a number, are skipped and counted. */
+    explicit ImportParser(const QSet<QString> &existingTrackingNumbers);
+
+    /** The row a line makes, or nothing for the header and skipped rows; fails when the header lacks the number. */
+    [[nodiscard]] Result<std::optional<ImportRow>, CSVError> addLine(QStringView line);
+    /** After the last line: emptyFile when fewer than two lines came. */
+    [[nodiscard]] Result<void, CSVError> finish() const;
+    [[nodiscard]] int skippedCount() const { return m_skippedCount; }
+
+private:
+    const QSet<QString> &m_existing;
+    QHash<QString, qsizetype> m_columns;
+    qsizetype m_numberColumn = -1;
+    qsizetype m_lineCount = 0;
+    int m_skippedCount = 0;
+};
+
+/** The non-blank lines of UTF-8 CSV text read from a device, one at a time, split as importCSV() splits. */
+class CSVLineReader
+{
+public:
+    /** Longer lines are refused: a binary file or /dev/zero must not fill the memory. */
+    static constexpr qsizetype maximumLineLength = 1024 * 1024;
+
+    explicit CSVLineReader(QIODevice &device);
+    /** The next non-blank line, or nothing at the end; fails for bytes that are not UTF-8, a line over the limit or a
+     * read error. */
+    [[nodiscard]] Result<std::optional<QString>, QString> next();
+
+private:
+    /** Reads and decodes the next piece of the device; false at its end. */
+    Result<bool, QString> readMore();
+
+    QIODevice &m_device;
+    QStringDecoder m_decoder {QStringDecoder::Utf8};
+    QByteArray m_incomplete; // the start of a UTF-8 sequence that the next read completes
+    QString m_text;
+    qsizetype m_position = 0; // where the unread part of m_text begins
+    bool m_ended = false;
+};
+
+/**
+ * Reads CSV text from a device a line at a time, never whole, and hands each new row to take
+ * (whose error ends the reading). Returns the count of skipped rows, or the text for the user:
+ * a CSVError's description, a read or UTF-8 error, or take's own.
+ */
+[[nodiscard]] Result<int, QString> readImportRows(QIODevice &device, const QSet<QString> &existingTrackingNumbers,
+                                                  const std::function<Result<void, QString>(const ImportRow &)> &take);
+
+/** parseImport() of what a device holds, read as readImportRows() reads it. */
+[[nodiscard]] Result<ParsedImport, QString> parseImport(QIODevice &device,
+                                                        const QSet<QString> &existingTrackingNumbers);
+
 /** The CSV text for these packages, in the order given: header, one line per package, no final line break. */
 [[nodiscard]] QString exportPackages(const QList<Package *> &packages);
 
@@ -88,9 +152,6 @@ importCSV(const QString &text, const QSet<QString> &existingTrackingNumbers, Mod
 
 /** "N package(s) imported, M skipped (duplicate or invalid)." */
 [[nodiscard]] QString resultMessage(qsizetype importedCount, qsizetype skippedCount);
-
-/** Reads a file's bytes as UTF-8 text; fails with a description for unreadable or non-UTF-8 files. */
-[[nodiscard]] Result<QString, QString> decodeUtf8(const QByteArray &bytes);
 
 /** Internet date-time in UTC without fractional seconds: "2026-03-05T14:07:00Z". */
 [[nodiscard]] QString formatISODate(const QDateTime &date);

@@ -1,15 +1,16 @@
 #include "services/keychainmanager.h"
 
+#include "base/atomicfile.h"
+#include "base/datadirectory.h"
+
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QMutex>
-#include <QSaveFile>
-#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QThread>
 #include <qt6keychain/keychain.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <future>
@@ -117,15 +118,9 @@ private:
     bool m_stopped = false;
 };
 
-QString fallbackDir()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/")
-        + QLatin1String(service);
-}
-
 QString fallbackPath(const QString &key)
 {
-    return fallbackDir() + QStringLiteral("/.") + key;
+    return DataDirectory::path() + QStringLiteral("/.") + key;
 }
 
 std::optional<QString> decodeUtf8(const QByteArray &bytes)
@@ -138,21 +133,26 @@ std::optional<QString> decodeUtf8(const QByteArray &bytes)
     return text;
 }
 
-/** Writes the private copy; every failure is ignored, the keychain part runs regardless. */
-void saveFallback(const QString &key, const QString &value)
+/** Writes the private copy whole or not at all: on any failure the previous file stays as it was. */
+Result<void, QString> saveFallback(const QString &key, const QString &value)
 {
-    constexpr auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    QDir().mkpath(fallbackDir());
-    const QString path = fallbackPath(key);
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        // The temporary file takes the old file's (or default) permissions; narrow them before
-        // the key is written, so no readable copy ever exists, not even under the final name.
-        file.setPermissions(ownerOnly);
-        file.write(value.toUtf8());
-        file.commit();
-    }
-    QFile::setPermissions(path, ownerOnly);
+    if (!DataDirectory::ensure())
+        return Result<void, QString>::failure(QStringLiteral("cannot create the folder ") + DataDirectory::path());
+    // Owner-only from the first byte, so no readable copy ever exists, not even for a moment.
+    return writeFileAtomically(fallbackPath(key), value.toUtf8(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+bool saveToKeychain(const QString &key, const QString &value)
+{
+    // The Secret Service replaces an item with the same attributes, so one write job is both
+    // the update of an existing item and the addition of a new one.
+    const auto outcome = KeychainThread::instance().run([key, value]() -> QKeychain::Job * {
+        auto *job = new QKeychain::WritePasswordJob(QLatin1String(service));
+        job->setKey(key);
+        job->setTextData(value); // stored as its UTF-8 bytes
+        return job;
+    });
+    return outcome && outcome->succeeded;
 }
 
 std::optional<QString> readFallback(const QString &key)
@@ -164,18 +164,12 @@ std::optional<QString> readFallback(const QString &key)
 }
 }
 
-bool save(const QString &key, const QString &value)
+Result<bool, QString> save(const QString &key, const QString &value)
 {
-    saveFallback(key, value);
-    // The Secret Service replaces an item with the same attributes, so one write job is both
-    // the update of an existing item and the addition of a new one.
-    const auto outcome = KeychainThread::instance().run([key, value]() -> QKeychain::Job * {
-        auto *job = new QKeychain::WritePasswordJob(QLatin1String(service));
-        job->setKey(key);
-        job->setTextData(value); // stored as its UTF-8 bytes
-        return job;
-    });
-    return outcome && outcome->succeeded;
+    // The file first: when it cannot be written, neither store changes and the old key stays in both.
+    if (auto written = saveFallback(key, value); !written)
+        return Result<bool, QString>::failure(written.error());
+    return saveToKeychain(key, value);
 }
 
 std::optional<QString> retrieve(const QString &key)
@@ -193,13 +187,25 @@ std::optional<QString> retrieve(const QString &key)
     auto fromFile = readFallback(key);
     if (!fromFile || fromFile->isEmpty())
         return std::nullopt;
-    // Only the file holds it (the keychain was reset or refused the write): put it back.
-    save(key, *fromFile);
+    // Only the file holds it (the keychain was reset or refused the write): put it back into the
+    // keychain. The file is only read: rewriting it on every read could lose it on a full disk.
+    saveToKeychain(key, *fromFile);
     return fromFile;
 }
 
 std::optional<QString> retrieveApiKey()
 {
     return retrieve(QString::fromLatin1(apiKeyName));
+}
+
+std::optional<QString> apiKeyProblem(const QString &value)
+{
+    if (value.trimmed().isEmpty())
+        return QStringLiteral("The API key is empty.");
+    if (std::any_of(value.cbegin(), value.cend(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+        return QStringLiteral("The API key contains control characters.");
+    if (value.toUtf8().size() > maximumApiKeyBytes)
+        return QStringLiteral("The API key is longer than 4 KiB.");
+    return std::nullopt;
 }
 }

@@ -85,15 +85,14 @@ std::chrono::milliseconds AdaptivePollingManager::computeInterval(const QList<Pa
         smallest = smallest ? std::min(*smallest, interval) : interval;
     }
     if (!smallest)
-        return fromSeconds(global);
+        return fromSeconds(std::max(global, double(minimumInterval.count())));
     return fromSeconds(std::max(std::min(*smallest, global), double(minimumInterval.count())));
 }
 
 std::chrono::milliseconds AdaptivePollingManager::computeInterval(const QList<Package *> &packages) const
 {
-    // The stored number as it is: the rule itself treats a value not greater than 0 as absent.
-    const double stored = m_preferences->number(PreferenceKeys::refreshInterval).value_or(0);
-    return computeInterval(packages, stored, m_clock->now());
+    // Within its documented range: a hand-edited 0.001 s would otherwise poll without pause.
+    return computeInterval(packages, m_preferences->refreshInterval(), m_clock->now());
 }
 
 void AdaptivePollingManager::setOnRefreshNeeded(RefreshCallback callback)

@@ -49,8 +49,8 @@ public:
 
     /**
      * The interval rule: the smallest interval of the active packages (their custom interval, else
-     * one by status), capped by the global interval and raised to at least 30 s; the global interval
-     * alone when no package is active. refreshIntervalSeconds not greater than 0 counts as 900.
+     * one by status), capped by the global interval; the global interval alone when no package is
+     * active; never less than 30 s. refreshIntervalSeconds not greater than 0 counts as 900.
      */
     [[nodiscard]] static std::chrono::milliseconds computeInterval(const QList<Package *> &packages,
                                                                    double refreshIntervalSeconds, const QDateTime &now);

@@ -31,14 +31,10 @@ void CsvImportJob::start(const QString &path, const QSet<QString> &existingTrack
             parsed.error = file.errorString();
             return parsed;
         }
-        auto text = CSVService::decodeUtf8(file.readAll());
-        if (!text) {
-            parsed.error = text.error();
-            return parsed;
-        }
-        auto result = CSVService::parseImport(text.value(), existingTrackingNumbers);
+        // A line at a time: the text is never in memory whole, and /dev/zero ends with an error.
+        auto result = CSVService::parseImport(file, existingTrackingNumbers);
         if (!result)
-            parsed.error = result.error().errorDescription();
+            parsed.error = result.error();
         else
             parsed.result = std::move(result).value();
         return parsed;

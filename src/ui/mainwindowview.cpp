@@ -414,8 +414,10 @@ QWidget *MainWindowView::buildSaveErrorBanner()
 
     if (m_context) {
         SaveReporter *reporter = SaveReporter::of(*m_context);
+        reporter->setRetryClock(m_services.clock);
         connect(reporter, &SaveReporter::saveFailed, this, [this](const QString &description) {
-            m_saveErrorText->setText(description);
+            m_saveErrorText->setText(description + QLatin1Char(' ')
+                                     + tr("Your changes are not saved yet; Kestrove keeps trying."));
             m_saveErrorBanner->show();
         });
         // A later save that goes through writes what the failed one left behind.

@@ -75,6 +75,13 @@ Fake17TrackServer::Reply Fake17TrackServer::Reply::truncated(const QByteArray &f
     return reply;
 }
 
+Fake17TrackServer::Reply Fake17TrackServer::Reply::trickle(const QByteArray &fullBody)
+{
+    Reply reply = raw(fullBody);
+    reply.kind = Kind::trickle;
+    return reply;
+}
+
 Fake17TrackServer::Reply &Fake17TrackServer::Reply::withHeader(const QByteArray &name, const QByteArray &value)
 {
     headers.append({name, value});
@@ -358,6 +365,16 @@ void Fake17TrackServer::send(QTcpSocket *socket, const Reply &reply)
         socket->write(head + reply.body.left(reply.body.size() / 2));
         socket->flush();
         socket->disconnectFromHost();
+        return;
+    }
+    if (reply.kind == Reply::Kind::trickle) {
+        socket->write(head);
+        auto *timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [socket, body = reply.body, sent = qsizetype(0)]() mutable {
+            if (sent < body.size())
+                socket->write(body.mid(sent++, 1));
+        });
+        timer->start(50);
         return;
     }
     socket->write(head + reply.body);

@@ -65,6 +65,7 @@ public:
             neverAnswer, // reads the request and stays silent, keeping the connection open
             resetConnection, // drops the connection with a TCP reset, without a byte of answer
             truncateBody, // announces the whole body but sends half of it, then closes
+            trickle, // announces the body, then sends one byte of it every 50 ms of real time
         };
         Kind kind = Kind::answer;
         int status = 200;
@@ -82,6 +83,7 @@ public:
         static Reply neverAnswer();
         static Reply resetConnection();
         static Reply truncated(const QByteArray &fullBody);
+        static Reply trickle(const QByteArray &fullBody);
 
         Reply &withHeader(const QByteArray &name, const QByteArray &value);
         Reply &withDelay(std::chrono::milliseconds wait);
