@@ -25,6 +25,8 @@ AppComposition::AppComposition(ModelContext *context)
     , m_updates(updateCheckerOptions(m_clock, &m_preferences))
     , m_clipboard(QGuiApplication::clipboard(), &m_preferences, m_clock)
     , m_logos(&m_network, CarrierLogoService::defaultCacheDirectory())
+    , m_geocoder(&m_network, m_clock, Geocoder::defaultCacheDirectory())
+    , m_mapTiles(&m_network, m_clock, Geocoder::defaultCacheDirectory())
 {
     // Requests read the key from memory; until the first read ends there is none.
     [[maybe_unused]] auto loading = m_apiKeys.load();
@@ -53,8 +55,19 @@ AppComposition::~AppComposition() = default;
 
 ScreenServices AppComposition::screenServices()
 {
-    return {m_context, m_tracking.get(), &m_preferences, m_clock,         &m_requests,
-            &m_logos,  &m_apiKeys,       &m_updates,     &m_notifications};
+    ScreenServices services;
+    services.context = m_context;
+    services.tracking = m_tracking.get();
+    services.preferences = &m_preferences;
+    services.clock = m_clock;
+    services.requests = &m_requests;
+    services.logos = &m_logos;
+    services.apiKeys = &m_apiKeys;
+    services.updates = &m_updates;
+    services.notifications = &m_notifications;
+    services.geocoder = &m_geocoder;
+    services.mapTiles = &m_mapTiles;
+    return services;
 }
 
 StartupHooks AppComposition::startupHooks()

@@ -5,6 +5,8 @@
 #include "services/apikeystore.h"
 #include "services/carrierlogoservice.h"
 #include "services/clipboardmonitor.h"
+#include "services/geocoder.h"
+#include "services/maptileservice.h"
 #include "services/updatechecker.h"
 #include "tracking/trackingservice.h"
 #include "ui/appnotifications.h"
@@ -58,6 +60,8 @@ public:
     [[nodiscard]] CarrierLogoService &logos() { return m_logos; }
     [[nodiscard]] ApiKeyStore &apiKeys() { return m_apiKeys; }
     [[nodiscard]] UpdateChecker &updates() { return m_updates; }
+    [[nodiscard]] Geocoder &geocoder() { return m_geocoder; }
+    [[nodiscard]] MapTileService &mapTiles() { return m_mapTiles; }
 
     /** The start-up steps on these services. */
     [[nodiscard]] StartupHooks startupHooks();
@@ -74,4 +78,7 @@ private:
     ClipboardMonitor m_clipboard;
     QNetworkAccessManager m_network;
     CarrierLogoService m_logos;
+    // One geocoder for the whole application, so that every map panel shares its request pace.
+    Geocoder m_geocoder;
+    MapTileService m_mapTiles;
 };

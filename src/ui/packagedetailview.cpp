@@ -10,6 +10,7 @@
 #include "ui/deliverycountdown.h"
 #include "ui/deliveryprogressview.h"
 #include "ui/hexcolor.h"
+#include "ui/packagemapsection.h"
 #include "ui/packagesettingspopover.h"
 #include "ui/savereporter.h"
 #include "ui/trackingtimelineview.h"
@@ -463,10 +464,10 @@ void PackageDetailView::setPackage(Package *package)
     m_package = package;
     if (m_package) {
         connect(m_package, &Package::changed, this, &PackageDetailView::refresh);
-        if (m_mapSectionFactory) {
-            m_mapSection = m_mapSectionFactory(m_package, widget());
-            if (m_mapSection)
-                m_mapSlot->addWidget(m_mapSection);
+        if (m_services.geocoder && m_services.mapTiles) {
+            m_mapSection = new PackageMapSection(
+                m_package, {m_services.geocoder, m_services.mapTiles, m_services.clock}, widget());
+            m_mapSlot->addWidget(m_mapSection);
         }
     }
     m_timeline->setPackage(m_package);
@@ -482,11 +483,6 @@ QMessageBox *PackageDetailView::deleteConfirmation() const
 PackageSettingsPopover *PackageDetailView::packageSettings() const
 {
     return m_settings;
-}
-
-void PackageDetailView::setMapSectionFactory(MapSectionFactory factory)
-{
-    m_mapSectionFactory = std::move(factory);
 }
 
 void PackageDetailView::refresh()

@@ -8,13 +8,13 @@
 #include <qcoro/qcorotask.h>
 
 #include <chrono>
-#include <functional>
 
 class CarrierIconView;
 class DeliveryProgressView;
 class Clock;
 class ModelContext;
 class Package;
+class PackageMapSection;
 class PackageSettingsPopover;
 class QAbstractButton;
 class QLabel;
@@ -42,9 +42,6 @@ public:
     /** How long typing must pause before the label or the notes are written to the store. */
     static constexpr std::chrono::milliseconds saveDelay {500};
 
-    /** Makes the journey map section for a package; the pane puts it above the timeline. */
-    using MapSectionFactory = std::function<QWidget *(Package *package, QWidget *parent)>;
-
     /** Works with the services' context, tracking service, preferences, clock and logos (not owned). */
     explicit PackageDetailView(const ScreenServices &services, QWidget *parent = nullptr);
     ~PackageDetailView() override;
@@ -52,7 +49,6 @@ public:
     [[nodiscard]] Package *package() const { return m_package; }
     /** Shows a package (nothing with nullptr); unsaved typing of the previous one is saved first. */
     void setPackage(Package *package);
-    void setMapSectionFactory(MapSectionFactory factory);
 
     /** Writes typed label and notes now instead of after the pause. */
     void saveTypingNow();
@@ -99,7 +95,6 @@ private:
     ModelContext *m_context;
     TrackingService *m_tracking;
     Clock *m_clock;
-    MapSectionFactory m_mapSectionFactory;
 
     QPointer<Package> m_package;
     bool m_typingUnsaved = false;
@@ -123,7 +118,8 @@ private:
     QPushButton *m_trackOnline = nullptr;
     QPushButton *m_archive = nullptr;
     QVBoxLayout *m_mapSlot = nullptr;
-    QPointer<QWidget> m_mapSection;
+    /** The journey map above the timeline, when the services can look places up and draw tiles. */
+    QPointer<PackageMapSection> m_mapSection;
     TrackingTimelineView *m_timeline = nullptr;
     QPlainTextEdit *m_notes = nullptr;
     QLabel *m_footer = nullptr;

@@ -4,6 +4,8 @@ class ApiKeyStore;
 class AppNotifications;
 class CarrierLogoService;
 class Clock;
+class Geocoder;
+class MapTileService;
 class ModelContext;
 class NotificationService;
 class Preferences;
@@ -29,4 +31,7 @@ struct ScreenServices {
     UpdateChecker *updates = nullptr;
     /** The desktop notifications (the introduction asks whether a server answers). */
     NotificationService *notifications = nullptr;
+    /** Place look-ups and map tiles for the journey map; without both the detail pane shows no map. */
+    Geocoder *geocoder = nullptr;
+    MapTileService *mapTiles = nullptr;
 };

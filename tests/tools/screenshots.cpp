@@ -3,6 +3,7 @@
 #include "app/appcomposition.h"
 #include "app/kestroveapp.h"
 #include "app/mainwindow.h"
+#include "fakemapservers.h"
 #include "model/modelcontainer.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
@@ -10,6 +11,9 @@
 #include "screenfixture.h"
 #include "services/apikeystore.h"
 #include "services/carrierlogoservice.h"
+#include "services/geocoder.h"
+#include "services/maptileservice.h"
+#include "services/packagejourney.h"
 #include "services/updatechecker.h"
 #include "showcase.h"
 #include "taskrunner.h"
@@ -24,6 +28,7 @@
 #include "ui/packagedetailview.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagelistview.h"
+#include "ui/packagemapsection.h"
 #include "ui/packagesettingspopover.h"
 #include "ui/settingsview.h"
 #include "ui/shellactions.h"
@@ -111,8 +116,8 @@ Package *addTraveller(ModelContext &context)
                           now.addDays(6), u"Gift for Sam: keep the box."_s);
     p->setColorTag(u"#AF52DE"_s);
     p->setLastErrorMessage(u"Network error: The request timed out."_s);
-    const QStringList places = {u"Shenzhen, CN"_s,      u"Hong Kong, HK"_s,   u""_s,
-                                u"Anchorage, AK, US"_s, u"Chicago, IL, US"_s, u"Columbus, OH, US"_s};
+    const QStringList places = {u"Shenzhen, Guangdong, CN"_s, u"Hong Kong, HK, CN"_s, u""_s,
+                                u"Anchorage, AK, US"_s,       u"Chicago, IL, US"_s,   u"Columbus, OH, US"_s};
     for (int i = 0; i < 40; ++i) {
         const TrackingStatus status = i == 0 ? TrackingStatus::pending
             : i == 17                        ? TrackingStatus::exception
@@ -169,6 +174,17 @@ int main(int argc, char *argv[])
     standIn.save(logoCache + u"/ups.png"_s);
     QNetworkAccessManager network;
     CarrierLogoService logos(&network, logoCache);
+    // The journey map looks its places up and draws its tiles from local stand-ins.
+    Fake17TrackServer geocoderServer;
+    Fake17TrackServer tileServer;
+    if (!geocoderServer.listen() || !tileServer.listen())
+        return 1;
+    FakeMapServers::serveGeocoder(geocoderServer, FakeMapServers::cities());
+    FakeMapServers::serveTiles(tileServer);
+    Geocoder geocoder(&network, Clock::shared(), home.path() + u"/maps"_s);
+    geocoder.setBaseUrl(FakeMapServers::rootUrl(geocoderServer));
+    MapTileService mapTiles(&network, Clock::shared(), home.path() + u"/maps"_s);
+    mapTiles.setUrlTemplate(FakeMapServers::tileUrlTemplate(tileServer));
     ApiKeyStore keys({[] { return std::optional<QString>(u"demo-key"_s); }, {}});
     TestSupport::runTask(keys.load());
     UpdateChecker::Options updateOptions;
@@ -184,6 +200,8 @@ int main(int argc, char *argv[])
         const QString suffix = dark ? u"-dark.png"_s : u"-light.png"_s;
         ScreenServices services = screen.services(context);
         services.logos = &logos;
+        services.geocoder = &geocoder;
+        services.mapTiles = &mapTiles;
         MainWindowView view(services, &shell);
         view.resize(1000, 680);
         view.show();
@@ -195,6 +213,10 @@ int main(int argc, char *argv[])
         ok = save(&view, folder + u"/main-batch"_s + suffix) && ok;
         view.setBatchMode(false);
         view.setSelectedPackage(traveller);
+        // Each place is looked up once a second: wait for the route before the picture.
+        const auto *section = view.detailView()->findChild<PackageMapSection *>();
+        ok = section && QTest::qWaitFor([&] { return !section->journey()->isGeocoding(); }, 15000) && ok;
+        QTest::qWait(500); // tiles
         ok = save(&view, folder + u"/detail-40-events"_s + suffix) && ok;
         view.detailView()->showPackageSettings();
         ok = QTest::qWaitFor([&] { return view.detailView()->packageSettings(); })
