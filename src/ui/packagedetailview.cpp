@@ -135,11 +135,9 @@ PackageDetailView::PackageDetailView(const ScreenServices &services, QWidget *pa
     layout->addStretch();
     setWidget(column);
 
-    // Relative times age while the pane is open.
-    auto *ticker = new QTimer(this);
-    ticker->setInterval(30000);
-    connect(ticker, &QTimer::timeout, this, &PackageDetailView::refreshFooter);
-    ticker->start();
+    m_footerTicker = new QTimer(this);
+    m_footerTicker->setInterval(30000);
+    connect(m_footerTicker, &QTimer::timeout, this, &PackageDetailView::refreshFooter);
 
     if (m_tracking)
         connect(m_tracking, &TrackingService::providerChanged, this, &PackageDetailView::refreshBanner);
@@ -667,8 +665,16 @@ void PackageDetailView::save()
 
 // ---- Events --------------------------------------------------------------------------------
 
+void PackageDetailView::showEvent(QShowEvent *event)
+{
+    QScrollArea::showEvent(event);
+    refreshFooter();
+    m_footerTicker->start();
+}
+
 void PackageDetailView::hideEvent(QHideEvent *event)
 {
+    m_footerTicker->stop();
     // The window closing or the pane giving way to another view: nothing typed may wait for later.
     saveTypingNow();
     QScrollArea::hideEvent(event);

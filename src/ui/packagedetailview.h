@@ -22,6 +22,7 @@ class QLineEdit;
 class QMessageBox;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 class QToolButton;
 class QVBoxLayout;
 class TrackingService;
@@ -69,6 +70,7 @@ Q_SIGNALS:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -120,6 +122,8 @@ private:
     QVBoxLayout *m_mapSlot = nullptr;
     /** The journey map above the timeline, when the services can look places up and draw tiles. */
     QPointer<PackageMapSection> m_mapSection;
+    /** Ages "Last updated" while the pane is on screen; stopped while hidden, so a closed window stays idle. */
+    QTimer *m_footerTicker = nullptr;
     TrackingTimelineView *m_timeline = nullptr;
     QPlainTextEdit *m_notes = nullptr;
     QLabel *m_footer = nullptr;
