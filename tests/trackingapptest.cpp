@@ -11,11 +11,24 @@
 #include "tracking/trackingservice.h"
 #include "ui/mainwindowview.h"
 
+#include <QApplication>
 #include <QSystemTrayIcon>
 #include <QTest>
 
 #include <memory>
 #include <thread>
+
+/** Names every object of the GUI thread a timer event reaches while it lives, but a text caret's blink. */
+struct TimerCounter : QObject {
+    QStringList fired;
+    TimerCounter() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Timer && !watched->inherits("QWidgetLineControl"))
+            fired.append(QString::fromLatin1(watched->metaObject()->className()) + u' ' + watched->objectName());
+        return false;
+    }
+};
 
 class TrackingAppTest : public QObject
 {
@@ -120,6 +133,24 @@ private Q_SLOTS:
         m_services->preferences().setAutoArchiveDelivered(false);
         if (app.mainWindow())
             app.mainWindow()->close();
+    }
+
+    // Idle means asleep: with the services running and the window open or closed, no timer of the
+    // GUI thread fires while nothing is due (the next poll is minutes away).
+    void anIdleApplicationWakesForNothing()
+    {
+        KestroveApp &app = makeApp();
+        app.applicationDidFinishLaunching();
+        QTRY_VERIFY(app.mainWindow() && app.mainWindow()->isVisible());
+        app.mainWindow()->view()->setSelectedPackage(m_context->fetchPackages().value().constFirst());
+        for (const bool windowOpen : {true, false}) {
+            if (!windowOpen)
+                app.mainWindow()->close();
+            QTest::qWait(1500); // start-up work and the first paint settle
+            TimerCounter counter;
+            QTest::qWait(3000);
+            QVERIFY2(counter.fired.isEmpty(), qPrintable(counter.fired.join(u", ")));
+        }
     }
 };
 
