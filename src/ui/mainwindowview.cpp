@@ -334,6 +334,13 @@ void MainWindowView::buildToolBar()
     });
     more->setMenu(moreMenu);
     m_toolBar->addWidget(more);
+
+    // A tool bar takes its buttons out of the Tab order; "Select" has no shortcut, so keep all of them in.
+    for (QAction *action : {add, m_refreshAction, m_batchAction})
+        m_toolBar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
+    // The chevron that shows when the window is too narrow for every button.
+    if (auto *overflow = m_toolBar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
+        overflow->setAccessibleName(tr("More Tools"));
 }
 
 QWidget *MainWindowView::buildBanner(const QString &objectName, StatusColor tone, QHBoxLayout *&layout)
