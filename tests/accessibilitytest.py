@@ -50,8 +50,10 @@ INTERACTIVE = {
     pyatspi.ROLE_TABLE,
     pyatspi.ROLE_TREE,
 }
-# Rows and cells count only where the keyboard can reach them.
-FOCUSABLE_ITEMS = {pyatspi.ROLE_LIST_ITEM, pyatspi.ROLE_TABLE_CELL, pyatspi.ROLE_TREE_ITEM}
+# Rows, cells and containers (a scroll area is a Tab stop) count only where the keyboard can
+# reach them. Labels take their name from their text, which they have whenever they show.
+FOCUSABLE_ITEMS = {pyatspi.ROLE_LIST_ITEM, pyatspi.ROLE_TABLE_CELL, pyatspi.ROLE_TREE_ITEM, pyatspi.ROLE_FILLER,
+                   pyatspi.ROLE_PANEL, pyatspi.ROLE_SCROLL_PANE, pyatspi.ROLE_LAYERED_PANE, pyatspi.ROLE_SPLIT_PANE}
 
 
 def fail(message):
@@ -204,8 +206,12 @@ def describe(accessible):
     return " > ".join(reversed(path)) + hint
 
 
+WINDOWS = {pyatspi.ROLE_FRAME, pyatspi.ROLE_DIALOG, pyatspi.ROLE_WINDOW, pyatspi.ROLE_ALERT}
+
+
 def unnamed_controls(root):
-    found = []
+    # A window that is not announced as one is as lost to a screen reader as a nameless button.
+    found = [] if root.getRole() in WINDOWS else [f"{describe(root)} is announced as a {root.getRoleName()}, not a window"]
     stack = [root]
     while stack:
         node = stack.pop()

@@ -110,6 +110,8 @@ AddPackageDialog::AddPackageDialog(ModelContext *context, TrackingService *servi
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(buildForm());
+    // Tab goes from field to field (the area scrolls to each); the area itself is no stop.
+    scroll->setFocusPolicy(Qt::NoFocus);
 
     auto *cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));

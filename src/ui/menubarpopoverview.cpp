@@ -239,6 +239,7 @@ MenuBarPopoverView::MenuBarPopoverView(const ScreenServices &services, ShellActi
 
     m_scroll = new QScrollArea(this);
     m_scroll->setObjectName(QStringLiteral("popover-list"));
+    m_scroll->setAccessibleName(tr("Packages"));
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
