@@ -193,8 +193,8 @@ QWidget *AddPackageDialog::buildForm()
         button->setObjectName(objectName);
         button->setText(text);
         button->setPadding(14, 5);
-        button->setColors(UiStyle::accent(pal), Qt::white, UiStyle::withAlpha(UiStyle::secondary(pal), 0.12),
-                          UiStyle::primary(pal));
+        button->setColors(UiStyle::accent(pal), UiStyle::onAccent(pal),
+                          UiStyle::withAlpha(UiStyle::secondary(pal), 0.12), UiStyle::primary(pal));
         modes->addButton(button);
         modeRow->addWidget(button);
         return button;

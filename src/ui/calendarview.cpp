@@ -269,7 +269,7 @@ void CalendarDayCell::paintEvent(QPaintEvent *)
         p.setPen(Qt::NoPen);
         p.setBrush(UiStyle::accent(pal));
         p.drawEllipse(disc.adjusted(-2, 0, 2, 0));
-        p.setPen(Qt::white);
+        p.setPen(UiStyle::onAccent(pal));
     } else {
         p.setPen(m_isCurrentMonth ? UiStyle::primary(pal) : UiStyle::tertiary(pal));
     }

@@ -233,8 +233,8 @@ void MainWindowView::buildToolBar()
         button->setObjectName(objectName);
         button->setSymbol(ViewModes::iconName(mode));
         button->setPadding(12, 6);
-        button->setColors(UiStyle::accent(pal), Qt::white, UiStyle::withAlpha(UiStyle::secondary(pal), 0.12),
-                          UiStyle::primary(pal));
+        button->setColors(UiStyle::accent(pal), UiStyle::onAccent(pal),
+                          UiStyle::withAlpha(UiStyle::secondary(pal), 0.12), UiStyle::primary(pal));
         button->setAccessibleName(mode == ViewMode::list ? tr("List") : tr("Calendar"));
         button->setToolTip(button->accessibleName());
         segments->addButton(button);
@@ -979,8 +979,8 @@ void MainWindowView::changeEvent(QEvent *event)
         UiStyle::retintSymbols(m_toolBar);
         const QPalette pal = palette();
         for (CapsuleButton *button : {m_listModeButton, m_calendarModeButton})
-            button->setColors(UiStyle::accent(pal), Qt::white, UiStyle::withAlpha(UiStyle::secondary(pal), 0.12),
-                              UiStyle::primary(pal));
+            button->setColors(UiStyle::accent(pal), UiStyle::onAccent(pal),
+                              UiStyle::withAlpha(UiStyle::secondary(pal), 0.12), UiStyle::primary(pal));
     }
 }
 
