@@ -108,6 +108,8 @@ MenuBarPackageRow::MenuBarPackageRow(Package *package, const QDateTime &now, QWi
     , m_package(package)
 {
     setObjectName(QStringLiteral("popover-row"));
+    // The row draws no text of its own: read out what the main window's list says.
+    setAccessibleName(PackageRowView::accessibleText(*package, now));
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_Hover);
