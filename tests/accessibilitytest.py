@@ -211,7 +211,9 @@ WINDOWS = {pyatspi.ROLE_FRAME, pyatspi.ROLE_DIALOG, pyatspi.ROLE_WINDOW, pyatspi
 
 def unnamed_controls(root):
     # A window that is not announced as one is as lost to a screen reader as a nameless button.
-    found = [] if root.getRole() in WINDOWS else [f"{describe(root)} is announced as a {root.getRoleName()}, not a window"]
+    found = []
+    if root.getRole() not in WINDOWS:
+        found.append(f"{describe(root)} is announced as a {root.getRoleName()}, not a window")
     stack = [root]
     while stack:
         node = stack.pop()
@@ -256,7 +258,9 @@ def main():
         environment = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
                            XDG_CONFIG_HOME=os.path.join(home, "config"), XDG_CACHE_HOME=os.path.join(home, "cache"),
                            QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", KESTROVE_17TRACK_BASE_URL="http://127.0.0.1:9",
-                           KESTROVE_UPDATE_MANIFEST_URL="http://127.0.0.1:9/update.json")
+                           KESTROVE_UPDATE_MANIFEST_URL="http://127.0.0.1:9/update.json",
+                           KESTROVE_GEOCODER_URL="http://127.0.0.1:9",
+                           KESTROVE_TILE_URL="http://127.0.0.1:9/{z}/{x}/{y}.png")
         session = start_accessibility_bus(processes)
         pyatspi.Registry.registerEventListener(remember_focus, "object:state-changed:focused")
         fill_store(bin_dir, environment)
