@@ -80,11 +80,8 @@ QPalette darkPalette()
 /** Pure black and white with yellow selection, as high-contrast themes have it. */
 QPalette highContrastPalette()
 {
-    QPalette p(Qt::white, Qt::black);
-    for (const auto role : {QPalette::Base, QPalette::AlternateBase, QPalette::Window, QPalette::Button})
-        p.setColor(role, Qt::black);
-    for (const auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::PlaceholderText})
-        p.setColor(role, Qt::white);
+    // Window text, button, light, dark, mid, text, bright text, base, window.
+    QPalette p(Qt::white, Qt::black, Qt::white, Qt::white, Qt::white, Qt::white, Qt::white, Qt::black, Qt::black);
     p.setColor(QPalette::Highlight, Qt::yellow);
     p.setColor(QPalette::HighlightedText, Qt::black);
     p.setColor(QPalette::Link, Qt::cyan);
