@@ -5,6 +5,8 @@ set -eu
 PACKAGES="qt6-base-dev libqt6sql6-sqlite qcoro-qt6-dev qtkeychain-qt6-dev qt6-httpserver-dev qt6-svg-dev
 libqt6svg6 libsecret-1-0 libsystemd-dev cmake ninja-build g++ make xvfb xauth dbus gnome-keyring
 adwaita-icon-theme imagemagick x11-apps ccache qt6-l10n-tools"
+# The accessibility test reads the windows through the accessibility bus.
+PACKAGES="$PACKAGES at-spi2-core python3-pyatspi"
 # The build renders the icons; the install-tree test validates what is installed and starts it over D-Bus.
 PACKAGES="$PACKAGES librsvg2-bin desktop-file-utils appstream libglib2.0-bin"
 for option in "$@"; do

@@ -2,6 +2,8 @@
 
 #include "ui/shellactions.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QScreen>
@@ -9,10 +11,23 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+namespace
+{
+/** Screen readers announce a plain widget as a pane; this one is a window with a title. */
+QAccessibleInterface *windowAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("SettingsWindow") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+}
+
 SettingsWindow::SettingsWindow(const SettingsServices &services, ShellActions &shell, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_view(new SettingsView(services, this))
 {
+    static const bool factoryInstalled = (QAccessible::installFactory(windowAccessible), true);
+    Q_UNUSED(factoryInstalled);
     setObjectName(identifier);
     setWindowTitle(tr("Kestrove Settings"));
     setAttribute(Qt::WA_DeleteOnClose);

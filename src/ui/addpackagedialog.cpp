@@ -110,6 +110,8 @@ AddPackageDialog::AddPackageDialog(ModelContext *context, TrackingService *servi
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(buildForm());
+    // Tab goes from field to field (the area scrolls to each); the area itself is no stop.
+    scroll->setFocusPolicy(Qt::NoFocus);
 
     auto *cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
@@ -191,8 +193,8 @@ QWidget *AddPackageDialog::buildForm()
         button->setObjectName(objectName);
         button->setText(text);
         button->setPadding(14, 5);
-        button->setColors(UiStyle::accent(pal), Qt::white, UiStyle::withAlpha(UiStyle::secondary(pal), 0.12),
-                          UiStyle::primary(pal));
+        button->setColors(UiStyle::accent(pal), UiStyle::onAccent(pal),
+                          UiStyle::withAlpha(UiStyle::secondary(pal), 0.12), UiStyle::primary(pal));
         modes->addButton(button);
         modeRow->addWidget(button);
         return button;

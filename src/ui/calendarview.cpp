@@ -269,7 +269,7 @@ void CalendarDayCell::paintEvent(QPaintEvent *)
         p.setPen(Qt::NoPen);
         p.setBrush(UiStyle::accent(pal));
         p.drawEllipse(disc.adjusted(-2, 0, 2, 0));
-        p.setPen(Qt::white);
+        p.setPen(UiStyle::onAccent(pal));
     } else {
         p.setPen(m_isCurrentMonth ? UiStyle::primary(pal) : UiStyle::tertiary(pal));
     }
@@ -404,6 +404,7 @@ CalendarView::CalendarView(ModelContext *context, Clock *clock, QWidget *parent)
     m_dayModel = new QStandardItemModel(this);
     m_dayList = new QListView(m_dayPanel);
     m_dayList->setObjectName(QStringLiteral("calendar-day-list"));
+    m_dayList->setAccessibleName(tr("Deliveries"));
     m_dayList->setModel(m_dayModel);
     m_dayList->setItemDelegate(new DayRowDelegate(m_dayList));
     // Every row has the same height, so that a day of thousands scrolls without measuring each.
@@ -580,6 +581,7 @@ void CalendarView::updateDayPanel()
     if (!m_selectedDate)
         return;
     m_dayHeading->setText(locale().toString(*m_selectedDate, QLocale::LongFormat));
+    m_dayList->setAccessibleName(tr("Deliveries on %1").arg(m_dayHeading->text()));
     const QList<Package *> packages = m_byDay.value(*m_selectedDate);
     m_noDeliveries->setVisible(packages.isEmpty());
     m_dayList->setVisible(!packages.isEmpty());

@@ -101,7 +101,7 @@ void DeliveryProgressView::paintLinear(QPainter &painter)
         painter.drawEllipse(circle);
 
         const QString icon = state == StepState::completed ? QStringLiteral("checkmark") : steps.at(i).iconName;
-        const QColor iconColor = state == StepState::upcoming ? secondary : QColor(Qt::white);
+        const QColor iconColor = state == StepState::upcoming ? secondary : UiStyle::onAccent(pal);
         const int iconSize = 14;
         painter.drawPixmap(QRectF(cx - iconSize / 2.0, cy - iconSize / 2.0, iconSize, iconSize).toRect(),
                            UiStyle::symbol(icon, iconSize, iconColor, devicePixelRatioF()));

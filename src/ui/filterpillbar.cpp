@@ -51,6 +51,6 @@ void FilterPillBar::applyColors()
 {
     const QPalette pal = palette();
     for (CapsuleButton *pill : std::as_const(m_pills))
-        pill->setColors(UiStyle::accent(pal), Qt::white, UiStyle::withAlpha(UiStyle::secondary(pal), 0.12),
+        pill->setColors(UiStyle::accent(pal), UiStyle::onAccent(pal), UiStyle::withAlpha(UiStyle::secondary(pal), 0.12),
                         UiStyle::primary(pal));
 }

@@ -97,6 +97,7 @@ public:
         auto *editor = new QLineEdit(parent);
         editor->setObjectName(QStringLiteral("groupNameEditor"));
         editor->setPlaceholderText(QCoreApplication::translate("GroupManagementView", "Name"));
+        editor->setAccessibleName(editor->placeholderText());
         return editor;
     }
 
@@ -240,6 +241,7 @@ QWidget *GroupManagementView::buildGroupsColumn()
 
     m_groupList = new QListWidget(column);
     m_groupList->setObjectName(QStringLiteral("groupList"));
+    m_groupList->setAccessibleName(tr("Groups"));
     auto *delegate = new GroupRowDelegate(m_groupList);
     m_groupList->setItemDelegate(delegate);
     // Return (or leaving the field) ends editing; the name was committed just before.
@@ -306,6 +308,7 @@ QWidget *GroupManagementView::buildGroupsColumn()
     m_newGroupName = new QLineEdit(column);
     m_newGroupName->setObjectName(QStringLiteral("newGroupNameField"));
     m_newGroupName->setPlaceholderText(tr("New group name"));
+    m_newGroupName->setAccessibleName(m_newGroupName->placeholderText());
     connect(m_newGroupName, &QLineEdit::textChanged, this, &GroupManagementView::updateAddButton);
     connect(m_newGroupName, &QLineEdit::returnPressed, this, &GroupManagementView::addGroup);
     m_colorPicker = new GroupColorPicker(true, column);
@@ -374,6 +377,7 @@ QWidget *GroupManagementView::buildAssignmentColumn()
 
     m_packageList = new QListWidget(panel);
     m_packageList->setObjectName(QStringLiteral("packageToggleList"));
+    m_packageList->setAccessibleName(tr("Packages"));
     m_packageList->setItemDelegate(new PackageToggleDelegate(m_packageList));
     m_packageList->setSelectionMode(QAbstractItemView::NoSelection);
     m_packageList->setEditTriggers(QAbstractItemView::NoEditTriggers);

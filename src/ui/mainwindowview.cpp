@@ -233,8 +233,8 @@ void MainWindowView::buildToolBar()
         button->setObjectName(objectName);
         button->setSymbol(ViewModes::iconName(mode));
         button->setPadding(12, 6);
-        button->setColors(UiStyle::accent(pal), Qt::white, UiStyle::withAlpha(UiStyle::secondary(pal), 0.12),
-                          UiStyle::primary(pal));
+        button->setColors(UiStyle::accent(pal), UiStyle::onAccent(pal),
+                          UiStyle::withAlpha(UiStyle::secondary(pal), 0.12), UiStyle::primary(pal));
         button->setAccessibleName(mode == ViewMode::list ? tr("List") : tr("Calendar"));
         button->setToolTip(button->accessibleName());
         segments->addButton(button);
@@ -334,6 +334,13 @@ void MainWindowView::buildToolBar()
     });
     more->setMenu(moreMenu);
     m_toolBar->addWidget(more);
+
+    // A tool bar takes its buttons out of the Tab order; "Select" has no shortcut, so keep all of them in.
+    for (QAction *action : {add, m_refreshAction, m_batchAction})
+        m_toolBar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
+    // The chevron that shows when the window is too narrow for every button.
+    if (auto *overflow = m_toolBar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
+        overflow->setAccessibleName(tr("More Tools"));
 }
 
 QWidget *MainWindowView::buildBanner(const QString &objectName, StatusColor tone, QHBoxLayout *&layout)
@@ -972,8 +979,8 @@ void MainWindowView::changeEvent(QEvent *event)
         UiStyle::retintSymbols(m_toolBar);
         const QPalette pal = palette();
         for (CapsuleButton *button : {m_listModeButton, m_calendarModeButton})
-            button->setColors(UiStyle::accent(pal), Qt::white, UiStyle::withAlpha(UiStyle::secondary(pal), 0.12),
-                              UiStyle::primary(pal));
+            button->setColors(UiStyle::accent(pal), UiStyle::onAccent(pal),
+                              UiStyle::withAlpha(UiStyle::secondary(pal), 0.12), UiStyle::primary(pal));
     }
 }
 

@@ -108,6 +108,8 @@ MenuBarPackageRow::MenuBarPackageRow(Package *package, const QDateTime &now, QWi
     , m_package(package)
 {
     setObjectName(QStringLiteral("popover-row"));
+    // The row draws no text of its own: read out what the main window's list says.
+    setAccessibleName(PackageRowView::accessibleText(*package, now));
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_Hover);
@@ -239,6 +241,7 @@ MenuBarPopoverView::MenuBarPopoverView(const ScreenServices &services, ShellActi
 
     m_scroll = new QScrollArea(this);
     m_scroll->setObjectName(QStringLiteral("popover-list"));
+    m_scroll->setAccessibleName(tr("Packages"));
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

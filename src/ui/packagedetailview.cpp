@@ -91,6 +91,8 @@ PackageDetailView::PackageDetailView(const ScreenServices &services, QWidget *pa
     , m_clock(services.clock)
 {
     setObjectName(QStringLiteral("packageDetail"));
+    // A Tab stop of its own, so that the arrow and page keys scroll the package's story.
+    setAccessibleName(tr("Package Details"));
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

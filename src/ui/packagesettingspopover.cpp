@@ -72,6 +72,8 @@ PackageSettingsPopover::PackageSettingsPopover(Package *package, const ScreenSer
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_content = new QWidget(m_scroll);
     m_scroll->setWidget(m_content);
+    // Tab goes from control to control (the area scrolls to each); the area itself is no stop.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(m_scroll);

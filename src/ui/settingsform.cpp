@@ -40,6 +40,8 @@ QScrollArea *page(const QString &objectName, QVBoxLayout *&layout, QWidget *pare
     layout->setContentsMargins(20, 16, 20, 16);
     layout->setSpacing(14);
     scroll->setWidget(content);
+    // Tab goes from field to field (the page scrolls to each); the page itself is no stop.
+    scroll->setFocusPolicy(Qt::NoFocus);
     return scroll;
 }
 

@@ -20,6 +20,7 @@ SettingsView::SettingsView(const SettingsServices &services, QWidget *parent)
 {
     setObjectName(QStringLiteral("settings-view"));
     m_tabs->setObjectName(QStringLiteral("settings-tabs"));
+    m_tabs->setAccessibleName(tr("Settings"));
     m_tabs->setDocumentMode(true);
     m_general->setObjectName(QStringLiteral("settings-general"));
     m_apiKeys->setObjectName(QStringLiteral("settings-api-keys"));

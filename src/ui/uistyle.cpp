@@ -81,6 +81,11 @@ QColor accent(const QPalette &palette)
     return palette.color(QPalette::Active, QPalette::Highlight);
 }
 
+QColor onAccent(const QPalette &palette)
+{
+    return palette.color(QPalette::Active, QPalette::HighlightedText);
+}
+
 QColor withAlpha(QColor color, qreal opacity)
 {
     color.setAlphaF(float(color.alphaF() * opacity));

@@ -42,6 +42,8 @@ namespace UiStyle
 [[nodiscard]] QColor tertiary(const QPalette &palette);
 /** The accent (selection) colour. */
 [[nodiscard]] QColor accent(const QPalette &palette);
+/** Text and symbols drawn on the accent colour: white, or black where the accent is light (high contrast). */
+[[nodiscard]] QColor onAccent(const QPalette &palette);
 /** A colour with an opacity, for tinted backgrounds. */
 [[nodiscard]] QColor withAlpha(QColor color, qreal opacity);
 

@@ -1,4 +1,4 @@
-// Saves pictures of the main screens on a varied store, in a light and a dark palette, for people
+// Saves pictures of the main screens on a varied store, in a light, a dark and a high-contrast palette, for people
 // to look at (not a test). Usage: screenshots [OUTPUT_FOLDER]; run it under xvfb-run or offscreen.
 #include "app/appcomposition.h"
 #include "app/kestroveapp.h"
@@ -74,6 +74,17 @@ QPalette darkPalette()
     p.setColor(QPalette::Mid, QColor(0x48, 0x48, 0x4a));
     p.setColor(QPalette::Light, QColor(0x55, 0x55, 0x58));
     p.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x1a));
+    return p;
+}
+
+/** Pure black and white with yellow selection, as high-contrast themes have it. */
+QPalette highContrastPalette()
+{
+    // Window text, button, light, dark, mid, text, bright text, base, window.
+    QPalette p(Qt::white, Qt::black, Qt::white, Qt::white, Qt::white, Qt::white, Qt::white, Qt::black, Qt::black);
+    p.setColor(QPalette::Highlight, Qt::yellow);
+    p.setColor(QPalette::HighlightedText, Qt::black);
+    p.setColor(QPalette::Link, Qt::cyan);
     return p;
 }
 
@@ -195,9 +206,10 @@ int main(int argc, char *argv[])
     SettingsServices settingsServices {&screen.preferences, &keys, screen.tracking.get(), &updates,
                                        Clock::shared(),     {}};
     bool ok = true;
-    for (const bool dark : {false, true}) {
-        QApplication::setPalette(dark ? darkPalette() : QPalette());
-        const QString suffix = dark ? u"-dark.png"_s : u"-light.png"_s;
+    const QList<std::pair<QPalette, QString>> palettes {
+        {QPalette(), u"-light.png"_s}, {darkPalette(), u"-dark.png"_s}, {highContrastPalette(), u"-contrast.png"_s}};
+    for (const auto &[palette, suffix] : palettes) {
+        QApplication::setPalette(palette);
         ScreenServices services = screen.services(context);
         services.logos = &logos;
         services.geocoder = &geocoder;
@@ -277,8 +289,8 @@ int main(int argc, char *argv[])
 
     // The whole screen with the application's own main window, as it opens (run under a small
     // screen to see it fit), with the clipboard banner over it.
-    for (const bool dark : {false, true}) {
-        QApplication::setPalette(dark ? darkPalette() : QPalette());
+    for (const auto &[palette, suffix] : palettes) {
+        QApplication::setPalette(palette);
         AppComposition services(context);
         services.preferences().setHasCompletedOnboarding(true);
         KestroveApp shell(services.screenServices(), services.startupHooks());
@@ -286,7 +298,7 @@ int main(int argc, char *argv[])
         ok = QTest::qWaitForWindowExposed(shell.mainWindow()) && ok;
         Q_EMIT services.requests().trackingNumberDetected(u"1Z 999 AA1 0123 4567 84"_s);
         QTest::qWait(600); // the banner slides in
-        const QString path = folder + (dark ? u"/main-window-screen-dark.png"_s : u"/main-window-screen-light.png"_s);
+        const QString path = folder + u"/main-window-screen"_s + suffix;
         const bool saved = QGuiApplication::primaryScreen()->grabWindow(0).save(path);
         qInfo("%s %s", saved ? "wrote" : "could not write", qPrintable(path));
         ok = saved && ok;
