@@ -182,12 +182,9 @@ class MainWindowTest : public QObject
     QMessageBox *waitForImportAlert()
     {
         QMessageBox *alert = nullptr;
-        QElapsedTimer waited;
-        waited.start();
-        while (!(alert = m_view->findChild<QMessageBox *>(QStringLiteral("importResultAlert")))
-               && waited.elapsed() < 60000)
-            QTest::qWait(10);
-        return alert;
+        return QTest::qWaitFor([&] { return (alert = child<QMessageBox>("importResultAlert")) != nullptr; }, 60000)
+            ? alert
+            : nullptr;
     }
 
 private Q_SLOTS:
