@@ -63,6 +63,7 @@ class GroupManagementTest : public QObject
     ScreenFixture m_screen {m_dir.filePath(QStringLiteral("preferences.conf"))};
     FakeShell m_shell;
     std::unique_ptr<MainWindowView> m_view;
+    std::unique_ptr<ModelContext> m_reopened;
     int m_stores = 0;
 
     PackageGroup *addGroup(const QString &name, int order)
@@ -104,6 +105,16 @@ class GroupManagementTest : public QObject
         return opened ? std::move(opened).value() : nullptr;
     }
 
+    /** The groups as the store file holds them, by sort order; the second context stays open while they are read. */
+    QList<PackageGroup *> storedGroups()
+    {
+        m_reopened = reopen();
+        return m_reopened
+            ->fetchGroups({},
+                          [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); })
+            .value();
+    }
+
     static QListWidgetItem *groupItem(GroupManagementView *sheet, const QString &name)
     {
         auto *list = sheet->findChild<QListWidget *>(QStringLiteral("groupList"));
@@ -131,6 +142,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_view.reset();
+        m_reopened.reset();
         m_context.reset();
     }
 
@@ -139,19 +151,12 @@ private Q_SLOTS:
         GroupManagementView *sheet = openSheet();
         QVERIFY(sheet);
         QCOMPARE(sheet->windowModality(), Qt::WindowModal);
-        QCOMPARE(sheet->findChild<QLabel *>(QStringLiteral("groupManagementTitle"))->text(),
-                 QStringLiteral("Manage Groups"));
-        auto *groupsEmpty = sheet->findChild<EmptyStateView *>(QStringLiteral("groupsEmptyState"));
-        QVERIFY(groupsEmpty->isVisible());
-        QCOMPARE(groupsEmpty->title(), QStringLiteral("No Groups Yet"));
-        QCOMPARE(groupsEmpty->text(), QStringLiteral("Create a group below to organize your packages."));
+        QVERIFY(sheet->findChild<EmptyStateView *>(QStringLiteral("groupsEmptyState"))->isVisible());
         auto *assignmentEmpty = sheet->findChild<EmptyStateView *>(QStringLiteral("assignmentEmptyState"));
-        QCOMPARE(assignmentEmpty->title(), QStringLiteral("Select a Group"));
 
         // The first preset is chosen until another swatch is clicked, and the choice stays for the next group.
         QCOMPARE(sheet->newGroupColor(), PackageGroup::colorPalette().constFirst().hex);
         auto *name = sheet->findChild<QLineEdit *>(QStringLiteral("newGroupNameField"));
-        QCOMPARE(name->placeholderText(), QStringLiteral("New group name"));
         QTest::keyClicks(name, QStringLiteral("  Home \t"));
         QTest::mouseClick(sheet->findChild<QToolButton *>(QStringLiteral("colorSwatch-Purple")), Qt::LeftButton);
         QTest::mouseClick(sheet->findChild<QToolButton *>(QStringLiteral("addGroupButton")), Qt::LeftButton);
@@ -159,25 +164,18 @@ private Q_SLOTS:
         QTest::keyClicks(name, QStringLiteral("Work"));
         QTest::keyClick(name, Qt::Key_Return);
 
-        auto stored = reopen();
-        QVERIFY(stored);
-        auto groups = stored->fetchGroups(
-            {}, [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
-        QVERIFY(groups);
-        QCOMPARE(namesInOrder(groups.value()), QStringList({QStringLiteral("Home:0"), QStringLiteral("Work:1")}));
-        for (const PackageGroup *group : groups.value())
+        const QList<PackageGroup *> groups = storedGroups();
+        QCOMPARE(namesInOrder(groups), QStringList({QStringLiteral("Home:0"), QStringLiteral("Work:1")}));
+        for (const PackageGroup *group : groups)
             QCOMPARE(group->colorHex(), hexOf(QStringLiteral("Purple")));
 
         // The newest group is selected; without packages the right side says so.
         QCOMPARE(sheet->selectedGroup()->name(), QStringLiteral("Work"));
         QCOMPARE(assignmentEmpty->title(), QStringLiteral("No Packages"));
-        QCOMPARE(assignmentEmpty->text(), QStringLiteral("Add packages to start organizing."));
 
         auto *chips = m_view->findChild<GroupChipBar *>();
         QTRY_COMPARE(chips->groups().size(), 2);
-        CapsuleButton *home = chips->chip(chips->groups().constFirst());
-        QCOMPARE(home->text(), QStringLiteral("Home"));
-        QCOMPARE(home->trailingText(), QStringLiteral("0"));
+        QCOMPARE(chips->chip(chips->groups().constFirst())->text(), QStringLiteral("Home"));
 
         QTest::keyClick(sheet, Qt::Key_Escape);
         QTRY_VERIFY(!m_view->findChild<GroupManagementView *>());
@@ -203,12 +201,10 @@ private Q_SLOTS:
         QCOMPARE(add->isEnabled(), creates);
         QTest::keyClick(name, Qt::Key_Return);
         sheet->addGroup();
-        auto file = reopen();
-        auto groups = file->fetchGroups();
-        QVERIFY(groups);
-        QCOMPARE(groups.value().size(), creates ? 1 : 0);
+        const QList<PackageGroup *> groups = storedGroups();
+        QCOMPARE(groups.size(), creates ? 1 : 0);
         if (creates)
-            QCOMPARE(groups.value().constFirst()->name(), typed.trimmed());
+            QCOMPARE(groups.constFirst()->name(), typed.trimmed());
     }
 
     void sortOrdersFollowCreationDeletionAndDrag()
@@ -235,10 +231,7 @@ private Q_SLOTS:
         QVERIFY(list->model()->moveRow({}, 2, {}, 0));
         const QStringList expected({QStringLiteral("D:0"), QStringLiteral("B:1"), QStringLiteral("C:2")});
         QCOMPARE(namesInOrder(sheet->groups()), expected);
-        auto file = reopen();
-        auto stored = file->fetchGroups(
-            {}, [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
-        QCOMPARE(namesInOrder(stored.value()), expected);
+        QCOMPARE(namesInOrder(storedGroups()), expected);
         QTRY_COMPARE(list->item(0)->text(), QStringLiteral("D"));
 
         // And the chips in the main window follow the new order.
@@ -255,7 +248,6 @@ private Q_SLOTS:
         QCOMPARE(sheet->editingGroupID(), group->id());
         QLineEdit *editor = nullptr;
         QTRY_VERIFY((editor = sheet->findChild<QLineEdit *>(QStringLiteral("groupNameEditor"))));
-        QCOMPARE(editor->placeholderText(), QStringLiteral("Name"));
         editor->selectAll();
         QTest::keyClicks(editor, QStringLiteral("Home"));
         QTest::keyClick(editor, Qt::Key_Return);
@@ -266,19 +258,12 @@ private Q_SLOTS:
         QVERIFY(sheet->isVisible());
         triggerMenuAction(sheet, group, QStringLiteral("groupColorAction-Orange"));
 
-        auto file = reopen();
-        auto stored = file->fetchGroups();
-        QCOMPARE(stored.value().size(), 1);
-        QCOMPARE(stored.value().constFirst()->name(), QStringLiteral("Home"));
-        QCOMPARE(stored.value().constFirst()->colorHex(), hexOf(QStringLiteral("Orange")));
+        const QList<PackageGroup *> stored = storedGroups();
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored.constFirst()->name(), QStringLiteral("Home"));
+        QCOMPARE(stored.constFirst()->colorHex(), hexOf(QStringLiteral("Orange")));
         auto *chips = m_view->findChild<GroupChipBar *>();
         QTRY_COMPARE(chips->chip(group) ? chips->chip(group)->text() : QString(), QStringLiteral("Home"));
-
-        // The colour menu marks the current colour.
-        std::unique_ptr<QMenu> menu(sheet->createGroupMenu(group, sheet));
-        QVERIFY(menu->findChild<QMenu *>(QStringLiteral("changeColorMenu")));
-        QCOMPARE(menu->findChild<QMenu *>(QStringLiteral("changeColorMenu"))->actions().size(),
-                 PackageGroup::colorPalette().size());
 
         // Emptying the name keeps the old one rather than leaving a blank group.
         triggerMenuAction(sheet, group, QStringLiteral("renameGroupAction"));
@@ -309,10 +294,7 @@ private Q_SLOTS:
 
         triggerMenuAction(sheet, gifts, QStringLiteral("deleteGroupAction"));
         QVERIFY(!sheet->selectedGroup());
-        auto *assignmentEmpty = sheet->findChild<EmptyStateView *>(QStringLiteral("assignmentEmptyState"));
-        QVERIFY(assignmentEmpty->isVisible());
-        QCOMPARE(assignmentEmpty->title(), QStringLiteral("Select a Group"));
-        QCOMPARE(assignmentEmpty->text(), QStringLiteral("Choose a group from the left to assign packages."));
+        QVERIFY(sheet->findChild<EmptyStateView *>(QStringLiteral("assignmentEmptyState"))->isVisible());
 
         auto stored = reopen();
         auto packages = stored->fetchPackages();
@@ -356,18 +338,15 @@ private Q_SLOTS:
         QTest::mouseClick(packages->viewport(), Qt::LeftButton, {}, lampPoint);
         QTRY_COMPARE(count->text(), QStringLiteral("1 of 2"));
         QVERIFY(packages->item(lampRow)->data(Qt::UserRole + 6).toBool());
-        auto file = reopen();
-        auto stored = file->fetchGroups();
-        QCOMPARE(stored.value().constFirst()->packages().size(), 1);
-        QCOMPARE(stored.value().constFirst()->packages().constFirst()->label(), QStringLiteral("Lamp"));
+        QCOMPARE(storedGroups().constFirst()->packages().size(), 1);
+        QCOMPARE(storedGroups().constFirst()->packages().constFirst()->label(), QStringLiteral("Lamp"));
         auto *chips = m_view->findChild<GroupChipBar *>();
         QTRY_COMPARE(chips->chip(home)->trailingText(), QStringLiteral("1"));
 
         // A second press takes it out again.
         QTest::mouseClick(packages->viewport(), Qt::LeftButton, {}, lampPoint);
         QTRY_COMPARE(count->text(), QStringLiteral("0 of 2"));
-        file = reopen();
-        QCOMPARE(file->fetchGroups().value().constFirst()->packages().size(), 0);
+        QCOMPARE(storedGroups().constFirst()->packages().size(), 0);
     }
 
     void closeButtonDismisses()

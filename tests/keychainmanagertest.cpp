@@ -157,19 +157,17 @@ private Q_SLOTS:
         QCOMPARE(KeychainManager::retrieve(key), std::optional<QString>(value));
     }
 
-    void filePermissionsNarrowedOnEverySave()
+    void emptyValueReadsAsAbsentAndEverySaveNarrowsTheFile()
     {
-        const QString key = freshKey("mode");
-        m_secrets.append(QStringLiteral("first-value"));
-        m_secrets.append(QStringLiteral("second-value"));
-        QVERIFY(KeychainManager::save(key, QStringLiteral("first-value")));
-        QCOMPARE(fileMode(fallbackPath(key)), QStringLiteral("600"));
-
+        const QString key = freshKey("empty");
+        m_secrets.append(QStringLiteral("soon-replaced"));
+        QVERIFY(KeychainManager::save(key, QStringLiteral("soon-replaced")));
         // Someone widened the file; the next save narrows it again.
         QVERIFY(::chmod(QFile::encodeName(fallbackPath(key)).constData(), 0666) == 0);
-        QVERIFY(KeychainManager::save(key, QStringLiteral("second-value")));
+        QVERIFY(KeychainManager::save(key, QString()));
+        QCOMPARE(fileBytes(fallbackPath(key)), QByteArray());
         QCOMPARE(fileMode(fallbackPath(key)), QStringLiteral("600"));
-        QCOMPARE(fileBytes(fallbackPath(key)), QByteArray("second-value"));
+        QCOMPARE(KeychainManager::retrieve(key), std::nullopt);
     }
 
     void fileOnlyValueMigratesBack()
@@ -206,17 +204,6 @@ private Q_SLOTS:
         file.write("stale-file-value");
         file.close();
         QCOMPARE(KeychainManager::retrieve(key), std::optional<QString>(QStringLiteral("keychain-value")));
-    }
-
-    void emptyValueReadsAsAbsent()
-    {
-        const QString key = freshKey("empty");
-        m_secrets.append(QStringLiteral("soon-replaced"));
-        QVERIFY(KeychainManager::save(key, QStringLiteral("soon-replaced")));
-        QVERIFY(KeychainManager::save(key, QString()));
-        QCOMPARE(fileBytes(fallbackPath(key)), QByteArray());
-        QCOMPARE(fileMode(fallbackPath(key)), QStringLiteral("600"));
-        QCOMPARE(KeychainManager::retrieve(key), std::nullopt);
     }
 
     void neverSavedIsAbsentAndCreatesNothing()

@@ -8,7 +8,6 @@
 #include "model/packagelistrule.h"
 #include "testmain.h"
 #include "ui/deliverycountdown.h"
-#include "ui/deliveryprogressview.h"
 #include "ui/hexcolor.h"
 #include "ui/packagerowview.h"
 #include "ui/trackingnumberdrop.h"
@@ -143,26 +142,6 @@ private Q_SLOTS:
         QCOMPARE(held.data(PackageListModel::IsPinnedRole).toBool(), true);
     }
 
-    void groupShowsItsMembersWhateverTheFilter()
-    {
-        auto *group = new PackageGroup(QStringLiteral("Gifts"), QStringLiteral("#FF2D55"), 0);
-        m_context->insert(group);
-        Package *archived = add(QStringLiteral("ARCH"), TrackingStatus::delivered, 1, true);
-        Package *active = add(QStringLiteral("ACT"), TrackingStatus::inTransit, 2);
-        add(QStringLiteral("OTHER"), TrackingStatus::inTransit, 3);
-        archived->addToGroup(group);
-        PackageListModel model(m_context.get(), &m_clock);
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.setFilter(PackageFilter::delivered);
-        model.setGroup(group);
-        QCOMPARE(rows(model), QStringList {QStringLiteral("ARCH")});
-
-        active->addToGroup(group);
-        QTRY_COMPARE(rows(model), (QStringList {QStringLiteral("ARCH"), QStringLiteral("ACT")}));
-        model.setGroup(nullptr);
-        QCOMPARE(rows(model), QStringList());
-    }
-
     void searchNarrowsAndWidens()
     {
         for (int i = 0; i < 300; ++i)
@@ -255,11 +234,7 @@ private Q_SLOTS:
         b->prepareForDeletion();
         m_context->remove(b);
         QVERIFY(model.batchSelection().isEmpty());
-
-        model.toggleBatchSelection(a);
-        model.setBatchMode(false);
-        QVERIFY(model.batchSelection().isEmpty());
-        QVERIFY(selectionChanged.size() >= 5);
+        QVERIFY(selectionChanged.size() >= 4);
     }
     void hexColors_data()
     {
@@ -371,15 +346,6 @@ private Q_SLOTS:
         p->setPinned(false);
         p->setStatus(TrackingStatus::inTransit);
         QCOMPARE(PackageRowView::backgroundColor(*p, palette), std::nullopt);
-    }
-
-    void progressDotsAndSteps()
-    {
-        QCOMPARE(DeliveryProgressDotsView::widthFor(TrackingStatus::exception, 4), 0); // off-track: no dots
-        using State = DeliveryProgressView::StepState;
-        QCOMPARE(DeliveryProgressView::stepState(0, TrackingStatus::pending), State::current);
-        QCOMPARE(DeliveryProgressView::stepState(1, TrackingStatus::outForDelivery), State::completed);
-        QCOMPARE(DeliveryProgressView::stepState(3, TrackingStatus::delivered), State::current);
     }
 
     void dropCandidates_data()

@@ -106,7 +106,6 @@ Fake17TrackServer::~Fake17TrackServer() = default;
 
 bool Fake17TrackServer::listen()
 {
-    m_started.start();
     return m_server->listen(QHostAddress::LocalHost, 0);
 }
 
@@ -313,8 +312,6 @@ void Fake17TrackServer::processBuffer(QTcpSocket *socket)
         }
         if (m_clock)
             request.clockTime = m_clock->now();
-        request.receivedAt = QDateTime::currentDateTimeUtc();
-        request.elapsedMs = m_started.elapsed();
         m_requests.append(request);
 
         const Reply reply = answer(request);

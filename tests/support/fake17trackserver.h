@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -100,8 +99,6 @@ public:
         QStringList numbers; // "number" of each item
         QList<std::optional<qint64>> carriers; // "carrier" of each item, none where the key is missing
         QDateTime clockTime; // the injected clock's time at arrival; invalid without a clock
-        QDateTime receivedAt; // wall-clock time at arrival
-        qint64 elapsedMs = 0; // real milliseconds since the server started listening
 
         [[nodiscard]] QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
     };
@@ -174,7 +171,6 @@ private:
 
     Clock *m_clock;
     QTcpServer *m_server;
-    QElapsedTimer m_started;
     QHash<QTcpSocket *, QByteArray> m_buffers;
     QHash<QTcpSocket *, bool> m_busy;
     QList<Request> m_requests;

@@ -93,7 +93,6 @@ public Q_SLOTS:
 
     void CloseNotification(uint id)
     {
-        m_owner.recordClose(id);
         // As a real server does: a notification closed by a call reports reason 3.
         m_owner.closeNotification(id, 3);
     }
@@ -142,13 +141,9 @@ bool FakeNotificationServer::start(const QString &name)
     QString unique;
     QMetaObject::invokeMethod(
         m_service, [this, &unique, &name] { unique = m_service->registerOnBus(name); }, Qt::BlockingQueuedConnection);
-    if (unique.isEmpty()) {
+    if (unique.isEmpty())
         stop();
-        return false;
-    }
-    QMutexLocker lock(&m_mutex);
-    m_uniqueName = unique;
-    return true;
+    return !unique.isEmpty();
 }
 
 void FakeNotificationServer::stop()
@@ -164,19 +159,12 @@ void FakeNotificationServer::stop()
         Qt::BlockingQueuedConnection);
     m_service = nullptr;
     QMutexLocker lock(&m_mutex);
-    m_uniqueName.clear();
     m_openIds.clear();
 }
 
 bool FakeNotificationServer::isRunning() const
 {
     return m_service != nullptr;
-}
-
-QString FakeNotificationServer::uniqueName() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_uniqueName;
 }
 
 void FakeNotificationServer::setCapabilities(const QStringList &capabilities)
@@ -203,12 +191,6 @@ QList<FakeNotificationServer::Notification> FakeNotificationServer::notification
     return m_notifications;
 }
 
-QList<quint32> FakeNotificationServer::closeRequests() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_closeRequests;
-}
-
 int FakeNotificationServer::serverInformationRequests() const
 {
     QMutexLocker lock(&m_mutex);
@@ -219,7 +201,6 @@ void FakeNotificationServer::clearLog()
 {
     QMutexLocker lock(&m_mutex);
     m_notifications.clear();
-    m_closeRequests.clear();
     m_serverInformationRequests = 0;
 }
 
@@ -253,14 +234,7 @@ quint32 FakeNotificationServer::record(Notification notification)
         notification.id = id;
         m_notifications.append(notification);
     }
-    Q_EMIT notified(id);
     return id;
-}
-
-void FakeNotificationServer::recordClose(quint32 id)
-{
-    QMutexLocker lock(&m_mutex);
-    m_closeRequests.append(id);
 }
 
 void FakeNotificationServer::recordServerInformationRequest()

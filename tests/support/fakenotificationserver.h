@@ -63,8 +63,6 @@ public:
     /** Releases the name and closes the server's bus connection; the recorded calls stay. */
     void stop();
     [[nodiscard]] bool isRunning() const;
-    /** The unique bus name of the server's connection (":1.42"), empty while stopped. */
-    [[nodiscard]] QString uniqueName() const;
 
     /** Capabilities answered by GetCapabilities (default: "actions", "body", "sound"). */
     void setCapabilities(const QStringList &capabilities);
@@ -75,8 +73,6 @@ public:
 
     /** Every Notify call so far, in order of arrival. */
     [[nodiscard]] QList<Notification> notifications() const;
-    /** The ids passed to CloseNotification, in order. */
-    [[nodiscard]] QList<quint32> closeRequests() const;
     /** How many times GetServerInformation was called. */
     [[nodiscard]] int serverInformationRequests() const;
     /** Forgets the recorded calls (the id counter keeps counting). */
@@ -87,21 +83,15 @@ public:
     /** Emits NotificationClosed(id, reason) (1 expired, 2 dismissed, 3 closed by call, 4 other). */
     void closeNotification(quint32 id, quint32 reason = 2);
 
-Q_SIGNALS:
-    /** A Notify call was recorded (emitted in the server's thread; connect with a context object). */
-    void notified(quint32 id);
-
 private:
     friend class FakeNotificationServerService;
     quint32 record(Notification notification);
-    void recordClose(quint32 id);
     void recordServerInformationRequest();
     bool sendSignal(const QString &name, const QVariantList &arguments);
 
     QThread m_thread;
     FakeNotificationServerService *m_service = nullptr;
     QString m_connectionName;
-    QString m_uniqueName;
 
     mutable QMutex m_mutex;
     QStringList m_capabilities;
@@ -110,6 +100,5 @@ private:
     quint32 m_nextId = 1;
     QList<quint32> m_openIds;
     QList<Notification> m_notifications;
-    QList<quint32> m_closeRequests;
     int m_serverInformationRequests = 0;
 };
