@@ -14,8 +14,11 @@ namespace ModelContainer
 [[nodiscard]] QString defaultDirectory();
 /** defaultDirectory() + "/Kestrove.sqlite" */
 [[nodiscard]] QString defaultStorePath();
-/** Opens or creates the shared store once per process; the error is the store's description. */
-[[nodiscard]] Result<ModelContext *, QString> openShared();
+/**
+ * Opens or creates the shared store once per process; the error is the store's description. With
+ * firstPackages above 0 only that many packages are read at once (ModelContext::openProgressively()).
+ */
+[[nodiscard]] Result<ModelContext *, QString> openShared(int firstPackages = 0);
 /** The shared main context after openShared() succeeded, else nullptr. */
 [[nodiscard]] ModelContext *sharedContext();
 /** A separate context on the store at path (tests, the command-line front end, benchmarks). */
