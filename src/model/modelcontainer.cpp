@@ -31,8 +31,8 @@ Result<ModelContext *, QString> openShared(int firstPackages)
     std::unique_ptr<ModelContext> &slot = sharedSlot();
     if (slot)
         return slot.get();
-    auto opened = firstPackages > 0 ? ModelContext::openProgressively(defaultStorePath(), firstPackages)
-                                    : ModelContext::open(defaultStorePath());
+    auto opened = firstPackages >= 0 ? ModelContext::openProgressively(defaultStorePath(), firstPackages)
+                                     : ModelContext::open(defaultStorePath());
     if (!opened)
         return Result<ModelContext *, QString>::failure(opened.error().description);
     slot = std::move(opened).value();

@@ -329,6 +329,28 @@ bool ModelContext::loadEvents(Package *package)
     return StoreMerge(*this).loadEvents(package);
 }
 
+Result<QList<Package *>, ModelError> ModelContext::packagesWithTrackingNumber(const QString &trackingNumber)
+{
+    if (m_restPending) {
+        ModelChanges changes;
+        changes.origin = ModelChanges::Origin::loaded;
+        StoreMerge::Selection selection;
+        selection.where = QStringLiteral("trackingNumber = ?");
+        selection.values = {trackingNumber};
+        auto read = StoreMerge(*this).readSome(selection, changes);
+        if (!changes.isEmpty())
+            announce(changes);
+        if (!read)
+            return Result<QList<Package *>, ModelError>::failure(read.error());
+    }
+    QList<Package *> found;
+    for (Package *package : std::as_const(m_packages)) {
+        if (package->trackingNumber() == trackingNumber)
+            found.append(package);
+    }
+    return found;
+}
+
 void ModelContext::loadRestInBackground()
 {
     if (!m_restPending || m_restLoading)

@@ -151,6 +151,12 @@ public:
     /** Reads every package not read yet, at once. */
     Result<void, ModelError> loadRest();
 
+    /**
+     * The live packages with this tracking number, in store order. While a progressive opening is
+     * reading, asks the store for just those rows rather than reading the rest.
+     */
+    [[nodiscard]] Result<QList<Package *>, ModelError> packagesWithTrackingNumber(const QString &trackingNumber);
+
     /** The live package with this persistent identifier, or nullptr. */
     [[nodiscard]] Package *package(qint64 persistentId) const;
     /** The live group with this persistent identifier, or nullptr. */

@@ -142,6 +142,8 @@ Result<int, ModelError> StoreMerge::readSome(const Selection &selection, ModelCh
     if (!m_query.exec())
         return failed();
     int rows = 0;
+    // A read of everything left asks for every membership and latest event rather than naming thousands of ids.
+    const bool everyRow = selection.limit < 0 && selection.where.isEmpty();
     QList<Package *> newPackages;
     QStringList newIds;
     while (m_query.next()) {
@@ -156,21 +158,22 @@ Result<int, ModelError> StoreMerge::readSome(const Selection &selection, ModelCh
         StoreColumns::read(PackageColumns::all, *package, m_query, 1);
         m_context.adopt(package, id);
         newPackages.append(package);
-        newIds.append(QString::number(id));
+        if (!everyRow)
+            newIds.append(QString::number(id));
     }
     m_query.finish();
     changes.insertedPackages.append(newPackages);
 
     if (!newPackages.isEmpty()) {
-        const QString idList = newIds.join(u',');
-        if (!exec(QStringLiteral("SELECT packageId, groupId FROM PackageGroupMembership WHERE packageId IN (%1) "
-                                 "ORDER BY rowid")
-                      .arg(idList)))
+        const QString idList = everyRow ? QString() : newIds.join(u',');
+        const QSet<Package *> fresh(newPackages.cbegin(), newPackages.cend());
+        if (!exec(QStringLiteral("SELECT packageId, groupId FROM PackageGroupMembership%1 ORDER BY rowid")
+                      .arg(everyRow ? QString() : QStringLiteral(" WHERE packageId IN (%1)").arg(idList))))
             return failed();
         while (m_query.next()) {
             Package *package = m_context.m_packagesById.value(m_query.value(0).toLongLong());
             PackageGroup *group = m_context.m_groupsById.value(m_query.value(1).toLongLong());
-            if (!package || !group || package->m_groups.contains(group))
+            if (!package || !group || !fresh.contains(package) || package->m_groups.contains(group))
                 continue;
             package->m_groups.append(group);
             group->m_packages.append(package);
