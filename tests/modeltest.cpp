@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QObject>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -398,7 +399,9 @@ private Q_SLOTS:
         QVERIFY(changes.updatedPackages.contains(lazy));
         QVERIFY(gone->isDeleted());
         QVERIFY(!gone->modelContext());
-        QCOMPARE(gone->trackingNumber(), QStringLiteral("GONE")); // still a valid object
+        const QPointer<Package> goneObject(gone);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!goneObject); // freed once the observers have heard of it
 
         QCOMPARE(loaded->events().size(), 2);
         QCOMPARE(loaded->latestEvent()->eventDescription(), QStringLiteral("second"));
@@ -414,6 +417,48 @@ private Q_SLOTS:
         QVERIFY(app->save());
         TestSupport::SqlProbe raw(m_path);
         QCOMPARE(raw.scalar(QStringLiteral("SELECT count(*) FROM TrackingEvent")).toInt(), 5);
+    }
+
+    void progressiveOpeningEndsAsAWholeOpening()
+    {
+        {
+            auto seed = openStore(m_path);
+            auto *group = new PackageGroup(u"Home"_s, u"#FF0000"_s, 0);
+            seed->insert(group);
+            for (int i = 0; i < 5; ++i) {
+                auto *package = new Package(u"P%1"_s.arg(i), u"ups"_s);
+                package->setLastUpdated(m_base.addSecs(i));
+                package->setPinned(i == 0);
+                seed->insert(package);
+                package->addToGroup(group);
+                package->appendEvent(makeEvent(m_base.addSecs(i), u"event %1"_s.arg(i)));
+            }
+            QVERIFY(seed->save());
+        }
+        auto opened = ModelContext::openProgressively(m_path, 2);
+        QVERIFY(opened);
+        ModelContext &app = *opened.value();
+        QStringList first;
+        for (const Package *package : app.loadedPackages())
+            first.append(package->trackingNumber());
+        QCOMPARE(first, (QStringList {u"P0"_s, u"P4"_s})); // pinned first, then the latest update
+        {
+            // Another process deletes one package read already and one not read yet, and adds one.
+            auto cli = openStore(m_path);
+            cli->remove(findByNumber(*cli, u"P4"_s));
+            cli->remove(findByNumber(*cli, u"P1"_s));
+            cli->insert(new Package(u"NEW"_s, u"fedex"_s));
+            QVERIFY(cli->save());
+        }
+        QSignalSpy fullyLoaded(&app, &ModelContext::fullyLoaded);
+        app.loadRestInBackground();
+        QVERIFY(fullyLoaded.wait());
+        QStringList progressive = describeAll(app);
+        QStringList whole = describeAll(*openStore(m_path));
+        progressive.sort();
+        whole.sort();
+        QCOMPARE(progressive.size(), 4);
+        QCOMPARE(progressive, whole);
     }
 
     void externalMembershipChangesAreMerged()

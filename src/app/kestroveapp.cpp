@@ -5,6 +5,7 @@
 #include "app/mainwindow.h"
 #include "app/settingswindow.h"
 #include "app/singleinstance.h"
+#include "app/startupreport.h"
 #include "app/statusitem.h"
 #include "base/logmanager.h"
 #include "model/modelcontainer.h"
@@ -17,6 +18,7 @@
 #include <QDBusConnection>
 #include <QIcon>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
@@ -62,7 +64,9 @@ int KestroveApp::main(int argc, char *argv[])
     setUpIconTheme();
     QApplication::setWindowIcon(AppIcon::application());
 
-    const Result<ModelContext *, QString> container = ModelContainer::openShared();
+    // The first screen of rows now, the rest once the window is up (the list grows as they arrive).
+    constexpr int firstPackages = 200;
+    const Result<ModelContext *, QString> container = ModelContainer::openShared(firstPackages);
     if (!container) {
         const QString message = tr(containerErrorPrefix) + container.error();
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
@@ -70,6 +74,11 @@ int KestroveApp::main(int argc, char *argv[])
             QMessageBox::critical(nullptr, tr("Kestrove"), message);
         return 1;
     }
+
+    if (container.value()->isFullyLoaded())
+        StartupReport::storeLoaded();
+    else
+        connect(container.value(), &ModelContext::fullyLoaded, &app, &StartupReport::storeLoaded);
 
     // The composition root: every long-lived service is made here, once, and handed down.
     AppComposition services(container.value());
@@ -145,6 +154,9 @@ void KestroveApp::applicationDidFinishLaunching()
     if (!m_statusItem && QSystemTrayIcon::isSystemTrayAvailable())
         m_statusItem = new StatusItem(*this);
     m_delegate->applicationDidFinishLaunching();
+    // No window to wait for: the rest of the store comes in behind the tray item.
+    if (ModelContext *context = m_services.context; context && (m_statusItem || m_startedAtLogin))
+        QTimer::singleShot(0, context, &ModelContext::loadRestInBackground);
     if (m_statusItem)
         return;
     if (!m_startedAtLogin) {
@@ -212,8 +224,15 @@ void KestroveApp::dismissClipboardBanner()
 
 void KestroveApp::openMainWindow()
 {
-    if (!m_mainWindow)
+    if (!m_mainWindow) {
         m_mainWindow = new MainWindow(*this);
+        StartupReport::afterNextFrame(m_mainWindow, [context = QPointer<ModelContext>(m_services.context)] {
+            StartupReport::firstFrame();
+            // The rest of the store, once the first screen of rows is out.
+            if (context)
+                context->loadRestInBackground();
+        });
+    }
     bringForward(m_mainWindow);
     if (m_showOnboarding)
         m_mainWindow->presentOnboarding();

@@ -84,8 +84,7 @@ void StatusItem::rebuildMenu()
     const QPalette palette = m_menu->palette();
     QList<Package *> packages;
     if (ModelContext *context = m_app.modelContext()) {
-        if (auto fetched = context->fetchPackages())
-            packages = MenuBarPopoverView::sortedPackages(fetched.value());
+        packages = MenuBarPopoverView::sortedPackages(context->loadedPackages());
     }
     const ScreenServices &services = m_app.services();
     const QDateTime now = services.clock->now();

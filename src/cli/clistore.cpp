@@ -12,7 +12,9 @@ namespace Cli
 {
 ModelContext *openStore(Invocation &invocation)
 {
-    auto opened = ModelContainer::openShared();
+    // Nothing but the groups at first: a command about one package reads just that package, and
+    // whatever needs every package (fetchPackages()) reads the rest then.
+    auto opened = ModelContainer::openShared(0);
     if (!opened) {
         fail(invocation, QStringLiteral("Could not create ModelContainer: ") + opened.error());
         return nullptr;
@@ -25,10 +27,13 @@ QList<Package *> findPackages(ModelContext &context, const QString &number)
     const QString normalised = Package::normalizeTrackingNumber(number);
     const auto newestFirst = [](const Package &a, const Package &b) { return a.dateAdded() > b.dateAdded(); };
     for (const QString &candidate : {number, normalised}) {
-        auto found = context.fetchPackages(
-            [&](const Package &package) { return package.trackingNumber() == candidate; }, newestFirst);
-        if (found && !found.value().isEmpty())
-            return found.value();
+        auto found = context.packagesWithTrackingNumber(candidate);
+        if (found && !found.value().isEmpty()) {
+            QList<Package *> packages = std::move(found).value();
+            std::stable_sort(packages.begin(), packages.end(),
+                             [&](const Package *a, const Package *b) { return newestFirst(*a, *b); });
+            return packages;
+        }
     }
     return {};
 }

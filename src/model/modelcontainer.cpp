@@ -26,14 +26,15 @@ QString defaultStorePath()
     return defaultDirectory() + QStringLiteral("/Kestrove.sqlite");
 }
 
-Result<ModelContext *, QString> openShared()
+Result<ModelContext *, QString> openShared(int firstPackages)
 {
     std::unique_ptr<ModelContext> &slot = sharedSlot();
     if (slot)
         return slot.get();
-    auto opened = open(defaultStorePath());
+    auto opened = firstPackages >= 0 ? ModelContext::openProgressively(defaultStorePath(), firstPackages)
+                                     : ModelContext::open(defaultStorePath());
     if (!opened)
-        return Result<ModelContext *, QString>::failure(opened.error());
+        return Result<ModelContext *, QString>::failure(opened.error().description);
     slot = std::move(opened).value();
     // Closed with the application: as a static it would outlive Qt SQL's connection list.
     qAddPostRoutine([] { sharedSlot().reset(); });

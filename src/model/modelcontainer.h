@@ -14,8 +14,13 @@ namespace ModelContainer
 [[nodiscard]] QString defaultDirectory();
 /** defaultDirectory() + "/Kestrove.sqlite" */
 [[nodiscard]] QString defaultStorePath();
-/** Opens or creates the shared store once per process; the error is the store's description. */
-[[nodiscard]] Result<ModelContext *, QString> openShared();
+/** For openShared(): read every package at once. */
+constexpr int wholeStore = -1;
+/**
+ * Opens or creates the shared store once per process; the error is the store's description. With
+ * firstPackages of 0 or more only that many packages are read at once (ModelContext::openProgressively()).
+ */
+[[nodiscard]] Result<ModelContext *, QString> openShared(int firstPackages = wholeStore);
 /** The shared main context after openShared() succeeded, else nullptr. */
 [[nodiscard]] ModelContext *sharedContext();
 /** A separate context on the store at path (tests, the command-line front end, benchmarks). */

@@ -11,6 +11,7 @@
 #include <QAtomicInteger>
 #include <QFileInfo>
 #include <QSqlQuery>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -56,6 +57,26 @@ Result<std::unique_ptr<ModelContext>, ModelError> ModelContext::open(const QStri
     ModelChanges ignored;
     if (auto loaded = StoreMerge(*context).run(ignored); !loaded)
         return R::failure(loaded.error());
+    return R(std::move(context));
+}
+
+Result<std::unique_ptr<ModelContext>, ModelError> ModelContext::openProgressively(const QString &path,
+                                                                                  int firstPackages)
+{
+    using R = Result<std::unique_ptr<ModelContext>, ModelError>;
+    auto opened = openForInserting(path);
+    if (!opened)
+        return opened;
+    std::unique_ptr<ModelContext> context = std::move(opened).value();
+    ModelChanges ignored;
+    StoreMerge::Selection selection;
+    selection.orderBy = QStringLiteral("isPinned DESC, lastUpdated DESC, id");
+    selection.limit = firstPackages;
+    auto first = StoreMerge(*context).readSome(selection, ignored);
+    if (!first)
+        return R::failure(first.error());
+    context->m_loaded = true;
+    context->m_restPending = first.value() >= firstPackages;
     return R(std::move(context));
 }
 
@@ -108,7 +129,7 @@ void ModelContext::insert(Package *package)
     }
     ModelChanges changes;
     changes.insertedPackages = {package};
-    Q_EMIT objectsChanged(changes);
+    announce(changes);
 }
 
 void ModelContext::insert(PackageGroup *group)
@@ -131,7 +152,7 @@ void ModelContext::insert(PackageGroup *group)
     }
     ModelChanges changes;
     changes.insertedGroups = {group};
-    Q_EMIT objectsChanged(changes);
+    announce(changes);
 }
 
 void ModelContext::remove(Package *package)
@@ -148,7 +169,7 @@ void ModelContext::remove(Package *package)
     for (PackageGroup *group : std::as_const(changes.updatedGroups))
         Q_EMIT group->changed();
     Q_EMIT package->changed();
-    Q_EMIT objectsChanged(changes);
+    announce(changes);
 }
 
 void ModelContext::remove(PackageGroup *group)
@@ -164,7 +185,7 @@ void ModelContext::remove(PackageGroup *group)
     for (Package *package : std::as_const(changes.updatedPackages))
         Q_EMIT package->changed();
     Q_EMIT group->changed();
-    Q_EMIT objectsChanged(changes);
+    announce(changes);
 }
 
 void ModelContext::noteChanged(Package *package)
@@ -219,6 +240,20 @@ void ModelContext::adopt(PackageGroup *group, qint64 rowId)
     m_groupsById.insert(rowId, group);
 }
 
+void ModelContext::announce(const ModelChanges &changes)
+{
+    Q_EMIT objectsChanged(changes);
+    // Every observer has had its turn. What still waits for its DELETE stays until save().
+    for (Package *package : changes.deletedPackages) {
+        if (!m_deletedPackages.contains(package))
+            package->deleteLater();
+    }
+    for (PackageGroup *group : changes.deletedGroups) {
+        if (!m_deletedGroups.contains(group))
+            group->deleteLater();
+    }
+}
+
 void ModelContext::detachDeleted(Package *package, ModelChanges &changes)
 {
     for (PackageGroup *group : std::as_const(package->m_groups)) {
@@ -254,8 +289,10 @@ void ModelContext::detachDeleted(PackageGroup *group, ModelChanges &changes)
 // ---- Reads -----------------------------------------------------------------------------------
 
 Result<QList<Package *>, ModelError> ModelContext::fetchPackages(const PackagePredicate &predicate,
-                                                                 const PackageComparator &lessThan) const
+                                                                 const PackageComparator &lessThan)
 {
+    if (auto loaded = loadRest(); !loaded)
+        return Result<QList<Package *>, ModelError>::failure(loaded.error());
     QList<Package *> result;
     if (!predicate) {
         result = m_packages;
@@ -292,12 +329,92 @@ bool ModelContext::loadEvents(Package *package)
     return StoreMerge(*this).loadEvents(package);
 }
 
+Result<QList<Package *>, ModelError> ModelContext::packagesWithTrackingNumber(const QString &trackingNumber)
+{
+    if (m_restPending) {
+        ModelChanges changes;
+        changes.origin = ModelChanges::Origin::loaded;
+        StoreMerge::Selection selection;
+        selection.where = QStringLiteral("trackingNumber = ?");
+        selection.values = {trackingNumber};
+        auto read = StoreMerge(*this).readSome(selection, changes);
+        if (!changes.isEmpty())
+            announce(changes);
+        if (!read)
+            return Result<QList<Package *>, ModelError>::failure(read.error());
+    }
+    QList<Package *> found;
+    for (Package *package : std::as_const(m_packages)) {
+        if (package->trackingNumber() == trackingNumber)
+            found.append(package);
+    }
+    return found;
+}
+
+void ModelContext::loadRestInBackground()
+{
+    if (!m_restPending || m_restLoading)
+        return;
+    m_restLoading = true;
+    QTimer::singleShot(0, this, &ModelContext::continueLoadingRest);
+}
+
+void ModelContext::continueLoadingRest()
+{
+    // Small enough that a batch with the views' updates after it fits between two frames.
+    constexpr int batchSize = 250;
+    if (m_restPending) {
+        if (auto loaded = loadRestBatch(batchSize); !loaded)
+            qWarning("ModelContext: %s", qPrintable(loaded.error().fullDescription()));
+        else if (m_restPending)
+            return QTimer::singleShot(0, this, &ModelContext::continueLoadingRest);
+    }
+    // Done, or failed: a later fetchPackages() or merge reads what is left.
+    m_restLoading = false;
+}
+
+Result<void, ModelError> ModelContext::loadRest()
+{
+    while (m_restPending) {
+        if (auto loaded = loadRestBatch(-1); !loaded)
+            return loaded;
+    }
+    return {};
+}
+
+Result<void, ModelError> ModelContext::loadRestBatch(int limit)
+{
+    ModelChanges changes;
+    changes.origin = ModelChanges::Origin::loaded;
+    StoreMerge::Selection selection;
+    selection.limit = limit;
+    selection.restCursor = true;
+    auto read = StoreMerge(*this).readSome(selection, changes);
+    if (read && (limit < 0 || read.value() < limit))
+        m_restPending = false;
+    if (!changes.isEmpty()) {
+        for (PackageGroup *group : std::as_const(changes.updatedGroups))
+            Q_EMIT group->changed();
+        announce(changes);
+    }
+    if (!read)
+        return Result<void, ModelError>::failure(read.error());
+    if (!m_restPending) {
+        // What other processes committed since the first read.
+        if (auto merged = refreshFromStore(); !merged)
+            qWarning("ModelContext: %s", qPrintable(merged.error().fullDescription()));
+        Q_EMIT fullyLoaded();
+    }
+    return {};
+}
+
 // ---- Other processes' commits and saving ------------------------------------------------------
 
 Result<bool, ModelError> ModelContext::refreshFromStore()
 {
     ModelChanges changes;
     changes.origin = ModelChanges::Origin::external;
+    const bool restWasPending = m_restPending;
     // What a merge applied before it failed is in the objects already: observers hear of it all the same,
     // because the next merge sees those rows as known and would not report them again.
     auto merged = StoreMerge(*this).run(changes);
@@ -310,8 +427,10 @@ Result<bool, ModelError> ModelContext::refreshFromStore()
             Q_EMIT package->changed();
         for (PackageGroup *group : std::as_const(changes.deletedGroups))
             Q_EMIT group->changed();
-        Q_EMIT objectsChanged(changes);
+        announce(changes);
     }
+    if (restWasPending && !m_restPending)
+        Q_EMIT fullyLoaded();
     if (!merged)
         return merged;
     return !changes.isEmpty();

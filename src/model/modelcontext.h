@@ -49,6 +49,7 @@ struct ModelChanges {
         pending, // insert() or remove(), not saved yet
         saved, // this context's save()
         external, // another connection's commits, picked up by refreshFromStore()
+        loaded, // rows read after openProgressively() returned
     };
     Origin origin = Origin::pending;
     QList<Package *> insertedPackages;
@@ -69,9 +70,12 @@ struct ModelChanges {
  * Events load per package on first access; each package's latest event loads with the
  * package, so list rows stay cheap. Reads (fetchPackages(), fetchGroups(), package()) never
  * write and never merge: other processes' commits come in through refreshFromStore(), which
- * the store watcher calls as soon as they reach the file. Deleted records stay valid objects
- * (with a null modelContext()) until the context is destroyed, because views keep raw pointers
- * to them until their next coalesced rebuild.
+ * the store watcher calls as soon as they reach the file. A deleted record stays a valid object
+ * (with a null modelContext()) while its deletion waits for save(); once the row is gone (or was
+ * never written) it is freed on the event-loop turn after objectsChanged announced it, so views
+ * drop their raw pointers to deleted records in their objectsChanged handler (or hold QPointers).
+ * A progressive opening reads the first packages at once and the rest later, from one snapshot
+ * plus a merge of what changed since.
  *
  * The work is spread over a few files: storemerge.cpp reads the file into the identity map,
  * storesave.cpp writes the save transaction, picturefiles.cpp keeps the pictures beside the
@@ -101,6 +105,13 @@ public:
      * holds one batch rather than the whole store.
      */
     [[nodiscard]] static Result<std::unique_ptr<ModelContext>, ModelError> openForInserting(const QString &path);
+    /**
+     * Opens the store like open() but reads every group and only the first firstPackages packages in
+     * the list's first order (pinned first, latest update first), so that a window can show at once.
+     * loadRestInBackground() reads the others; fetchPackages() reads them at once when asked first.
+     */
+    [[nodiscard]] static Result<std::unique_ptr<ModelContext>, ModelError> openProgressively(const QString &path,
+                                                                                             int firstPackages);
     ~ModelContext() override;
 
     [[nodiscard]] QString storePath() const { return m_path; }
@@ -116,12 +127,36 @@ public:
     /** Deletes a group; its packages stay, without it. */
     void remove(PackageGroup *group);
 
-    /** Packages matching the predicate (all without one), sorted by lessThan (else in store order). */
+    /**
+     * Packages matching the predicate (all without one), sorted by lessThan (else in store order).
+     * Reads the packages that a progressive opening has not read yet first.
+     */
     [[nodiscard]] Result<QList<Package *>, ModelError> fetchPackages(const PackagePredicate &predicate = {},
-                                                                     const PackageComparator &lessThan = {}) const;
+                                                                     const PackageComparator &lessThan = {});
     /** Groups matching the predicate, sorted by lessThan (else in store order). */
     [[nodiscard]] Result<QList<PackageGroup *>, ModelError> fetchGroups(const GroupPredicate &predicate = {},
                                                                         const GroupComparator &lessThan = {}) const;
+    /**
+     * The packages read so far, in store order: all of them, unless a progressive opening is still
+     * reading. For views, which follow objectsChanged as the rest arrives.
+     */
+    [[nodiscard]] const QList<Package *> &loadedPackages() const { return m_packages; }
+    /** False while a progressive opening has packages left to read. */
+    [[nodiscard]] bool isFullyLoaded() const { return !m_restPending; }
+    /**
+     * Reads the packages a progressive opening left, a batch per event-loop turn (each announced by
+     * objectsChanged), then emits fullyLoaded(). Does nothing once everything is read.
+     */
+    void loadRestInBackground();
+    /** Reads every package not read yet, at once. */
+    Result<void, ModelError> loadRest();
+
+    /**
+     * The live packages with this tracking number, in store order. While a progressive opening is
+     * reading, asks the store for just those rows rather than reading the rest.
+     */
+    [[nodiscard]] Result<QList<Package *>, ModelError> packagesWithTrackingNumber(const QString &trackingNumber);
+
     /** The live package with this persistent identifier, or nullptr. */
     [[nodiscard]] Package *package(qint64 persistentId) const;
     /** The live group with this persistent identifier, or nullptr. */
@@ -159,6 +194,8 @@ public:
 Q_SIGNALS:
     /** After insert(), remove(), save() and merges of other processes' changes. */
     void objectsChanged(const ModelChanges &changes);
+    /** After a progressive opening has read the last package. */
+    void fullyLoaded();
 
 private:
     friend class Package;
@@ -179,7 +216,12 @@ private:
     void noteChanged(PackageGroup *group);
     void noteLink(Package *package, PackageGroup *group, bool add);
     bool loadEvents(Package *package);
+    // Reads up to limit packages of the rest (all for a negative limit).
+    Result<void, ModelError> loadRestBatch(int limit);
+    void continueLoadingRest();
 
+    // Emits objectsChanged, then frees on a later turn the deleted records that no DELETE waits for.
+    void announce(const ModelChanges &changes);
     // Takes a record out of the identity map after the store lost its row (saved deletion, another process).
     void detachDeleted(Package *package, ModelChanges &changes);
     void detachDeleted(PackageGroup *group, ModelChanges &changes);
@@ -197,6 +239,10 @@ private:
     bool m_loaded = false;
     qint64 m_dataVersion = -1;
     qint64 m_maxEventRowId = 0;
+    // A progressive opening's rest: read in row order after this id, skipping the rows already read.
+    bool m_restPending = false;
+    bool m_restLoading = false;
+    qint64 m_restAfterId = 0;
 
     // The identity map.
     QList<Package *> m_packages; // live packages in store order, pending inserts last

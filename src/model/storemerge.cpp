@@ -102,7 +102,100 @@ Result<bool, ModelError> StoreMerge::run(ModelChanges &changes)
 
     m_context.m_dataVersion = version;
     m_context.m_loaded = true;
+    m_context.m_restPending = false; // every row was read
     return !changes.isEmpty();
+}
+
+Result<int, ModelError> StoreMerge::readSome(const Selection &selection, ModelChanges &changes)
+{
+    const bool first = m_context.m_dataVersion < 0;
+    const auto failed = [this] { return Result<int, ModelError>::failure(failure().error()); };
+    if (!exec(QStringLiteral("BEGIN")))
+        return failed();
+    qint64 version = m_context.m_dataVersion;
+    if (first) {
+        if (!exec(QStringLiteral("PRAGMA data_version")) || !m_query.next())
+            return failed();
+        version = m_query.value(0).toLongLong();
+        m_query.finish();
+        if (!mergeGroups(changes))
+            return failed();
+    }
+
+    QSet<qint64> deletedHere;
+    for (const Package *package : std::as_const(m_context.m_deletedPackages))
+        deletedHere.insert(package->m_rowId);
+    QStringList conditions;
+    if (!selection.where.isEmpty())
+        conditions.append(selection.where);
+    if (selection.restCursor)
+        conditions.append(QStringLiteral("id > %1").arg(m_context.m_restAfterId));
+    m_statement = QStringLiteral("SELECT id, %1 FROM Package%2 ORDER BY %3 LIMIT %4")
+                      .arg(StoreColumns::names(PackageColumns::all),
+                           conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions.join(u" AND "),
+                           selection.orderBy)
+                      .arg(selection.limit);
+    if (!m_query.prepare(m_statement))
+        return failed();
+    for (const QVariant &value : selection.values)
+        m_query.addBindValue(value);
+    if (!m_query.exec())
+        return failed();
+    int rows = 0;
+    // A read of everything left asks for every membership and latest event rather than naming thousands of ids.
+    const bool everyRow = selection.limit < 0 && selection.where.isEmpty();
+    QList<Package *> newPackages;
+    QStringList newIds;
+    while (m_query.next()) {
+        ++rows;
+        const qint64 id = m_query.value(0).toLongLong();
+        if (selection.restCursor)
+            m_context.m_restAfterId = id;
+        if (m_context.m_packagesById.contains(id) || deletedHere.contains(id))
+            continue;
+        auto *package = new Package(Package::LoadTag {}, &m_context);
+        package->m_eventsLoaded = false;
+        StoreColumns::read(PackageColumns::all, *package, m_query, 1);
+        m_context.adopt(package, id);
+        newPackages.append(package);
+        if (!everyRow)
+            newIds.append(QString::number(id));
+    }
+    m_query.finish();
+    changes.insertedPackages.append(newPackages);
+
+    if (!newPackages.isEmpty()) {
+        const QString idList = everyRow ? QString() : newIds.join(u',');
+        const QSet<Package *> fresh(newPackages.cbegin(), newPackages.cend());
+        if (!exec(QStringLiteral("SELECT packageId, groupId FROM PackageGroupMembership%1 ORDER BY rowid")
+                      .arg(everyRow ? QString() : QStringLiteral(" WHERE packageId IN (%1)").arg(idList))))
+            return failed();
+        while (m_query.next()) {
+            Package *package = m_context.m_packagesById.value(m_query.value(0).toLongLong());
+            PackageGroup *group = m_context.m_groupsById.value(m_query.value(1).toLongLong());
+            if (!package || !group || !fresh.contains(package) || package->m_groups.contains(group))
+                continue;
+            package->m_groups.append(group);
+            group->m_packages.append(package);
+            if (!changes.insertedGroups.contains(group) && !changes.updatedGroups.contains(group))
+                changes.updatedGroups.append(group);
+        }
+        m_query.finish();
+        if (!loadLatestEvents(newPackages, true, idList))
+            return failed();
+    }
+
+    if (first) {
+        if (!exec(QStringLiteral("SELECT coalesce(max(id), 0) FROM TrackingEvent")) || !m_query.next())
+            return failed();
+        m_context.m_maxEventRowId = m_query.value(0).toLongLong();
+        m_query.finish();
+    }
+    if (!exec(QStringLiteral("COMMIT")))
+        return failed();
+    // Commits of other processes after this first snapshot are merged once every row is read.
+    m_context.m_dataVersion = version;
+    return rows;
 }
 
 template<typename Record, typename ApplyRow>
@@ -216,7 +309,7 @@ bool StoreMerge::mergeMemberships(ModelChanges &changes, const QList<Package *> 
     return true;
 }
 
-bool StoreMerge::loadLatestEvents(const QList<Package *> &packages, bool everyPackage)
+bool StoreMerge::loadLatestEvents(const QList<Package *> &packages, bool everyPackage, const QString &idList)
 {
     m_readingLatestEvents = true;
     const auto adopt = [&]() {
@@ -229,9 +322,10 @@ bool StoreMerge::loadLatestEvents(const QList<Package *> &packages, bool everyPa
     };
     if (everyPackage) {
         // One index lookup per package: newest timestamp first, lowest id among equal timestamps.
+        const QString only = idList.isEmpty() ? QString() : QStringLiteral(" WHERE p.id IN (%1)").arg(idList);
         if (!exec(QStringLiteral("SELECT %1 FROM Package p JOIN TrackingEvent e ON e.id = (SELECT id FROM "
-                                 "TrackingEvent WHERE packageId = p.id ORDER BY timestamp DESC, id ASC LIMIT 1)")
-                      .arg(eventSelect(u"e."))))
+                                 "TrackingEvent WHERE packageId = p.id ORDER BY timestamp DESC, id ASC LIMIT 1)%2")
+                      .arg(eventSelect(u"e."), only)))
             return false;
         while (m_query.next())
             adopt();

@@ -20,6 +20,21 @@ public:
      * is in changes, so that observers hear of it all the same.
      */
     Result<bool, ModelError> run(ModelChanges &changes);
+    /** Which package rows readSome() reads. */
+    struct Selection {
+        QString where; // an SQL condition with ? for values, or empty for every row
+        QVariantList values;
+        QString orderBy = QStringLiteral("id");
+        int limit = -1; // no limit when negative
+        bool restCursor = false; // only rows after the context's rest cursor, which then moves on
+    };
+    /**
+     * Reads some package rows, for a progressive opening or a look-up by number. The first read of
+     * a context also reads every group and takes the snapshot that later merges start from. Rows
+     * already in the identity map (or deleted here) are skipped; new packages come with their
+     * memberships and latest events. Returns the number of rows the query gave.
+     */
+    Result<int, ModelError> readSome(const Selection &selection, ModelChanges &changes);
     /** Reads a package's event list on first access, keeping the preloaded latest event's identity. */
     bool loadEvents(Package *package);
 
@@ -31,7 +46,7 @@ private:
     bool mergeGroups(ModelChanges &changes);
     bool mergePackages(ModelChanges &changes, QList<Package *> &newPackages);
     bool mergeMemberships(ModelChanges &changes, const QList<Package *> &newPackages);
-    bool loadLatestEvents(const QList<Package *> &packages, bool everyPackage);
+    bool loadLatestEvents(const QList<Package *> &packages, bool everyPackage, const QString &idList = {});
     bool mergeAppendedEvents(ModelChanges &changes, const QList<Package *> &newPackages);
     bool mergeCoordinates(ModelChanges &changes);
 

@@ -99,7 +99,7 @@ Result<void, ModelError> StoreSave::run()
     m_statements.clear();
 
     const ModelChanges changes = adoptCommitted(withEventChanges);
-    Q_EMIT c.objectsChanged(changes);
+    c.announce(changes);
     return {};
 }
 

@@ -193,7 +193,18 @@ void TrackingService::startServices(ModelContext &context)
     // kestrove-cli writes to the same file; the window must see its additions, edits and deletions.
     context.setWatchingStore(true);
 
-    cleanupDeliveredPackages(context);
+    // The clean-up looks at every package: when the store is still opening, once it is read whole.
+    if (context.isFullyLoaded()) {
+        cleanupDeliveredPackages(context);
+    } else {
+        connect(
+            &context, &ModelContext::fullyLoaded, this,
+            [this, pollContext] {
+                if (pollContext)
+                    cleanupDeliveredPackages(*pollContext);
+            },
+            Qt::SingleShotConnection);
+    }
 }
 
 void TrackingService::cleanupDeliveredPackages(ModelContext &context)

@@ -438,8 +438,15 @@ CalendarView::CalendarView(ModelContext *context, Clock *clock, QWidget *parent)
     layout->addWidget(m_dayPanel, 2);
 
     // Inserts, deletes and saves here; edits of a package through its own signal (rebuild() connects each).
-    if (m_context)
-        connect(m_context, &ModelContext::objectsChanged, this, &CalendarView::scheduleRebuild);
+    // Deleted packages are freed soon after this signal: the days drop them at once, shown or not.
+    if (m_context) {
+        connect(m_context, &ModelContext::objectsChanged, this, [this](const ModelChanges &changes) {
+            if (changes.deletedPackages.isEmpty())
+                scheduleRebuild();
+            else
+                rebuild();
+        });
+    }
     rebuild();
 }
 
@@ -476,10 +483,8 @@ void CalendarView::rebuild()
     m_rebuildCall.cancel();
     m_stale = false;
     QList<Package *> all;
-    if (m_context) {
-        if (auto fetched = m_context->fetchPackages())
-            all = std::move(fetched).value();
-    }
+    if (m_context)
+        all = m_context->loadedPackages();
     for (Package *package : std::as_const(all))
         connect(package, &Package::changed, this, &CalendarView::scheduleRebuild, Qt::UniqueConnection);
     m_byDay = DeliveryCalendar::packagesByDay(all, m_zone);

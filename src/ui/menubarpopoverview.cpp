@@ -168,6 +168,8 @@ QSize MenuBarPackageRow::sizeHint() const
 
 void MenuBarPackageRow::paintEvent(QPaintEvent * /*event*/)
 {
+    if (!m_package)
+        return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
@@ -363,11 +365,8 @@ void MenuBarPopoverView::rebuild()
     }
 
     QList<Package *> all;
-    if (m_context) {
-        auto fetched = m_context->fetchPackages();
-        if (fetched)
-            all = std::move(fetched).value();
-    }
+    if (m_context)
+        all = m_context->loadedPackages();
     for (Package *package : std::as_const(all)) {
         // Archived packages are watched too: unarchiving one brings it back into the list.
         m_watched.append(package);

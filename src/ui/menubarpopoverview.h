@@ -36,7 +36,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    Package *m_package;
+    QPointer<Package> m_package; // the row goes with the next rebuild after a deletion
 };
 
 /**

@@ -8,6 +8,8 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 PackageListModel::PackageListModel(ModelContext *context, Clock *clock, QObject *parent)
     : QAbstractListModel(parent)
     , m_context(context)
@@ -159,14 +161,10 @@ const QList<Package *> &PackageListModel::allPackages()
     m_all.clear();
     if (!m_context)
         return m_all;
-    auto fetched = m_context->fetchPackages(
-        {}, [](const Package &a, const Package &b) { return a.lastUpdated() > b.lastUpdated(); });
-    // A store that cannot be read shows as an empty list; the next change tries again.
-    if (!fetched) {
-        m_allValid = false;
-        return m_all;
-    }
-    m_all = std::move(fetched).value();
+    // What is read so far: while the store opens, the rest arrives through objectsChanged.
+    m_all = m_context->loadedPackages();
+    std::stable_sort(m_all.begin(), m_all.end(),
+                     [](const Package *a, const Package *b) { return a->lastUpdated() > b->lastUpdated(); });
     for (Package *package : std::as_const(m_all))
         watch(package);
     return m_all;
@@ -233,6 +231,18 @@ void PackageListModel::onObjectsChanged(const ModelChanges &changes)
     bool selectionChanged = false;
     for (Package *package : changes.deletedPackages)
         selectionChanged |= m_batchSelection.remove(package);
+    if (!changes.deletedPackages.isEmpty()) {
+        // The context frees deleted packages soon after this signal: no row may outlive it.
+        const QSet<Package *> deleted(changes.deletedPackages.cbegin(), changes.deletedPackages.cend());
+        for (Package *package : deleted) {
+            m_dirtyPackages.remove(package);
+            m_watched.remove(package);
+        }
+        m_all.removeIf([&](Package *package) { return deleted.contains(package); });
+        QList<Package *> rows = m_rows;
+        rows.removeIf([&](Package *package) { return deleted.contains(package); });
+        applyRows(rows);
+    }
     if (selectionChanged)
         Q_EMIT batchSelectionChanged();
     scheduleUpdate();
