@@ -239,7 +239,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("input");
         QTest::newRow("nothing") << QByteArray();
-        QTest::newRow("a bare CRLF") << QByteArray("\r\n");
         QTest::newRow("two lines") << QByteArray("key-one\nkey-two\n");
         QTest::newRow("invalid UTF-8") << QByteArray("key\xff\n");
         QTest::newRow("only white space") << QByteArray(" \t \n");
@@ -567,23 +566,16 @@ private Q_SLOTS:
 
     void importFailures_data()
     {
-        QTest::addColumn<QByteArray>("content");
+        // What the file holds is the CSV reader's concern; here only what reading it from the command line adds.
+        QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("error");
-        QTest::newRow("no number column")
-            << QByteArray("number\nX1\n") << u"Required column 'trackingNumber' not found in CSV headers."_s;
-        QTest::newRow("binary bytes") << QByteArray("\x89PNG\r\n\x1a\n\xff\xfe", 10)
-                                      << u"The file is not UTF-8 text."_s;
-        QTest::newRow("a missing file") << QByteArray() << u"cannot read"_s;
-        QTest::newRow("one endless line") << QByteArray("/dev/zero") << u"longer than 1 MiB"_s;
+        QTest::newRow("a missing file") << m_dir.filePath(u"missing.csv"_s) << u"cannot read"_s;
+        QTest::newRow("one endless line") << u"/dev/zero"_s << u"longer than 1 MiB"_s;
     }
     void importFailures()
     {
-        QFETCH(QByteArray, content);
+        QFETCH(QString, path);
         QFETCH(QString, error);
-        const QString path = content == "/dev/zero" ? u"/dev/zero"_s : m_dir.filePath(u"bad.csv"_s);
-        QFile::remove(m_dir.filePath(u"bad.csv"_s));
-        if (!content.isEmpty() && !path.startsWith(u"/dev/"_s))
-            QVERIFY(writeFile(path, content));
         const CliRun run = cli({u"import"_s, path});
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.out, QString());
