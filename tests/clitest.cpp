@@ -216,54 +216,29 @@ private Q_SLOTS:
         QVERIFY(m_server->requests().isEmpty());
     }
 
-    void detect()
+    void detectCarrierAndUrl()
     {
-        CliRun run = cli({u"detect"_s, u"lx123456789cn"_s});
+        CliRun run = cli({u"detect"_s, upsNumber, u"hello"_s});
         QCOMPARE(run.exitCode, 0);
-        QStringList rows;
-        for (const QString &line : run.out.split(u'\n', Qt::SkipEmptyParts))
-            rows.append(line.split(QRegularExpression(u"\\s{2,}"_s)).join(u'|'));
-        QCOMPARE(rows,
-                 (QStringList {u"4px|4PX|85%"_s, u"china-post|China Post|85%"_s, u"dhl|DHL Express|60%"_s,
-                               u"unknown|International Postal|40%"_s}));
-        run = cli({u"detect"_s, upsNumber, u"hello"_s});
-        QVERIFY2(run.out.contains(upsNumber + u":\n  ups  UPS  95%\n"_s), qPrintable(run.out));
-        QVERIFY2(run.out.contains(u"hello:\n  no carrier recognised\n"_s), qPrintable(run.out));
-
+        QCOMPARE(run.out, upsNumber + u":\n  ups  UPS  95%\n\nhello:\n  no carrier recognised\n"_s);
+        QCOMPARE(cli({u"detect"_s, upsNumber}).out, u"ups  UPS  95%\n"_s);
         // One number gives one array of guesses; several give an array of arrays.
-        run = cli({u"detect"_s, u"EE123456789CN"_s, u"--json"_s});
-        const QJsonObject best = json(run)[0].toObject();
-        QCOMPARE(best,
-                 (QJsonObject {
-                     {u"carrierCode"_s, u"china-ems"_s}, {u"carrierName"_s, u"China EMS"_s}, {u"confidence"_s, 0.92}}));
+        QCOMPARE(json(cli({u"detect"_s, upsNumber, u"--json"_s}))[0][u"carrierCode"_s].toString(), u"ups"_s);
         run = cli({u"detect"_s, u"--json"_s, u"123456789012"_s, u"not a number"_s});
         QCOMPARE(json(run)[0][0][u"carrierCode"_s].toString(), u"fedex"_s);
         QCOMPARE(json(run)[1].toArray(), QJsonArray());
-    }
 
-    void carrierAndUrl()
-    {
-        CliRun run = cli({u"carrier"_s, u" Royal-Mail "_s});
-        QCOMPARE(run.exitCode, 0);
+        run = cli({u"carrier"_s, u" Royal-Mail "_s});
         QCOMPARE(run.out, u"code: royal-mail\nname: Royal Mail\nicon: globe.europe.africa.fill\n"_s);
-        run = cli({u"carrier"_s, u"21051"_s, u"--json"_s});
-        QCOMPARE(json(run).toObject(),
-                 (QJsonObject {{u"carrierCode"_s, u"usps"_s},
-                               {u"carrierName"_s, u"USPS"_s},
-                               {u"systemImage"_s, u"envelope.fill"_s}}));
+        QCOMPARE(json(cli({u"carrier"_s, u"21051"_s, u"--json"_s}))[u"carrierCode"_s].toString(), u"usps"_s);
         run = cli({u"url"_s, u"1Z999"_s, u"--carrier"_s, u"UPS"_s});
         QCOMPARE(run.out, u"https://www.ups.com/track?tracknum=1Z999\n"_s);
-        run = cli({u"url"_s, u"EE123456789CN"_s}); // the best of several guesses
-        QCOMPARE(run.out, u"https://track.chinapost.com.cn/en/querydel?nums=EE123456789CN\n"_s);
-        run = cli({u"url"_s, u"hello world"_s});
-        QCOMPARE(run.out, u"https://t.17track.net/en#nums=hello%20world\n"_s);
     }
 
     void keySetRejectsBadInput_data()
     {
         QTest::addColumn<QByteArray>("input");
         QTest::newRow("nothing") << QByteArray();
-        QTest::newRow("a bare CRLF") << QByteArray("\r\n");
         QTest::newRow("two lines") << QByteArray("key-one\nkey-two\n");
         QTest::newRow("invalid UTF-8") << QByteArray("key\xff\n");
         QTest::newRow("only white space") << QByteArray(" \t \n");
@@ -306,7 +281,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QString>("stored");
         QTest::newRow("CRLF trimmed") << QByteArray("k3y-crlf\r\n") << u"k3y-crlf"_s;
-        QTest::newRow("no line break") << QByteArray("k3y-bare") << u"k3y-bare"_s;
         QTest::newRow("inner spaces kept") << QByteArray(" k3y with spaces \n") << u" k3y with spaces "_s;
         QTest::newRow("non-ASCII") << QByteArray("cl\xc3\xa9-\xe5\xaf\x86\n") << u"cl\u00e9-\u5bc6"_s;
     }
@@ -592,23 +566,16 @@ private Q_SLOTS:
 
     void importFailures_data()
     {
-        QTest::addColumn<QByteArray>("content");
+        // What the file holds is the CSV reader's concern; here only what reading it from the command line adds.
+        QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("error");
-        QTest::newRow("no number column")
-            << QByteArray("number\nX1\n") << u"Required column 'trackingNumber' not found in CSV headers."_s;
-        QTest::newRow("binary bytes") << QByteArray("\x89PNG\r\n\x1a\n\xff\xfe", 10)
-                                      << u"The file is not UTF-8 text."_s;
-        QTest::newRow("a missing file") << QByteArray() << u"cannot read"_s;
-        QTest::newRow("one endless line") << QByteArray("/dev/zero") << u"longer than 1 MiB"_s;
+        QTest::newRow("a missing file") << m_dir.filePath(u"missing.csv"_s) << u"cannot read"_s;
+        QTest::newRow("one endless line") << u"/dev/zero"_s << u"longer than 1 MiB"_s;
     }
     void importFailures()
     {
-        QFETCH(QByteArray, content);
+        QFETCH(QString, path);
         QFETCH(QString, error);
-        const QString path = content == "/dev/zero" ? u"/dev/zero"_s : m_dir.filePath(u"bad.csv"_s);
-        QFile::remove(m_dir.filePath(u"bad.csv"_s));
-        if (!content.isEmpty() && !path.startsWith(u"/dev/"_s))
-            QVERIFY(writeFile(path, content));
         const CliRun run = cli({u"import"_s, path});
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.out, QString());

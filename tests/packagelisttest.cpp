@@ -250,12 +250,8 @@ private Q_SLOTS:
             true);
         row("Turkish: I lower-cases to a dotless i, so \"ink\" is not in \"INK\"", "tr_TR", "label", u"INK CARTRIDGE"_s,
             u"ink"_s, false);
-        row("Turkish: a number with I is found with a dotless i", "tr_TR", "number", u"NUMI1"_s, u"\u01311"_s, true);
-        row("Turkish: the carrier name is lower-cased the same way", "tr_TR", "carrier", u"dhl"_s, u"DHL EXPRESS"_s,
-            true);
         row("an accented search does not find the plain letter", "en_US", "label", u"cafe"_s, u"caf\u00E9"_s, false);
         row("a sign that lower-cases to k finds k", "en_US", "label", u"kilo"_s, u"\u212A"_s, true);
-        row("a long s is not an s: lower case, not case folding", "en_US", "label", u"last"_s, u"\u017F"_s, false);
         row("a search longer than the field", "en_US", "notes", u"door"_s, u"doors"_s, false);
         row("a partial match then the real one", "en_US", "label", u"aab"_s, u"ab"_s, true);
     }
