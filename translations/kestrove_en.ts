@@ -210,6 +210,95 @@
     </message>
 </context>
 <context>
+    <name>CalendarDayCell</name>
+    <message>
+        <source>%1, 1 delivery: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1, %2 deliveries</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>+%1 more</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CalendarView</name>
+    <message>
+        <source>Sun</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Mon</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Wed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Thu</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fri</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sat</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delivery calendar</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Previous Month</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Next Month</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Today</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No packages have estimated delivery dates. Set a delivery date when adding a package or from the package detail view.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No deliveries expected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Deliveries</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Deliveries on %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ChipStrip</name>
+    <message>
+        <source>Scroll left</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scroll right</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ClipboardBanner</name>
     <message>
         <source>Tracking number detected</source>
@@ -287,6 +376,34 @@
     </message>
     <message>
         <source>in %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delivered</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 day overdue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 days overdue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Arriving Today</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Arriving Tomorrow</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Arriving in %1 days</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 sec</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -445,6 +562,10 @@
         <source>%1 of %2</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Packages</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>JourneyWindow</name>
@@ -473,6 +594,22 @@
     </message>
     <message>
         <source>Could not create ModelContainer: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Some changes could not be saved.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>If you quit now, they are lost.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Try Again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quit Without Saving</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -514,19 +651,15 @@
         <source>Refresh All</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Undo Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MainWindowView</name>
     <message>
         <source>Comma-separated values (*.csv)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Delivery Calendar</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Packages with an estimated delivery date will appear in the calendar.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -641,6 +774,38 @@
         <source>17track asked Kestrove to wait. The next try is at %1.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>More Tools</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Your changes are not saved yet; Kestrove keeps trying.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clear Search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Undo (Ctrl+Z)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Package deleted</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 packages deleted</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MapCanvas</name>
@@ -720,6 +885,10 @@
     </message>
     <message>
         <source>View all %1 packages...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Packages</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -899,6 +1068,105 @@ Fast updates, smart notifications, and a clean native Linux experience.</source>
     </message>
 </context>
 <context>
+    <name>PackageDetailView</name>
+    <message>
+        <source>Package Details</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tracking History</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>API Key Not Configured</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add your 17track API key in Settings to enable tracking updates.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add a label...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Package Label</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy tracking number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pin to top</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Package settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Estimated Delivery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copy Tracking</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Track Online</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Archive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add notes about this package...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unpin package</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unarchive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last updated: %1 ago</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete Package</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete &quot;%1&quot;? This cannot be undone.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>PackageListView</name>
     <message>
         <source>No Packages in Group</source>
@@ -1000,6 +1268,10 @@ Fast updates, smart notifications, and a clean native Linux experience.</source>
         <source>Delete</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Packages</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PackageMapSection</name>
@@ -1032,6 +1304,108 @@ Fast updates, smart notifications, and a clean native Linux experience.</source>
     </message>
 </context>
 <context>
+    <name>PackageRowView</name>
+    <message>
+        <source>%1, %2, %3, %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PackageSettingsPopover</name>
+    <message>
+        <source>Package Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Groups</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Color Tag</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Custom Icon</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Check Interval</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Estimated Delivery</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Notifications</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove color tag</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose Image...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remove custom icon</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Use custom interval</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Interval</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Set delivery date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No delivery date set. Carriers may provide one automatically.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delivery Date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enable notifications</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Status changes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Location updates</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delivery date changes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Using default: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose Image</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Images (*.png *.jpg *.jpeg)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>PackageSummaryView</name>
     <message>
         <source>Estimated delivery: %1</source>
@@ -1043,6 +1417,53 @@ Fast updates, smart notifications, and a clean native Linux experience.</source>
     </message>
     <message>
         <source>No tracking events yet</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RefreshIntervalChoices</name>
+    <message>
+        <source>1 minute</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>5 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>15 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>30 minutes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 hour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>2 hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>6 hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>12 hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 day</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>3 days</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 week</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -1115,6 +1536,10 @@ Fast updates, smart notifications, and a clean native Linux experience.</source>
         <source>About</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Settings</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SettingsWindow</name>
@@ -1139,6 +1564,33 @@ Fast updates, smart notifications, and a clean native Linux experience.</source>
     </message>
     <message>
         <source>Quit Kestrove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>View all %1 packages...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No packages</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Add Package...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TrackingTimelineView</name>
+    <message>
+        <source>Tracking History</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No tracking events yet</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
