@@ -239,12 +239,15 @@ private Q_SLOTS:
         auto *layout = new QVBoxLayout(&pane);
         auto *withRoute = new PackageMapSection(&routed, services, &pane);
         auto *withVague = new PackageMapSection(&vague, services, &pane);
-        auto *without = new PackageMapSection(&bare, services, &pane);
-        for (QWidget *section : {withRoute, withVague, without})
+        for (QWidget *section : {withRoute, withVague})
             layout->addWidget(section);
         pane.resize(600, 800);
         pane.show();
         QVERIFY(QTest::qWaitForWindowExposed(&pane));
+        // Made while the pane is on screen, as the detail pane makes it when the selection changes.
+        auto *without = new PackageMapSection(&bare, services, &pane);
+        layout->addWidget(without);
+        QCoreApplication::processEvents();
 
         QVERIFY(without->isHidden());
         QCOMPARE(withRoute->mapView()->content(), PackageMapView::Content::loading);

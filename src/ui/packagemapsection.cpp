@@ -73,9 +73,9 @@ JourneyWindow *PackageMapSection::journeyWindow() const
 
 void PackageMapSection::updateVisibility()
 {
-    const bool wanted = m_package && PackageJourney::hasLocations(*m_package);
-    if (wanted != !isHidden())
-        setVisible(wanted);
+    // Always explicit: a new child counts as hidden without being hidden on purpose, and a layout
+    // would show it.
+    setVisible(m_package && PackageJourney::hasLocations(*m_package));
 }
 
 void PackageMapSection::openJourneyWindow()
