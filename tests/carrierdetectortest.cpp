@@ -34,15 +34,15 @@ QString digits(int count)
 }
 
 /** A number as the fixture writes it: "{N}" for N generated digits, escapes for what does not show. */
-QString expand(QString spec)
+QString expand(QString written)
 {
     static const QRegularExpression generated(u"\\{(\\d+)\\}"_s);
     static const QRegularExpression escaped(u"\\\\u([0-9a-fA-F]{4})"_s);
-    for (auto match = generated.match(spec); match.hasMatch(); match = generated.match(spec))
-        spec.replace(match.capturedStart(), match.capturedLength(), digits(match.captured(1).toInt()));
-    for (auto match = escaped.match(spec); match.hasMatch(); match = escaped.match(spec))
-        spec.replace(match.capturedStart(), match.capturedLength(), QChar(match.captured(1).toUShort(nullptr, 16)));
-    return spec.replace(u"\\n"_s, u"\n"_s).replace(u"\\t"_s, u"\t"_s).replace(u"\\r"_s, u"\r"_s);
+    for (auto match = generated.match(written); match.hasMatch(); match = generated.match(written))
+        written.replace(match.capturedStart(), match.capturedLength(), digits(match.captured(1).toInt()));
+    for (auto match = escaped.match(written); match.hasMatch(); match = escaped.match(written))
+        written.replace(match.capturedStart(), match.capturedLength(), QChar(match.captured(1).toUShort(nullptr, 16)));
+    return written.replace(u"\\n"_s, u"\n"_s).replace(u"\\t"_s, u"\t"_s).replace(u"\\r"_s, u"\r"_s);
 }
 }
 
