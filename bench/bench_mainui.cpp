@@ -12,6 +12,7 @@
 //   import  - a CSV import of IMPORT_ROWS rows through the main window: total time and the longest
 //             time the event loop did not run (what the user feels as a frozen window).
 
+#include "benchstore.h"
 #include "model/modelcontext.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
@@ -53,17 +54,12 @@ std::unique_ptr<ModelContext> openStore(const QString &path)
 
 void fill(ModelContext &context, int count)
 {
-    QList<PackageGroup *> groups;
-    for (int i = 0; i < 6; ++i) {
-        auto *group = new PackageGroup(QStringLiteral("Group %1").arg(i), PackageGroup::colorPalette().at(i).hex, i);
-        context.insert(group);
-        groups.append(group);
-    }
+    const QList<PackageGroup *> groups = BenchStore::addGroups(context);
     const QDateTime now = QDateTime::currentDateTimeUtc();
     for (int i = 0; i < count; ++i) {
         const TrackingStatus status = TrackingStatuses::allCases()[i % 8];
         auto *p = new Package(
-            QStringLiteral("BENCH%1XY").arg(i, 10, 10, QLatin1Char('0')), QString::fromLatin1(carriers[i % 8]),
+            BenchStore::trackingNumber(i), QString::fromLatin1(carriers[i % 8]),
             i % 5 == 0 ? QString() : QStringLiteral("%1 %2").arg(QString::fromLatin1(words[i % 12])).arg(i), status);
         p->setLastUpdated(now.addSecs(-i * 37));
         p->setArchived(i % 11 == 0);

@@ -24,6 +24,18 @@ inline QString trackingNumber(int index)
     return QStringLiteral("BENCH%1XY").arg(index, 10, 10, QLatin1Char('0'));
 }
 
+/** Six groups, "Group 0" to "Group 5", inserted into the context. */
+inline QList<PackageGroup *> addGroups(ModelContext &context)
+{
+    QList<PackageGroup *> groups;
+    for (int i = 0; i < 6; ++i) {
+        auto *group = new PackageGroup(QStringLiteral("Group %1").arg(i), PackageGroup::colorPalette().at(i).hex, i);
+        context.insert(group);
+        groups.append(group);
+    }
+    return groups;
+}
+
 /** Builds a store of packageCount packages with eventsPerPackage events each, in six groups; exits on failure. */
 inline void build(const QString &path, int packageCount, int eventsPerPackage)
 {
@@ -35,12 +47,7 @@ inline void build(const QString &path, int packageCount, int eventsPerPackage)
         std::exit(1);
     }
     ModelContext &context = *opened.value();
-    QList<PackageGroup *> groups;
-    for (int i = 0; i < 6; ++i) {
-        auto *group = new PackageGroup(QStringLiteral("Group %1").arg(i), PackageGroup::colorPalette().at(i).hex, i);
-        context.insert(group);
-        groups.append(group);
-    }
+    const QList<PackageGroup *> groups = addGroups(context);
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QDateTime start = now.addSecs(-qint64(packageCount) * 600);
     const TrackingStatus statuses[]

@@ -64,9 +64,24 @@ Geocoder::Geocoder(QNetworkAccessManager *network, Clock *clock, const QString &
     , m_clock(clock)
     , m_baseUrl(Endpoints::geocoderUrl())
     , m_connectionName(QStringLiteral("kestrove-geocoder-%1").arg(quintptr(this), 0, 16))
+    , m_cacheDirectory(cacheDirectory)
+{ }
+
+// Read on the first look-up, not at construction: the application builds its geocoder at start-up,
+// and most starts never show a map.
+const QHash<QString, std::optional<GeoCoordinate>> &Geocoder::places() const
 {
-    QDir().mkpath(cacheDirectory);
-    const QString path = QDir(cacheDirectory).filePath(QStringLiteral("geocoder.sqlite"));
+    if (!m_cacheLoaded) {
+        m_cacheLoaded = true;
+        loadCache();
+    }
+    return m_cache;
+}
+
+void Geocoder::loadCache() const
+{
+    QDir().mkpath(m_cacheDirectory);
+    const QString path = QDir(m_cacheDirectory).filePath(QStringLiteral("geocoder.sqlite"));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(path);
     if (!openCache(db)) {
@@ -94,6 +109,8 @@ Geocoder::Geocoder(QNetworkAccessManager *network, Clock *clock, const QString &
 
 Geocoder::~Geocoder()
 {
+    if (!m_cacheLoaded)
+        return;
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         db.close();
@@ -108,8 +125,8 @@ QString Geocoder::defaultCacheDirectory()
 
 std::optional<std::optional<GeoCoordinate>> Geocoder::cached(const QString &placeText) const
 {
-    const auto hit = m_cache.constFind(LocationRules::placeKey(placeText));
-    if (hit == m_cache.constEnd())
+    const auto hit = places().constFind(LocationRules::placeKey(placeText));
+    if (hit == places().constEnd())
         return std::nullopt;
     return *hit;
 }
@@ -136,7 +153,7 @@ QCoro::Task<Outcome> Geocoder::geocode(QString placeText)
     const QString key = LocationRules::placeKey(placeText);
     if (key.isEmpty() || key.size() > LocationRules::maxPlaceLength)
         co_return failure(GeocodeError::Kind::invalidPlace, QStringLiteral("Not a place name."));
-    if (const auto hit = m_cache.constFind(key); hit != m_cache.constEnd())
+    if (const auto hit = places().constFind(key); hit != places().constEnd())
         co_return GeocodeAnswer {*hit, false};
     if (failedRecently(key))
         co_return failure(GeocodeError::Kind::unavailable, QStringLiteral("This place failed less than a minute ago."));
@@ -173,7 +190,7 @@ QCoro::Task<Outcome> Geocoder::request(QString placeText)
         }
     }
     // Another map may have asked for this place while this one waited.
-    if (const auto hit = m_cache.constFind(key); hit != m_cache.constEnd())
+    if (const auto hit = places().constFind(key); hit != places().constEnd())
         co_return GeocodeAnswer {*hit, false};
     if (resting())
         co_return failure(GeocodeError::Kind::unavailable, QStringLiteral("The geocoder is resting after a failure."));
@@ -225,6 +242,7 @@ QCoro::Task<Outcome> Geocoder::request(QString placeText)
 
 void Geocoder::store(const QString &key, const std::optional<GeoCoordinate> &coordinate)
 {
+    (void)places(); // the file is open before the first answer goes in
     m_cache.insert(key, coordinate);
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     if (!db.isOpen())

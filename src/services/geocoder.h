@@ -76,6 +76,9 @@ Q_SIGNALS:
 private:
     QCoro::Task<Result<GeocodeAnswer, GeocodeError>> request(QString placeText);
     void store(const QString &key, const std::optional<GeoCoordinate> &coordinate);
+    /** Every cached answer by place key; the cache file is opened and read on the first call. */
+    [[nodiscard]] const QHash<QString, std::optional<GeoCoordinate>> &places() const;
+    void loadCache() const;
     [[nodiscard]] bool resting() const;
     [[nodiscard]] bool failedRecently(const QString &key) const;
     Result<GeocodeAnswer, GeocodeError> fail(const QString &key, GeocodeError::Kind kind, const QString &message);
@@ -84,8 +87,10 @@ private:
     Clock *m_clock;
     QUrl m_baseUrl;
     QString m_connectionName;
+    QString m_cacheDirectory;
     std::chrono::milliseconds m_transferTimeout {15000};
-    QHash<QString, std::optional<GeoCoordinate>> m_cache;
+    mutable QHash<QString, std::optional<GeoCoordinate>> m_cache;
+    mutable bool m_cacheLoaded = false;
     QHash<QString, QDateTime> m_failedAt;
     QDateTime m_lastRequestStart;
     QDateTime m_restUntil;
