@@ -124,7 +124,7 @@ def fill_store(bin_dir, environment):
     rows = [
         "trackingNumber,carrier,label,status,dateAdded,estimatedDelivery,notes,groups,colorTag",
         "1Z999AA10123456784,ups,New boots,inTransit,2026-01-10T10:00:00+00:00,2026-01-14T10:00:00+00:00,"
-        "Leave at the door,,#FF9500",
+        "Leave at the door,,",
         "JD014600006281230571,dhl,Books,delivered,2026-01-02T10:00:00+00:00,,,,",
         "9400111899223197428490,usps,,exception,2026-01-05T10:00:00+00:00,,,,",
     ]

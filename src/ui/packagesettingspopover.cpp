@@ -458,7 +458,14 @@ void PackageSettingsPopover::popUp(QWidget *anchor)
     m_anchor = anchor;
     place();
     show();
-    m_removeColor->setFocus(Qt::PopupFocusReason);
+    // The keyboard starts on the first control that takes it: "Remove color tag" is disabled
+    // while the package has no colour, and a disabled control would leave the focus nowhere.
+    for (QWidget *next = nextInFocusChain(); next != this; next = next->nextInFocusChain()) {
+        if (next->isEnabled() && next->isVisibleTo(this) && (next->focusPolicy() & Qt::TabFocus)) {
+            next->setFocus(Qt::PopupFocusReason);
+            break;
+        }
+    }
 }
 
 void PackageSettingsPopover::place()
