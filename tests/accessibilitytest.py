@@ -283,7 +283,11 @@ def main():
 
         def activate():
             # Without a window manager nobody hands the focus back when a window closes: ask
-            # Kestrove to bring its main window forward, as a second start would.
+            # Kestrove to bring its main window forward, as a second start would. Only when it is
+            # not active already: Kestrove answers before it acts, so the window would be brought
+            # forward later, over the window the next key opens.
+            if has_state(main_window, pyatspi.STATE_ACTIVE):
+                return
             session.call_sync("com.kestrove.app", "/com/kestrove/app", "com.kestrove.app", "Activate", None, None,
                               Gio.DBusCallFlags.NO_AUTO_START, 2000, None)
             wait_for("the main window to become active", lambda: has_state(main_window, pyatspi.STATE_ACTIVE), 5)

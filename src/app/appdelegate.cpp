@@ -3,6 +3,7 @@
 #include "app/kestroveapp.h"
 #include "tracking/trackingservice.h"
 
+#include <QApplication>
 #include <QTimer>
 
 // The onboarding delay is a user-interface pause (let the tray settle before the onboarding
@@ -37,5 +38,10 @@ void AppDelegate::applicationDidFinishLaunching()
 
     // Started at login, Kestrove stays in the tray; the introduction waits for the main window.
     if (m_app.showOnboarding() && !m_app.startedAtLogin())
-        QTimer::singleShot(onboardingActivationDelay, this, [this] { m_app.openMainWindow(); });
+        QTimer::singleShot(onboardingActivationDelay, this, [this] {
+            // Brought forward for a user who has not found it yet; one already at work in one of
+            // its windows (the introduction, a sheet opened meanwhile) keeps the focus where it is.
+            if (!QApplication::activeWindow())
+                m_app.openMainWindow();
+        });
 }
