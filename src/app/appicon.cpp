@@ -33,7 +33,10 @@ QString installedIconFolder()
 
 QIcon application()
 {
-    return QIcon::fromTheme(themeName, bundled());
+    // The bundled PNGs are decoded as they are added (sizes up to 512): only when the theme has no icon of ours.
+    if (QIcon::hasThemeIcon(themeName))
+        return QIcon::fromTheme(themeName);
+    return bundled();
 }
 
 QIcon tray()

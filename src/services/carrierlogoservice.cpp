@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <qcoro/qcoronetworkreply.h>
+#include <qcoro/qcorotimer.h>
 
 #include <memory>
 
@@ -118,6 +119,11 @@ QCoro::Task<std::optional<QImage>> CarrierLogoService::fetchLogo(QString carrier
     }
     m_inFlight.insert(code);
     const QPointer<CarrierLogoService> self(this);
+    // Asked from inside a paint: the first request of a run loads the TLS library, which would hold
+    // up that frame (the first frame of the window, often). The download starts on the next turn.
+    co_await QCoro::sleepFor(std::chrono::milliseconds(0));
+    if (!self)
+        co_return std::nullopt;
     for (const QUrl &source : sources) {
         const std::optional<QImage> image = co_await downloadImage(source, code);
         if (!self)

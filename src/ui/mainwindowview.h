@@ -67,7 +67,8 @@ public:
     /** The toolbar; the window may move it into its own toolbar area. */
     [[nodiscard]] QToolBar *toolBar() const { return m_toolBar; }
     [[nodiscard]] PackageListView *packageList() const { return m_list; }
-    [[nodiscard]] CalendarView *calendar() const { return m_calendar; }
+    /** The delivery calendar, made the first time it is asked for. */
+    [[nodiscard]] CalendarView *calendar();
     [[nodiscard]] PackageDetailView *detailView() const { return m_detailView; }
 
     // The view's state, as the screens around it see it.

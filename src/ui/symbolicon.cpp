@@ -181,11 +181,22 @@ QIcon drawnFallback(const QString &symbolName)
 
 QIcon icon(const QString &symbolName)
 {
+    // One icon per name: a themed icon reads its SVG file when it is made, and the symbols are
+    // drawn at several sizes and colours. A themed icon follows a change of theme by itself.
+    static QHash<QString, QIcon> made;
+    if (const auto found = made.constFind(symbolName); found != made.constEnd())
+        return *found;
+    QIcon result;
     for (const QString &name : themeNames(symbolName)) {
-        if (QIcon::hasThemeIcon(name))
-            return QIcon::fromTheme(name);
+        if (QIcon::hasThemeIcon(name)) {
+            result = QIcon::fromTheme(name);
+            break;
+        }
     }
-    return drawnFallback(symbolName);
+    if (result.isNull())
+        return drawnFallback(symbolName); // drawn in the current palette: not kept
+    made.insert(symbolName, result);
+    return result;
 }
 
 QPixmap tinted(const QString &symbolName, int size, const QColor &color, qreal devicePixelRatio)

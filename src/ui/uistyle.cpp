@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFrame>
+#include <QIconEngine>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -152,17 +153,68 @@ QPixmap symbol(const QString &symbolName, int size, const QColor &color, qreal d
 namespace
 {
 const char *const symbolProperty = "kestroveSymbol";
+
+/**
+ * Draws a symbol when it is painted, at the size and pixel ratio asked for: a window builds many
+ * buttons it never shows (other pages, menus), and rendering each symbol's SVG at every size up
+ * front was the largest part of opening the main window. Pixmaps are shared through the cache.
+ */
+class SymbolIconEngine final : public QIconEngine
+{
+public:
+    SymbolIconEngine(const QString &symbolName, const QColor &color, const QColor &disabledColor)
+        : m_symbolName(symbolName)
+        , m_color(color)
+        , m_disabledColor(disabledColor)
+    { }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State) override
+    {
+        const int side = qMin(rect.width(), rect.height());
+        if (side <= 0)
+            return;
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        const QPixmap pixmap = symbol(m_symbolName, side, colorFor(mode), ratio);
+        painter->drawPixmap(
+            QRect(QPoint(0, 0), QSize(side, side)).translated(rect.center() - QPoint(side / 2, side / 2)), pixmap);
+    }
+
+    // QIcon asks in device pixels and sets the pixel ratio on the result itself.
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State) override
+    {
+        const int side = qMin(size.width(), size.height());
+        return side > 0 ? symbol(m_symbolName, side, colorFor(mode), 1.0) : QPixmap();
+    }
+
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMin(size.width(), size.height());
+        return {side, side};
+    }
+
+    [[nodiscard]] QIconEngine *clone() const override
+    {
+        return new SymbolIconEngine(m_symbolName, m_color, m_disabledColor);
+    }
+    [[nodiscard]] QString key() const override { return QStringLiteral("KestroveSymbol"); }
+    [[nodiscard]] bool isNull() override { return m_symbolName.isEmpty(); }
+
+private:
+    [[nodiscard]] QColor colorFor(QIcon::Mode mode) const
+    {
+        return mode == QIcon::Disabled ? m_disabledColor : m_color;
+    }
+
+    QString m_symbolName;
+    QColor m_color;
+    QColor m_disabledColor;
+};
 }
 
 QIcon symbolIcon(const QString &symbolName, const QPalette &palette)
 {
-    QIcon icon;
-    const QColor color = palette.color(QPalette::Active, QPalette::WindowText);
-    for (const int size : {14, 16, 18, 20, 22, 24, 32}) {
-        for (const qreal dpr : {1.0, 2.0})
-            icon.addPixmap(symbol(symbolName, size, color, dpr));
-    }
-    return icon;
+    return QIcon(new SymbolIconEngine(symbolName, palette.color(QPalette::Active, QPalette::WindowText),
+                                      palette.color(QPalette::Disabled, QPalette::WindowText)));
 }
 
 void setSymbol(QAction *action, const QString &symbolName, const QPalette &palette)
