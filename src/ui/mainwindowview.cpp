@@ -453,10 +453,16 @@ QWidget *MainWindowView::buildSidebar()
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->setPlaceholderText(tr("Search packages"));
     m_search->setAccessibleName(tr("Search packages"));
-    m_search->setClearButtonEnabled(true);
-    // The clear button is named after its action, which has no text of its own.
-    if (auto *clear = m_search->findChild<QAction *>(QStringLiteral("_q_qlineeditclearaction")))
-        clear->setText(tr("Clear Search"));
+    // The clear button loads its icon when it is enabled: not before there is something to clear.
+    // It is named after its action, which has no text of its own.
+    connect(
+        m_search, &QLineEdit::textChanged, m_search,
+        [this] {
+            m_search->setClearButtonEnabled(true);
+            if (auto *clear = m_search->findChild<QAction *>(QStringLiteral("_q_qlineeditclearaction")))
+                clear->setText(tr("Clear Search"));
+        },
+        Qt::SingleShotConnection);
     QAction *magnifier = m_search->addAction(QIcon(), QLineEdit::LeadingPosition);
     magnifier->setText(tr("Search"));
     UiStyle::setSymbol(magnifier, QStringLiteral("magnifyingglass"), palette());
@@ -525,15 +531,7 @@ QWidget *MainWindowView::buildDetail()
     m_detailEmpty->setObjectName(QStringLiteral("detailEmptyState"));
     m_detailEmpty->setContent(QStringLiteral("shippingbox"), tr("Select a Package"),
                               tr("Choose a package from the sidebar to view its details."));
-    m_detailView = new PackageDetailView(m_services, m_detail);
-    connect(m_detailView, &PackageDetailView::deleteConfirmed, this,
-            [this](Package *package) { deletePackages({package}); });
-    connect(m_detailView, &PackageDetailView::openSettingsRequested, this, [this] {
-        if (m_shell)
-            m_shell->openSettings();
-    });
     m_detail->addWidget(m_detailEmpty);
-    m_detail->addWidget(m_detailView);
     return m_detail;
 }
 
@@ -664,11 +662,29 @@ void MainWindowView::updateBatchBar()
     m_batchBar->setSelectedCount(m_list->listModel()->batchSelection().size());
 }
 
+PackageDetailView *MainWindowView::detailView()
+{
+    // Made when a package is first chosen: until then the side shows its empty state.
+    if (m_detailView)
+        return m_detailView;
+    m_detailView = new PackageDetailView(m_services, m_detail);
+    connect(m_detailView, &PackageDetailView::deleteConfirmed, this,
+            [this](Package *package) { deletePackages({package}); });
+    connect(m_detailView, &PackageDetailView::openSettingsRequested, this, [this] {
+        if (m_shell)
+            m_shell->openSettings();
+    });
+    m_detail->addWidget(m_detailView);
+    return m_detailView;
+}
+
 void MainWindowView::updateDetail()
 {
     Package *package = m_list->selectedPackage();
-    m_detailView->setPackage(package);
-    m_detail->setCurrentIndex(package ? 1 : 0);
+    if (!package && !m_detailView)
+        return;
+    detailView()->setPackage(package);
+    m_detail->setCurrentWidget(package ? static_cast<QWidget *>(m_detailView) : m_detailEmpty);
 }
 
 void MainWindowView::updateApiKeyBanner()

@@ -69,7 +69,8 @@ public:
     [[nodiscard]] PackageListView *packageList() const { return m_list; }
     /** The delivery calendar, made the first time it is asked for. */
     [[nodiscard]] CalendarView *calendar();
-    [[nodiscard]] PackageDetailView *detailView() const { return m_detailView; }
+    /** The selected package's detail, made when a package is first chosen. */
+    [[nodiscard]] PackageDetailView *detailView();
 
     // The view's state, as the screens around it see it.
     [[nodiscard]] PackageFilter selectedFilter() const { return m_filter; }
