@@ -18,13 +18,13 @@
 #include <memory>
 #include <thread>
 
-/** Names every object of the GUI thread a timer event reaches while it lives, but a text caret's blink. */
+/** Names every object of the GUI thread a timer event reaches while it lives. */
 struct TimerCounter : QObject {
     QStringList fired;
     TimerCounter() { qApp->installEventFilter(this); }
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Timer && !watched->inherits("QWidgetLineControl"))
+        if (event->type() == QEvent::Timer)
             fired.append(QString::fromLatin1(watched->metaObject()->className()) + u' ' + watched->objectName());
         return false;
     }

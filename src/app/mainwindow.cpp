@@ -5,6 +5,7 @@
 #include "ui/clipboardbanner.h"
 #include "ui/mainwindowview.h"
 #include "ui/onboardingview.h"
+#include "ui/packagelistview.h"
 
 #include <QAction>
 #include <QGraphicsOpacityEffect>
@@ -67,6 +68,9 @@ MainWindow::MainWindow(KestroveApp &app, QWidget *parent)
     layout->addWidget(m_bannerSlot);
     layout->addWidget(m_view, 1);
     setCentralWidget(content);
+    // The keyboard starts in the list: the arrow keys choose a package at once, and no caret
+    // blinks (and wakes the process twice a second) in a search field nobody typed in.
+    m_view->packageList()->setFocus();
 
     buildMenus();
     // The view's toolbar belongs at the top of the window, above the clipboard banner.

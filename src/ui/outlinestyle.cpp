@@ -1,0 +1,43 @@
+#include "ui/outlinestyle.h"
+
+#include "ui/uistyle.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QStyleOption>
+
+void OutlineStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                                 const QWidget *widget) const
+{
+    QProxyStyle::drawPrimitive(element, option, painter, widget);
+    const bool outlined = element == PE_IndicatorCheckBox || element == PE_IndicatorRadioButton
+        || element == PE_IndicatorItemViewItemCheck || element == PE_FrameLineEdit;
+    // Light palettes keep the style's own edges; a focused field keeps its highlight.
+    if (!outlined || !UiStyle::isDark(option->palette) || (option->state & State_HasFocus))
+        return;
+    const QPalette &palette = option->palette;
+    const QColor window = palette.color(QPalette::Window);
+    const QColor text = palette.color(QPalette::WindowText);
+    // Halfway between window and text: visible without outshouting the labels.
+    QColor edge = QColor::fromRgbF((window.redF() + text.redF()) / 2, (window.greenF() + text.greenF()) / 2,
+                                   (window.blueF() + text.blueF()) / 2);
+    if (!(option->state & State_Enabled))
+        edge = QColor::fromRgbF((window.redF() + edge.redF()) / 2, (window.greenF() + edge.greenF()) / 2,
+                                (window.blueF() + edge.blueF()) / 2);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    painter->setBrush(Qt::NoBrush);
+    painter->setPen(QPen(edge, 1));
+    const QRectF box = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5);
+    if (element == PE_IndicatorRadioButton)
+        painter->drawEllipse(box.adjusted(1, 1, -1, -1));
+    else
+        painter->drawRoundedRect(box, 2, 2);
+    painter->restore();
+}
+
+void OutlineStyle::install()
+{
+    // QApplication owns the style and deletes the one it replaces.
+    QApplication::setStyle(new OutlineStyle);
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QProxyStyle>
+
+/**
+ * The platform's style, with the edges of check boxes, radio buttons and text fields drawn so
+ * that they show on a dark or high-contrast palette. The usual style darkens the window colour
+ * for those edges, which on a black window leaves an unticked box invisible.
+ */
+class OutlineStyle : public QProxyStyle
+{
+    Q_OBJECT
+
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget = nullptr) const override;
+
+    /** Puts the style in place for the whole application. */
+    static void install();
+};
