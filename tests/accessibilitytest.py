@@ -4,11 +4,11 @@ fails on every interactive control without a name.
 
 Usage: accessibilitytest.py BIN_DIR. Runs inside scripts/run-tests.sh (private session bus,
 X display); starts the accessibility bus when none is running, fills a store of its own in a
-temporary home with kestrove-cli and starts the real kestrove. It walks the introduction, the
-main window, the add sheet (Ctrl+N) and the settings window (Ctrl+,), the detail pane of the
-package chosen with the arrow keys, its settings pop-up and the group sheet: each window's
-whole tree, hidden parts included, since they show in other states. Every window is closed
-with Escape, so that is checked too.
+temporary home with kestrove-cli and starts the real kestrove, with a stand-in tray host. It
+walks the introduction, the main window, the add sheet (Ctrl+N) and the settings window
+(Ctrl+,), the detail pane of the package chosen with the arrow keys, its settings pop-up, the
+group sheet and the tray panel: each window's whole tree, hidden parts included, since they
+show in other states. Every window is closed with Escape, so that is checked too.
 """
 
 import os
@@ -102,6 +102,38 @@ def start_accessibility_bus(processes):
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
     wait_for("the accessibility bus (org.a11y.Bus)", lambda: accessibility_bus_address(session), 10)
     return session
+
+
+WATCHER_INTERFACE = """<node><interface name="org.kde.StatusNotifierWatcher">
+  <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
+  <method name="RegisterStatusNotifierHost"><arg type="s" direction="in"/></method>
+  <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
+  <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+  <property name="ProtocolVersion" type="i" access="read"/>
+</interface></node>"""
+
+
+def serve_tray(session):
+    """Stands in for a panel that shows tray icons; returns the bus names of the icons that register."""
+    items = []
+
+    def call(connection, sender, path, interface, method, parameters, invocation):
+        if method == "RegisterStatusNotifierItem":
+            items.append(parameters.unpack()[0])
+        invocation.return_value(None)
+
+    def get(connection, sender, path, interface, name):
+        values = {"RegisteredStatusNotifierItems": GLib.Variant("as", items),
+                  "IsStatusNotifierHostRegistered": GLib.Variant("b", True), "ProtocolVersion": GLib.Variant("i", 0)}
+        return values[name]
+
+    interface = Gio.DBusNodeInfo.new_for_xml(WATCHER_INTERFACE).interfaces[0]
+    session.register_object("/StatusNotifierWatcher", interface, call, get, None)
+    owned = []
+    Gio.bus_own_name_on_connection(session, "org.kde.StatusNotifierWatcher", Gio.BusNameOwnerFlags.NONE,
+                                   lambda *_: owned.append(True), None)
+    wait_for("the tray host's bus name", lambda: owned, 5)
+    return items
 
 
 def stop_process(process):
@@ -262,6 +294,7 @@ def main():
                            KESTROVE_GEOCODER_URL="http://127.0.0.1:9",
                            KESTROVE_TILE_URL="http://127.0.0.1:9/{z}/{x}/{y}.png")
         session = start_accessibility_bus(processes)
+        tray_icons = serve_tray(session)
         pyatspi.Registry.registerEventListener(remember_focus, "object:state-changed:focused")
         fill_store(bin_dir, environment)
         kestrove = subprocess.Popen([os.path.join(bin_dir, "kestrove")], env=environment)
@@ -310,6 +343,13 @@ def main():
         walk_window("Manage Groups", lambda: (activate(), groups.queryAction().doAction(0)))
 
         problems["Kestrove (package chosen)"] = unnamed_controls(main_window)
+
+        # A click on the tray icon opens the panel of packages on their way, a pop-up too.
+        tray_icon = wait_for("Kestrove's tray icon", lambda: tray_icons, 5)[0]
+        walk_window("Kestrove Packages",
+                    lambda: session.call_sync(tray_icon, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate",
+                                              GLib.Variant("(ii)", (0, 0)), None, Gio.DBusCallFlags.NONE, 2000, None),
+                    lambda: focused_within("Kestrove Packages"))
         missing = [(window, path) for window, paths in problems.items() for path in paths]
         for window, path in missing:
             print(f"unnamed control in {window}: {path}")

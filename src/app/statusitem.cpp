@@ -8,6 +8,7 @@
 #include "tracking/trackingservice.h"
 #include "ui/appnotifications.h"
 #include "ui/deliverycountdown.h"
+#include "ui/keyboardfocus.h"
 #include "ui/menubarpopoverview.h"
 #include "ui/packagerowview.h"
 #include "ui/uistyle.h"
@@ -37,6 +38,8 @@ public:
         // Frameless, so the panel draws its own edge against what lies beneath.
         setFrameShape(QFrame::StyledPanel);
         setObjectName(QStringLiteral("menu-bar-popover"));
+        // Told apart from the main window, which a screen reader announces as "Kestrove".
+        setAccessibleName(StatusItem::tr("Kestrove Packages"));
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(4, 4, 4, 4);
         // As tall as its content (never taller than the most the panel may take), so that nothing
@@ -162,6 +165,7 @@ void StatusItem::showPanel()
     m_panel->adjustSize();
     m_panel->move(panelPosition(icon, cursor, m_panel->size(), available));
     m_panel->show();
+    KeyboardFocus::focusFirstControl(m_panel);
 }
 
 bool StatusItem::eventFilter(QObject *watched, QEvent *event)

@@ -14,6 +14,7 @@
 #include "ui/formatinterval.h"
 #include "ui/groupcolorpicker.h"
 #include "ui/hexcolor.h"
+#include "ui/keyboardfocus.h"
 #include "ui/refreshintervalchoices.h"
 #include "ui/savereporter.h"
 #include "ui/uistyle.h"
@@ -458,14 +459,8 @@ void PackageSettingsPopover::popUp(QWidget *anchor)
     m_anchor = anchor;
     place();
     show();
-    // The keyboard starts on the first control that takes it: "Remove color tag" is disabled
-    // while the package has no colour, and a disabled control would leave the focus nowhere.
-    for (QWidget *next = nextInFocusChain(); next != this; next = next->nextInFocusChain()) {
-        if (next->isEnabled() && next->isVisibleTo(this) && (next->focusPolicy() & Qt::TabFocus)) {
-            next->setFocus(Qt::PopupFocusReason);
-            break;
-        }
-    }
+    // Not on "Remove color tag" by name: it is disabled while the package has no colour.
+    KeyboardFocus::focusFirstControl(this);
 }
 
 void PackageSettingsPopover::place()
