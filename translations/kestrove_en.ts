@@ -1582,6 +1582,10 @@ Fast updates, smart notifications, and a clean native Linux experience.</source>
         <source>Refresh</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Kestrove Packages</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>TrackingTimelineView</name>
