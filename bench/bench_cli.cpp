@@ -1,4 +1,4 @@
-// kestrove-cli on a large store: commands about one package against a listing of all.
+// kestrove-cli on a large store: commands about one package, and listings of a few of its packages.
 //
 //   bench_cli [PACKAGES [EVENTS_PER_PACKAGE [RUNS]]]      defaults 100000, 5 and 3
 //
@@ -43,8 +43,16 @@ int main(int argc, char *argv[])
     const QByteArray number = BenchStore::trackingNumber(packageCount / 2).toLatin1();
     const QByteArray last = BenchStore::trackingNumber(packageCount - 1).toLatin1();
     const QList<QList<QByteArray>> commands = {
-        {"show", number},      {"show", number, "--json"},   {"pin", number}, {"unpin", number}, {"archive", number},
-        {"unarchive", number}, {"list", "--search", number},
+        {"show", number},
+        {"show", number, "--json"},
+        {"pin", number},
+        {"unpin", number},
+        {"archive", number},
+        {"unarchive", number},
+        {"list", "--search", number},
+        // Listings read only the rows they show: an eighth of the store, then a few group members.
+        {"list", "--filter", "archived"},
+        {"list", "--group", "Group 5", "--search", "Package 4242"},
     };
     std::printf("kestrove-cli on %d packages x %d events, median of %d runs:\n", packageCount, eventsPerPackage, runs);
     const auto measure = [&](QList<QByteArray> command, int times) {
