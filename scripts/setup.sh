@@ -2,7 +2,7 @@
 # Installs the Debian packages Kestrove needs to build, run and test, when any is missing.
 set -eu
 
-PACKAGES="qt6-base-dev libqt6sql6-sqlite qcoro-qt6-dev qtkeychain-qt6-dev qt6-httpserver-dev qt6-svg-dev
+PACKAGES="qt6-base-dev libqt6sql6-sqlite libsqlite3-dev qcoro-qt6-dev qtkeychain-qt6-dev qt6-httpserver-dev qt6-svg-dev
 libqt6svg6 libsecret-1-0 libsystemd-dev cmake ninja-build g++ make xvfb xauth dbus gnome-keyring
 adwaita-icon-theme imagemagick x11-apps ccache qt6-l10n-tools"
 # The accessibility test reads the windows through the accessibility bus.

@@ -156,7 +156,9 @@ class CliTest : public QObject
                                                              u"Departed"_s, u"Louisville, KY"_s, u"DP"_s));
         transit->appendEvent(
             std::make_unique<TrackingEvent>(base, TrackingStatus::pending, u"Label created"_s, QString(), u"MP"_s));
-        add(u"DELIV1"_s, TrackingStatus::delivered, 3);
+        Package *delivered = add(u"DELIV1"_s, TrackingStatus::delivered, 3);
+        delivered->setLabel(u"Ölfilter"_s);
+        delivered->setCarrierCode(u"dhl"_s); // "DHL Express": searched by its name, which is not stored
         add(u"ARCH1"_s, TrackingStatus::delivered, 2)->setArchived(true);
         add(u"PIN1"_s, TrackingStatus::outForDelivery, 9)->setPinned(true);
         auto *group = new PackageGroup(u"Gifts"_s, u"#FF2D55"_s, 0);
@@ -421,6 +423,14 @@ private Q_SLOTS:
             << QStringList {u"--filter"_s, u"delivered"_s, u"--group"_s, u"Gifts"_s}
             << QStringList {u"TRANS1"_s, u"ARCH1"_s};
         QTest::newRow("search") << QStringList {u"--search"_s, u"SHOES"_s} << QStringList {u"TRANS1"_s};
+        QTest::newRow("search in a group")
+            << QStringList {u"--group"_s, u"Gifts"_s, u"--search"_s, u"LABEL"_s} << QStringList {u"ARCH1"_s};
+        QTest::newRow("search of other than ASCII")
+            << QStringList {u"--search"_s, u"öL"_s} << QStringList {u"DELIV1"_s};
+        QTest::newRow("search of a carrier name")
+            << QStringList {u"--search"_s, u"express"_s} << QStringList {u"DELIV1"_s};
+        QTest::newRow("transit includes pending")
+            << QStringList {u"--filter"_s, u"inTransit"_s} << QStringList {u"PIN1"_s, u"TRANS1"_s, u"PEND1"_s};
         QTest::newRow("sort") << QStringList {u"--sort"_s, u"status"_s}
                               << QStringList {u"PIN1"_s, u"PEND1"_s, u"TRANS1"_s, u"DELIV1"_s};
     }

@@ -75,12 +75,11 @@ QCoro::Task<int> run(Cli::Invocation &invocation)
             co_return Cli::fail(invocation, QStringLiteral("No group named ") + name);
         criteria.group = groups.value().constFirst();
     }
-    // Newest update first, like the main window's query; the rule keeps this order among ties.
-    auto all = context->fetchPackages(
-        {}, [](const Package &a, const Package &b) { return a.lastUpdated() > b.lastUpdated(); });
-    if (!all)
-        co_return Cli::fail(invocation, all.error().description);
-    const QList<Package *> packages = PackageListRule::visiblePackages(all.value(), criteria);
+    // Only the rows shown are read from the store.
+    auto visible = PackageStore::fetchVisiblePackages(*context, criteria);
+    if (!visible)
+        co_return Cli::fail(invocation, visible.error().description);
+    const QList<Package *> &packages = visible.value();
 
     if (parser.isSet(QStringLiteral("json"))) {
         if (packages.isEmpty()) {

@@ -351,6 +351,31 @@ Result<QList<Package *>, ModelError> ModelContext::packagesWithTrackingNumber(co
     return found;
 }
 
+Result<QList<Package *>, ModelError> ModelContext::packagesWhere(const QString &condition, const QVariantList &values)
+{
+    ModelChanges changes;
+    changes.origin = ModelChanges::Origin::loaded;
+    StoreMerge::Selection selection;
+    selection.where = condition;
+    selection.values = values;
+    QList<qint64> rowIds;
+    auto read = StoreMerge(*this).readSome(selection, changes, &rowIds);
+    if (!changes.isEmpty()) {
+        for (PackageGroup *group : std::as_const(changes.updatedGroups))
+            Q_EMIT group->changed();
+        announce(changes);
+    }
+    if (!read)
+        return Result<QList<Package *>, ModelError>::failure(read.error());
+    QList<Package *> found;
+    found.reserve(rowIds.size());
+    for (const qint64 id : std::as_const(rowIds)) {
+        if (Package *package = m_packagesById.value(id))
+            found.append(package);
+    }
+    return found;
+}
+
 void ModelContext::loadRestInBackground()
 {
     if (!m_restPending || m_restLoading)

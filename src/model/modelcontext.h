@@ -156,6 +156,14 @@ public:
      * reading, asks the store for just those rows rather than reading the rest.
      */
     [[nodiscard]] Result<QList<Package *>, ModelError> packagesWithTrackingNumber(const QString &trackingNumber);
+    /**
+     * The packages whose stored row meets an SQL condition on the Package table's columns, with a
+     * ? for each of values, in store order. Reads just those rows when they have not been read yet
+     * (a progressive opening), so that only they become objects. The condition sees what is
+     * stored: a caller that holds unsaved edits checks the packages again in memory.
+     */
+    [[nodiscard]] Result<QList<Package *>, ModelError> packagesWhere(const QString &condition,
+                                                                     const QVariantList &values);
 
     /** The live package with this persistent identifier, or nullptr. */
     [[nodiscard]] Package *package(qint64 persistentId) const;

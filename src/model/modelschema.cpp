@@ -1,10 +1,12 @@
 #include "model/modelschema.h"
 
 #include "model/recordcolumns.h"
+#include "model/storesearch.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -337,6 +339,11 @@ Result<QSqlDatabase, ModelError> openDatabase(const QString &path, const QString
             result = R::failure(sqlError(ModelError::Code::cannotOpen,
                                          QStringLiteral("The store file %1 could not be opened.").arg(shownPath),
                                          db.lastError()));
+        } else if (!StoreSearch::install(db)) {
+            result = R::failure(
+                {ModelError::Code::driverUnavailable,
+                 QStringLiteral("The SQLite driver of Qt (QSQLITE) gives no SQLite connection."),
+                 QStringLiteral("driver handle of type %1").arg(QLatin1String(db.driver()->handle().typeName()))});
         } else {
             const QString failed = QStringLiteral("The store file %1 could not be opened for writing.").arg(shownPath);
             QSqlQuery query(db);

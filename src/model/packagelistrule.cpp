@@ -1,5 +1,6 @@
 #include "model/packagelistrule.h"
 
+#include "carriers/carrier.h"
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "model/trackingstatus.h"
@@ -103,60 +104,6 @@ bool asciiLowerContains(QStringView text, QStringView needle)
 }
 
 /**
- * The search of the visible list: a package matches when the text, lower-cased in the user's
- * locale, is contained in one of its fields lower-cased the same way. Lower-casing a field is the
- * expensive part of a keystroke, so it is avoided where the result is known without it:
- * - ASCII text lower-cases to its ASCII lower case in every locale that maps A-Z onto a-z (all but
- *   a few, such as Turkish with its dotless i; checked once per search). There the raw field is
- *   searched with its letters lower-cased on the fly, which finds exactly what the lower-cased
- *   field would contain; a needle with other than ASCII characters cannot occur in it at all.
- * - The carrier's display name depends only on the stored carrier code, so it is looked up and
- *   compared once per code and search, not once per package.
- */
-class SearchMatcher
-{
-public:
-    explicit SearchMatcher(const QString &searchText)
-        : m_needle(m_locale.toLower(searchText))
-        , m_needleIsAscii(isAscii(m_needle))
-        , m_localeLowersAsciiPlainly(m_locale.toLower(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"))
-                                     == QLatin1String("abcdefghijklmnopqrstuvwxyz"))
-    { }
-
-    /** The fields in their documented order: label, tracking number, carrier name, notes. */
-    bool matches(const Package &package)
-    {
-        return contains(package.label()) || contains(package.trackingNumber()) || carrierMatches(package)
-            || contains(package.notes());
-    }
-
-private:
-    [[nodiscard]] bool contains(const QString &field) const
-    {
-        if (m_localeLowersAsciiPlainly && isAscii(field))
-            return m_needleIsAscii && asciiLowerContains(field, m_needle);
-        return m_locale.toLower(field).contains(m_needle);
-    }
-
-    bool carrierMatches(const Package &package)
-    {
-        const QString code = package.carrierCode();
-        auto known = m_carrierMatches.find(code);
-        if (known == m_carrierMatches.end())
-            known = m_carrierMatches.emplace(code, contains(package.carrierDisplayName())).first;
-        return known->second;
-    }
-
-    const QLocale m_locale;
-    const QString m_needle;
-    const bool m_needleIsAscii;
-    const bool m_localeLowersAsciiPlainly;
-    // By stored carrier code. An ordered map: seeded hashing of short texts costs more than a few
-    // comparisons of them.
-    std::map<QString, bool> m_carrierMatches;
-};
-
-/**
  * The position of each stored carrier code's display name in the collator's ascending order;
  * equal names share a position. Comparing positions orders exactly as comparing the names, but
  * each distinct name is collated a few times instead of at every step of the sort.
@@ -228,25 +175,33 @@ QString iconName(PackageFilter filter)
     return QString::fromLatin1(filterTable[filter].icon);
 }
 
-bool matches(PackageFilter filter, const Package &package)
+Rule rule(PackageFilter filter)
 {
-    const TrackingStatus status = package.status();
+    static constexpr TrackingStatus inTransit[]
+        = {TrackingStatus::inTransit, TrackingStatus::outForDelivery, TrackingStatus::pending};
+    static constexpr TrackingStatus delivered[] = {TrackingStatus::delivered};
+    static constexpr TrackingStatus exceptions[] = {TrackingStatus::exception, TrackingStatus::failedAttempt};
     switch (filter) {
     case PackageFilter::all:
-        return !package.isArchived();
+        return {};
     case PackageFilter::inTransit:
-        return !package.isArchived()
-            && (status == TrackingStatus::inTransit || status == TrackingStatus::outForDelivery
-                || status == TrackingStatus::pending);
+        return {false, inTransit};
     case PackageFilter::delivered:
-        return !package.isArchived() && status == TrackingStatus::delivered;
+        return {false, delivered};
     case PackageFilter::exceptions:
-        return !package.isArchived()
-            && (status == TrackingStatus::exception || status == TrackingStatus::failedAttempt);
+        return {false, exceptions};
     case PackageFilter::archived:
-        return package.isArchived();
+        return {true, {}};
     }
-    return false;
+    return {};
+}
+
+bool matches(PackageFilter filter, const Package &package)
+{
+    const Rule filterRule = rule(filter);
+    return package.isArchived() == filterRule.archived
+        && (filterRule.statuses.empty()
+            || std::ranges::find(filterRule.statuses, package.status()) != filterRule.statuses.end());
 }
 }
 
@@ -311,6 +266,52 @@ QString iconName(ViewMode mode)
 
 namespace PackageListRule
 {
+/*
+ * A package matches when the text, lower-cased in the user's locale, is contained in one of its
+ * fields lower-cased the same way. Lower-casing a field is the expensive part of a keystroke, so it
+ * is avoided where the result is known without it:
+ * - ASCII text lower-cases to its ASCII lower case in every locale that maps A-Z onto a-z (all but
+ *   a few, such as Turkish with its dotless i; checked once per search). There the raw field is
+ *   searched with its letters lower-cased on the fly, which finds exactly what the lower-cased
+ *   field would contain; a needle with other than ASCII characters cannot occur in it at all.
+ * - The carrier's display name depends only on the stored carrier code, so it is looked up and
+ *   compared once per code and search, not once per package.
+ */
+SearchMatcher::SearchMatcher(const QString &searchText)
+    : m_needle(m_locale.toLower(searchText))
+    , m_needleIsAscii(isAscii(m_needle))
+    , m_localeLowersAsciiPlainly(m_locale.toLower(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"))
+                                 == QLatin1String("abcdefghijklmnopqrstuvwxyz"))
+{ }
+
+bool SearchMatcher::matches(const Package &package)
+{
+    return matches(package.label(), package.trackingNumber(), package.carrierCode(), package.notes());
+}
+
+// The fields in their documented order: label, tracking number, carrier name, notes.
+bool SearchMatcher::matches(QStringView label, QStringView trackingNumber, QStringView carrierCode, QStringView notes)
+{
+    return contains(label) || contains(trackingNumber) || carrierMatches(carrierCode) || contains(notes);
+}
+
+bool SearchMatcher::contains(QStringView field) const
+{
+    if (m_localeLowersAsciiPlainly && isAscii(field))
+        return m_needleIsAscii && asciiLowerContains(field, m_needle);
+    return m_locale.toLower(field.toString()).contains(m_needle);
+}
+
+bool SearchMatcher::carrierMatches(QStringView carrierCode)
+{
+    auto known = m_carrierMatches.find(carrierCode);
+    if (known == m_carrierMatches.end()) {
+        const QString code = carrierCode.toString();
+        known = m_carrierMatches.emplace(code, contains(Carrier::displayName(code))).first;
+    }
+    return known->second;
+}
+
 bool matchesSearch(const Package &package, const QString &searchText)
 {
     if (searchText.isEmpty())

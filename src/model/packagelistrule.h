@@ -1,11 +1,17 @@
 #pragma once
 
+#include "model/trackingstatus.h"
+
 #include <QList>
+#include <QLocale>
 #include <QString>
 #include <QStringView>
 
 #include <array>
+#include <functional>
+#include <map>
 #include <optional>
+#include <span>
 
 class Package;
 class PackageGroup;
@@ -46,6 +52,13 @@ namespace PackageFilters
 [[nodiscard]] QString label(PackageFilter filter);
 /** System symbol name of the pill icon. */
 [[nodiscard]] QString iconName(PackageFilter filter);
+/** What a filter lets through: the archived packages or the others, and of those only these statuses. */
+struct Rule {
+    bool archived = false;
+    std::span<const TrackingStatus> statuses; // every status when empty
+};
+/** The filter's rule, which matches() applies and the store's list query turns into SQL. */
+[[nodiscard]] Rule rule(PackageFilter filter);
 /** True when the package belongs under the filter (archived ones only under archived). */
 [[nodiscard]] bool matches(PackageFilter filter, const Package &package);
 }
@@ -100,6 +113,30 @@ struct Criteria {
 /** True when the text is empty or found, case-insensitively in the user's locale, in label, number, carrier name or
  * notes. */
 [[nodiscard]] bool matchesSearch(const Package &package, const QString &searchText);
+
+/** The search of the visible list for one search text; the store's list query runs it on the stored columns. */
+class SearchMatcher
+{
+public:
+    explicit SearchMatcher(const QString &searchText);
+
+    [[nodiscard]] bool matches(const Package &package);
+    /** The same test on a package's stored fields: its carrier's display name comes from the code. */
+    [[nodiscard]] bool matches(QStringView label, QStringView trackingNumber, QStringView carrierCode,
+                               QStringView notes);
+
+private:
+    [[nodiscard]] bool contains(QStringView field) const;
+    bool carrierMatches(QStringView carrierCode);
+
+    const QLocale m_locale;
+    const QString m_needle;
+    const bool m_needleIsAscii;
+    const bool m_localeLowersAsciiPlainly;
+    // By stored carrier code. An ordered map: seeded hashing of short texts costs more than a few
+    // comparisons of them.
+    std::map<QString, bool, std::less<>> m_carrierMatches;
+};
 
 /** Sorts stably in place: pinned first, then by the mode; ties keep their order. */
 void sort(QList<Package *> &packages, PackageSortMode mode);

@@ -4,6 +4,7 @@
 #include "model/package.h"
 #include "model/packagegroup.h"
 #include "model/preferences.h"
+#include "model/storesearch.h"
 
 #include <algorithm>
 
@@ -44,6 +45,49 @@ Result<QList<PackageGroup *>, ModelError> fetchGroupsInOrder(ModelContext &conte
 {
     return context.fetchGroups(
         predicate, [](const PackageGroup &a, const PackageGroup &b) { return a.sortOrder() < b.sortOrder(); });
+}
+
+Result<QList<Package *>, ModelError> fetchVisiblePackages(ModelContext &context,
+                                                          const PackageListRule::Criteria &criteria)
+{
+    // Newest update first, like the main window's query; the rule keeps this order among ties.
+    const auto newestFirst = [](const Package &a, const Package &b) { return a.lastUpdated() > b.lastUpdated(); };
+    if (context.hasChanges() || (criteria.group && criteria.group->persistentId() == 0)) {
+        auto all = context.fetchPackages({}, newestFirst);
+        if (!all)
+            return all;
+        return PackageListRule::visiblePackages(all.value(), criteria);
+    }
+
+    // The rows the rule would keep; it then runs again on just those, for the order.
+    QStringList conditions;
+    QVariantList values;
+    if (criteria.group) {
+        conditions.append(QStringLiteral("id IN (SELECT packageId FROM PackageGroupMembership WHERE groupId = ?)"));
+        values.append(criteria.group->persistentId());
+    } else {
+        const PackageFilters::Rule rule = PackageFilters::rule(criteria.filter);
+        conditions.append(rule.archived ? QStringLiteral("isArchived <> 0") : QStringLiteral("isArchived = 0"));
+        if (!rule.statuses.empty()) {
+            QStringList placeholders;
+            for (const TrackingStatus status : rule.statuses) {
+                placeholders.append(QStringLiteral("?"));
+                values.append(TrackingStatuses::rawValue(status));
+            }
+            conditions.append(QStringLiteral("status IN (%1)").arg(placeholders.join(u", ")));
+        }
+    }
+    if (!criteria.searchText.isEmpty()) {
+        conditions.append(StoreSearch::condition.toString());
+        values.append(criteria.searchText);
+    }
+    auto found = context.packagesWhere(conditions.join(u" AND "), values);
+    if (!found)
+        return found;
+    QList<Package *> candidates = std::move(found).value();
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](const Package *a, const Package *b) { return newestFirst(*a, *b); });
+    return PackageListRule::visiblePackages(candidates, criteria);
 }
 
 void cleanupDeliveredPackages(ModelContext &context, const Preferences &preferences, const QDateTime &now)

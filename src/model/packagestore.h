@@ -2,6 +2,7 @@
 
 #include "base/result.h"
 #include "model/modelcontext.h"
+#include "model/packagelistrule.h"
 
 #include <QList>
 #include <QSet>
@@ -41,6 +42,14 @@ Result<void, StoreError> deletePackages(const QSet<Package *> &packages, ModelCo
 /** The groups that match (all by default), lowest sortOrder first: the order of every list of groups. */
 [[nodiscard]] Result<QList<PackageGroup *>, ModelError>
 fetchGroupsInOrder(ModelContext &context, const ModelContext::GroupPredicate &predicate = {});
+
+/**
+ * PackageListRule::visiblePackages() of every package, newest update first: the rows the filter or
+ * group and the search let through are picked by SQLite, so only those become objects. With unsaved
+ * changes in the context the rule runs on every package instead, as the rows would not show them.
+ */
+[[nodiscard]] Result<QList<Package *>, ModelError> fetchVisiblePackages(ModelContext &context,
+                                                                        const PackageListRule::Criteria &criteria);
 
 /**
  * Deletes delivered packages whose lastUpdated lies strictly before now minus

@@ -106,7 +106,7 @@ Result<bool, ModelError> StoreMerge::run(ModelChanges &changes)
     return !changes.isEmpty();
 }
 
-Result<int, ModelError> StoreMerge::readSome(const Selection &selection, ModelChanges &changes)
+Result<int, ModelError> StoreMerge::readSome(const Selection &selection, ModelChanges &changes, QList<qint64> *rowIds)
 {
     const bool first = m_context.m_dataVersion < 0;
     const auto failed = [this] { return Result<int, ModelError>::failure(failure().error()); };
@@ -151,6 +151,8 @@ Result<int, ModelError> StoreMerge::readSome(const Selection &selection, ModelCh
         const qint64 id = m_query.value(0).toLongLong();
         if (selection.restCursor)
             m_context.m_restAfterId = id;
+        if (rowIds)
+            rowIds->append(id);
         if (m_context.m_packagesById.contains(id) || deletedHere.contains(id))
             continue;
         auto *package = new Package(Package::LoadTag {}, &m_context);

@@ -32,9 +32,11 @@ public:
      * Reads some package rows, for a progressive opening or a look-up by number. The first read of
      * a context also reads every group and takes the snapshot that later merges start from. Rows
      * already in the identity map (or deleted here) are skipped; new packages come with their
-     * memberships and latest events. Returns the number of rows the query gave.
+     * memberships and latest events. Returns the number of rows the query gave; rowIds, when
+     * given, receives their ids in query order.
      */
-    Result<int, ModelError> readSome(const Selection &selection, ModelChanges &changes);
+    Result<int, ModelError> readSome(const Selection &selection, ModelChanges &changes,
+                                     QList<qint64> *rowIds = nullptr);
     /** Reads a package's event list on first access, keeping the preloaded latest event's identity. */
     bool loadEvents(Package *package);
 
