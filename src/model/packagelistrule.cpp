@@ -284,12 +284,14 @@ SearchMatcher::SearchMatcher(const QString &searchText)
                                  == QLatin1String("abcdefghijklmnopqrstuvwxyz"))
 { }
 
+// The fields in their documented order, both times: label, tracking number, carrier name, notes.
+// A package's fields are copied only as far as the first match.
 bool SearchMatcher::matches(const Package &package)
 {
-    return matches(package.label(), package.trackingNumber(), package.carrierCode(), package.notes());
+    return contains(package.label()) || contains(package.trackingNumber()) || carrierMatches(package.carrierCode())
+        || contains(package.notes());
 }
 
-// The fields in their documented order: label, tracking number, carrier name, notes.
 bool SearchMatcher::matches(QStringView label, QStringView trackingNumber, QStringView carrierCode, QStringView notes)
 {
     return contains(label) || contains(trackingNumber) || carrierMatches(carrierCode) || contains(notes);
