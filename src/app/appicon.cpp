@@ -39,6 +39,15 @@ QIcon application()
     return bundled();
 }
 
+QIcon window()
+{
+    const QIcon full = application();
+    QIcon bounded;
+    for (const int side : {16, 24, 32, 48, 64, 128})
+        bounded.addPixmap(full.pixmap(side));
+    return bounded;
+}
+
 QIcon tray()
 {
     // By name, so that a StatusNotifierItem host receives the name and not just pixels.

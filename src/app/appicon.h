@@ -20,6 +20,13 @@ inline const QString symbolicThemeName = QStringLiteral("com.kestrove.app-symbol
 /** The application icon from the icon theme, or the built-in copy when no theme has it. */
 [[nodiscard]] QIcon application();
 
+/**
+ * The icon of Kestrove's windows: the application icon at the sizes task bars and window lists
+ * draw (16 to 128 px). On X11 every size an icon offers goes into each window's properties;
+ * the theme's 256 and 512 px would cost a megabyte and a noticeable part of the start.
+ */
+[[nodiscard]] QIcon window();
+
 /** The tray icon: the theme's symbolic icon by name, or the application icon when the theme lacks it. */
 [[nodiscard]] QIcon tray();
 }

@@ -64,7 +64,7 @@ int KestroveApp::main(int argc, char *argv[])
         return 0;
 
     setUpIconTheme();
-    QApplication::setWindowIcon(AppIcon::application());
+    QApplication::setWindowIcon(AppIcon::window());
 
     // The first screen of rows now, the rest once the window is up (the list grows as they arrive).
     constexpr int firstPackages = 200;
