@@ -38,6 +38,7 @@ void OutlineStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *o
 
 void OutlineStyle::install()
 {
-    // QApplication owns the style and deletes the one it replaces.
-    QApplication::setStyle(new OutlineStyle);
+    // Over the style in use, which the user may have chosen (-style, QT_STYLE_OVERRIDE): a fresh
+    // copy by name, since QApplication deletes the style it replaces.
+    QApplication::setStyle(new OutlineStyle(QApplication::style()->name()));
 }
