@@ -369,6 +369,9 @@ private Q_SLOTS:
         QCOMPARE(view.selectedPackage(), nullptr);
         QTRY_VERIFY(!visibleNumbers(view).contains(QStringLiteral("TBA123456789000")));
         QCOMPARE(m_context->fetchPackages().value().size(), 8);
+        // With nothing chosen, the first arrow picks the first package, not the row after it.
+        QTest::keyClick(view.packageList(), Qt::Key_Down);
+        QCOMPARE(view.selectedPackage()->trackingNumber(), visibleNumbers(view).constFirst());
     }
 
     void archiveSelectedArchivesTheSelection()

@@ -222,6 +222,14 @@ void PackageListView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    if (!isBatchMode() && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) && m_model->rowOf(m_selected) < 0
+        && m_model->rowCount() > 0) {
+        // Nothing chosen yet (the keyboard starts here): the first arrow picks the first package,
+        // not the one after the row that took the keyboard position when the list got the focus.
+        setSelectedPackage(m_model->packageAt(0));
+        event->accept();
+        return;
+    }
     if (isBatchMode() && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
         // Moves the keyboard position without changing the selected package.
         const int row
