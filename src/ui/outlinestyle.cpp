@@ -15,15 +15,14 @@ void OutlineStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *o
     // Light palettes keep the style's own edges; a focused field keeps its highlight.
     if (!outlined || !UiStyle::isDark(option->palette) || (option->state & State_HasFocus))
         return;
-    const QPalette &palette = option->palette;
-    const QColor window = palette.color(QPalette::Window);
-    const QColor text = palette.color(QPalette::WindowText);
-    // Halfway between window and text: visible without outshouting the labels.
-    QColor edge = QColor::fromRgbF((window.redF() + text.redF()) / 2, (window.greenF() + text.greenF()) / 2,
-                                   (window.blueF() + text.blueF()) / 2);
+    const auto halfway = [](const QColor &a, const QColor &b) {
+        return QColor::fromRgbF((a.redF() + b.redF()) / 2, (a.greenF() + b.greenF()) / 2, (a.blueF() + b.blueF()) / 2);
+    };
+    // Halfway between window and text: visible without outshouting the labels; fainter when disabled.
+    const QColor window = option->palette.color(QPalette::Window);
+    QColor edge = halfway(window, option->palette.color(QPalette::WindowText));
     if (!(option->state & State_Enabled))
-        edge = QColor::fromRgbF((window.redF() + edge.redF()) / 2, (window.greenF() + edge.greenF()) / 2,
-                                (window.blueF() + edge.blueF()) / 2);
+        edge = halfway(window, edge);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing, true);
     painter->setBrush(Qt::NoBrush);
