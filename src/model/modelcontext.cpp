@@ -49,34 +49,41 @@ Result<std::unique_ptr<ModelContext>, ModelError> ModelContext::openForInserting
 
 Result<std::unique_ptr<ModelContext>, ModelError> ModelContext::open(const QString &path)
 {
-    using R = Result<std::unique_ptr<ModelContext>, ModelError>;
-    auto opened = openForInserting(path);
-    if (!opened)
-        return opened;
-    std::unique_ptr<ModelContext> context = std::move(opened).value();
-    ModelChanges ignored;
-    if (auto loaded = StoreMerge(*context).run(ignored); !loaded)
-        return R::failure(loaded.error());
-    return R(std::move(context));
+    return openAndRead(path, [](ModelContext &context) -> Result<void, ModelError> {
+        ModelChanges ignored;
+        if (auto loaded = StoreMerge(context).run(ignored); !loaded)
+            return Result<void, ModelError>::failure(loaded.error());
+        return {};
+    });
 }
 
 Result<std::unique_ptr<ModelContext>, ModelError> ModelContext::openProgressively(const QString &path,
                                                                                   int firstPackages)
+{
+    return openAndRead(path, [firstPackages](ModelContext &context) -> Result<void, ModelError> {
+        ModelChanges ignored;
+        StoreMerge::Selection selection;
+        selection.orderBy = QStringLiteral("isPinned DESC, lastUpdated DESC, id");
+        selection.limit = firstPackages;
+        auto first = StoreMerge(context).readSome(selection, ignored);
+        if (!first)
+            return Result<void, ModelError>::failure(first.error());
+        context.m_loaded = true;
+        context.m_restPending = first.value() >= firstPackages;
+        return {};
+    });
+}
+
+Result<std::unique_ptr<ModelContext>, ModelError>
+ModelContext::openAndRead(const QString &path, const std::function<Result<void, ModelError>(ModelContext &)> &read)
 {
     using R = Result<std::unique_ptr<ModelContext>, ModelError>;
     auto opened = openForInserting(path);
     if (!opened)
         return opened;
     std::unique_ptr<ModelContext> context = std::move(opened).value();
-    ModelChanges ignored;
-    StoreMerge::Selection selection;
-    selection.orderBy = QStringLiteral("isPinned DESC, lastUpdated DESC, id");
-    selection.limit = firstPackages;
-    auto first = StoreMerge(*context).readSome(selection, ignored);
-    if (!first)
-        return R::failure(first.error());
-    context->m_loaded = true;
-    context->m_restPending = first.value() >= firstPackages;
+    if (auto done = read(*context); !done)
+        return R::failure(done.error());
     return R(std::move(context));
 }
 
@@ -332,16 +339,8 @@ bool ModelContext::loadEvents(Package *package)
 Result<QList<Package *>, ModelError> ModelContext::packagesWithTrackingNumber(const QString &trackingNumber)
 {
     if (m_restPending) {
-        ModelChanges changes;
-        changes.origin = ModelChanges::Origin::loaded;
-        StoreMerge::Selection selection;
-        selection.where = QStringLiteral("trackingNumber = ?");
-        selection.values = {trackingNumber};
-        auto read = StoreMerge(*this).readSome(selection, changes);
-        if (!changes.isEmpty())
-            announce(changes);
-        if (!read)
-            return Result<QList<Package *>, ModelError>::failure(read.error());
+        if (auto read = packagesWhere(QStringLiteral("trackingNumber = ?"), {trackingNumber}); !read)
+            return read;
     }
     QList<Package *> found;
     for (Package *package : std::as_const(m_packages)) {
@@ -353,18 +352,12 @@ Result<QList<Package *>, ModelError> ModelContext::packagesWithTrackingNumber(co
 
 Result<QList<Package *>, ModelError> ModelContext::packagesWhere(const QString &condition, const QVariantList &values)
 {
-    ModelChanges changes;
-    changes.origin = ModelChanges::Origin::loaded;
     StoreMerge::Selection selection;
     selection.where = condition;
     selection.values = values;
     QList<qint64> rowIds;
-    auto read = StoreMerge(*this).readSome(selection, changes, &rowIds);
-    if (!changes.isEmpty()) {
-        for (PackageGroup *group : std::as_const(changes.updatedGroups))
-            Q_EMIT group->changed();
-        announce(changes);
-    }
+    auto read = readAndAnnounce(
+        [&](ModelChanges &changes) { return StoreMerge(*this).readSome(selection, changes, &rowIds); });
     if (!read)
         return Result<QList<Package *>, ModelError>::failure(read.error());
     QList<Package *> found;
@@ -374,6 +367,20 @@ Result<QList<Package *>, ModelError> ModelContext::packagesWhere(const QString &
             found.append(package);
     }
     return found;
+}
+
+Result<int, ModelError>
+ModelContext::readAndAnnounce(const std::function<Result<int, ModelError>(ModelChanges &)> &read)
+{
+    ModelChanges changes;
+    changes.origin = ModelChanges::Origin::loaded;
+    auto result = read(changes);
+    if (!changes.isEmpty()) {
+        for (PackageGroup *group : std::as_const(changes.updatedGroups))
+            Q_EMIT group->changed();
+        announce(changes);
+    }
+    return result;
 }
 
 void ModelContext::loadRestInBackground()
@@ -409,19 +416,16 @@ Result<void, ModelError> ModelContext::loadRest()
 
 Result<void, ModelError> ModelContext::loadRestBatch(int limit)
 {
-    ModelChanges changes;
-    changes.origin = ModelChanges::Origin::loaded;
     StoreMerge::Selection selection;
     selection.limit = limit;
     selection.restCursor = true;
-    auto read = StoreMerge(*this).readSome(selection, changes);
-    if (read && (limit < 0 || read.value() < limit))
-        m_restPending = false;
-    if (!changes.isEmpty()) {
-        for (PackageGroup *group : std::as_const(changes.updatedGroups))
-            Q_EMIT group->changed();
-        announce(changes);
-    }
+    auto read = readAndAnnounce([&](ModelChanges &changes) {
+        auto rows = StoreMerge(*this).readSome(selection, changes);
+        // Before observers hear of the batch: one that reads everything must not start on the rest again.
+        if (rows && (limit < 0 || rows.value() < limit))
+            m_restPending = false;
+        return rows;
+    });
     if (!read)
         return Result<void, ModelError>::failure(read.error());
     if (!m_restPending) {

@@ -218,6 +218,9 @@ private:
     };
 
     ModelContext(const QString &path, QSqlDatabase database, QObject *parent = nullptr);
+    // Opens for inserting, then lets read fill the identity map.
+    [[nodiscard]] static Result<std::unique_ptr<ModelContext>, ModelError>
+    openAndRead(const QString &path, const std::function<Result<void, ModelError>(ModelContext &)> &read);
 
     // Bookkeeping called by the records.
     void noteChanged(Package *package);
@@ -228,6 +231,8 @@ private:
     Result<void, ModelError> loadRestBatch(int limit);
     void continueLoadingRest();
 
+    // Runs a read of rows loaded after opening, then tells observers (groups, then objectsChanged) what it brought.
+    Result<int, ModelError> readAndAnnounce(const std::function<Result<int, ModelError>(ModelChanges &)> &read);
     // Emits objectsChanged, then frees on a later turn the deleted records that no DELETE waits for.
     void announce(const ModelChanges &changes);
     // Takes a record out of the identity map after the store lost its row (saved deletion, another process).
