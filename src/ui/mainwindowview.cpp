@@ -1043,8 +1043,7 @@ bool MainWindowView::eventFilter(QObject *watched, QEvent *event)
         if (key->key() == Qt::Key_Down) {
             m_list->setFocus(Qt::TabFocusReason);
             // Entering the list picks its first package unless the selected one is in view.
-            if (m_list->listModel()->rowOf(m_list->selectedPackage()) < 0 && m_list->model()->rowCount() > 0)
-                m_list->setSelectedPackage(m_list->listModel()->packageAt(0));
+            m_list->chooseFirstIfNoneChosen();
             return true;
         }
     }

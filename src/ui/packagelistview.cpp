@@ -135,6 +135,14 @@ void PackageListView::setSelectedPackage(Package *package)
     Q_EMIT selectedPackageChanged(package);
 }
 
+bool PackageListView::chooseFirstIfNoneChosen()
+{
+    if (m_model->rowOf(m_selected) >= 0 || m_model->rowCount() == 0)
+        return false;
+    setSelectedPackage(m_model->packageAt(0));
+    return true;
+}
+
 void PackageListView::setBatchMode(bool on)
 {
     m_model->setBatchMode(on);
@@ -222,11 +230,9 @@ void PackageListView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    if (!isBatchMode() && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) && m_model->rowOf(m_selected) < 0
-        && m_model->rowCount() > 0) {
-        // Nothing chosen yet (the keyboard starts here): the first arrow picks the first package,
-        // not the one after the row that took the keyboard position when the list got the focus.
-        setSelectedPackage(m_model->packageAt(0));
+    // Nothing chosen yet (the keyboard starts here): the first arrow picks the first package, not
+    // the one after the row that took the keyboard position when the list got the focus.
+    if (!isBatchMode() && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) && chooseFirstIfNoneChosen()) {
         event->accept();
         return;
     }

@@ -36,6 +36,8 @@ public:
     [[nodiscard]] Package *selectedPackage() const { return m_selected; }
     /** Selects a package (nullptr clears); emits selectedPackageChanged() when it differs. */
     void setSelectedPackage(Package *package);
+    /** Picks the first package when no package in the list is chosen; false when one was. */
+    bool chooseFirstIfNoneChosen();
 
     /** Turns batch mode on or off; off empties the batch selection. */
     void setBatchMode(bool on);
