@@ -5,11 +5,14 @@
 #include <QDirIterator>
 #include <QRegularExpression>
 
+#include <limits>
+
 namespace
 {
-QIcon bundled()
+QIcon bundled(int largest)
 {
-    // One PNG per size, rendered at build time: no SVG engine is needed for the fallback.
+    // One PNG per size, rendered at build time: no SVG engine is needed for the fallback. Each
+    // is decoded as it is added, so sizes nobody asked for are left out.
     static const QRegularExpression sizeFolder(QStringLiteral("/(\\d+)x\\d+/apps/"));
     QIcon icon;
     QDirIterator files(QStringLiteral(":/kestrove/icons"), {QStringLiteral("com.kestrove.app.png")}, QDir::Files,
@@ -17,7 +20,8 @@ QIcon bundled()
     while (files.hasNext()) {
         const QString path = files.next();
         const int size = sizeFolder.match(path).captured(1).toInt();
-        icon.addFile(path, QSize(size, size));
+        if (size <= largest)
+            icon.addFile(path, QSize(size, size));
     }
     return icon;
 }
@@ -33,18 +37,20 @@ QString installedIconFolder()
 
 QIcon application()
 {
-    // The bundled PNGs are decoded as they are added (sizes up to 512): only when the theme has no icon of ours.
     if (QIcon::hasThemeIcon(themeName))
         return QIcon::fromTheme(themeName);
-    return bundled();
+    return bundled(std::numeric_limits<int>::max());
 }
 
 QIcon window()
 {
-    const QIcon full = application();
+    constexpr int largest = 128;
+    if (!QIcon::hasThemeIcon(themeName))
+        return bundled(largest);
+    const QIcon themed = QIcon::fromTheme(themeName);
     QIcon bounded;
-    for (const int side : {16, 24, 32, 48, 64, 128})
-        bounded.addPixmap(full.pixmap(side));
+    for (const int side : {16, 24, 32, 48, 64, largest})
+        bounded.addPixmap(themed.pixmap(side));
     return bounded;
 }
 
