@@ -19,9 +19,7 @@ using BenchProcess::median;
 int main(int argc, char *argv[])
 {
     QTemporaryDir temporaryHome;
-    const QString home
-        = qEnvironmentVariableIsSet("BENCH_CLI_HOME") ? qEnvironmentVariable("BENCH_CLI_HOME") : temporaryHome.path();
-    BenchStore::usePrivateHome(home);
+    const QString home = BenchStore::privateHome("BENCH_CLI_HOME", temporaryHome);
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (BenchStore::isBuildRequest(args))

@@ -63,13 +63,12 @@ struct Services {
     std::unique_ptr<MapTileService> tiles;
 };
 
-Services services(QNetworkAccessManager &network, Clock &clock, const QString &cache, const Fake17TrackServer &geo,
-                  const Fake17TrackServer &tileServer)
+Services services(QNetworkAccessManager &network, Clock &clock, const QString &cache,
+                  const FakeMapServers::CityMap &map)
 {
     Services s {std::make_unique<Geocoder>(&network, &clock, cache),
                 std::make_unique<MapTileService>(&network, &clock, cache)};
-    s.geocoder->setBaseUrl(FakeMapServers::rootUrl(geo));
-    s.tiles->setUrlTemplate(FakeMapServers::tileUrlTemplate(tileServer));
+    map.serve(*s.geocoder, *s.tiles);
     return s;
 }
 
@@ -84,19 +83,16 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QTemporaryDir cache;
-    Fake17TrackServer geocoderServer;
-    Fake17TrackServer tileServer;
-    if (!geocoderServer.listen() || !tileServer.listen())
+    FakeMapServers::CityMap map;
+    if (!map.start())
         return 1;
-    FakeMapServers::serveGeocoder(geocoderServer, FakeMapServers::cities());
-    FakeMapServers::serveTiles(tileServer);
     QNetworkAccessManager network;
     InstantClock clock;
     const auto package = journeyPackage();
 
     {
         // Cold: fills the geocoder's and the tiles' disk caches.
-        Services cold = services(network, clock, cache.path(), geocoderServer, tileServer);
+        Services cold = services(network, clock, cache.path(), map);
         PackageMapSection section(package.get(), {cold.geocoder.get(), cold.tiles.get(), &clock});
         section.resize(900, 320);
         section.show();
@@ -105,10 +101,10 @@ int main(int argc, char *argv[])
         QTest::qWait(200);
     }
 
-    const qsizetype geocoderRequests = geocoderServer.requests().size();
+    const qsizetype geocoderRequests = map.geocoder.requests().size();
     QElapsedTimer timer;
     timer.start();
-    Services warm = services(network, clock, cache.path(), geocoderServer, tileServer);
+    Services warm = services(network, clock, cache.path(), map);
     auto section = std::make_unique<PackageMapSection>(
         package.get(), JourneyMapServices {warm.geocoder.get(), warm.tiles.get(), &clock});
     section->resize(900, 320);
@@ -119,7 +115,7 @@ int main(int argc, char *argv[])
     const qint64 firstDraw = timer.elapsed();
     std::printf(
         "first draw, warm cache, 200 events in 60 places: %lld ms (%lld geocoder requests, %d tile downloads)\n",
-        static_cast<long long>(firstDraw), static_cast<long long>(geocoderServer.requests().size() - geocoderRequests),
+        static_cast<long long>(firstDraw), static_cast<long long>(map.geocoder.requests().size() - geocoderRequests),
         warm.tiles->downloadCount());
 
     MapCanvas *canvas = section->mapView()->canvas();

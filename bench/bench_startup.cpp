@@ -69,11 +69,9 @@ using BenchProcess::median;
 int main(int argc, char *argv[])
 {
     QTemporaryDir temporaryHome;
-    const QString home = qEnvironmentVariableIsSet("BENCH_STARTUP_HOME") ? qEnvironmentVariable("BENCH_STARTUP_HOME")
-                                                                         : temporaryHome.path();
+    const QString home = BenchStore::privateHome("BENCH_STARTUP_HOME", temporaryHome);
     if (home.isEmpty())
         fail(QStringLiteral("no temporary folder"));
-    BenchStore::usePrivateHome(home);
     qputenv("KESTROVE_REPORT_FIRST_FRAME", "1");
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstdlib>
@@ -96,6 +97,18 @@ inline void usePrivateHome(const QString &home)
     qputenv("KESTROVE_UPDATE_MANIFEST_URL", "http://127.0.0.1:9/update.json");
     qputenv("KESTROVE_TILE_URL", "http://127.0.0.1:9/{z}/{x}/{y}.png");
     qputenv("KESTROVE_GEOCODER_URL", "http://127.0.0.1:9");
+}
+
+/**
+ * The benchmark's home: the folder the variable names (kept between runs, for profiling there)
+ * or else the temporary one; made private with usePrivateHome(). Empty when neither exists.
+ */
+inline QString privateHome(const char *variable, const QTemporaryDir &temporary)
+{
+    const QString home = qEnvironmentVariableIsSet(variable) ? qEnvironmentVariable(variable) : temporary.path();
+    if (!home.isEmpty())
+        usePrivateHome(home);
+    return home;
 }
 
 /** Builds the store when args are those that ensureStore() starts this program with. */

@@ -1,5 +1,8 @@
 #include "fakemapservers.h"
 
+#include "services/geocoder.h"
+#include "services/maptileservice.h"
+
 #include <QBuffer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -150,5 +153,20 @@ void serveTiles(Fake17TrackServer &server, QList<QPair<QByteArray, QByteArray>> 
 QString tileUrlTemplate(const Fake17TrackServer &server)
 {
     return QStringLiteral("http://127.0.0.1:%1/tiles/{z}/{x}/{y}.png").arg(server.port());
+}
+
+bool CityMap::start()
+{
+    if (!geocoder.listen() || !tiles.listen())
+        return false;
+    serveGeocoder(geocoder, cities());
+    serveTiles(tiles);
+    return true;
+}
+
+void CityMap::serve(Geocoder &geocoderService, MapTileService &tileService) const
+{
+    geocoderService.setBaseUrl(rootUrl(geocoder));
+    tileService.setUrlTemplate(tileUrlTemplate(tiles));
 }
 }

@@ -10,6 +10,9 @@
 #include <QUrl>
 
 #include <functional>
+
+class Geocoder;
+class MapTileService;
 #include <optional>
 
 /**
@@ -41,4 +44,14 @@ void serveTiles(Fake17TrackServer &server, QList<QPair<QByteArray, QByteArray>> 
 [[nodiscard]] QString tileUrlTemplate(const Fake17TrackServer &server);
 /** A recognisable drawn tile: paper colour, a graticule and its own address. */
 [[nodiscard]] QImage tileImage(int z, int x, int y);
+
+/** A geocoder that knows cities() and a tile server, both on 127.0.0.1: the map of the tools and benchmarks. */
+struct CityMap {
+    Fake17TrackServer geocoder;
+    Fake17TrackServer tiles;
+    /** Listens and starts answering; false when a port could not be had. */
+    [[nodiscard]] bool start();
+    /** Sends an application's geocoder and tile service to these two servers. */
+    void serve(Geocoder &geocoderService, MapTileService &tileService) const;
+};
 }

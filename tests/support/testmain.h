@@ -12,6 +12,10 @@ namespace TestSupport
 void setApplicationIdentity();
 /** Makes freedesktop icons resolve on the offscreen platform and under plain Xvfb. */
 void setUpIconTheme();
+/** The dark palette the screen pictures are taken in. */
+QPalette darkPalette();
+/** Pure black and white with yellow selection, as high-contrast themes have it. */
+QPalette highContrastPalette();
 /** The path of a built executable next to the tests (kestrove-cli, kestrove). */
 QString executablePath(const QString &name);
 }

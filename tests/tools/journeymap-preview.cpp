@@ -30,29 +30,17 @@ int main(int argc, char *argv[])
     const QString output = app.arguments().value(1, QStringLiteral("."));
     if (app.arguments().contains(QStringLiteral("--dark"))) {
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-        QPalette dark;
-        dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2e));
-        dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-        dark.setColor(QPalette::Base, QColor(0x1f, 0x1f, 0x22));
-        dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
-        dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3e));
-        dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
-        QApplication::setPalette(dark);
+        QApplication::setPalette(TestSupport::darkPalette());
     }
 
-    Fake17TrackServer geocoderServer;
-    Fake17TrackServer tileServer;
-    if (!geocoderServer.listen() || !tileServer.listen())
+    FakeMapServers::CityMap map;
+    if (!map.start())
         return 1;
-    FakeMapServers::serveGeocoder(geocoderServer, FakeMapServers::cities());
-    FakeMapServers::serveTiles(tileServer);
-
     QNetworkAccessManager network;
     RealClock clock;
     Geocoder geocoder(&network, &clock, Geocoder::defaultCacheDirectory());
-    geocoder.setBaseUrl(FakeMapServers::rootUrl(geocoderServer));
     MapTileService tiles(&network, &clock, Geocoder::defaultCacheDirectory());
-    tiles.setUrlTemplate(FakeMapServers::tileUrlTemplate(tileServer));
+    map.serve(geocoder, tiles);
 
     Package package(QStringLiteral("9400111899223344556677"), QStringLiteral("usps"), QStringLiteral("New boots"),
                     TrackingStatus::outForDelivery);

@@ -57,38 +57,6 @@ public:
     void quit() override { }
 };
 
-QPalette darkPalette()
-{
-    QPalette p;
-    const QColor window(0x2b, 0x2b, 0x2e);
-    const QColor text(0xec, 0xec, 0xee);
-    for (const auto role : {QPalette::Window, QPalette::AlternateBase, QPalette::ToolTipBase})
-        p.setColor(role, window);
-    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText})
-        p.setColor(role, text);
-    p.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x20));
-    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3d));
-    p.setColor(QPalette::Highlight, QColor(0x0a, 0x84, 0xff));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
-    p.setColor(QPalette::Link, QColor(0x40, 0x9c, 0xff));
-    p.setColor(QPalette::Mid, QColor(0x48, 0x48, 0x4a));
-    p.setColor(QPalette::Light, QColor(0x55, 0x55, 0x58));
-    p.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x1a));
-    return p;
-}
-
-/** Pure black and white with yellow selection, as high-contrast themes have it. */
-QPalette highContrastPalette()
-{
-    // Window text, button, light, dark, mid, text, bright text, base, window.
-    QPalette p(Qt::white, Qt::black, Qt::white, Qt::white, Qt::white, Qt::white, Qt::white, Qt::black, Qt::black);
-    p.setColor(QPalette::Highlight, Qt::yellow);
-    p.setColor(QPalette::HighlightedText, Qt::black);
-    p.setColor(QPalette::Link, Qt::cyan);
-    return p;
-}
-
 /** A month of deliveries around the clock's today, and one day with two thousand. */
 bool fillCalendar(ModelContext &context, const QDateTime &now)
 {
@@ -188,16 +156,12 @@ int main(int argc, char *argv[])
     QNetworkAccessManager network;
     CarrierLogoService logos(&network, logoCache);
     // The journey map looks its places up and draws its tiles from local stand-ins.
-    Fake17TrackServer geocoderServer;
-    Fake17TrackServer tileServer;
-    if (!geocoderServer.listen() || !tileServer.listen())
+    FakeMapServers::CityMap map;
+    if (!map.start())
         return 1;
-    FakeMapServers::serveGeocoder(geocoderServer, FakeMapServers::cities());
-    FakeMapServers::serveTiles(tileServer);
     Geocoder geocoder(&network, Clock::shared(), home.path() + u"/maps"_s);
-    geocoder.setBaseUrl(FakeMapServers::rootUrl(geocoderServer));
     MapTileService mapTiles(&network, Clock::shared(), home.path() + u"/maps"_s);
-    mapTiles.setUrlTemplate(FakeMapServers::tileUrlTemplate(tileServer));
+    map.serve(geocoder, mapTiles);
     ApiKeyStore keys({[] { return std::optional<QString>(u"demo-key"_s); }, {}});
     TestSupport::runTask(keys.load());
     UpdateChecker::Options updateOptions;
@@ -208,8 +172,9 @@ int main(int argc, char *argv[])
     SettingsServices settingsServices {&screen.preferences, &keys, screen.tracking.get(), &updates,
                                        Clock::shared(),     {}};
     bool ok = true;
-    const QList<std::pair<QPalette, QString>> palettes {
-        {QPalette(), u"-light.png"_s}, {darkPalette(), u"-dark.png"_s}, {highContrastPalette(), u"-contrast.png"_s}};
+    const QList<std::pair<QPalette, QString>> palettes {{QPalette(), u"-light.png"_s},
+                                                        {TestSupport::darkPalette(), u"-dark.png"_s},
+                                                        {TestSupport::highContrastPalette(), u"-contrast.png"_s}};
     for (const auto &[palette, suffix] : palettes) {
         QApplication::setPalette(palette);
         ScreenServices services = screen.services(context);
