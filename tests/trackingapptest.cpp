@@ -116,7 +116,7 @@ private Q_SLOTS:
         KestroveApp &app = makeApp();
         m_services->preferences().setAutoArchiveDelivered(true);
         app.applicationDidFinishLaunching(); // starts the tracking service on the main context
-        QVERIFY(m_services->tracking().servicesStarted());
+        QTRY_VERIFY(m_services->tracking().servicesStarted());
         const auto found = m_context->fetchPackages(
             [](const Package &p) { return p.trackingNumber() == QLatin1String("SECOND222"); });
         QVERIFY(found && found.value().size() == 1);

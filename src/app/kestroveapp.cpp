@@ -26,6 +26,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 namespace
 {
@@ -63,17 +64,21 @@ int KestroveApp::main(int argc, char *argv[])
     if (instance.claim(QDBusConnection::sessionBus()) == SingleInstance::Role::secondary)
         return 0;
 
+    // The window icon waits for the first frame: finding it in the theme and decoding it costs more
+    // than building the window.
     setUpIconTheme();
-    QApplication::setWindowIcon(AppIcon::window());
 
-    // The first screen of rows now, the rest once the window is up (the list grows as they arrive).
-    constexpr int firstPackages = 200;
+    // The first screen of rows now (a tall screen shows some forty), the rest once the window is up:
+    // the list grows as they arrive.
+    constexpr int firstPackages = 60;
     const Result<ModelContext *, QString> container = ModelContainer::openShared(firstPackages);
     if (!container) {
         const QString message = tr(containerErrorPrefix) + container.error();
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-        if (hasDisplay())
+        if (hasDisplay()) {
+            QApplication::setWindowIcon(AppIcon::window());
             QMessageBox::critical(nullptr, tr("Kestrove"), message);
+        }
         return 1;
     }
 
@@ -155,17 +160,16 @@ void KestroveApp::applicationDidFinishLaunching()
 {
     if (!m_statusItem && QSystemTrayIcon::isSystemTrayAvailable())
         m_statusItem = new StatusItem(*this);
-    m_delegate->applicationDidFinishLaunching();
-    // No window to wait for: the rest of the store comes in behind the tray item.
-    if (ModelContext *context = m_services.context; context && (m_statusItem || m_startedAtLogin))
-        QTimer::singleShot(0, context, &ModelContext::loadRestInBackground);
-    if (m_statusItem)
-        return;
-    if (!m_startedAtLogin) {
-        // Without a tray there would be no way in: the main window stands in for it.
+    if (!m_statusItem && !m_startedAtLogin) {
+        // Without a tray there would be no way in: the main window stands in for it, and the rest
+        // waits for its first frame.
         openMainWindow();
         return;
     }
+    // No window to wait for.
+    startDeferredWork();
+    if (m_statusItem)
+        return;
     // At login the panel that holds the tray often starts after Kestrove: look for it once a
     // second for a while before the main window stands in for it. A user-interface pause, not
     // a schedule, so it runs on QTimer.
@@ -228,16 +232,25 @@ void KestroveApp::openMainWindow()
 {
     if (!m_mainWindow) {
         m_mainWindow = new MainWindow(*this);
-        StartupReport::afterNextFrame(m_mainWindow, [context = QPointer<ModelContext>(m_services.context)] {
+        StartupReport::afterNextFrame(m_mainWindow, [this] {
             StartupReport::firstFrame();
-            // The rest of the store, once the first screen of rows is out.
-            if (context)
-                context->loadRestInBackground();
+            startDeferredWork();
         });
     }
     bringForward(m_mainWindow);
     if (m_showOnboarding)
         m_mainWindow->presentOnboarding();
+}
+
+void KestroveApp::startDeferredWork()
+{
+    if (std::exchange(m_deferredWorkStarted, true))
+        return;
+    QApplication::setWindowIcon(AppIcon::window());
+    m_delegate->applicationDidFinishLaunching();
+    // The rest of the store, behind the first screen of rows or the tray item.
+    if (ModelContext *context = m_services.context)
+        QTimer::singleShot(0, context, &ModelContext::loadRestInBackground);
 }
 
 SettingsServices KestroveApp::settingsServices() const

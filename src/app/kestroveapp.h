@@ -42,7 +42,10 @@ public:
     KestroveApp(const ScreenServices &services, StartupHooks hooks, QObject *parent = nullptr);
     ~KestroveApp() override;
 
-    /** Launching has finished: the tray item (or the main window without a tray), then the services. */
+    /**
+     * Launching has finished: the tray item, then the services. Without a tray the main window opens
+     * first and the services start once its first frame is out.
+     */
     void applicationDidFinishLaunching();
 
     [[nodiscard]] AppDelegate *delegate() const { return m_delegate; }
@@ -99,6 +102,8 @@ private:
     void openPackageDetail(const QString &trackingNumber);
     void offerDetectedNumber(const QString &trackingNumber);
     void askBeforeLosingChanges(const QString &reason);
+    /** The work launching leaves for later: window icon, services, the rest of the store. Runs once. */
+    void startDeferredWork();
 
     ScreenServices m_services;
     StartupHooks m_hooks;
@@ -108,6 +113,7 @@ private:
     QPointer<SettingsWindow> m_settingsWindow;
     bool m_showOnboarding;
     bool m_startedAtLogin = false;
+    bool m_deferredWorkStarted = false;
     bool m_showClipboardBanner = false;
     QString m_detectedTrackingNumber;
 };
