@@ -29,6 +29,7 @@
 #include "ui/packagesettingspopover.h"
 #include "ui/savereporter.h"
 #include "ui/shellactions.h"
+#include "ui/symbolcache.h"
 #include "ui/symbolicon.h"
 #include "virtualclock.h"
 
@@ -45,7 +46,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
+#include <QIcon>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -823,6 +826,74 @@ private Q_SLOTS:
             shapes.insert(QByteArray(reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes()));
         }
         QCOMPARE(shapes.size(), TrackingStatuses::allCases().size());
+    }
+
+    // Themed symbols are kept on disk between runs; a damaged entry is drawn again, never shown.
+    void theSymbolCacheKeepsDrawingsAndRedrawsDamagedOnes_data()
+    {
+        QTest::addColumn<QByteArray>("damage");
+        QTest::newRow("intact") << QByteArray();
+        QTest::newRow("cut short") << QByteArray("cut");
+        QTest::newRow("foreign bytes") << QByteArray("These are not pixels.");
+        QTest::newRow("absurd size") << QByteArray::fromHex("4b53594d7fffffff7fffffff3ff0000000000000");
+        QTest::newRow("empty") << QByteArray("empty");
+    }
+    void theSymbolCacheKeepsDrawingsAndRedrawsDamagedOnes()
+    {
+        QFETCH(QByteArray, damage);
+        const QString name
+            = QStringLiteral("test.symbol.%1").arg(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
+        QImage drawing(20, 20, QImage::Format_ARGB32_Premultiplied);
+        drawing.fill(Qt::transparent);
+        drawing.setPixelColor(3, 4, QColor(10, 20, 30));
+        drawing.setDevicePixelRatio(2);
+        int draws = 0;
+        const auto draw = [&] {
+            ++draws;
+            return drawing;
+        };
+        QCOMPARE(SymbolCache::image(name, 10, 2, draw), drawing);
+        QCOMPARE(draws, 1);
+        const QStringList entries = QDir(SymbolCache::directory()).entryList({name + u"-*"});
+        QCOMPARE(entries.size(), 1);
+        const QString entry = SymbolCache::directory() + u'/' + entries.constFirst();
+        if (!damage.isEmpty()) {
+            QFile file(entry);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            if (damage == "cut")
+                QVERIFY(file.resize(file.size() / 2));
+            else if (damage == "empty")
+                QVERIFY(file.resize(0));
+            else
+                QVERIFY(file.write(damage) == damage.size());
+        }
+        const QImage served = SymbolCache::image(name, 10, 2, draw);
+        QCOMPARE(served, drawing);
+        QCOMPARE(served.devicePixelRatio(), 2.0);
+        QCOMPARE(draws, damage.isEmpty() ? 1 : 2);
+        // Mended: the next read is served again.
+        QCOMPARE(SymbolCache::image(name, 10, 2, draw), drawing);
+        QCOMPARE(draws, damage.isEmpty() ? 1 : 2);
+
+        // A picture not from the theme (null) is not kept.
+        int fallbacks = 0;
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(SymbolCache::image(name + u".none", 10, 1, [&] { return ++fallbacks, QImage(); }).isNull());
+        QCOMPARE(fallbacks, 2);
+    }
+
+    void anotherThemeStartsAFreshSymbolFolder()
+    {
+        const QString before = SymbolCache::directory();
+        QVERIFY(QFileInfo(before).isDir());
+        const QString theme = QIcon::themeName();
+        QIcon::setThemeName(QStringLiteral("kestrove-test-theme"));
+        const QString other = SymbolCache::directory();
+        QIcon::setThemeName(theme);
+        QVERIFY(other != before);
+        QVERIFY(QFileInfo(other).isDir());
+        QVERIFY2(!QFileInfo::exists(before), "the previous theme's symbols are removed");
+        QCOMPARE(SymbolCache::directory(), before);
     }
 
     void detailPaneEditsThePackage()

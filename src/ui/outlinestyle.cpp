@@ -35,6 +35,16 @@ void OutlineStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *o
     painter->restore();
 }
 
+QIcon OutlineStyle::standardIcon(StandardPixmap standardIcon, const QStyleOption *option, const QWidget *widget) const
+{
+    if (standardIcon != SP_ToolBarHorizontalExtensionButton && standardIcon != SP_ToolBarVerticalExtensionButton)
+        return QProxyStyle::standardIcon(standardIcon, option, widget);
+    const QPalette palette = widget ? widget->palette() : option ? option->palette : QApplication::palette();
+    return UiStyle::symbolIcon(standardIcon == SP_ToolBarHorizontalExtensionButton ? QStringLiteral("chevron.forward.2")
+                                                                                   : QStringLiteral("chevron.down.2"),
+                               palette);
+}
+
 void OutlineStyle::install()
 {
     // Over the style in use, which the user may have chosen (-style, QT_STYLE_OVERRIDE): a fresh

@@ -1,5 +1,7 @@
 #include "ui/symbolicon.h"
 
+#include "ui/symbolcache.h"
+
 #include <QGuiApplication>
 #include <QHash>
 #include <QPainter>
@@ -91,6 +93,9 @@ const QHash<QString, QStringList> &table()
         add("ellipsis.circle", {"view-more-symbolic", "view-more-horizontal-symbolic"});
         add("chevron.right", {"go-next-symbolic", "go-next"});
         add("chevron.left", {"go-previous-symbolic", "go-previous"});
+        // The overflow arrows of tool bars and menu bars.
+        add("chevron.forward.2", {"pan-end-symbolic", "go-next-symbolic", "go-next"});
+        add("chevron.down.2", {"pan-down-symbolic", "go-down-symbolic", "go-down"});
         add("circle.fill", {"media-record-symbolic"});
         add("circle", {"radio-symbolic"});
         add("pin", {"view-pin-symbolic", "non-starred-symbolic"});
@@ -155,6 +160,27 @@ void drawGeneric(QPainter &p, const QColor &color, const QString &symbolName)
 }
 }
 
+namespace
+{
+/** The theme's icon for a symbol name; null when the theme has none of its names. */
+QIcon themedIcon(const QString &symbolName)
+{
+    // One icon per name: a themed icon reads its SVG file when it is made, and the symbols are
+    // drawn at several sizes and colours. A themed icon follows a change of theme by itself.
+    static QHash<QString, QIcon> made;
+    if (const auto found = made.constFind(symbolName); found != made.constEnd())
+        return *found;
+    for (const QString &name : SymbolIcon::themeNames(symbolName)) {
+        if (QIcon::hasThemeIcon(name)) {
+            const QIcon themed = QIcon::fromTheme(name);
+            made.insert(symbolName, themed);
+            return themed;
+        }
+    }
+    return {};
+}
+}
+
 namespace SymbolIcon
 {
 QStringList themeNames(const QString &symbolName)
@@ -181,27 +207,20 @@ QIcon drawnFallback(const QString &symbolName)
 
 QIcon icon(const QString &symbolName)
 {
-    // One icon per name: a themed icon reads its SVG file when it is made, and the symbols are
-    // drawn at several sizes and colours. A themed icon follows a change of theme by itself.
-    static QHash<QString, QIcon> made;
-    if (const auto found = made.constFind(symbolName); found != made.constEnd())
-        return *found;
-    QIcon result;
-    for (const QString &name : themeNames(symbolName)) {
-        if (QIcon::hasThemeIcon(name)) {
-            result = QIcon::fromTheme(name);
-            break;
-        }
-    }
-    if (result.isNull())
-        return drawnFallback(symbolName); // drawn in the current palette: not kept
-    made.insert(symbolName, result);
-    return result;
+    const QIcon themed = themedIcon(symbolName);
+    // Drawn in the current palette: not kept.
+    return themed.isNull() ? drawnFallback(symbolName) : themed;
 }
 
 QPixmap tinted(const QString &symbolName, int size, const QColor &color, qreal devicePixelRatio)
 {
-    QPixmap pixmap = icon(symbolName).pixmap(QSize(size, size), devicePixelRatio);
+    // Only the theme's pictures are kept on disk; the drawn stand-ins are cheap and follow the palette.
+    const QImage picture = SymbolCache::image(symbolName, size, devicePixelRatio, [&] {
+        const QIcon fromTheme = themedIcon(symbolName);
+        return fromTheme.isNull() ? QImage() : fromTheme.pixmap(QSize(size, size), devicePixelRatio).toImage();
+    });
+    QPixmap pixmap = !picture.isNull() ? QPixmap::fromImage(picture)
+                                       : drawnFallback(symbolName).pixmap(QSize(size, size), devicePixelRatio);
     QPainter p(&pixmap);
     // Keep the glyph's shape (alpha) and replace its colour.
     p.setCompositionMode(QPainter::CompositionMode_SourceIn);
