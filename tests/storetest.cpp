@@ -88,6 +88,24 @@ private Q_SLOTS:
         QCOMPARE(ModelSchema::migrations().last().toVersion, ModelContext::schemaVersion);
     }
 
+    // A store of the first version gains the list-order index and keeps its packages.
+    void firstVersionStoreIsBroughtUpToDate()
+    {
+        seedStore(m_path, 3);
+        QVERIFY(
+            runSql(m_path, {QStringLiteral("DROP INDEX PackageListOrder"), QStringLiteral("PRAGMA user_version = 1")}));
+        auto opened = ModelContext::openProgressively(m_path, 2);
+        QVERIFY2(opened, opened ? "" : qPrintable(opened.error().fullDescription()));
+        QVERIFY(!opened.value()->isFullyLoaded());
+        QCOMPARE(opened.value()->fetchPackages().value().size(), 3);
+        opened.value().reset();
+        QCOMPARE(scalar(m_path, QStringLiteral("PRAGMA user_version")).toInt(), ModelContext::schemaVersion);
+        QCOMPARE(scalar(m_path, QStringLiteral("SELECT count(*) FROM Package")).toInt(), 3);
+        QCOMPARE(scalar(m_path, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'PackageListOrder'"))
+                     .toInt(),
+                 1);
+    }
+
     void emptyFileBecomesAStore()
     {
         QFile file(m_path);

@@ -86,7 +86,7 @@ class ModelContext : public QObject
     Q_OBJECT
 public:
     /** The schema version this build writes, kept in PRAGMA user_version. */
-    static constexpr int schemaVersion = 1;
+    static constexpr int schemaVersion = 2;
 
     using PackagePredicate = std::function<bool(const Package &)>;
     using PackageComparator = std::function<bool(const Package &, const Package &)>;

@@ -197,6 +197,8 @@ const QList<Migration> &migrations()
                                 "UNIQUE (packageId, groupId))"),
                  QStringLiteral("CREATE INDEX PackageGroupMembershipGroup ON PackageGroupMembership(groupId)"),
              }},
+            // The list's order: the first screen of rows is read without sorting the whole table.
+            {2, {QStringLiteral("CREATE INDEX PackageListOrder ON Package(isPinned DESC, lastUpdated DESC, id)")}},
         };
         // Columns added after the first version; their statements run before that version's own.
         for (int version = 2; version <= ModelContext::schemaVersion; ++version) {
