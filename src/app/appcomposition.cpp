@@ -28,8 +28,9 @@ AppComposition::AppComposition(ModelContext *context)
     , m_geocoder(&m_network, m_clock, Geocoder::defaultCacheDirectory())
     , m_mapTiles(&m_network, m_clock, Geocoder::defaultCacheDirectory())
 {
-    // Requests read the key from memory; until the first read ends there is none.
-    [[maybe_unused]] auto loading = m_apiKeys.load();
+    // Requests read the key from memory; until the first read ends there is none. The read itself
+    // starts with the services, after the first frame: the keyring's library and bus connection
+    // would compete with the window for the processor.
     TrackingService::Collaborators collaborators;
     collaborators.apiKey = [keys = &m_apiKeys] { return keys->apiKey(); };
     collaborators.clock = m_clock;

@@ -1,6 +1,7 @@
 #include "app/appdelegate.h"
 
 #include "app/kestroveapp.h"
+#include "services/apikeystore.h"
 #include "tracking/trackingservice.h"
 
 #include <QApplication>
@@ -22,7 +23,10 @@ void AppDelegate::applicationDidFinishLaunching()
         return;
     m_servicesStarted = true;
 
-    // Tracking first (notification permission, polling, retention clean-up), then the clipboard.
+    // The key first (read off the GUI thread), then tracking (notification permission, polling,
+    // retention clean-up), then the clipboard.
+    if (ApiKeyStore *keys = m_app.services().apiKeys) [[maybe_unused]]
+        auto reading = keys->load();
     if (TrackingService *tracking = m_app.services().tracking; tracking && m_app.modelContext())
         tracking->startServices(*m_app.modelContext());
     const StartupHooks &hooks = m_app.startupHooks();

@@ -161,7 +161,8 @@ void MainWindow::setBannerProgress(qreal progress)
 {
     m_bannerProgress = progress;
     m_bannerOpacity->setOpacity(progress);
-    m_bannerSlot->setMaximumHeight(qRound(m_bannerSlot->sizeHint().height() * progress));
+    // Hidden, it asks for no size: laying out its texts would load their fonts before the first frame.
+    m_bannerSlot->setMaximumHeight(progress > 0 ? qRound(m_bannerSlot->sizeHint().height() * progress) : 0);
 }
 
 void MainWindow::presentOnboarding()
