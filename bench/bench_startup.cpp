@@ -3,7 +3,8 @@
 //
 //   bench_startup [RUNS [PACKAGES [EVENTS_PER_PACKAGE]]]      defaults 5, 10000 and 50
 //
-// The two programs start alternately, RUNS times each, on the offscreen platform unless
+// The programs start in turn, RUNS times each: the bare window, the same window with a list of
+// text (what fonts and text cost any window), and Kestrove; on the offscreen platform unless
 // QT_QPA_PLATFORM says otherwise. Each writes "first-frame NS" when its window has painted its
 // first frame; Kestrove also writes "store-loaded NS" once every package is in memory. Measured:
 // time from the start of the process to its first frame (and, for Kestrove, to the whole store),
@@ -38,9 +39,9 @@ struct Run {
 };
 
 /** Starts program, waits for its markers, ends it and collects its peak resident size. */
-Run runOnce(const char *program, bool waitForStore)
+Run runOnce(const char *program, const char *argument, bool waitForStore)
 {
-    char *argv[] = {const_cast<char *>(program), nullptr};
+    char *argv[] = {const_cast<char *>(program), const_cast<char *>(argument), nullptr};
     BenchProcess::Child child;
     if (!child.start(argv, qEnvironmentVariableIsSet("BENCH_STARTUP_VERBOSE")))
         fail(QStringLiteral("cannot start %1").arg(QString::fromLocal8Bit(program)));
@@ -94,13 +95,16 @@ int main(int argc, char *argv[])
         preferences.setValue(QStringLiteral("hasCompletedOnboarding"), true);
     }
 
-    QList<double> bareFrames, bareMemory, appFrames, appStores, appMemory;
+    QList<double> bareFrames, bareMemory, textFrames, appFrames, appStores, appMemory;
     for (int i = 0; i < runs; ++i) {
-        const Run bare = runOnce(BARE_WINDOW_EXECUTABLE, false);
-        const Run kestrove = runOnce(KESTROVE_EXECUTABLE, true);
-        std::printf(
-            "run %d: bare window %.1f ms, %.1f MB; Kestrove first frame %.1f ms, whole store %.1f ms, %.1f MB\n", i + 1,
-            bare.firstFrameMs, bare.peakMb, kestrove.firstFrameMs, kestrove.storeLoadedMs, kestrove.peakMb);
+        const Run bare = runOnce(BARE_WINDOW_EXECUTABLE, nullptr, false);
+        const Run text = runOnce(BARE_WINDOW_EXECUTABLE, "--text", false);
+        const Run kestrove = runOnce(KESTROVE_EXECUTABLE, nullptr, true);
+        std::printf("run %d: bare window %.1f ms, %.1f MB; window of text %.1f ms; Kestrove first frame %.1f ms, "
+                    "whole store %.1f ms, %.1f MB\n",
+                    i + 1, bare.firstFrameMs, bare.peakMb, text.firstFrameMs, kestrove.firstFrameMs,
+                    kestrove.storeLoadedMs, kestrove.peakMb);
+        textFrames.append(text.firstFrameMs);
         bareFrames.append(bare.firstFrameMs);
         bareMemory.append(bare.peakMb);
         appFrames.append(kestrove.firstFrameMs);
@@ -109,6 +113,9 @@ int main(int argc, char *argv[])
     }
     std::printf("median first frame: bare window %.1f ms, Kestrove %.1f ms (ratio %.2f); whole store in %.1f ms\n",
                 median(bareFrames), median(appFrames), median(appFrames) / median(bareFrames), median(appStores));
+    std::printf("median first frame of a window of text (tool bar, heading, sixty rows): %.1f ms (%.2f times the bare "
+                "window; Kestrove %.2f times it)\n",
+                median(textFrames), median(textFrames) / median(bareFrames), median(appFrames) / median(textFrames));
     std::printf("median peak RSS: bare window %.1f MB, Kestrove %.1f MB (%.1f MB above)\n", median(bareMemory),
                 median(appMemory), median(appMemory) - median(bareMemory));
     return 0;
