@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <memory>
 
 namespace
 {
@@ -57,15 +58,15 @@ void fillWithText(QMainWindow &window)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    std::unique_ptr<QWidget> window;
     if (app.arguments().contains(QStringLiteral("--text"))) {
-        ReportingWindow<QMainWindow> window;
-        fillWithText(window);
-        window.resize(800, 600);
-        window.show();
-        return app.exec();
+        auto textWindow = std::make_unique<ReportingWindow<QMainWindow>>();
+        fillWithText(*textWindow);
+        window = std::move(textWindow);
+    } else {
+        window = std::make_unique<ReportingWindow<QWidget>>();
     }
-    ReportingWindow<QWidget> window;
-    window.resize(800, 600);
-    window.show();
+    window->resize(800, 600);
+    window->show();
     return app.exec();
 }

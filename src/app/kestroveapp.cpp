@@ -13,7 +13,7 @@
 #include "model/preferences.h"
 #include "services/loginitem.h"
 #include "ui/appnotifications.h"
-#include "ui/outlinestyle.h"
+#include "ui/appstyle.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -57,7 +57,7 @@ int KestroveApp::main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("com.kestrove.app"));
     // Closing the last window leaves Kestrove in the tray; only Quit ends it.
     QApplication::setQuitOnLastWindowClosed(false);
-    OutlineStyle::install();
+    AppStyle::install();
 
     // Before the store is touched: a second copy must never poll and write the same file.
     SingleInstance instance;

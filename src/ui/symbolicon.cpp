@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QHash>
+#include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
@@ -158,36 +159,8 @@ void drawGeneric(QPainter &p, const QColor &color, const QString &symbolName)
     const QString initial = symbolName.isEmpty() ? QStringLiteral("?") : symbolName.left(1).toUpper();
     p.drawText(QRectF(8, 8, 48, 48), Qt::AlignCenter, initial);
 }
-}
 
-namespace
-{
-/** The theme's icon for a symbol name; null when the theme has none of its names. */
-QIcon themedIcon(const QString &symbolName)
-{
-    // One icon per name: a themed icon reads its SVG file when it is made, and the symbols are
-    // drawn at several sizes and colours. A themed icon follows a change of theme by itself.
-    static QHash<QString, QIcon> made;
-    if (const auto found = made.constFind(symbolName); found != made.constEnd())
-        return *found;
-    for (const QString &name : SymbolIcon::themeNames(symbolName)) {
-        if (QIcon::hasThemeIcon(name)) {
-            const QIcon themed = QIcon::fromTheme(name);
-            made.insert(symbolName, themed);
-            return themed;
-        }
-    }
-    return {};
-}
-}
-
-namespace SymbolIcon
-{
-QStringList themeNames(const QString &symbolName)
-{
-    return table().value(symbolName);
-}
-
+/** The drawn stand-in for a symbol the theme lacks, or an unknown name. */
 QIcon drawnFallback(const QString &symbolName)
 {
     QPixmap pixmap(64, 64);
@@ -205,13 +178,27 @@ QIcon drawnFallback(const QString &symbolName)
     return QIcon(pixmap);
 }
 
-QIcon icon(const QString &symbolName)
+/** The theme's icon for a symbol name; null when the theme has none of its names. */
+QIcon themedIcon(const QString &symbolName)
 {
-    const QIcon themed = themedIcon(symbolName);
-    // Drawn in the current palette: not kept.
-    return themed.isNull() ? drawnFallback(symbolName) : themed;
+    // One icon per name: a themed icon reads its SVG file when it is made, and the symbols are
+    // drawn at several sizes and colours. A themed icon follows a change of theme by itself.
+    static QHash<QString, QIcon> made;
+    if (const auto found = made.constFind(symbolName); found != made.constEnd())
+        return *found;
+    for (const QString &name : table().value(symbolName)) {
+        if (QIcon::hasThemeIcon(name)) {
+            const QIcon themed = QIcon::fromTheme(name);
+            made.insert(symbolName, themed);
+            return themed;
+        }
+    }
+    return {};
+}
 }
 
+namespace SymbolIcon
+{
 QPixmap tinted(const QString &symbolName, int size, const QColor &color, qreal devicePixelRatio)
 {
     // Only the theme's pictures are kept on disk; the drawn stand-ins are cheap and follow the palette.

@@ -20,12 +20,12 @@
 #include "temporaryhome.h"
 #include "testmain.h"
 #include "ui/addpackagedialog.h"
+#include "ui/appstyle.h"
 #include "ui/calendarview.h"
 #include "ui/groupmanagementview.h"
 #include "ui/mainwindowview.h"
 #include "ui/menubarpopoverview.h"
 #include "ui/onboardingview.h"
-#include "ui/outlinestyle.h"
 #include "ui/packagedetailview.h"
 #include "ui/packagelistmodel.h"
 #include "ui/packagelistview.h"
@@ -125,7 +125,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    OutlineStyle::install();
+    AppStyle::install();
     TestSupport::setApplicationIdentity();
     TestSupport::setUpIconTheme();
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();

@@ -1,4 +1,4 @@
-#include "ui/outlinestyle.h"
+#include "ui/appstyle.h"
 
 #include "ui/uistyle.h"
 
@@ -6,8 +6,8 @@
 #include <QPainter>
 #include <QStyleOption>
 
-void OutlineStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
-                                 const QWidget *widget) const
+void AppStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                             const QWidget *widget) const
 {
     QProxyStyle::drawPrimitive(element, option, painter, widget);
     const bool outlined = element == PE_IndicatorCheckBox || element == PE_IndicatorRadioButton
@@ -35,7 +35,7 @@ void OutlineStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *o
     painter->restore();
 }
 
-QIcon OutlineStyle::standardIcon(StandardPixmap standardIcon, const QStyleOption *option, const QWidget *widget) const
+QIcon AppStyle::standardIcon(StandardPixmap standardIcon, const QStyleOption *option, const QWidget *widget) const
 {
     if (standardIcon != SP_ToolBarHorizontalExtensionButton && standardIcon != SP_ToolBarVerticalExtensionButton)
         return QProxyStyle::standardIcon(standardIcon, option, widget);
@@ -45,9 +45,9 @@ QIcon OutlineStyle::standardIcon(StandardPixmap standardIcon, const QStyleOption
                                palette);
 }
 
-void OutlineStyle::install()
+void AppStyle::install()
 {
     // Over the style in use, which the user may have chosen (-style, QT_STYLE_OVERRIDE): a fresh
     // copy by name, since QApplication deletes the style it replaces.
-    QApplication::setStyle(new OutlineStyle(QApplication::style()->name()));
+    QApplication::setStyle(new AppStyle(QApplication::style()->name()));
 }

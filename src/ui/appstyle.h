@@ -9,7 +9,7 @@
  * of tool bars and menu bars are symbols too: the usual style decodes a bitmap for them, which
  * loads every image plug-in while the first window is being built.
  */
-class OutlineStyle : public QProxyStyle
+class AppStyle : public QProxyStyle
 {
     Q_OBJECT
 
